@@ -1,0 +1,48 @@
+#pragma once
+
+#include "clsFiniteField.h"
+
+#include <array>
+#include <cstdint>
+
+namespace zub {
+
+// Systematic Reed-Solomon encoder over a clsFiniteField.
+//
+// A block is a polynomial array: the k data symbols, first sent at the
+// highest index ecc + k - 1, down to index ecc; Encode writes the ecc check
+// symbols to indexes ecc - 1 (sent first) .. 0. The field is not owned and
+// must outlive the coder.
+class clsReedSolomon {
+public:
+  static constexpr int kMaxLength = 1024;
+
+  const clsFiniteField *Field() const { return Field_; }
+  void SetField(const clsFiniteField *field) { Field_ = field; }
+  int Generator() const { return Generator_; }
+  void SetGenerator(int alpha) { Generator_ = alpha; }
+  int DataLength() const { return DataLength_; }
+  int EccLength() const { return EccLength_; }
+  int FirstRoot() const { return FirstRoot_; }
+  int GenCoef(int i) const { return GenPoly_[static_cast<std::size_t>(i)]; }
+
+  // Builds g(x) = (x - a^c)(x - a^(c+1))...(x - a^(c+ecc-1)). field null keeps
+  // the stored field; alpha 0 the stored generator, else the field's.
+  // False, shape unchanged, for k + ecc > 1024, k <= 0, ecc <= 0, c < 0, no
+  // field or no root base.
+  bool Init(int dataLength, int eccLength, const clsFiniteField *field, int alpha, int firstRoot);
+
+  // Fills block[0 .. ecc-1] with the check symbols of block[ecc .. ecc+k-1].
+  // Before a successful Init it changes nothing.
+  void Encode(std::int32_t *block) const;
+
+private:
+  const clsFiniteField *Field_ = nullptr;
+  int DataLength_ = 0;
+  int EccLength_ = 0;
+  int Generator_ = 0;
+  int FirstRoot_ = 0;
+  std::array<std::int32_t, kMaxLength> GenPoly_{};
+};
+
+} // namespace zub

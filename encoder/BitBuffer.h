@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+namespace zub {
+
+// The data bit stream of a symbol: bits packed most significant first, so
+// that the finished stream's bytes are the data codewords themselves.
+// The storage belongs to the caller and must be zero-filled; the writer
+// only ORs bits in.
+class BitBuffer {
+public:
+  BitBuffer(std::uint8_t *storage, int capacityBits)
+      : bytes_(storage), capacity_(capacityBits) {}
+
+  // Appends the low `width` bits of `value`, most significant first (width <= 25).
+  void Put(std::uint32_t value, int width) {
+    assert(width >= 0 && width <= 25 && length_ + width <= capacity_);
+    std::uint8_t *p = bytes_ + (length_ >> 3);
+    int used = length_ & 7;
+    // Left-align the field behind the bits already in the current byte.
+    std::uint32_t v = (value & ((1u << width) - 1u)) << (32 - used - width);
+    int total = used + width;
+    for (int shift = 24; total > 0; shift -= 8, total -= 8)
+      *p++ |= static_cast<std::uint8_t>(v >> shift);
+    length_ += width;
+  }
+
+  int size() const { return length_; }
+  int capacity() const { return capacity_; }
+  int bit(int i) const { return (bytes_[i >> 3] >> (7 - (i & 7))) & 1; }
+  const std::uint8_t *bytes() const { return bytes_; }
+  std::uint8_t *bytes() { return bytes_; }
+
+private:
+  std::uint8_t *bytes_;
+  int capacity_;
+  int length_ = 0;
+};
+
+} // namespace zub

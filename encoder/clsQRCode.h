@@ -1,0 +1,124 @@
+#pragma once
+
+#include "BitBuffer.h"
+#include "Picture.h"
+#include "clsFiniteField.h"
+#include "clsReedSolomon.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace zub {
+
+// Whether the segmentation may carry byte pairs in kanji mode. Readers turn
+// kanji segments into Shift JIS text, so a message in any other character
+// set must exclude it to come back byte for byte.
+enum class KanjiMode { Allowed, Excluded };
+
+// Error-correction levels as the encoder numbers them.
+enum EcLevelIndex : int { kLevelL = 1, kLevelM = 2, kLevelQ = 3, kLevelH = 4 };
+
+// The module matrix of one symbol: (n + 3) x (n + 3) bytes, row-major, cell
+// (x, y) at y * (n + 3) + x. While a symbol is built a cell holds 0 (free,
+// carries data), 1 (dark function module) or 2 (light function module);
+// finished, 0 is light and 1 dark. The three extra rows and columns stay 0.
+struct ModuleMatrix {
+  int n = 0;      // symbol size in modules
+  int stride = 0; // n + 3
+  std::vector<std::uint8_t> cells;
+
+  explicit ModuleMatrix(int size)
+      : n(size), stride(size + 3),
+        cells(static_cast<std::size_t>(stride) * static_cast<std::size_t>(stride), 0) {}
+  std::uint8_t &at(int x, int y) { return cells[static_cast<std::size_t>(y * stride + x)]; }
+  std::uint8_t at(int x, int y) const { return cells[static_cast<std::size_t>(y * stride + x)]; }
+};
+
+// A finished symbol without its picture.
+struct Symbol {
+  int version = 0;
+  int ecLevel = 0;
+  int mask = 0;
+  ModuleMatrix modules{0};
+};
+
+// The QR Code model 2 encoder: message bytes to a symbol picture.
+//
+// One object serves any number of symbols; nothing of one call affects the
+// next. Not thread-safe: give every thread its own encoder.
+class clsQRCode {
+public:
+  clsQRCode();
+
+  // Encodes `length` bytes of `data` as a symbol and returns its picture:
+  // one pixel per module, a 4-module white quiet zone, (4v + 25) pixels square.
+  //   version: 1..40 that version; 0 or > 40 the smallest that fits; < 0 null.
+  //   ecLevel: 1 L, 2 M, 3 Q, 4 H; anything else is M.
+  //   mask:    0..7 that pattern; anything else is mask 0.
+  // Returns null when the message does not fit (or memory runs out).
+  Picture MakeSymbol(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
+                     KanjiMode kanji = KanjiMode::Allowed);
+
+  // The same pipeline without the picture; false where MakeSymbol gives null.
+  bool MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
+                  KanjiMode kanji, Symbol &out);
+
+  // Data bit stream. Returns its length in bits including the 4-bit
+  // terminator; with EstimateOnly only the length. `bits` must hold the
+  // result (always the case for a zero-filled buffer of 8 * 2956 + 4 bits
+  // when the estimate fits a symbol). An empty message writes the terminator
+  // even when estimating.
+  int BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
+                    bool EstimateOnly, KanjiMode kanji = KanjiMode::Allowed) const;
+
+  // Size functions: versions 1..40, and -1..-4 for the Micro sizes M1..M4.
+  static int SymbolSize(int v);
+  static int AlignmentCount(int v);
+  static int AlignmentPatterns(int v);
+  static int DataModules(int v);
+  static int TotalCodewords(int v);
+
+  // Tables by version 1..40 and level 1..4.
+  int AlignStep(int v) const { return AlignStep_[static_cast<std::size_t>(v - 1)]; }
+  int EcBlocks(int v, int level) const { return EcBlocks_[TableIndex(v, level)]; }
+  int EcCodewords(int v, int level) const { return EcCodewords_[TableIndex(v, level)]; }
+  int DataCodewords(int v, int level) const {
+    return TotalCodewords(v) - EcBlocks(v, level) * EcCodewords(v, level);
+  }
+
+  // Function patterns of version v (1..40; anything else draws nothing).
+  void DrawFunctionPatterns(ModuleMatrix &matrix, int v) const;
+
+  // Inverts the cells of mask `mask` (0..7, else 0) in an n x n matrix with
+  // the given row stride; returns the mask applied.
+  static int ApplyMask(std::uint8_t *matrix, int n, int stride, int mask);
+  static int BchRemainder(int value, int poly, int topBit, int count);
+  static int FormatBits(int ecLevel, int mask);
+  static int VersionBits(int v);
+
+  // Character classes of the segmentation.
+  static int CharClass(std::uint8_t b);
+  static int AlnumValue(std::uint8_t b);
+  static bool IsKanjiPair(std::uint8_t first, std::uint8_t second);
+  static int KanjiValue(std::uint8_t first, std::uint8_t second);
+
+  const clsFiniteField &field() const { return *field_; }
+
+private:
+  static std::size_t TableIndex(int v, int level) {
+    return static_cast<std::size_t>(4 * (v - 1) + (level - 1));
+  }
+  int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji) const;
+  void WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) const;
+
+  std::unique_ptr<clsFiniteField> field_;
+  std::unique_ptr<clsReedSolomon> coder_;
+  std::array<std::uint8_t, 40> AlignStep_{};
+  std::array<std::uint8_t, 160> EcBlocks_{};
+  std::array<std::uint8_t, 160> EcCodewords_{};
+  std::array<std::int32_t, 18> Pow2_{};
+};
+
+} // namespace zub
