@@ -12,8 +12,7 @@ namespace zub {
 // only ORs bits in.
 class BitBuffer {
 public:
-  BitBuffer(std::uint8_t *storage, int capacityBits)
-      : bytes_(storage), capacity_(capacityBits) {}
+  BitBuffer(std::uint8_t *storage, int capacityBits) : bytes_(storage), capacity_(capacityBits) {}
 
   // Appends the low `width` bits of `value`, most significant first (width <= 25).
   void Put(std::uint32_t value, int width) {

@@ -1,1 +1,80 @@
+// Function patterns: finders with separators, format and version areas,
+// the dark module, timing patterns and alignment patterns.
 #include "clsQRCode.h"
+
+namespace zub {
+
+namespace {
+constexpr std::uint8_t kDark = 1;
+constexpr std::uint8_t kLight = 2;
+} // namespace
+
+void clsQRCode::DrawFunctionPatterns(ModuleMatrix &m, int v) const {
+  if (v < 1 || v > 40)
+    return;
+  const int n = m.n;
+
+  // 1. Finder patterns with their separators, at three corners. The 8 x 8
+  // block is a dark 7 x 7 border, light ring, dark 3 x 3 centre, and a light
+  // separator along row 7 and column 7.
+  for (int r = 0; r <= 7; ++r) {
+    for (int c = 0; c <= 7; ++c) {
+      const bool light = ((c == 1 || c == 5) && r >= 1 && r <= 5) ||
+                         ((r == 1 || r == 5) && c >= 1 && c <= 5) || c == 7 || r == 7;
+      const std::uint8_t value = light ? kLight : kDark;
+      m.at(c, r) = value;
+      m.at(n - 1 - c, r) = value;
+      m.at(c, n - 1 - r) = value;
+    }
+  }
+
+  // 2. Format areas, filled in after masking.
+  for (int i = 0; i <= 7; ++i) {
+    m.at(i, 8) = kLight;
+    m.at(8, i) = kLight;
+    m.at(n - 1 - i, 8) = kLight;
+    m.at(8, n - 1 - i) = kLight;
+  }
+  m.at(8, 8) = kLight;
+
+  // 3. The dark module.
+  m.at(8, n - 8) = kDark;
+
+  // 4. Version areas (6 x 3 each once the timing pattern crosses column/row 6).
+  if (v >= 7) {
+    for (int y = n - 11; y <= n - 9; ++y) {
+      for (int x = 0; x <= 6; ++x) {
+        m.at(x, y) = kLight;
+        m.at(y, x) = kLight;
+      }
+    }
+  }
+
+  // 5. Timing patterns; they also take (8, 6) and (6, 8) from the format areas.
+  for (int j = 8; j <= n - 9; ++j) {
+    const std::uint8_t value = (j % 2 == 0) ? kDark : kLight;
+    m.at(j, 6) = value;
+    m.at(6, j) = value;
+  }
+
+  // 6. Alignment patterns, drawn last.
+  if (v >= 2) {
+    auto pattern = [&m](int cx, int cy) {
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) {
+          const bool dark = dx == 2 || dx == -2 || dy == 2 || dy == -2 || (dx == 0 && dy == 0);
+          m.at(cx + dx, cy + dy) = dark ? kDark : kLight;
+        }
+    };
+    const int s = AlignStep(v);
+    for (int cy = n - 7; cy >= 18; cy -= s)
+      for (int cx = n - 7; cx >= 18; cx -= s)
+        pattern(cx, cy);
+    for (int c = n - 7 - s; c >= 18; c -= s) {
+      pattern(c, 6);
+      pattern(6, c);
+    }
+  }
+}
+
+} // namespace zub

@@ -5,18 +5,35 @@
 
 namespace zub {
 
-std::shared_ptr<std::uint8_t[]> Picture::Allocate(int width, int height, int stride,
-                                                  std::uint8_t fill) {
-  (void)width;
+Bitmap Bitmap::Create(int width, int height, std::uint8_t fill) {
+  Bitmap b;
+  if (width <= 0 || height <= 0)
+    return b;
+  const int stride = (width + 3) & ~3;
   const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
   try {
-    // One allocation for the count and the pixels; no zero-fill we would overwrite.
-    auto pixels = std::make_shared_for_overwrite<std::uint8_t[]>(size);
-    std::memset(pixels.get(), fill, size);
-    return pixels;
+    // One allocation for the count and the pixels, and no zero-fill that the
+    // fill would overwrite.
+    b.pixels = std::make_shared_for_overwrite<std::uint8_t[]>(size);
   } catch (const std::bad_alloc &) {
-    return {};
+    return b;
   }
+  std::memset(b.pixels.get(), fill, size);
+  b.width = width;
+  b.height = height;
+  b.stride = stride;
+  return b;
+}
+
+Picture Picture::FromBitmap(Bitmap &&bitmap) {
+  Picture p;
+  if (!bitmap.pixels)
+    return p;
+  p.pixels_ = std::move(bitmap.pixels);
+  p.width_ = bitmap.width;
+  p.height_ = bitmap.height;
+  p.stride_ = bitmap.stride;
+  return p;
 }
 
 } // namespace zub

@@ -5,31 +5,41 @@
 
 namespace zub {
 
+// An off-screen 8-bit grey bitmap while it is being drawn. Rows are top-down
+// and padded to a multiple of 4 bytes, so toolkits that want 32-bit aligned
+// scan lines can use the pixels in place. No pixels means creation failed.
+struct Bitmap {
+  std::shared_ptr<std::uint8_t[]> pixels;
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+
+  // A width x height bitmap filled with `fill`; no pixels for a non-positive
+  // size or when memory runs out.
+  static Bitmap Create(int width, int height, std::uint8_t fill);
+  std::uint8_t *scanLine(int y) { return pixels.get() + y * stride; }
+};
+
 // A shared, immutable 8-bit grey picture that owns its pixels.
 //
 // A default-constructed Picture is null ("no picture"). Copies share the
-// pixels; nobody can change them after the picture is made, so a copy can be
-// handed to another thread or wrapped by a toolkit image without copying.
-// Rows are stored top-down, each padded to a multiple of 4 bytes so that
-// toolkits that need 32-bit aligned scan lines can use the buffer directly.
+// pixels, and nobody can change them once the picture exists, so a copy can
+// be handed to another thread or wrapped by a toolkit image without copying.
 class Picture {
 public:
   Picture() = default;
 
-  // Makes a width x height picture filled with `fill` and lets `draw` write
-  // its pixels once before the picture becomes immutable. Returns null for a
-  // non-positive size.
-  template <typename Draw>
-  static Picture Make(int width, int height, std::uint8_t fill, Draw &&draw);
+  // Takes the bitmap over; null when it has no pixels.
+  static Picture FromBitmap(Bitmap &&bitmap);
 
-  bool isNull() const { return !data_; }
-  explicit operator bool() const { return static_cast<bool>(data_); }
+  bool isNull() const { return !pixels_; }
+  explicit operator bool() const { return static_cast<bool>(pixels_); }
 
   int width() const { return width_; }
   int height() const { return height_; }
   int bytesPerLine() const { return stride_; }
-  const std::uint8_t *bits() const { return data_.get(); }
-  const std::uint8_t *scanLine(int y) const { return data_.get() + y * stride_; }
+  const std::uint8_t *bits() const { return pixels_.get(); }
+  const std::uint8_t *scanLine(int y) const { return pixels_.get() + y * stride_; }
   // 0 is black, 255 white; the encoder's pictures hold nothing else.
   std::uint8_t pixel(int x, int y) const { return scanLine(y)[x]; }
 
@@ -37,30 +47,10 @@ public:
   static constexpr std::uint8_t kWhite = 255;
 
 private:
-  static std::shared_ptr<std::uint8_t[]> Allocate(int width, int height, int stride,
-                                                  std::uint8_t fill);
-
-  std::shared_ptr<const std::uint8_t[]> data_;
+  std::shared_ptr<const std::uint8_t[]> pixels_;
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
 };
-
-template <typename Draw>
-Picture Picture::Make(int width, int height, std::uint8_t fill, Draw &&draw) {
-  Picture p;
-  if (width <= 0 || height <= 0)
-    return p;
-  const int stride = (width + 3) & ~3;
-  std::shared_ptr<std::uint8_t[]> pixels = Allocate(width, height, stride, fill);
-  if (!pixels)
-    return p;
-  draw(pixels.get(), stride);
-  p.data_ = std::move(pixels);
-  p.width_ = width;
-  p.height_ = height;
-  p.stride_ = stride;
-  return p;
-}
 
 } // namespace zub

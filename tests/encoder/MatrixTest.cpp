@@ -1,0 +1,198 @@
+#include "clsQRCode.h"
+#include "mdlFakeBarCode.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using zub::clsQRCode;
+using zub::KanjiMode;
+using zub::ModuleMatrix;
+using zub::Picture;
+using zub::Symbol;
+
+namespace {
+
+int FreeCells(const ModuleMatrix &m) {
+  int count = 0;
+  for (int y = 0; y < m.n; ++y)
+    for (int x = 0; x < m.n; ++x)
+      count += m.at(x, y) == 0;
+  return count;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string &s) {
+  return {s.begin(), s.end()};
+}
+
+} // namespace
+
+TEST(FunctionPatterns, LeaveExactlyTheDataModulesFree) {
+  const clsQRCode qr;
+  for (int v = 1; v <= 40; ++v) {
+    ModuleMatrix m(clsQRCode::SymbolSize(v));
+    qr.DrawFunctionPatterns(m, v);
+    EXPECT_EQ(FreeCells(m), clsQRCode::DataModules(v)) << "version " << v;
+    EXPECT_EQ(m.at(8, m.n - 8), 1) << "dark module, version " << v;
+    for (int i = 0; i < m.stride; ++i) {
+      for (int extra = m.n; extra < m.stride; ++extra) {
+        ASSERT_EQ(m.at(extra, i), 0);
+        ASSERT_EQ(m.at(i, extra), 0);
+      }
+    }
+  }
+  ModuleMatrix none(21);
+  qr.DrawFunctionPatterns(none, 0);
+  qr.DrawFunctionPatterns(none, -1);
+  EXPECT_EQ(FreeCells(none), 21 * 21);
+}
+
+TEST(FunctionPatterns, Version7AlignmentAndVersionAreas) {
+  const clsQRCode qr;
+  ModuleMatrix m(45);
+  qr.DrawFunctionPatterns(m, 7);
+  const int centres[][2] = {{22, 6}, {6, 22}, {22, 22}, {38, 22}, {22, 38}, {38, 38}};
+  for (const auto &c : centres) {
+    EXPECT_EQ(m.at(c[0], c[1]), 1);
+    EXPECT_EQ(m.at(c[0] + 1, c[1]), 2);
+    EXPECT_EQ(m.at(c[0] + 2, c[1] + 2), 1);
+  }
+  for (int y = 34; y <= 36; ++y)
+    for (int x = 0; x <= 5; ++x) {
+      EXPECT_EQ(m.at(x, y), 2);
+      EXPECT_EQ(m.at(y, x), 2);
+    }
+  EXPECT_EQ(m.at(6, 34), 1) << "timing module crosses the version area";
+  // No pattern on the finders: (38, 6) stays timing, not alignment.
+  EXPECT_EQ(m.at(38, 6), 1);
+  EXPECT_EQ(m.at(38, 7), 2) << "separator of the top-right finder";
+}
+
+TEST(Masks, PatternsInvertTheRightCells) {
+  const int n = 6;
+  for (int mask : {-1, 0, 1, 2, 8, 100}) {
+    std::vector<std::uint8_t> cells(n * n, 0);
+    const int used = clsQRCode::ApplyMask(cells.data(), n, n, mask);
+    EXPECT_EQ(used, (mask == 1 || mask == 2) ? mask : 0);
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        const bool inverted = cells[static_cast<std::size_t>(y * n + x)] == 1;
+        const bool expected = used == 1 ? y % 2 == 0 : used == 2 ? x % 3 == 0 : (x + y) % 2 == 0;
+        EXPECT_EQ(inverted, expected) << mask << " at " << x << "," << y;
+      }
+  }
+}
+
+TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
+  clsQRCode qr;
+  const auto text = Bytes("HELLO WORLD");
+  const Picture p = qr.MakeSymbol(text.data(), static_cast<int>(text.size()), 0, 2, -1);
+  ASSERT_FALSE(p.isNull());
+  ASSERT_EQ(p.width(), 29);
+  ASSERT_EQ(p.height(), 29);
+  for (int y = 0; y < 29; ++y)
+    for (int x = 0; x < 29; ++x) {
+      const std::uint8_t v = p.pixel(x, y);
+      ASSERT_TRUE(v == Picture::kBlack || v == Picture::kWhite);
+      if (x < 4 || y < 4 || x > 24 || y > 24) {
+        ASSERT_EQ(v, Picture::kWhite) << x << "," << y;
+      }
+    }
+  EXPECT_EQ(p.pixel(4, 4), Picture::kBlack);
+  EXPECT_EQ(p.pixel(7, 7), Picture::kBlack);
+  EXPECT_EQ(p.pixel(5, 5), Picture::kWhite);
+  EXPECT_EQ(p.bytesPerLine() % 4, 0);
+
+  // A symbol drawn as text rows: the top-left finder with its separator and
+  // the format bits of level M, mask 0 (101010000010010) in row 8.
+  const char *rows[] = {"11111110", "10000010", "10111010", "10111010",
+                        "10111010", "10000010", "11111110", "00000000"};
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      EXPECT_EQ(p.pixel(4 + x, 4 + y) == Picture::kBlack, rows[y][x] == '1') << x << "," << y;
+  const char *format = "101010000010010";
+  const int formatColumns[] = {0, 1, 2, 3, 4, 5, 7, 8};
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(p.pixel(4 + formatColumns[i], 4 + 8) == Picture::kBlack, format[i] == '1') << i;
+}
+
+TEST(Picture, SizesFollowTheVersionAndBitsToPictureKeepsPixels) {
+  clsQRCode qr;
+  const auto text = Bytes("x");
+  for (int v : {1, 7, 40}) {
+    const Picture p = qr.MakeSymbol(text.data(), 1, v, 1, 0);
+    ASSERT_FALSE(p.isNull());
+    EXPECT_EQ(p.width(), 4 * v + 25);
+    EXPECT_EQ(p.height(), 4 * v + 25);
+  }
+  const std::uint8_t bits[] = {1, 0, 0, 1, 1, 1, 0, 0};
+  const Picture small = zub::BitsToPicture(bits, 4, 2, 2, 1, 3, 4);
+  ASSERT_EQ(small.width(), 9);
+  ASSERT_EQ(small.height(), 7);
+  EXPECT_EQ(small.pixel(2, 1), Picture::kBlack);
+  EXPECT_EQ(small.pixel(3, 1), Picture::kWhite);
+  EXPECT_EQ(small.pixel(3, 2), Picture::kBlack);
+  EXPECT_EQ(small.pixel(0, 0), Picture::kWhite);
+  EXPECT_TRUE(zub::BitmapToPicture({}).isNull());
+}
+
+TEST(Driver, VersionChoiceAndCapacityEdges) {
+  clsQRCode qr;
+  Symbol s;
+  auto version = [&](const std::vector<std::uint8_t> &data, int v, int level) {
+    return qr.MakeMatrix(data.data(), static_cast<int>(data.size()), v, level, 0,
+                         KanjiMode::Allowed, s)
+               ? s.version
+               : -1;
+  };
+  EXPECT_EQ(version(std::vector<std::uint8_t>(34, '9'), 0, 2), 1);
+  EXPECT_EQ(version(std::vector<std::uint8_t>(35, '9'), 0, 2), 2);
+  EXPECT_EQ(version(std::vector<std::uint8_t>(1273, 'a'), 0, 4), 40);
+  EXPECT_EQ(version(std::vector<std::uint8_t>(1274, 'a'), 0, 4), -1);
+  EXPECT_EQ(version(std::vector<std::uint8_t>(17, 'a'), 1, 1), 1);
+  EXPECT_EQ(version(std::vector<std::uint8_t>(18, 'a'), 1, 1), -1);
+  EXPECT_EQ(version({}, 0, 2), 1);
+  EXPECT_EQ(version(std::vector<std::uint8_t>(10, 'a'), 41, 2), 1);
+  EXPECT_EQ(version(std::vector<std::uint8_t>(10, 'a'), -1, 2), -1);
+
+  // Out-of-range level and mask fall back to M and mask 0.
+  const auto text = Bytes("FALLBACK");
+  ASSERT_TRUE(qr.MakeMatrix(text.data(), 8, 3, 2, 0, KanjiMode::Allowed, s));
+  const std::vector<std::uint8_t> reference = s.modules.cells;
+  for (int level : {0, 5})
+    for (int mask : {-1, 8}) {
+      ASSERT_TRUE(qr.MakeMatrix(text.data(), 8, 3, level, mask, KanjiMode::Allowed, s));
+      EXPECT_EQ(s.modules.cells, reference) << level << "/" << mask;
+      EXPECT_EQ(s.mask, 0);
+    }
+}
+
+TEST(Driver, OversizedMessagesGiveNullWithoutOverrun) {
+  clsQRCode qr;
+  const std::vector<std::uint8_t> huge(100 * 1024, '1');
+  for (int v : {0, 1, 40})
+    EXPECT_TRUE(qr.MakeSymbol(huge.data(), static_cast<int>(huge.size()), v, 1, 0).isNull());
+  // Just beyond what the write buffer could ever need, and just below.
+  const std::vector<std::uint8_t> digits(7089, '1');
+  EXPECT_FALSE(qr.MakeSymbol(digits.data(), 7089, 40, 1, 0).isNull());
+  EXPECT_TRUE(qr.MakeSymbol(digits.data(), 7090, 40, 1, 0).isNull());
+  const std::vector<std::uint8_t> letters(4000, 'z');
+  EXPECT_TRUE(qr.MakeSymbol(letters.data(), 4000, 5, 2, 0).isNull());
+  // The encoder stays usable.
+  EXPECT_FALSE(qr.MakeSymbol(digits.data(), 10, 0, 2, 0).isNull());
+}
+
+TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
+  clsQRCode qr;
+  const auto a = Bytes("first message 123");
+  const auto b = Bytes("ANOTHER ONE");
+  Symbol first, again;
+  ASSERT_TRUE(
+      qr.MakeMatrix(a.data(), static_cast<int>(a.size()), 0, 3, 5, KanjiMode::Allowed, first));
+  ASSERT_TRUE(
+      qr.MakeMatrix(b.data(), static_cast<int>(b.size()), 12, 4, 2, KanjiMode::Allowed, again));
+  ASSERT_TRUE(
+      qr.MakeMatrix(a.data(), static_cast<int>(a.size()), 0, 3, 5, KanjiMode::Allowed, again));
+  EXPECT_EQ(first.modules.cells, again.modules.cells);
+}

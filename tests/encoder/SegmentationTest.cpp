@@ -1,0 +1,178 @@
+#include "clsQRCode.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using zub::BitBuffer;
+using zub::clsQRCode;
+using zub::KanjiMode;
+
+namespace {
+
+struct Stream {
+  int length = 0;
+  std::string bits; // '0'/'1' per bit
+};
+
+Stream Build(const clsQRCode &qr, const std::vector<std::uint8_t> &data, int version,
+             KanjiMode kanji = KanjiMode::Allowed) {
+  std::vector<std::uint8_t> storage(8192, 0);
+  BitBuffer bits(storage.data(), 8 * 8192);
+  Stream s;
+  s.length =
+      qr.BuildDataBits(bits, data.data(), static_cast<int>(data.size()), version, false, kanji);
+  for (int i = 0; i < bits.size(); ++i)
+    s.bits += bits.bit(i) ? '1' : '0';
+  return s;
+}
+
+int Estimate(const clsQRCode &qr, const std::vector<std::uint8_t> &data, int version,
+             KanjiMode kanji = KanjiMode::Allowed) {
+  std::uint8_t scratch[1] = {};
+  BitBuffer bits(scratch, 8);
+  return qr.BuildDataBits(bits, data.data(), static_cast<int>(data.size()), version, true, kanji);
+}
+
+std::vector<std::uint8_t> Bytes(const std::string &s) {
+  return {s.begin(), s.end()};
+}
+
+std::string Strip(const char *grouped) {
+  std::string s;
+  for (const char *p = grouped; *p; ++p)
+    if (*p == '0' || *p == '1')
+      s += *p;
+  return s;
+}
+
+} // namespace
+
+TEST(Segmentation, WrittenStreamsOfSmallMessages) {
+  const clsQRCode qr;
+  struct Case {
+    std::vector<std::uint8_t> data;
+    const char *bits;
+  };
+  const Case cases[] = {
+      {Bytes("01234567"), "0001 0000001000 0000001100 0101011001 1000011 0000"},
+      {Bytes("AC-42"), "0010 000000101 00111001110 11100111001 000010 0000"},
+      {{0x93, 0x5F, 0xE4, 0xAA}, "1000 00000010 0110110011111 1101010101010 0000"},
+      {Bytes("5"), "0001 0000000001 0101 0000"},
+      {Bytes("A"), "0010 000000001 001010 0000"},
+      {{}, "0000"},
+      {{0x81, 0x7F}, "1000 00000001 0000000111111 0000"}, // kanji value 63
+  };
+  for (const Case &c : cases) {
+    const Stream s = Build(qr, c.data, 1);
+    EXPECT_EQ(s.bits, Strip(c.bits));
+    EXPECT_EQ(s.length, static_cast<int>(s.bits.size()));
+    EXPECT_EQ(Estimate(qr, c.data, 1), s.length);
+  }
+}
+
+TEST(Segmentation, EmptyMessageWritesTheTerminatorEvenWhenEstimating) {
+  const clsQRCode qr;
+  std::uint8_t storage[1] = {0xFF};
+  BitBuffer bits(storage, 8);
+  EXPECT_EQ(qr.BuildDataBits(bits, nullptr, 0, 1, true), 4);
+  EXPECT_EQ(bits.size(), 4);
+}
+
+TEST(Segmentation, ChoosesTheCheapestModesWithLowIndexOnTies) {
+  const clsQRCode qr;
+  struct Case {
+    std::string text;
+    int version;
+    int length;
+    const char *modes; // mode indicator prefix of the stream
+  };
+  const Case cases[] = {
+      {"a1", 1, 32, "0100"},
+      {"abcde 12345678 abcde", 1, 165, "0100"},
+      {"ABC0123456789", 1, 82, "0010"},
+      {"a123", 1, 48, "0100"}, // byte+numeric costs the same: the byte segment wins
+      {"123a", 1, 48, "0100"},
+      {"a1234", 1, 52, "0100"},
+  };
+  for (const Case &c : cases) {
+    const Stream s = Build(qr, Bytes(c.text), c.version);
+    EXPECT_EQ(s.length, c.length) << c.text;
+    EXPECT_EQ(s.bits.substr(0, 4), c.modes) << c.text;
+  }
+  // byte(6) numeric(8) byte(6): the numeric segment starts after 4+8+48 bits.
+  const Stream mixed = Build(qr, Bytes("abcde 12345678 abcde"), 1);
+  EXPECT_EQ(mixed.bits.substr(60, 14), "00010000001000");
+  // a123 is a single segment of 4 bytes.
+  EXPECT_EQ(Build(qr, Bytes("a123"), 1).bits.substr(4, 8), "00000100");
+  // a1234 is byte(1) then numeric(4).
+  EXPECT_EQ(Build(qr, Bytes("a1234"), 1).bits.substr(20, 4), "0001");
+}
+
+TEST(Segmentation, LongRunsSplitAtTheCountLimit) {
+  const clsQRCode qr;
+  const std::vector<std::uint8_t> letters(256, 'a');
+  EXPECT_EQ(Build(qr, letters, 1).length, 2076);
+  EXPECT_EQ(Build(qr, letters, 10).length, 2072);
+
+  const Stream digits = Build(qr, std::vector<std::uint8_t>(1024, '7'), 1);
+  EXPECT_EQ(digits.length, 3446);
+  EXPECT_EQ(Build(qr, std::vector<std::uint8_t>(512, 'Q'), 1).length, 2847);
+
+  std::vector<std::uint8_t> kanji;
+  for (int i = 0; i < 256; ++i) {
+    kanji.push_back(0x93);
+    kanji.push_back(0x5F);
+  }
+  const Stream k = Build(qr, kanji, 1);
+  EXPECT_EQ(k.length, 3356);
+  EXPECT_EQ(k.bits.substr(0, 12), "100011111111");
+  const std::size_t second = 12 + 255 * 13;
+  EXPECT_EQ(k.bits.substr(second, 12), "100000000001");
+}
+
+TEST(Segmentation, KanjiTestAndTheExclusionSwitch) {
+  EXPECT_TRUE(clsQRCode::IsKanjiPair(0x81, 0x7F));
+  EXPECT_FALSE(clsQRCode::IsKanjiPair(0x81, 0x3F));
+  EXPECT_FALSE(clsQRCode::IsKanjiPair(0xEB, 0xC0));
+  EXPECT_TRUE(clsQRCode::IsKanjiPair(0xEB, 0xBF));
+  EXPECT_TRUE(clsQRCode::IsKanjiPair(0xE0, 0xFF));
+  EXPECT_FALSE(clsQRCode::IsKanjiPair(0xA0, 0x80));
+
+  const clsQRCode qr;
+  // "文文文" in UTF-8 passes the kanji test pair after pair...
+  const std::vector<std::uint8_t> utf8 = {0xE6, 0x96, 0x87, 0xE6, 0x96, 0x87, 0xE6, 0x96, 0x87};
+  EXPECT_NE(Build(qr, utf8, 1).bits.find("1000"), std::string::npos);
+  // ...and is one byte segment when kanji mode is excluded.
+  const Stream bytes = Build(qr, utf8, 1, KanjiMode::Excluded);
+  EXPECT_EQ(bytes.length, 4 + 8 + 72 + 4);
+  EXPECT_EQ(bytes.bits.substr(0, 4), "0100");
+}
+
+TEST(Segmentation, EstimateEqualsWrittenLengthForRandomMessages) {
+  const clsQRCode qr;
+  std::mt19937 rng(2024);
+  // Alphabets that make every mode and every switch between modes likely.
+  const std::string pools[] = {"0123456789", "ABCXYZ $%*+-./:", "abcxyz!?", "\x93\x5F\xE4\xAA"};
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::uint8_t> data;
+    const int len = static_cast<int>(rng() % 400);
+    while (static_cast<int>(data.size()) < len) {
+      const std::string &pool = pools[rng() % 4];
+      const int run = 1 + static_cast<int>(rng() % 12);
+      for (int i = 0; i < run; ++i)
+        data.push_back(static_cast<std::uint8_t>(pool[rng() % pool.size()]));
+    }
+    if (round % 5 == 0)
+      for (auto &b : data)
+        b = static_cast<std::uint8_t>(rng());
+    for (int version : {1, 10, 27})
+      for (KanjiMode kanji : {KanjiMode::Allowed, KanjiMode::Excluded}) {
+        const Stream s = Build(qr, data, version, kanji);
+        ASSERT_EQ(s.length, static_cast<int>(s.bits.size()));
+        ASSERT_EQ(Estimate(qr, data, version, kanji), s.length) << "round " << round;
+      }
+  }
+}
