@@ -1,0 +1,160 @@
+// zubqr as scripts use it: exit statuses, files written or not, and
+// pictures that real readers decode.
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  QByteArray err;
+};
+
+Outcome Zubqr(const QStringList &args, const QByteArray &input = {}) {
+  QProcess p;
+  p.start(QStringLiteral(ZUBQR_PATH), args);
+  p.write(input);
+  p.closeWriteChannel();
+  p.waitForFinished(60000);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
+}
+
+// The message bytes zxing-cpp reads from a one-pixel-per-module picture,
+// enlarged four times.
+std::optional<QByteArray> Read(const QString &path) {
+  QImage image(path);
+  if (image.isNull())
+    return std::nullopt;
+  image = image.convertToFormat(QImage::Format_Grayscale8)
+              .scaled(image.width() * 4, image.height() * 4, Qt::IgnoreAspectRatio,
+                      Qt::FastTransformation);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  const auto results =
+      ZXing::ReadBarcodes({image.constBits(), image.width(), image.height(),
+                           ZXing::ImageFormat::Lum, static_cast<int>(image.bytesPerLine())},
+                          hints);
+  if (results.empty())
+    return std::nullopt;
+  const auto &b = results.front().bytes();
+  return QByteArray(reinterpret_cast<const char *>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+class Cli : public ::testing::Test {
+protected:
+  QString File(const char *name) { return dir.filePath(QString::fromUtf8(name)); }
+  QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(Cli, HelloWorldIsAVersion1BitmapThatZbarReads) {
+  const QString bmp = File("a.bmp");
+  const Outcome r = Zubqr({"encode", "--text", "HELLO WORLD", "--output", bmp});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  QFile file(bmp);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.read(2), "BM");
+  const QImage image(bmp);
+  EXPECT_EQ(image.size(), QSize(29, 29));
+
+  const QString png = File("a4.png");
+  ASSERT_TRUE(image.scaled(116, 116, Qt::IgnoreAspectRatio, Qt::FastTransformation).save(png));
+  QProcess zbar;
+  zbar.start("zbarimg", {"--quiet", "--raw", png});
+  ASSERT_TRUE(zbar.waitForFinished(30000));
+  EXPECT_EQ(zbar.readAllStandardOutput().trimmed(), "HELLO WORLD");
+}
+
+TEST_F(Cli, MessagesComeBackAsTheirExactBytes) {
+  const QByteArray utf8 = QStringLiteral("二维码 生成器 ABC 123").toUtf8();
+  // 二维码 ? ABC: the emoji has no GBK form.
+  const QByteArray gbk("\xb6\xfe\xce\xac\xc2\xeb ? ABC", 12);
+  QFile binary(File("payload.bin"));
+  QByteArray payload;
+  for (int i = 0; i < 300; ++i)
+    payload.append(static_cast<char>((i * 73 + 5) & 0xFF));
+  ASSERT_TRUE(binary.open(QIODevice::WriteOnly));
+  binary.write(payload);
+  binary.close();
+
+  struct Case {
+    QStringList args;
+    QByteArray input;
+    QByteArray expected;
+  };
+  const std::vector<Case> cases = {
+      {{"--text", QStringLiteral("二维码 生成器 ABC 123")}, {}, utf8},
+      {{"--encoding", "ansi", "--text", QStringLiteral("二维码 😀 ABC")}, {}, gbk},
+      {{"--level", "H", "--mask", "5"}, utf8, utf8}, // text from standard input
+      {{"--input", File("payload.bin"), "--version", "20", "--level", "q"}, {}, payload},
+      {{"--input", "-"}, payload, payload},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const QString out = File("case.png");
+    QStringList args = {"encode", "--output", out};
+    args += cases[i].args;
+    const Outcome r = Zubqr(args, cases[i].input);
+    ASSERT_EQ(r.status, 0) << i << ": " << r.err.toStdString();
+    EXPECT_EQ(Read(out), cases[i].expected) << "case " << i;
+    QFile::remove(out);
+  }
+}
+
+TEST_F(Cli, RefusesWithStatusAndWritesNothing) {
+  const QString out = File("never.bmp");
+  struct Case {
+    QStringList args;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {{"--version", "1", "--level", "L", "--text", QString(18, 'a')}, 1},
+      {{"--text", QString(3000, 'a')}, 1},
+      {{"--input", File("missing.bin")}, 1},
+      {{"--level", "X", "--text", "a"}, 2},
+      {{"--version", "41", "--text", "a"}, 2},
+      {{"--mask", "8", "--text", "a"}, 2},
+      {{"--encoding", "latin1", "--text", "a"}, 2},
+      {{"--colour", "red", "--text", "a"}, 2},
+  };
+  for (const Case &c : cases) {
+    const Outcome r = Zubqr(QStringList{"encode", "--output", out} + c.args);
+    EXPECT_EQ(r.status, c.status) << c.args.join(' ').left(60).toStdString();
+    EXPECT_FALSE(r.err.isEmpty());
+    EXPECT_FALSE(QFile::exists(out));
+  }
+  EXPECT_EQ(Zubqr({"encode", "--text", "a"}).status, 2) << "missing output";
+  EXPECT_EQ(Zubqr({}).status, 2);
+}
+
+TEST_F(Cli, AFailedWriteLeavesTheOldFileWhole) {
+  const QString out = File("keep.bmp");
+  ASSERT_EQ(Zubqr({"encode", "--text", "FIRST", "--output", out}).status, 0);
+  QFile before(out);
+  ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+  const QByteArray original = before.readAll();
+  before.close();
+
+  EXPECT_EQ(Zubqr({"encode", "--text", "x", "--output", File("no/such/dir/x.bmp")}).status, 1);
+  EXPECT_EQ(Zubqr({"encode", "--version", "1", "--text", QString(40, 'z'), "--output", out}).status,
+            1);
+  QFile after(out);
+  ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+  EXPECT_EQ(after.readAll(), original);
+}
+
+int main(int argc, char **argv) {
+  QGuiApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
