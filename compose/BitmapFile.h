@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace zub {
+
+// `image` as the bytes of an uncompressed Windows bitmap file: "BM", a
+// 14-byte file header, a 40-byte information header, then 24-bit blue-green-
+// red pixels in bottom-up rows padded to 4 bytes, 96 dpi. Empty for a null
+// image or one too large for the format.
+QByteArray EncodeBitmap(const QImage &image);
+
+// Writes `image` to `path` as a Windows bitmap whatever the name ends in.
+// The file appears complete or not at all: the bytes go to a temporary file
+// beside the target, which replaces the target only once everything is
+// written, so an existing file is never left truncated. On failure returns
+// false with `reason` a Chinese sentence saying why (the system's own
+// words in brackets where it has some).
+bool WriteBitmapFile(const QImage &image, const QString &path, QString &reason);
+
+} // namespace zub

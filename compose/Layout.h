@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QSize>
+
+namespace zub {
+
+// Where the composed picture's parts lie, in pixels of the main window.
+
+// The canvas the symbol is stretched over; the composite has its size.
+inline constexpr QSize kCanvasSize{552, 409};
+
+// The logo box on the canvas: its outer rectangle in the canvas's coordinates.
+inline constexpr QRect kLogoBoxRect{232, 152, 89, 89};
+
+// The rounded logo leaves this many columns at the right and rows at the
+// bottom of the box outside (the 89 x 89 box shows a 79 x 79 logo) ...
+inline constexpr int kLogoRegionInset = 10;
+// ... and cuts its corners by ellipses of this width and height.
+inline constexpr int kLogoCornerDiameter = 30;
+
+// The system window colour: behind a logo's transparent pixels, and the
+// composite's background where the canvas does not reach.
+inline constexpr QRgb kWindowColour = 0xFFFFFFFF;
+
+} // namespace zub

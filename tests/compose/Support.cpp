@@ -1,0 +1,36 @@
+#include "Support.h"
+
+#include <ZXing/ReadBarcode.h>
+
+namespace zub::test {
+
+std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset) {
+  const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+  const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(),
+                              ZXing::ImageFormat::Lum, static_cast<int>(grey.bytesPerLine()));
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  hints.setCharacterSet(charset);
+  std::vector<Decoded> found;
+  for (const ZXing::Result &r : ZXing::ReadBarcodes(view, hints))
+    if (r.isValid())
+      found.push_back({std::vector<std::uint8_t>(r.bytes().begin(), r.bytes().end()),
+                       QString::fromStdString(r.text())});
+  return found;
+}
+
+QImage SampleLogo() {
+  QImage logo(160, 120, QImage::Format_RGB32);
+  for (int y = 0; y < logo.height(); ++y)
+    for (int x = 0; x < logo.width(); ++x) {
+      const bool ring = ((x - 80) * (x - 80) + (y - 60) * (y - 60)) / 400 % 2 == 0;
+      logo.setPixel(x, y, ring ? qRgb(230, 40 + x, 30) : qRgb(20, 90 + y, 200));
+    }
+  return logo;
+}
+
+std::vector<std::uint8_t> BytesOf(const std::string &s) {
+  return {s.begin(), s.end()};
+}
+
+} // namespace zub::test

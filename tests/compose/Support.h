@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zub::test {
+
+// One QR Code found by the reference reader.
+struct Decoded {
+  std::vector<std::uint8_t> bytes; // the content as encoded
+  QString text;                    // the content as a reader shows it
+};
+
+// Every QR Code that zxing-cpp finds in `image`, as it is. `charset` is the
+// character set the reader falls back to for byte segments (it always reads
+// kanji segments as Shift JIS).
+std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset = "UTF-8");
+
+// A colourful, deterministic 160 x 120 logo without transparency.
+QImage SampleLogo();
+
+// Bytes of a string literal, for readable expectations.
+std::vector<std::uint8_t> BytesOf(const std::string &s);
+
+} // namespace zub::test
