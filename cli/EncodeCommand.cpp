@@ -19,8 +19,8 @@ const char *LevelName(int level) {
   return names[level - 1];
 }
 
-// PNG for a .png name, otherwise a Windows bitmap; the file appears
-// complete or not at all.
+} // namespace
+
 bool WritePicture(const QImage &image, const QString &path, std::string &error) {
   QString reason;
   if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
@@ -40,8 +40,6 @@ bool WritePicture(const QImage &image, const QString &path, std::string &error) 
   }
   return true;
 }
-
-} // namespace
 
 std::string DoesNotFit(const EncodeOptions &options, std::size_t bytes) {
   std::string where =

@@ -21,6 +21,8 @@ int main(int argc, char **argv) {
   args.erase(args.begin());
   if (command == "encode")
     return Encode(args);
+  if (command == "compose")
+    return Compose(args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << Usage();
     return kOk;

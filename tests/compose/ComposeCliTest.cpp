@@ -1,0 +1,156 @@
+// zubqr compose as scripts use it: the composite the library makes, the exit
+// statuses, and nothing written when there is nothing to compose.
+#include "Composite.h"
+#include "LogoImage.h"
+#include "MessageBytes.h"
+#include "Support.h"
+#include "clsQRCode.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace zub {
+namespace {
+
+struct Outcome {
+  int status = -1;
+  QString err;
+};
+
+class ComposeCli : public ::testing::Test {
+protected:
+  void SetUp() override {
+    logo_ = dir_.filePath(QStringLiteral("logo.png"));
+    ASSERT_TRUE(test::SampleLogo().save(logo_));
+  }
+  Outcome Run(QStringList args) {
+    args.prepend(QStringLiteral("compose"));
+    QProcess p;
+    p.start(QStringLiteral(ZUBQR_PATH), args);
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardError())};
+  }
+  QString File(const QString &name) const { return dir_.filePath(name); }
+  QTemporaryDir dir_;
+  QString logo_;
+};
+
+TEST_F(ComposeCli, WritesTheLibrarysCompositeAsABitmapThatReadsBack) {
+  struct Case {
+    QStringList options;
+    QString text;
+    TextEncoding encoding;
+    int version, level, mask;
+  };
+  const QString chinese = QStringLiteral("丂丄丅丆丏丒丗丟丠両二维码 Zub");
+  for (const Case &c : {Case{{}, chinese, TextEncoding::Utf8, 0, kLevelM, -1},
+                        Case{{"--encoding", "ansi", "--level", "Q", "--mask", "5"},
+                             chinese,
+                             TextEncoding::Ansi,
+                             0,
+                             kLevelQ,
+                             5},
+                        Case{{"--version", "7", "--level", "h"},
+                             QStringLiteral("https://zub.example.cn/"),
+                             TextEncoding::Utf8,
+                             7,
+                             kLevelH,
+                             -1}}) {
+    const QString out = File(QStringLiteral("二维码.jpg"));
+    const Outcome r =
+        Run(c.options + QStringList{"--text", c.text, "--logo", logo_, "--output", out});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+
+    QFile file(out);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.peek(2), "BM");
+    const QImage written = QImage(out, "BMP").convertToFormat(QImage::Format_RGB32);
+
+    const std::vector<std::uint8_t> message = MessageBytes(c.text, c.encoding);
+    clsQRCode encoder;
+    const QImage expected =
+        ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
+                                            c.version, c.level, c.mask, KanjiMode::Excluded),
+                         LoadLogo(logo_).image);
+    EXPECT_EQ(written, expected);
+
+    const auto found =
+        test::DecodeAll(written, c.encoding == TextEncoding::Utf8 ? "UTF-8" : "GB18030");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].bytes, message);
+    EXPECT_EQ(found[0].text, c.text);
+  }
+}
+
+TEST_F(ComposeCli, InputBytesAreComposedAsTheyAre) {
+  // Shift JIS for 漢字 keeps kanji mode: the bytes come back unchanged.
+  const QByteArray bytes("\x8a\xbf\x8e\x9a\x8a\xbf\x8e\x9a ZUB", 13);
+  const QString input = File(QStringLiteral("message.bin"));
+  QFile file(input);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+  file.close();
+  const QString out = File(QStringLiteral("out.bmp"));
+  const Outcome r = Run({"--input", input, "--logo", logo_, "--output", out});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  const auto found = test::DecodeAll(QImage(out), "Shift_JIS");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].bytes, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+TEST_F(ComposeCli, RefusesWithOneLineAndWritesNothing) {
+  QFile cut(File(QStringLiteral("cut.jpg")));
+  ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+  QByteArray jpeg;
+  {
+    QFile whole(logo_);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    jpeg = whole.readAll();
+  }
+  cut.write(jpeg.left(jpeg.size() / 2));
+  cut.close();
+  const QString out = File(QStringLiteral("never.bmp"));
+  struct Case {
+    QStringList args;
+    int status;
+    QString says;
+  };
+  for (const Case &c :
+       {Case{{"--version", "1", "--level", "H", "--text", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "--logo",
+              logo_, "--output", out},
+             1,
+             QStringLiteral("does not fit")},
+        Case{{"--text", "x", "--logo", File(QStringLiteral("none.jpg")), "--output", out},
+             1,
+             QStringLiteral("找不到Logo图片文件")},
+        Case{{"--text", "x", "--logo", cut.fileName(), "--output", out},
+             1,
+             QStringLiteral("不完整或已损坏")},
+        Case{{"--text", "x", "--output", out}, 2, QStringLiteral("--logo FILE is missing")}}) {
+    const Outcome r = Run(c.args);
+    EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("zubqr compose: "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.section('\n', 0, 0).contains(c.says)) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+  }
+}
+
+TEST_F(ComposeCli, WarnsWhenTheCompositeMayNotScanButStillWritesIt) {
+  const QString out = File(QStringLiteral("v40.bmp"));
+  const Outcome r =
+      Run({"--version", "40", "--text", QString(1500, 'z'), "--logo", logo_, "--output", out});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.err.startsWith(QStringLiteral("zubqr compose: warning: "))) << r.err.toStdString();
+  EXPECT_EQ(r.err.count('\n'), 1);
+  EXPECT_EQ(QImage(out).size(), QSize(552, 409));
+}
+
+} // namespace
+} // namespace zub
