@@ -17,6 +17,7 @@ bool clsReedSolomon::Init(int dataLength, int eccLength, const clsFiniteField *f
 
   DataLength_ = dataLength;
   EccLength_ = eccLength;
+  productReady_ = false;
   Generator_ = alpha;
   FirstRoot_ = firstRoot;
 
@@ -50,7 +51,72 @@ bool clsReedSolomon::Init(int dataLength, int eccLength, const clsFiniteField *f
     GenPoly_[0] = f.Multiply(GenPoly_[0], factor);
     h = factor;
   }
+  PrepareBytePath();
   return true;
+}
+
+void clsReedSolomon::PrepareBytePath() {
+  const clsFiniteField &f = *Field_;
+  bytesReady_ = f.IsBinary() && f.Size() <= 256;
+  if (!bytesReady_)
+    return;
+  if (expField_ != Field_) {
+    const int order = f.Size() - 1;
+    exp2_.fill(0);
+    for (int i = 0; i < 2 * order; ++i)
+      exp2_[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(f.ExpTable()[i % order]);
+    expField_ = Field_;
+  }
+  const int ecc = EccLength_;
+  for (int j = 0; j < ecc; ++j) {
+    const int coef = GenPoly_[static_cast<std::size_t>(ecc - 1 - j)];
+    genLog_[static_cast<std::size_t>(j)] =
+        static_cast<std::int16_t>(coef == 0 ? kZeroLog : f.Log(coef));
+  }
+}
+
+void clsReedSolomon::PrepareProductTable() {
+  if (!bytesReady_ || EccLength_ > kMaxProductEcc)
+    return;
+  const int ecc = EccLength_;
+  const std::int16_t *logs = Field_->LogTable();
+  std::uint8_t *row = product_.data();
+  for (int j = 0; j < ecc; ++j)
+    row[j] = 0;
+  for (int value = 1; value < Field_->Size(); ++value) {
+    row = product_.data() + value * ecc;
+    const int lf = logs[value];
+    for (int j = 0; j < ecc; ++j)
+      row[j] = exp2_[static_cast<std::size_t>(lf + genLog_[static_cast<std::size_t>(j)])];
+  }
+  productReady_ = true;
+}
+
+void clsReedSolomon::EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check) const {
+  // The remainder of m(x) * x^ecc by g(x) in a shift register: check[0] is
+  // the coefficient of x^(ecc-1), the symbol sent first.
+  const int ecc = EccLength_;
+  for (int j = 0; j < ecc; ++j)
+    check[j] = 0;
+  const std::int16_t *logs = Field_->LogTable();
+  for (int i = 0; i < count; ++i) {
+    const int feedback = data[i] ^ check[0];
+    if (productReady_) {
+      const std::uint8_t *row = product_.data() + feedback * ecc;
+      for (int j = 0; j < ecc - 1; ++j)
+        check[j] = check[j + 1] ^ row[j];
+      check[ecc - 1] = row[ecc - 1];
+      continue;
+    }
+    for (int j = 0; j < ecc - 1; ++j)
+      check[j] = check[j + 1];
+    check[ecc - 1] = 0;
+    if (feedback == 0)
+      continue;
+    const int lf = logs[feedback];
+    for (int j = 0; j < ecc; ++j)
+      check[j] ^= exp2_[static_cast<std::size_t>(lf + genLog_[static_cast<std::size_t>(j)])];
+  }
 }
 
 void clsReedSolomon::Encode(std::int32_t *block) const {

@@ -36,6 +36,16 @@ public:
   // Before a successful Init it changes nothing.
   void Encode(std::int32_t *block) const;
 
+  // The same code for byte symbols, in sending order: the check symbols of
+  // the `count` (<= DataLength) data bytes go to check[0 .. ecc-1]. Only for
+  // binary fields of at most 256 elements (the QR field); a block shorter
+  // than DataLength gives what Encode gives for its leading zeros.
+  bool CanEncodeBytes() const { return bytesReady_; }
+  void EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check) const;
+  // Makes EncodeBytes faster when many bytes share one Init, at the cost of
+  // a 256-row product table (only for up to 32 check symbols).
+  void PrepareProductTable();
+
 private:
   const clsFiniteField *Field_ = nullptr;
   int DataLength_ = 0;
@@ -43,6 +53,19 @@ private:
   int Generator_ = 0;
   int FirstRoot_ = 0;
   std::array<std::int32_t, kMaxLength> GenPoly_{};
+
+  // Byte path: g(x)'s coefficients below x^ecc as logarithms, highest power
+  // first (kZeroLog for a zero coefficient), and the field's exponents
+  // twice over, with zeros behind them for kZeroLog.
+  static constexpr int kMaxProductEcc = 32;
+  static constexpr int kZeroLog = 512;
+  void PrepareBytePath();
+  bool bytesReady_ = false;
+  bool productReady_ = false;
+  const clsFiniteField *expField_ = nullptr;
+  std::array<std::int16_t, kMaxLength> genLog_{};
+  std::array<std::uint8_t, 1024> exp2_{};
+  std::array<std::uint8_t, 256 * kMaxProductEcc> product_{};
 };
 
 } // namespace zub

@@ -27,6 +27,22 @@ public:
     length_ += width;
   }
 
+  // Appends `count` whole bytes, each most significant bit first.
+  void PutBytes(const std::uint8_t *data, int count) {
+    assert(count >= 0 && length_ + 8 * count <= capacity_);
+    std::uint8_t *p = bytes_ + (length_ >> 3);
+    const int used = length_ & 7;
+    if (used == 0) {
+      std::memcpy(p, data, static_cast<std::size_t>(count));
+    } else {
+      for (int i = 0; i < count; ++i) {
+        p[i] |= static_cast<std::uint8_t>(data[i] >> used);
+        p[i + 1] = static_cast<std::uint8_t>(data[i] << (8 - used));
+      }
+    }
+    length_ += 8 * count;
+  }
+
   int size() const { return length_; }
   int capacity() const { return capacity_; }
   int bit(int i) const { return (bytes_[i >> 3] >> (7 - (i & 7))) & 1; }

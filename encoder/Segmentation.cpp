@@ -1,9 +1,8 @@
 // Message bytes to the data bit stream: a minimum-cost choice of numeric,
 // alphanumeric, byte and kanji segments, then the segments themselves.
-#include "clsQRCode.h"
+#include "Segmentation.h"
 
-#include <memory>
-#include <new>
+#include "clsQRCode.h"
 
 namespace zub {
 
@@ -14,11 +13,16 @@ enum Mode : int { kByte = 0, kNumeric = 1, kAlnum = 2, kKanji = 3 };
 constexpr int kModes = 4;
 constexpr std::uint32_t kModeIndicator[kModes] = {0b0100, 0b0001, 0b0010, 0b1000};
 
+// Marks a cell whose byte the mode cannot carry; leaves room to add an
+// opening cost without overflow.
 constexpr std::int32_t kImpossible = 0x70000000;
 
-// Per version group (1-9, 10-26, 27-40): count field widths and the cost
-// of opening a segment (indicator + count + first character), by mode.
+// Per version group (1-9, 10-26, 27-40): count field widths, the most
+// characters one segment can count (2^width - 1), and the cost of opening
+// a segment (indicator + count + first character), by mode.
 constexpr int kCountWidth[3][kModes] = {{8, 10, 9, 8}, {16, 12, 11, 10}, {16, 14, 13, 12}};
+constexpr int kMaxCount[3][kModes] = {
+    {255, 1023, 511, 255}, {65535, 4095, 2047, 1023}, {65535, 16383, 8191, 4095}};
 constexpr int kOpenCost[3][kModes] = {{20, 18, 19, 25}, {28, 20, 21, 27}, {28, 22, 23, 29}};
 
 int VersionGroup(int version) {
@@ -27,8 +31,9 @@ int VersionGroup(int version) {
   return version <= 26 ? 1 : 2;
 }
 
-// Bits a character adds to a segment that already holds `count` of them.
-int FurtherCost(int mode, int count) {
+// Bits one more character adds to a segment that holds `count` of them:
+// numeric 10 per three digits, alphanumeric 11 per pair.
+inline int FurtherCost(int mode, int count) {
   switch (mode) {
   case kNumeric:
     return count % 3 == 0 ? 4 : 3;
@@ -41,33 +46,24 @@ int FurtherCost(int mode, int count) {
   }
 }
 
-struct ModeCell {
-  std::int32_t PrevMode;
-  std::int32_t Cost;
-  std::int32_t RunLength;
+// CharClass of every byte value: 1 digit, 2 other alphanumeric, 0 else.
+struct ClassTable {
+  std::uint8_t of[256];
+  constexpr ClassTable() : of{} {
+    for (int b = '0'; b <= '9'; ++b)
+      of[b] = 1;
+    for (int b = 'A'; b <= 'Z'; ++b)
+      of[b] = 2;
+    for (char c : {' ', '$', '%', '*', '+', '-', '.', '/', ':'})
+      of[static_cast<unsigned char>(c)] = 2;
+  }
 };
+constexpr ClassTable kClass;
 
 } // namespace
 
 int clsQRCode::CharClass(std::uint8_t b) {
-  if (b >= '0' && b <= '9')
-    return 1;
-  if (b >= 'A' && b <= 'Z')
-    return 2;
-  switch (b) {
-  case ' ':
-  case '$':
-  case '%':
-  case '*':
-  case '+':
-  case '-':
-  case '.':
-  case '/':
-  case ':':
-    return 2;
-  default:
-    return 0;
-  }
+  return kClass.of[b];
 }
 
 int clsQRCode::AlnumValue(std::uint8_t b) {
@@ -111,99 +107,98 @@ int clsQRCode::KanjiValue(std::uint8_t first, std::uint8_t second) {
   return (first - base) * 192 + (second - 0x40);
 }
 
-int clsQRCode::BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
-                             bool EstimateOnly, KanjiMode kanji) const {
-  if (n <= 0) {
-    bits.Put(0, 4); // the terminator alone, even when estimating
-    return 4;
-  }
-  const int start = bits.size();
-  const int group = VersionGroup(version);
-  const int *openCost = kOpenCost[group];
-  std::int32_t MaxCount[kModes];
-  for (int m = 0; m < kModes; ++m)
-    MaxCount[m] = Pow2_[static_cast<std::size_t>(kCountWidth[group][m])] - 1;
+void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode kanji) {
+  data_ = data;
+  n_ = n;
+  group_ = VersionGroup(version);
+  const int *open = kOpenCost[group_];
+  const int *maxCount = kMaxCount[group_];
   const bool kanjiAllowed = kanji == KanjiMode::Allowed;
+  table_.resize(static_cast<std::size_t>(n) * kModes);
+  Cell *table = table_.data();
 
-  // The segmentation table: for every position and mode, the cheapest
-  // encoding of bytes 0..t whose last character is in that mode.
-  std::unique_ptr<ModeCell[]> table(new (std::nothrow)
-                                        ModeCell[static_cast<std::size_t>(n) * kModes]);
-  if (!table)
-    return 0x7fffffff; // cannot even plan the stream: fits nothing
-  auto cell = [&](int t, int m) -> ModeCell & {
-    return table[static_cast<std::size_t>(t) * kModes + static_cast<std::size_t>(m)];
-  };
-
+  // For every position t and mode m, the cheapest encoding of bytes 0..t
+  // whose last character is carried in m. A kanji character ends at t and
+  // starts at t - 1, so its predecessor is at t - 2.
   for (int t = 0; t < n; ++t) {
-    const int cls = CharClass(data[t]);
+    Cell *row = table + kModes * t;
+    const int cls = kClass.of[data[t]];
     const bool possible[kModes] = {true, cls == 1, cls >= 1,
-                                   kanjiAllowed && t >= 1 && IsKanjiPair(data[t - 1], data[t])};
+                                   kanjiAllowed && t >= 1 &&
+                                       clsQRCode::IsKanjiPair(data[t - 1], data[t])};
     for (int m = 0; m < kModes; ++m) {
-      ModeCell &c = cell(t, m);
+      Cell &c = row[m];
       if (!possible[m]) {
-        c = {0, kImpossible, 0};
+        c = {kImpossible, 0, 0, 0};
         continue;
       }
       const int s = m == kKanji ? t - 2 : t - 1;
       if (s < 0) {
-        c = {-1, openCost[m], 1};
+        c = {open[m], 1, -1, 0};
         continue;
       }
+      // Among equal candidates the lowest predecessor mode wins; impossible
+      // predecessors take part with their mark and never win.
+      const Cell *prev = table + kModes * s;
       std::int32_t best = 0x7fffffff;
       int winner = 0;
-      bool continued = false;
+      int run = 1;
       for (int P = 0; P < kModes; ++P) {
-        const ModeCell &prev = cell(s, P);
-        const bool extends = P == m && prev.RunLength < MaxCount[m];
+        const bool extends = P == m && prev[P].run < maxCount[m];
         const std::int32_t candidate =
-            prev.Cost + (extends ? FurtherCost(m, prev.RunLength) : openCost[m]);
+            prev[P].cost + (extends ? FurtherCost(m, prev[P].run) : open[m]);
         if (candidate < best) {
           best = candidate;
           winner = P;
-          continued = extends;
+          run = extends ? prev[P].run + 1 : 1;
         }
       }
-      c = {winner, best, continued ? cell(s, winner).RunLength + 1 : 1};
+      c = {best, static_cast<std::uint16_t>(run), static_cast<std::int8_t>(winner), 0};
     }
   }
 
-  int last = 0;
+  const Cell *last = table + kModes * (n - 1);
+  lastMode_ = 0;
   for (int m = 1; m < kModes; ++m)
-    if (cell(n - 1, m).Cost < cell(n - 1, last).Cost)
-      last = m;
-  const int length = cell(n - 1, last).Cost + 4;
-  if (EstimateOnly || length > bits.capacity() - bits.size())
-    return length;
+    if (last[m].cost < last[lastMode_].cost)
+      lastMode_ = m;
+  length_ = last[lastMode_].cost + 4;
+}
+
+void SegmentPlan::Write(BitBuffer &bits) {
+  const int n = n_;
+  const std::uint8_t *data = data_;
 
   // Back-trace the cheapest path into one mode per byte.
-  std::unique_ptr<std::uint8_t[]> ByteMode(new (std::nothrow)
-                                               std::uint8_t[static_cast<std::size_t>(n)]);
-  if (!ByteMode)
-    return 0x7fffffff;
-  for (int pos = n - 1, mode = last; pos >= 0;) {
-    const int prev = cell(pos, mode).PrevMode;
-    ByteMode[static_cast<std::size_t>(pos)] = static_cast<std::uint8_t>(mode);
+  byteMode_.resize(static_cast<std::size_t>(n));
+  std::uint8_t *byteMode = byteMode_.data();
+  for (int pos = n - 1, mode = lastMode_; pos >= 0;) {
+    const int prev = table_[static_cast<std::size_t>(kModes * pos + mode)].prevMode;
+    byteMode[pos] = static_cast<std::uint8_t>(mode);
     if (mode == kKanji) {
-      ByteMode[static_cast<std::size_t>(pos - 1)] = kKanji;
+      byteMode[pos - 1] = kKanji;
       pos -= 2;
     } else {
       pos -= 1;
     }
     mode = prev;
   }
-  table.reset();
 
-  // Kanji runs are counted in bytes while writing.
-  MaxCount[kKanji] *= 2;
+  // Runs of one mode become segments, cut where a count would overflow,
+  // exactly where the table opened new segments. Kanji runs are counted in
+  // bytes here, two per character.
+  int maxCount[kModes];
+  for (int m = 0; m < kModes; ++m)
+    maxCount[m] = kMaxCount[group_][m];
+  maxCount[kKanji] *= 2;
   for (int t = 0; t < n;) {
-    const int m = ByteMode[static_cast<std::size_t>(t)];
+    const int m = byteMode[t];
     int r = 1;
-    while (t + r <= n - 1 && ByteMode[static_cast<std::size_t>(t + r)] == m && r < MaxCount[m])
+    while (t + r <= n - 1 && byteMode[t + r] == m && r < maxCount[m])
       ++r;
     const std::uint8_t *p = data + t;
     bits.Put(kModeIndicator[m], 4);
-    bits.Put(static_cast<std::uint32_t>(m == kKanji ? r / 2 : r), kCountWidth[group][m]);
+    bits.Put(static_cast<std::uint32_t>(m == kKanji ? r / 2 : r), kCountWidth[group_][m]);
     switch (m) {
     case kNumeric: {
       int i = 0;
@@ -220,24 +215,53 @@ int clsQRCode::BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, i
     case kAlnum: {
       int i = 0;
       for (; i + 2 <= r; i += 2)
-        bits.Put(static_cast<std::uint32_t>(45 * AlnumValue(p[i]) + AlnumValue(p[i + 1])), 11);
+        bits.Put(static_cast<std::uint32_t>(45 * clsQRCode::AlnumValue(p[i]) +
+                                            clsQRCode::AlnumValue(p[i + 1])),
+                 11);
       if (i < r)
-        bits.Put(static_cast<std::uint32_t>(AlnumValue(p[i])), 6);
+        bits.Put(static_cast<std::uint32_t>(clsQRCode::AlnumValue(p[i])), 6);
       break;
     }
     case kKanji:
       for (int i = 0; i + 1 < r; i += 2)
-        bits.Put(static_cast<std::uint32_t>(KanjiValue(p[i], p[i + 1])), 13);
+        bits.Put(static_cast<std::uint32_t>(clsQRCode::KanjiValue(p[i], p[i + 1])), 13);
       break;
     default:
-      for (int i = 0; i < r; ++i)
-        bits.Put(p[i], 8);
+      bits.PutBytes(p, r);
       break;
     }
     t += r;
   }
   bits.Put(0, 4); // terminator
-  return bits.size() - start;
+}
+
+int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
+  // In sixths of a bit: a digit costs at least 10/3, an alphanumeric
+  // character 11/2, half a kanji character 13/2, any other byte 8.
+  long long sixths = 0;
+  const bool kanjiAllowed = kanji == KanjiMode::Allowed;
+  for (int t = 0; t < n; ++t) {
+    const int cls = kClass.of[data[t]];
+    int cost = cls == 1 ? 20 : cls == 2 ? 33 : 48;
+    if (kanjiAllowed && ((t >= 1 && clsQRCode::IsKanjiPair(data[t - 1], data[t])) ||
+                         (t + 1 < n && clsQRCode::IsKanjiPair(data[t], data[t + 1]))))
+      cost = cost < 39 ? cost : 39;
+    sixths += cost;
+  }
+  return static_cast<int>(sixths / 6);
+}
+
+int clsQRCode::BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
+                             bool EstimateOnly, KanjiMode kanji) const {
+  if (n <= 0) {
+    bits.Put(0, 4); // the terminator alone, even when estimating
+    return 4;
+  }
+  SegmentPlan plan;
+  plan.Plan(data, n, version, kanji);
+  if (!EstimateOnly && plan.length() <= bits.capacity() - bits.size())
+    plan.Write(bits);
+  return plan.length();
 }
 
 } // namespace zub

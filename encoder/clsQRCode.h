@@ -2,6 +2,7 @@
 
 #include "BitBuffer.h"
 #include "Picture.h"
+#include "Segmentation.h"
 #include "clsFiniteField.h"
 #include "clsReedSolomon.h"
 
@@ -110,7 +111,9 @@ private:
   static std::size_t TableIndex(int v, int level) {
     return static_cast<std::size_t>(4 * (v - 1) + (level - 1));
   }
-  int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji) const;
+  int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji);
+  void PlaceMaskAndMerge(ModuleMatrix &matrix, const std::uint8_t *codewords, int totalBits,
+                         int mask) const;
   void WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) const;
 
   std::unique_ptr<clsFiniteField> field_;
@@ -119,6 +122,7 @@ private:
   std::array<std::uint8_t, 160> EcBlocks_{};
   std::array<std::uint8_t, 160> EcCodewords_{};
   std::array<std::int32_t, 18> Pow2_{};
+  SegmentPlan plan_; // kept between calls for its storage
 };
 
 } // namespace zub
