@@ -40,22 +40,16 @@ QImage SymbolView(const Picture &symbol) {
                 QImage::Format_Grayscale8);
 }
 
+QImage StretchPicture(const QImage &picture, QSize size) {
+  if (picture.isNull() || size.isEmpty())
+    return {};
+  QImage stretched(size, QImage::Format_RGB32);
+  DrawStretched(stretched, QRect(QPoint(0, 0), size), picture);
+  return stretched;
+}
+
 QImage StretchSymbol(const Picture &symbol, QSize size) {
-  if (symbol.isNull() || size.isEmpty())
-    return {};
-  QImage canvas(size, QImage::Format_RGB32);
-  if (canvas.isNull())
-    return {};
-  const std::vector<int> columns = SourceColumns(symbol.width(), size.width());
-  for (int y = 0; y < size.height(); ++y) {
-    const std::uint8_t *in = symbol.scanLine(NearestSource(y, symbol.height(), size.height()));
-    auto *out = reinterpret_cast<QRgb *>(canvas.scanLine(y));
-    for (int x = 0; x < size.width(); ++x) {
-      const int grey = in[columns[static_cast<std::size_t>(x)]];
-      out[x] = qRgb(grey, grey, grey);
-    }
-  }
-  return canvas;
+  return StretchPicture(SymbolView(symbol), size);
 }
 
 } // namespace zub

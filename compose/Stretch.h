@@ -26,9 +26,12 @@ constexpr int NearestSource(int d, int sourceLength, int targetLength) {
 // empty `dest`.
 void DrawStretched(QImage &target, const QRect &dest, const QImage &source);
 
-// The symbol picture stretched over a whole drawing area of `size`, as the
-// canvas shows it: Format_RGB32, black and white. A null symbol or an empty
-// size gives a null image.
+// `picture` stretched over a whole drawing area of `size` with
+// NearestSource, as the canvas shows the symbol: Format_RGB32. A null
+// picture or an empty size gives a null image.
+QImage StretchPicture(const QImage &picture, QSize size);
+
+// The same for the encoder's picture: black and white.
 QImage StretchSymbol(const Picture &symbol, QSize size);
 
 // A read-only view of the symbol picture's pixels as a grey image; valid

@@ -42,6 +42,25 @@ bool InLogoRegion(int x, int y, int boxWidth, int boxHeight) {
   return dx * dx * b * b + dy * dy * a * a <= a * a * b * b;
 }
 
+QRegion LogoRegion(QSize box) {
+  // One rectangle per run of inside pixels of a row.
+  QRegion region;
+  for (int y = 0; y < box.height(); ++y) {
+    int x = 0;
+    while (x < box.width()) {
+      if (!InLogoRegion(x, y, box.width(), box.height())) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < box.width() && InLogoRegion(x, y, box.width(), box.height()))
+        ++x;
+      region += QRect(start, y, x - start, 1);
+    }
+  }
+  return region;
+}
+
 std::vector<std::uint8_t> CaptureWindowBits(const LogoWindow &window, BitmapInfo &header,
                                             int bitCount, int offset) {
   const int w = window.box.width();

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <cstdint>
@@ -17,6 +18,9 @@ namespace zub {
 // it. For the 89 x 89 box: (0, 0) and (78, 0) outside, (39, 0) inside, every
 // pixel of columns or rows 79 .. 88 outside.
 bool InLogoRegion(int x, int y, int boxWidth, int boxHeight);
+
+// The pixels of InLogoRegion as a region, for clipping and window shapes.
+QRegion LogoRegion(QSize box);
 
 // The device-independent bitmap description a capture fills in: the 40-byte
 // information header followed by one colour entry, laid out as in a bitmap

@@ -47,6 +47,10 @@ TEST(LogoRegion, RoundedSquareOf79PixelsInThe89PixelBox) {
       EXPECT_FALSE(InLogoRegion(j, i, 89, 89)) << j << "," << i;
       EXPECT_FALSE(InLogoRegion(i, j, 89, 89)) << i << "," << j;
     }
+  const QRegion region = LogoRegion(QSize(89, 89));
+  for (int y = 0; y < 89; ++y)
+    for (int x = 0; x < 89; ++x)
+      ASSERT_EQ(region.contains(QPoint(x, y)), InLogoRegion(x, y, 89, 89)) << x << "," << y;
   // Symmetric about the centre of the 79 x 79 square; only corners are cut.
   for (int y = 0; y < 79; ++y)
     for (int x = 0; x < 79; ++x) {
