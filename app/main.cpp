@@ -1,0 +1,24 @@
+// zubqr-gui: the QR-code generator's window.
+
+#include "Form1.h"
+#include "SingleInstance.h"
+#include "TerminationSignals.h"
+
+#include <QApplication>
+
+int main(int argc, char **argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("zubqr-gui"));
+  QApplication::setDesktopFileName(QStringLiteral("zubqr-gui"));
+  QApplication::setWindowIcon(zub::ApplicationIcon());
+
+  zub::SingleInstance instance;
+  zub::Form1 form;
+  zub::RouteTerminationSignals(&form, [&form] { form.Form_Unload(); });
+  if (!form.Form_Load(instance))
+    return 0; // another instance runs: nothing shown, nothing stored
+  form.show();
+  QApplication::exec();
+  // Every way out ends here, with exit code 0.
+  return 0;
+}

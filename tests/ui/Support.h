@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Dialogs.h"
+#include "Form1.h"
+#include "SingleInstance.h"
+
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// A main window whose desktop is scripted: message boxes, popups, the
+// foreground and pointer queries and the way out are recorded, settings and
+// the instance lock live in a scratch folder.
+class FormTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Form_Load with a fresh lock of our own; the window is then shown.
+  void LoadAndShow();
+
+  // The faces of 最小0, 菜单0 and 关闭0 as "idle/hover/pressed" words.
+  QString faces() const;
+
+  // The stored position values, empty when missing.
+  QString stored(const char *key) const;
+  void store(const std::vector<std::pair<const char *, QString>> &values) const;
+
+  struct Message {
+    zub::MessageIcon icon;
+    zub::MessageButtons buttons;
+    QString title, text;
+  };
+
+  QTemporaryDir dir;
+  std::unique_ptr<zub::Form1> form;
+  std::unique_ptr<zub::SingleInstance> instance;
+  std::vector<Message> messages;
+  std::vector<QStringList> popups; // the visible entries of each popup
+  std::function<void(QMenu *)> duringPopup;
+  int quits = 0;
+  bool foreground = true;
+  QPoint cursor{-10000, -10000};
+};
+
+// The visible entries of a menu: captions, "-" for separators.
+QStringList VisibleEntries(const QMenu *menu);
+
+// Sends a synthetic mouse event straight to `widget` (local position).
+void SendMouse(QWidget *widget, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,
+               QPoint at = QPoint(5, 5));

@@ -1,0 +1,319 @@
+#include "Form2.h"
+#include "Support.h"
+#include "WindowHelpers.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+using TitleBarTest = FormTest;
+
+namespace {
+
+enum class Button { Minimise, Menu, Close };
+
+zub::ImageControl *Face(zub::Form1 &form, Button b) {
+  return b == Button::Minimise ? form.最小0 : b == Button::Menu ? form.菜单0 : form.关闭0;
+}
+
+} // namespace
+
+// The button table, one row at a time, with mouse events sent to the
+// buttons themselves.
+TEST_F(TitleBarTest, PressShowsThatButtonPressedAndTheOthersIdle) {
+  LoadAndShow();
+  const struct {
+    Button button;
+    const char *faces;
+  } rows[] = {{Button::Minimise, "pressed/idle/idle"},
+              {Button::Menu, "idle/pressed/idle"},
+              {Button::Close, "idle/idle/pressed"}};
+  for (const auto &row : rows) {
+    form->ButtonPressed = false;
+    SendMouse(Face(*form, row.button), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+    EXPECT_TRUE(form->ButtonPressed);
+    EXPECT_EQ(faces(), QString::fromLatin1(row.faces));
+  }
+}
+
+TEST_F(TitleBarTest, MovesOverAButton) {
+  LoadAndShow();
+  const struct {
+    bool inactive, pressed;
+    Button over;
+    const char *before, *after;
+  } rows[] = {
+      // Window not active: faces go idle, unless a button is held.
+      {true, false, Button::Menu, "hover/idle/idle", "idle/idle/idle"},
+      {true, true, Button::Menu, "pressed/idle/idle", "pressed/idle/idle"},
+      // Active with a button held: nothing changes.
+      {false, true, Button::Close, "pressed/idle/idle", "pressed/idle/idle"},
+      // Active, nothing held: that button hovers, the others are idle.
+      {false, false, Button::Minimise, "idle/idle/hover", "hover/idle/idle"},
+      {false, false, Button::Menu, "hover/idle/idle", "idle/hover/idle"},
+      {false, false, Button::Close, "idle/idle/idle", "idle/idle/hover"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.before);
+    // Bring the faces into the row's starting state.
+    form->ButtonPressed = false;
+    form->WindowInactive = false;
+    const QString before = QString::fromLatin1(row.before);
+    if (before.startsWith(QLatin1String("pressed")))
+      form->最小0_MouseDown();
+    else if (before.startsWith(QLatin1String("hover")))
+      form->最小0_MouseMove();
+    else if (before.endsWith(QLatin1String("hover")))
+      form->关闭0_MouseMove();
+    else
+      form->按钮恢复();
+    ASSERT_EQ(faces(), before);
+    form->ButtonPressed = row.pressed;
+    form->WindowInactive = row.inactive;
+
+    SendMouse(Face(*form, row.over), QEvent::MouseMove, Qt::NoButton,
+              row.pressed ? Qt::LeftButton : Qt::NoButton);
+    EXPECT_EQ(faces(), QString::fromLatin1(row.after));
+  }
+}
+
+TEST_F(TitleBarTest, ReleaseOnMenuPopsUpTheMenuWithoutSaveThenIdles) {
+  LoadAndShow();
+  QString facesDuringPopup;
+  duringPopup = [&](QMenu *) { facesDuringPopup = faces(); };
+  SendMouse(form->菜单0, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton);
+  SendMouse(form->菜单0, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  EXPECT_FALSE(form->ButtonPressed);
+  ASSERT_EQ(popups.size(), 1u);
+  EXPECT_EQ(popups[0], QStringList{QStringLiteral("关于")});
+  EXPECT_EQ(facesDuringPopup, QStringLiteral("idle/pressed/idle"));
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
+}
+
+TEST_F(TitleBarTest, ReleaseOnMinimiseMinimisesWithAnyButton) {
+  LoadAndShow();
+  SendMouse(form->最小0, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton);
+  SendMouse(form->最小0, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  EXPECT_FALSE(form->ButtonPressed);
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
+  EXPECT_TRUE(form->isMinimized());
+  EXPECT_EQ(quits, 0);
+}
+
+TEST_F(TitleBarTest, ReleaseOnCloseEndsTheProgram) {
+  LoadAndShow();
+  SendMouse(form->关闭0, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton);
+  SendMouse(form->关闭0, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton);
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
+  EXPECT_EQ(quits, 1);
+  EXPECT_FALSE(form->TimerId->isActive());
+}
+
+// The press captures the mouse: the release far outside the window still
+// belongs to the close button. Events go through the window, as the window
+// system delivers them.
+TEST_F(TitleBarTest, PressOnCloseThenReleaseOutsideTheWindowEndsTheProgram) {
+  LoadAndShow();
+  QWindow *window = form->windowHandle();
+  const QPoint onClose = form->关闭0->geometry().center();
+  QTest::mousePress(window, Qt::LeftButton, {}, onClose);
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/pressed"));
+  QTest::mouseMove(window, QPoint(900, 700));
+  foreground = false; // the pointer left and another window took the front
+  form->MouseLeaveTimerProc();
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/pressed"));
+  QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(900, 700));
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(TitleBarTest, TimerTellsInsideFromOutsideAtTheWindowEdges) {
+  LoadAndShow();
+  form->move(100, 50);
+  form->获取鼠标坐标(form.get());
+  ASSERT_EQ(form->WindowRect, QRectF(100, 50, 554, 601));
+  const struct {
+    QPoint pointer;
+    bool inside;
+  } rows[] = {
+      {{100, 300}, false},                     // leftmost column
+      {{101, 300}, true},  {{653, 300}, true}, // rightmost column
+      {{654, 300}, false}, {{300, 50}, false}, // top row
+      {{300, 51}, true},   {{300, 650}, true}, // bottom row
+      {{300, 651}, false},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.pointer.x() * 1000 + row.pointer.y());
+    form->WindowInactive = false;
+    form->菜单0_MouseMove();
+    ASSERT_EQ(faces(), QStringLiteral("idle/hover/idle"));
+    cursor = row.pointer;
+    form->MouseLeaveTimerProc();
+    EXPECT_FALSE(form->WindowInactive);
+    EXPECT_EQ(faces(),
+              row.inside ? QStringLiteral("idle/hover/idle") : QStringLiteral("idle/idle/idle"));
+  }
+}
+
+TEST_F(TitleBarTest, TimerIdlesTheFacesWhenAnotherWindowIsActive) {
+  LoadAndShow();
+  form->菜单0_MouseMove();
+  cursor = form->菜单0->mapToGlobal(QPoint(5, 5));
+  foreground = false;
+  form->MouseLeaveTimerProc();
+  EXPECT_TRUE(form->WindowInactive);
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
+  // Moving over a button of an inactive window leaves every face idle.
+  SendMouse(form->最小0, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
+}
+
+TEST_F(TitleBarTest, BeforeTheRectangleIsRecordedThePointerIsOutside) {
+  // Form_Load has not run: the rectangle is all zeros.
+  EXPECT_EQ(form->WindowRect, QRectF());
+  form->菜单0_MouseMove();
+  cursor = QPoint(0, 0);
+  form->MouseLeaveTimerProc();
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
+}
+
+TEST_F(TitleBarTest, IdleTicksDoNotRepaintTheButtons) {
+  LoadAndShow();
+  QTest::qWait(50);
+  struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *e) override {
+      paints += e->type() == QEvent::Paint;
+      return false;
+    }
+  } counter;
+  for (QWidget *w : {form->最小0, form->菜单0, form->关闭0})
+    w->installEventFilter(&counter);
+  foreground = false;
+  for (int i = 0; i < 20; ++i) {
+    form->MouseLeaveTimerProc();
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(counter.paints, 0);
+}
+
+TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
+  LoadAndShow();
+  SendMouse(form->backPicture1, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  EXPECT_TRUE(popups.empty());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦!"));
+  EXPECT_EQ(messages[0].title, QStringLiteral("无效"));
+  EXPECT_EQ(messages[0].icon, zub::MessageIcon::Exclamation);
+  EXPECT_EQ(messages[0].buttons, zub::MessageButtons::Ok);
+
+  QImage code(10, 10, QImage::Format_RGB32);
+  code.fill(Qt::black);
+  form->Image1->setPicture(code); // as a generation leaves it
+  const QStringList withSave = {QStringLiteral("二维码另存为..."), "-", QStringLiteral("关于")};
+  SendMouse(form->backPicture1, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  SendMouse(form->菜单0, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(form->菜单0, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+  SendMouse(form->LogoPic, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  ASSERT_EQ(popups.size(), 3u);
+  EXPECT_EQ(popups[0], withSave);
+  EXPECT_EQ(popups[1], QStringList{QStringLiteral("关于")});
+  EXPECT_EQ(popups[2], withSave);
+
+  // Left and middle releases do nothing.
+  for (Qt::MouseButton b : {Qt::LeftButton, Qt::MiddleButton}) {
+    SendMouse(form->backPicture1, QEvent::MouseButtonRelease, b, Qt::NoButton);
+    SendMouse(form->LogoPic, QEvent::MouseButtonRelease, b, Qt::NoButton);
+  }
+  EXPECT_EQ(popups.size(), 3u);
+  EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(TitleBarTest, AboutMessageIdlesTheButtonsFirst) {
+  LoadAndShow();
+  form->关闭0_MouseMove();
+  QString facesWhileOpen;
+  form->services.dialogs.message = [&](zub::MessageIcon icon, zub::MessageButtons buttons,
+                                       const QString &title, const QString &text) {
+    facesWhileOpen = faces();
+    messages.push_back({icon, buttons, title, text});
+    return zub::MessageAnswer::Ok;
+  };
+  duringPopup = [](QMenu *menu) {
+    auto *about = menu->findChild<QMenu *>(QStringLiteral("About"));
+    about->findChild<QAction *>(QStringLiteral("Aboutsoft"))->trigger();
+  };
+  form->菜单0_MouseUp();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(facesWhileOpen, QStringLiteral("idle/idle/idle"));
+  EXPECT_EQ(messages[0].title, QStringLiteral("关于"));
+  EXPECT_EQ(messages[0].icon, zub::MessageIcon::Information);
+  EXPECT_EQ(messages[0].buttons, zub::MessageButtons::Ok);
+  const QStringList lines = messages[0].text.split(QStringLiteral("\r\n"));
+  EXPECT_EQ(
+      lines,
+      QStringList({QStringLiteral("感谢您使用本软件!"), QStringLiteral("我们唯一的QQ群：10000001"),
+                   QStringLiteral("欢迎您的加入交流"), QStringLiteral("请记住我们唯一的官方网址："),
+                   QString(), QStringLiteral("http://www.morvi.example/")}));
+  EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("/"))); // no line break after it
+}
+
+TEST_F(TitleBarTest, SecondInstanceUnloadsBeforeAnythingIsShownOrStored) {
+  zub::SingleInstance first(dir.filePath(QStringLiteral("lock")));
+  ASSERT_TRUE(first.acquire());
+  zub::SingleInstance second(dir.filePath(QStringLiteral("lock")));
+  EXPECT_FALSE(form->Form_Load(second));
+  EXPECT_EQ(quits, 1);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->pos(), QPoint(318, 147));
+  EXPECT_EQ(form->cmb1[0]->count(), 0);
+  EXPECT_FALSE(QFile::exists(zub::OpenPositionStore()->fileName()));
+}
+
+TEST(SingleInstance, LockIsHeldUntilItsOwnerEnds) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("lock"));
+  {
+    zub::SingleInstance first(path);
+    EXPECT_TRUE(first.acquire());
+    EXPECT_TRUE(first.acquire()); // asking again changes nothing
+    zub::SingleInstance second(path);
+    EXPECT_FALSE(second.acquire());
+  }
+  zub::SingleInstance third(path);
+  EXPECT_TRUE(third.acquire());
+}
+
+TEST(SingleInstance, LockThatCannotBeMadeDoesNotStopTheProgram) {
+  zub::SingleInstance nowhere(QStringLiteral("/nonexistent-folder/zub/lock"));
+  EXPECT_TRUE(nowhere.acquire());
+}
+
+// Every way out through the real end: the event loop stops and the program
+// returns 0.
+class WayOutTest : public FormTest,
+                   public ::testing::WithParamInterface<std::function<void(zub::Form1 &)>> {};
+
+TEST_P(WayOutTest, EndsTheEventLoopWithExitCodeZero) {
+  LoadAndShow();
+  form->services.quit = [] { QCoreApplication::exit(0); };
+  QTimer::singleShot(0, form.get(), [this] { GetParam()(*form); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(99); }); // a way out that failed
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_FALSE(form->TimerId->isActive());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WaysOut, WayOutTest,
+    ::testing::Values(
+        // The close button.
+        [](zub::Form1 &f) {
+          QTest::mousePress(f.windowHandle(), Qt::LeftButton, {}, f.关闭0->geometry().center());
+          QTest::mouseRelease(f.windowHandle(), Qt::LeftButton, {}, f.关闭0->geometry().center());
+        },
+        // A close request of the window system: Alt+F4, Close in the taskbar.
+        [](zub::Form1 &f) { f.windowHandle()->close(); }, [](zub::Form1 &f) { f.close(); }));

@@ -1,0 +1,111 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+
+namespace zub {
+
+QStringList QtNameFilters(const QString &filter) {
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  QStringList out;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString &p : patterns)
+      p = p.trimmed();
+    // Qt reads the patterns from the last parentheses, so a description
+    // that holds parentheses of its own ("图片文件(*.JPG)") is left intact.
+    out << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
+  }
+  return out;
+}
+
+void SetUpFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool save) {
+  dialog.setWindowTitle(request.title);
+  if (!request.startFolder.isEmpty())
+    dialog.setDirectory(request.startFolder);
+  // Qt's own dialog: the desktop's may match patterns case-sensitively.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (save)
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  const QStringList filters = QtNameFilters(request.filter);
+  dialog.setNameFilters(filters);
+  if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+    dialog.selectNameFilter(filters[request.filterIndex - 1]);
+  if (!request.fileName.isEmpty())
+    dialog.selectFile(request.fileName);
+}
+
+namespace {
+
+std::optional<QString> runFileDialog(QWidget *parent, const FileDialogRequest &request, bool save) {
+  QFileDialog dialog(parent);
+  SetUpFileDialog(dialog, request, save);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+Dialogs Dialogs::Qt(QWidget *parent) {
+  QPointer<QWidget> owner(parent);
+  Dialogs d;
+  d.message = [owner](MessageIcon icon, MessageButtons buttons, const QString &title,
+                      const QString &text) {
+    QMessageBox box(owner);
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case MessageIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::Exclamation:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageIcon::Critical:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MessageIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+      box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+      return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+    return MessageAnswer::Ok;
+  };
+  d.openFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, false); };
+  d.saveFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, true); };
+  return d;
+}
+
+FileDialogRequest CommonDialog::request() const {
+  return {DialogTitle, Filter, FilterIndex, FileName, InitDir};
+}
+
+std::optional<QString> CommonDialog::ShowOpen(const Dialogs &dialogs) {
+  std::optional<QString> chosen = dialogs.openFile ? dialogs.openFile(request()) : std::nullopt;
+  if (chosen)
+    FileName = *chosen;
+  return chosen;
+}
+
+std::optional<QString> CommonDialog::ShowSave(const Dialogs &dialogs) {
+  std::optional<QString> chosen = dialogs.saveFile ? dialogs.saveFile(request()) : std::nullopt;
+  if (chosen)
+    FileName = *chosen;
+  return chosen;
+}
+
+} // namespace zub

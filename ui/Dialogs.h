@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QFileDialog;
+class QWidget;
+
+namespace zub {
+
+enum class MessageIcon { Information, Exclamation, Critical, Question };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// What a file dialog is asked to show. `filter` is a list of description and
+// pattern-list pairs, all parts separated by "|", the patterns of one list by
+// ";" ("图片文件(*.JPG)|*.JPG;*.bmp"). `filterIndex` counts from 1; 0 leaves
+// the choice to the dialog.
+struct FileDialogRequest {
+  QString title;
+  QString filter;
+  int filterIndex = 0;
+  QString fileName;
+  QString startFolder;
+};
+
+// The modal dialogs the windows use. Tests replace the functions with
+// scripted answers; Dialogs::Qt() gives the real ones.
+struct Dialogs {
+  std::function<MessageAnswer(MessageIcon, MessageButtons, const QString &title,
+                              const QString &text)>
+      message;
+  // The chosen path, or nothing when the user cancels.
+  std::function<std::optional<QString>(const FileDialogRequest &)> openFile;
+  std::function<std::optional<QString>(const FileDialogRequest &)> saveFile;
+
+  // Qt's message boxes and Qt's own file dialogs (not the desktop's: their
+  // patterns match regardless of case, "*.JPG" also finds "photo.jpg").
+  static Dialogs Qt(QWidget *parent);
+};
+
+// The "|"-separated filter as Qt name filters, one per pair, for example
+// "图片文件(*.JPG) (*.JPG *.bmp)". An odd trailing description is dropped.
+QStringList QtNameFilters(const QString &filter);
+
+// Sets up a Qt file dialog for `request`: Qt's own dialog (patterns match
+// regardless of case), no overwrite question when saving.
+void SetUpFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool save);
+
+// The shared file dialog of the main window. Settings one command does not
+// make stay as the last command left them, and FileName receives the chosen
+// path, so after a save the logo dialog opens with the saved name.
+struct CommonDialog {
+  QString DialogTitle;
+  QString Filter;
+  int FilterIndex = 0;
+  QString FileName;
+  QString InitDir;
+
+  // Show the dialog through `dialogs`; the chosen path (also left in
+  // FileName), or nothing on cancel.
+  std::optional<QString> ShowOpen(const Dialogs &dialogs);
+  std::optional<QString> ShowSave(const Dialogs &dialogs);
+
+private:
+  FileDialogRequest request() const;
+};
+
+} // namespace zub

@@ -1,0 +1,117 @@
+// The main window's life: load, the background, select-all in Text1 and the
+// one way out.
+
+#include "Form1.h"
+
+#include "Addresses.h"
+#include "Form2.h"
+#include "SingleInstance.h"
+#include "WindowHelpers.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QListWidget>
+#include <QPainter>
+#include <QStringDecoder>
+#include <QTimer>
+
+namespace zub {
+
+Form1::~Form1() = default;
+
+Form2 &Form1::form2() {
+  if (!form2_)
+    form2_ = std::make_unique<Form2>(*this);
+  return *form2_;
+}
+
+bool ApplySkinFile(const QString &path) {
+  // A style sheet is a few kilobytes; anything much larger is not one.
+  constexpr qint64 kMaxSkinBytes = 1 << 20;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxSkinBytes)
+    return false;
+  const QByteArray bytes = file.readAll();
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8.decode(bytes);
+  if (utf8.hasError() || text.contains(QChar(0)))
+    return false;
+  qApp->setStyleSheet(text);
+  return true;
+}
+
+bool Form1::Form_Load(SingleInstance &instance) {
+  WebBrowser1->Silent = true;
+  // Decided before anything is shown or stored; the running instance is
+  // left alone.
+  if (!instance.acquire()) {
+    Form_Unload();
+    return false;
+  }
+  进程处理::LoadWindowPosition(this);
+  进程处理::SetLayeredColorKey(this, kColourKey);
+  获取鼠标坐标(this); // after the restore, so the timer sees the real place
+  ApplySkinFile(skinPath);
+  FillOptionLists();
+  // The initial focus goes where the tab order starts.
+  lstdirs->setFocus();
+  // The background page is requested once the window has been painted.
+  pageRequestPending_ = true;
+  return true;
+}
+
+void Form1::FillOptionLists() {
+  QStringList versions{QStringLiteral("Automatic")};
+  for (int v = 1; v <= 40; ++v)
+    versions << QString::number(v);
+  QStringList masks{QStringLiteral("Automatic")};
+  for (int m = 0; m <= 7; ++m)
+    masks << QString::number(m);
+  const struct {
+    QStringList items;
+    int selected;
+  } lists[] = {{versions, 0},
+               {{QStringLiteral("L - 7%"), QStringLiteral("M - 15%"), QStringLiteral("Q - 25%"),
+                 QStringLiteral("H - 30%")},
+                1},
+               {masks, 0},
+               {{QStringLiteral("ANSI"), QStringLiteral("UTF-8")}, 1}};
+  for (std::size_t i = 0; i < cmb1.size(); ++i) {
+    cmb1[i]->addItems(lists[i].items);
+    cmb1[i]->setCurrentIndex(lists[i].selected);
+  }
+}
+
+void Form1::Form_Unload() {
+  TimerId->stop();
+  // The program ends with exit code 0 by every way out.
+  services.quit();
+}
+
+void Form1::Text1_GotFocus() {
+  Text1->selectAll();
+}
+
+void Form1::paintEvent(QPaintEvent *) {
+  QPainter p(this);
+  // The bottom row keeps the key colour and so is transparent.
+  p.fillRect(rect(), QColor::fromRgb(kColourKey));
+  p.drawImage(0, 0, background_);
+  if (pageRequestPending_) {
+    pageRequestPending_ = false;
+    if (!pageAddress.isEmpty())
+      QTimer::singleShot(0, WebBrowser1, [this] { WebBrowser1->Navigate2(pageAddress); });
+  }
+}
+
+void Form1::closeEvent(QCloseEvent *event) {
+  // A close request of the window system (Alt+F4, Close of the taskbar
+  // button's menu) ends the program like the close button.
+  TimerId->stop();
+  event->accept();
+  Form_Unload();
+}
+
+} // namespace zub

@@ -1,0 +1,180 @@
+#pragma once
+
+#include "Dialogs.h"
+#include "HiddenBrowser.h"
+#include "ImageControl.h"
+#include "PictureBox.h"
+
+#include <QPlainTextEdit>
+#include <QRectF>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QGroupBox;
+class QIcon;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace zub {
+
+class Form2;
+class SingleInstance;
+
+// The transparency key and background colour of the main window: #FD05D7.
+constexpr QRgb kColourKey = 0xFFFD05D7;
+
+// The multi-line text box whose whole text is selected whenever it receives
+// the focus, by keyboard or by mouse, so the first key typed replaces it.
+class TextBox : public QPlainTextEdit {
+  Q_OBJECT
+
+public:
+  explicit TextBox(QWidget *parent = nullptr);
+
+signals:
+  void gotFocus();
+
+protected:
+  void focusInEvent(QFocusEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+  bool focusByMouse_ = false;
+};
+
+// The main window: borderless, 554 x 601, drawn by its background picture.
+// The constructor builds every control and starts the mouse-leave timer;
+// Form_Load brings the window to life, Form_Unload ends the program.
+class Form1 : public QWidget {
+  Q_OBJECT
+
+public:
+  explicit Form1(QWidget *parent = nullptr);
+  ~Form1() override;
+
+  // What the window asks of the desktop; tests replace these.
+  struct Services {
+    Dialogs dialogs;
+    // Whether the window is the active one, and where the pointer is
+    // (screen pixels): the mouse-leave timer's two questions.
+    std::function<bool(const QWidget *)> isForeground;
+    std::function<QPoint()> cursorPos;
+    // Shows the menu at a screen position; returns when it has closed and a
+    // chosen entry has run.
+    std::function<void(QMenu *, const QPoint &)> popup;
+    // Ends the program with exit code 0.
+    std::function<void()> quit;
+  } services;
+
+  // The style sheet applied at load: "she.she" in the program's folder.
+  QString skinPath;
+  // The page loaded in the background once the window is up; empty: none.
+  QUrl pageAddress;
+
+  // --- Lifecycle -----------------------------------------------------------
+  // False when another instance runs: then the window has unloaded itself,
+  // nothing was shown or stored, and the caller must not show it.
+  bool Form_Load(SingleInstance &instance);
+  void Form_Unload();
+  void Text1_GotFocus();
+
+  // --- Title-bar buttons and mouse-leave tracking -------------------------
+  void 按钮恢复();
+  void 获取鼠标坐标(const QWidget *window);
+  void MouseLeaveTimerProc();
+  void 最小0_MouseDown();
+  void 最小0_MouseMove();
+  void 最小0_MouseUp();
+  void 菜单0_MouseDown();
+  void 菜单0_MouseMove();
+  void 菜单0_MouseUp();
+  void 关闭0_MouseDown();
+  void 关闭0_MouseMove();
+  void 关闭0_MouseUp();
+  void Form_MouseMove(const QMouseEvent &event);
+  void backPicture1_MouseMove(const QMouseEvent &event);
+  void LogoPic_MouseMove(const QMouseEvent &event);
+  void Picture1_MouseMove(const QMouseEvent &event);
+  void Image1_MouseMove(const QMouseEvent &event);
+
+  // --- Picture commands (Form1Commands.cpp) --------------------------------
+  void Command1_Click();
+  void Command2_Click();
+  // The logo dialog: the chosen file, or an empty string.
+  QString 打开文件();
+  void LogoSelect(const QString &path);
+  void 圆角PIC();
+  void 初始化picture控件();
+  void backPicture1_MouseUp(Qt::MouseButton button);
+  void LogoPic_MouseUp(Qt::MouseButton button);
+
+  // The menu window, created on first use.
+  Form2 &form2();
+
+  // --- State shared by the handlers ----------------------------------------
+  bool ButtonPressed = false;
+  bool WindowInactive = false;
+  QRectF WindowRect; // outer rectangle in screen pixels, zero until recorded
+  QTimer *TimerId = nullptr;
+
+  // --- Controls, in the order they are created -----------------------------
+  QPushButton *Command2 = nullptr;
+  QPushButton *Command1 = nullptr;
+  QLineEdit *Text2 = nullptr;
+  PictureBox *backPicture1 = nullptr; // canvas
+  PictureBox *LogoPic = nullptr;      // logo box, child of the canvas
+  PictureBox *sAVEPicture3 = nullptr; // composite box
+  HiddenBrowser *WebBrowser1 = nullptr;
+  CommonDialog CommonDialog1;
+  PictureBox *Picture1 = nullptr; // save box
+  TextBox *Text1 = nullptr;
+  QGroupBox *Frame5 = nullptr;
+  std::array<QComboBox *, 4> cmb1{};
+  QGroupBox *Frame1 = nullptr;
+  QListWidget *lstdirs = nullptr;
+  QGroupBox *Frame2 = nullptr;
+  ImageControl *关闭3 = nullptr, *关闭2 = nullptr, *关闭1 = nullptr;
+  ImageControl *菜单3 = nullptr, *菜单2 = nullptr, *菜单1 = nullptr;
+  ImageControl *最小3 = nullptr, *最小2 = nullptr, *最小1 = nullptr;
+  ImageControl *ImageRND1 = nullptr; // logo holder
+  ImageControl *Image1 = nullptr;    // symbol holder
+  ImageControl *最小0 = nullptr;
+  ImageControl *菜单0 = nullptr;
+  ImageControl *关闭0 = nullptr;
+
+protected:
+  void paintEvent(QPaintEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  enum class Face { Idle, Hover, Pressed };
+
+  void BuildControls();
+  void ConnectHandlers();
+  void FillOptionLists();
+  void BackgroundMouseMove(const QMouseEvent &event);
+  void SetFaces(Face minimise, Face menu, Face close);
+  void PopupMenus(bool withSave);
+
+  QImage background_;
+  bool pageRequestPending_ = false;
+  std::unique_ptr<Form2> form2_;
+};
+
+// The program's icon in all its sizes; both windows carry it.
+QIcon ApplicationIcon();
+
+// Applies the style sheet in `path` to the whole program. A missing,
+// unreadable, oversized or non-UTF-8 file changes nothing: false.
+bool ApplySkinFile(const QString &path);
+
+} // namespace zub

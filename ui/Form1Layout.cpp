@@ -1,0 +1,235 @@
+// The controls of the main window: kind, container, place and size, caption,
+// tooltip, picture and tab order. Places are kept in twips as the layout was
+// designed; pixels are twips / 15, halves to even.
+
+#include "Addresses.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "WindowHelpers.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+namespace zub {
+namespace {
+
+struct Twips {
+  int left, top, width, height;
+};
+
+QRect Pixels(const Twips &t) {
+  return {TwipsToPixels(t.left), TwipsToPixels(t.top), TwipsToPixels(t.width),
+          TwipsToPixels(t.height)};
+}
+
+template <typename W> W *Place(W *widget, const char *name, const Twips &where) {
+  widget->setObjectName(QString::fromUtf8(name));
+  widget->setGeometry(Pixels(where));
+  return widget;
+}
+
+QImage Asset(const char *name) {
+  return QImage(QStringLiteral(":/assets/") + QLatin1String(name))
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
+QIcon ApplicationIcon() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 256})
+    icon.addFile(QStringLiteral(":/assets/icon-%1.png").arg(size), QSize(size, size));
+  return icon;
+}
+
+TextBox::TextBox(QWidget *parent) : QPlainTextEdit(parent) {}
+
+void TextBox::focusInEvent(QFocusEvent *event) {
+  QPlainTextEdit::focusInEvent(event);
+  focusByMouse_ = event->reason() == Qt::MouseFocusReason;
+  emit gotFocus();
+}
+
+// The click that brings the focus would place the cursor (on press, or on
+// release when it lands in the selection); the whole text is selected all
+// the same.
+void TextBox::mousePressEvent(QMouseEvent *event) {
+  QPlainTextEdit::mousePressEvent(event);
+  if (focusByMouse_)
+    emit gotFocus();
+}
+
+void TextBox::mouseReleaseEvent(QMouseEvent *event) {
+  QPlainTextEdit::mouseReleaseEvent(event);
+  if (focusByMouse_) {
+    focusByMouse_ = false;
+    emit gotFocus();
+  }
+}
+
+// Form_Initialize: the controls, the window's style bits and the timer.
+Form1::Form1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint) {
+  services.dialogs = Dialogs::Qt(this);
+  services.isForeground = [](const QWidget *w) { return w->isActiveWindow(); };
+  services.cursorPos = [] { return QCursor::pos(); };
+  services.popup = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
+  services.quit = [] { QCoreApplication::exit(0); };
+  skinPath = QCoreApplication::applicationDirPath() + QStringLiteral("/she.she");
+  pageAddress = QUrl(QString::fromLatin1(kMorviAddress));
+
+  BuildControls();
+  ConnectHandlers();
+
+  // The system's minimum timer period of the original design; each tick is
+  // two cheap queries.
+  TimerId = new QTimer(this);
+  TimerId->setInterval(10);
+  connect(TimerId, &QTimer::timeout, this, &Form1::MouseLeaveTimerProc);
+  TimerId->start();
+}
+
+void Form1::BuildControls() {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Zub二维码生成器"));
+  setWindowIcon(ApplicationIcon());
+  // Client area 8310 x 9015 twips at 4770, 2205.
+  setGeometry(Pixels({4770, 2205, 8310, 9015}));
+  setFixedSize(size());
+  background_ = Asset("background.png");
+  setMouseTracking(true);
+
+  Command2 = Place(new QPushButton(QStringLiteral("保存二维码"), this), "Command2",
+                   {6600, 1470, 1620, 375});
+  Command1 = Place(new QPushButton(QStringLiteral("生成二维码"), this), "Command1",
+                   {6600, 1080, 1620, 375});
+  Text2 = Place(new QLineEdit(this), "Text2", {9840, 1680, 2895, 375});
+
+  backPicture1 = Place(new PictureBox(PictureBox::DrawMode::Persistent, this), "backPicture1",
+                       {15, 1900, 8280, 6135});
+  backPicture1->setBackgroundPicture(Asset("sample-canvas.jpg"));
+  backPicture1->setMouseTracking(true);
+  LogoPic = Place(new PictureBox(PictureBox::DrawMode::Screen, backPicture1), "LogoPic",
+                  {3480, 2280, 1335, 1335});
+  LogoPic->setBackgroundColor(palette().color(QPalette::Base)); // the system window colour
+  LogoPic->setBackgroundPicture(Asset("default-logo-64.png"));
+  LogoPic->setMouseTracking(true);
+
+  sAVEPicture3 = Place(new PictureBox(PictureBox::DrawMode::Persistent, this), "sAVEPicture3",
+                       {13080, 3000, 1575, 975});
+  sAVEPicture3->setBackgroundColor(palette().color(QPalette::Base));
+  WebBrowser1 = Place(new HiddenBrowser(this), "WebBrowser1", {9360, 2160, 375, 375});
+  Picture1 = Place(new PictureBox(PictureBox::DrawMode::Persistent, this), "Picture1",
+                   {11640, 5760, 8415, 6255});
+
+  Text1 = Place(new TextBox(this), "Text1", {15, 1080, 6480, 800});
+  Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Text1->setTabChangesFocus(true);
+  Text1->setPlainText(QString::fromLatin1(kStudioAddress));
+
+  Frame5 = Place(new QGroupBox(QStringLiteral("编码方式"), this), "Frame5", {9360, 600, 3375, 975});
+  const struct {
+    int index;
+    Twips where;
+    const char *tooltip;
+  } lists[] = {{3, {1680, 600, 1455, 300}, "Text encoding"},
+               {2, {120, 600, 1455, 300}, "Mask type"},
+               {1, {1680, 240, 1455, 300}, "Error correction level"},
+               {0, {120, 240, 1455, 300}, "Version"}};
+  for (const auto &l : lists) {
+    auto *list = new QComboBox(Frame5); // not editable: only its own items
+    Place(list, "cmb1", l.where);
+    list->setObjectName(QStringLiteral("cmb1(%1)").arg(l.index));
+    list->setToolTip(QString::fromLatin1(l.tooltip));
+    cmb1[static_cast<std::size_t>(l.index)] = list;
+  }
+
+  Frame1 = Place(new QGroupBox(QStringLiteral("插件"), this), "Frame1", {10680, 2640, 2175, 2175});
+  lstdirs = Place(new QListWidget(Frame1), "lstdirs", {2520, 600, 1335, 420});
+  Frame2 =
+      Place(new QGroupBox(QStringLiteral("状态按钮"), Frame1), "Frame2", {240, 240, 1695, 1815});
+  auto holder = [this](const char *name, int left, int top, const char *asset) {
+    auto *image = Place(new ImageControl(Frame2), name, {left, top, 465, 465});
+    image->setPicture(Asset(asset));
+    return image;
+  };
+  关闭3 = holder("关闭3", 1080, 1200, "close3.png");
+  关闭2 = holder("关闭2", 600, 1200, "close2.png");
+  关闭1 = holder("关闭1", 120, 1200, "close1.png");
+  菜单3 = holder("菜单3", 1080, 720, "menu3.png");
+  菜单2 = holder("菜单2", 600, 720, "menu2.png");
+  菜单1 = holder("菜单1", 120, 720, "menu1.png");
+  最小3 = holder("最小3", 1080, 240, "min3.png");
+  最小2 = holder("最小2", 600, 240, "min2.png");
+  最小1 = holder("最小1", 120, 240, "min1.png");
+
+  ImageRND1 = Place(new ImageControl(this), "ImageRND1", {13080, 240, 1575, 1575});
+  Image1 = Place(new ImageControl(this), "Image1", {11760, 2280, 8355, 6315});
+  Image1->setStretch(true);
+
+  auto button = [this](const char *name, int left, const char *tooltip, const char *asset) {
+    auto *image = Place(new ImageControl(this), name, {left, 0, 465, 465});
+    image->setToolTip(QString::fromUtf8(tooltip));
+    image->setPicture(Asset(asset));
+    image->setMouseTracking(true);
+    return image;
+  };
+  最小0 = button("最小0", 7330, "最小化", "min0.png");
+  菜单0 = button("菜单0", 6855, "菜单", "menu0.png");
+  关闭0 = button("关闭0", 7840, "关闭", "close0.png");
+
+  // Tab order: lstdirs, Command2, the option lists, Command1, Text1,
+  // Picture1, WebBrowser1, sAVEPicture3, backPicture1, LogoPic, Text2. The
+  // frames and the image controls take no focus.
+  QWidget *const chain[] = {lstdirs,      Command2,     cmb1[0], cmb1[1],  cmb1[2],
+                            cmb1[3],      Command1,     Text1,   Picture1, WebBrowser1,
+                            sAVEPicture3, backPicture1, LogoPic, Text2};
+  for (QWidget *w : {static_cast<QWidget *>(Picture1), static_cast<QWidget *>(WebBrowser1),
+                     static_cast<QWidget *>(sAVEPicture3), static_cast<QWidget *>(backPicture1),
+                     static_cast<QWidget *>(LogoPic)})
+    w->setFocusPolicy(Qt::StrongFocus);
+  for (std::size_t i = 0; i + 1 < std::size(chain); ++i)
+    setTabOrder(chain[i], chain[i + 1]);
+}
+
+void Form1::ConnectHandlers() {
+  connect(Text1, &TextBox::gotFocus, this, &Form1::Text1_GotFocus);
+  connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+
+  connect(backPicture1, &PictureBox::mouseMoved, this,
+          [this](QMouseEvent *e) { backPicture1_MouseMove(*e); });
+  connect(LogoPic, &PictureBox::mouseMoved, this,
+          [this](QMouseEvent *e) { LogoPic_MouseMove(*e); });
+  connect(Picture1, &PictureBox::mouseMoved, this,
+          [this](QMouseEvent *e) { Picture1_MouseMove(*e); });
+  connect(Image1, &ImageControl::mouseMoved, this,
+          [this](QMouseEvent *e) { Image1_MouseMove(*e); });
+  connect(backPicture1, &PictureBox::mouseReleased, this,
+          [this](QMouseEvent *e) { backPicture1_MouseUp(e->button()); });
+  connect(LogoPic, &PictureBox::mouseReleased, this,
+          [this](QMouseEvent *e) { LogoPic_MouseUp(e->button()); });
+
+  connect(最小0, &ImageControl::mousePressed, this, &Form1::最小0_MouseDown);
+  connect(最小0, &ImageControl::mouseMoved, this, &Form1::最小0_MouseMove);
+  connect(最小0, &ImageControl::mouseReleased, this, &Form1::最小0_MouseUp);
+  connect(菜单0, &ImageControl::mousePressed, this, &Form1::菜单0_MouseDown);
+  connect(菜单0, &ImageControl::mouseMoved, this, &Form1::菜单0_MouseMove);
+  connect(菜单0, &ImageControl::mouseReleased, this, &Form1::菜单0_MouseUp);
+  connect(关闭0, &ImageControl::mousePressed, this, &Form1::关闭0_MouseDown);
+  connect(关闭0, &ImageControl::mouseMoved, this, &Form1::关闭0_MouseMove);
+  connect(关闭0, &ImageControl::mouseReleased, this, &Form1::关闭0_MouseUp);
+}
+
+} // namespace zub

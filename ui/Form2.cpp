@@ -1,0 +1,69 @@
+#include "Form2.h"
+
+#include "Addresses.h"
+#include "Form1.h"
+#include "WindowHelpers.h"
+
+#include <QAction>
+#include <QMenu>
+
+namespace zub {
+
+Form2::Form2(Form1 &owner) : QWidget(nullptr), owner_(owner) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral("Form2"));
+  setWindowIcon(ApplicationIcon());
+  resize(312, 206);
+
+  Menus = new QMenu(QStringLiteral("菜单"), this);
+  Menus->setObjectName(QStringLiteral("Menus"));
+  Saves = Menus->addAction(QStringLiteral("二维码另存为..."));
+  Saves->setObjectName(QStringLiteral("Saves"));
+  linea = Menus->addSeparator();
+  linea->setObjectName(QStringLiteral("linea"));
+  About = Menus->addMenu(QStringLiteral("关于"));
+  About->setObjectName(QStringLiteral("About"));
+  Aboutsoft = About->addAction(QStringLiteral("关于软件"));
+  Aboutsoft->setObjectName(QStringLiteral("Aboutsoft"));
+  ling = About->addSeparator();
+  ling->setObjectName(QStringLiteral("ling"));
+  AboutURL1 = About->addAction(QStringLiteral("Zub软件工作室"));
+  AboutURL1->setObjectName(QStringLiteral("AboutURL1"));
+  LL = About->addSeparator();
+  LL->setObjectName(QStringLiteral("LL"));
+  morvi = About->addAction(QStringLiteral("Morvi软件工作室"));
+  morvi->setObjectName(QStringLiteral("morvi"));
+
+  connect(Saves, &QAction::triggered, this, &Form2::Saves_Click);
+  connect(Aboutsoft, &QAction::triggered, this, &Form2::Aboutsoft_Click);
+  connect(AboutURL1, &QAction::triggered, this, &Form2::AboutURL1_Click);
+  connect(morvi, &QAction::triggered, this, &Form2::morvi_Click);
+}
+
+void Form2::Saves_Click() {
+  owner_.Command2_Click();
+}
+
+QString Form2::AboutText() {
+  const QString crlf = QStringLiteral("\r\n");
+  return QStringLiteral("感谢您使用本软件!") + crlf + QStringLiteral("我们唯一的QQ群：") +
+         QString::fromLatin1(kGroupNumber) + crlf + QStringLiteral("欢迎您的加入交流") + crlf +
+         QStringLiteral("请记住我们唯一的官方网址：") + crlf + crlf +
+         QString::fromLatin1(kMorviAddress);
+}
+
+void Form2::Aboutsoft_Click() {
+  owner_.按钮恢复(); // the title-bar faces stay idle while the message is open
+  owner_.services.dialogs.message(MessageIcon::Information, MessageButtons::Ok,
+                                  QStringLiteral("关于"), AboutText());
+}
+
+void Form2::AboutURL1_Click() {
+  进程处理::ShellOpen(QString::fromLatin1(kStudioAddress));
+}
+
+void Form2::morvi_Click() {
+  进程处理::ShellOpen(QString::fromLatin1(kMorviAddress));
+}
+
+} // namespace zub

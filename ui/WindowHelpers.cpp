@@ -1,0 +1,189 @@
+#include "WindowHelpers.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QSettings>
+#include <QUrl>
+#include <QWidget>
+#include <QWindow>
+
+#include <cmath>
+#include <optional>
+
+namespace zub {
+
+int TwipsToPixels(double twips) {
+  return static_cast<int>(std::nearbyint(twips / kTwipsPerPixel)); // ties to even
+}
+
+std::unique_ptr<QSettings> OpenPositionStore() {
+  auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                           QStringLiteral("Zub二维码"));
+  store->beginGroup(QStringLiteral("Soft_Stat"));
+  return store;
+}
+
+namespace 进程处理 {
+namespace {
+
+const char *const kDragAnchor = "zubDragAnchor";
+
+// The stored texts are written by QString::number; a user's hand edit may use
+// the locale's decimal comma.
+std::optional<double> toNumber(const QString &text) {
+  bool ok = false;
+  const double v = QLocale::c().toDouble(text.trimmed(), &ok);
+  if (ok)
+    return v;
+  const double w = QLocale().toDouble(text.trimmed(), &ok);
+  if (ok)
+    return w;
+  return std::nullopt;
+}
+
+QString toText(double twips) {
+  return QString::number(static_cast<float>(twips), 'g', 9);
+}
+
+void centre(QWidget *window) {
+  const QScreen *screen = QGuiApplication::primaryScreen();
+  if (!screen)
+    return;
+  const QRect area = screen->geometry();
+  const QRect frame = window->frameGeometry();
+  const double left = (area.width() * kTwipsPerPixel - frame.width() * kTwipsPerPixel) / 2;
+  const double top = (area.height() * kTwipsPerPixel - frame.height() * kTwipsPerPixel) / 2;
+  // The primary screen need not start at the desktop's origin.
+  window->move(area.left() + TwipsToPixels(left), area.top() + TwipsToPixels(top));
+}
+
+bool onSomeScreen(const QRect &rect) {
+  for (const QScreen *screen : QGuiApplication::screens())
+    if (screen->geometry().intersects(rect))
+      return true;
+  return false;
+}
+
+void openFolderOf(const QString &path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+} // namespace
+
+void DragMoveWindow(QWidget *window, const QMouseEvent &event) {
+  if (!(event.buttons() & Qt::LeftButton)) {
+    window->setProperty(kDragAnchor, QVariant());
+    return;
+  }
+  const QPoint pointer = event.globalPosition().toPoint();
+  const QVariant anchor = window->property(kDragAnchor);
+  if (anchor.isValid()) {
+    window->move(pointer - anchor.toPoint());
+    return;
+  }
+  QWindow *handle = window->windowHandle();
+  if (handle && handle->startSystemMove())
+    return;
+  // No move loop of the window system (or none offered): follow the pointer
+  // from here until the button is released.
+  window->setProperty(kDragAnchor, pointer - window->pos());
+}
+
+void SetLayeredColorKey(QWidget *window, QRgb key) {
+  QImage look(window->size(), QImage::Format_RGB32);
+  look.fill(key);
+  window->render(&look);
+  const QRgb keyPixel = key | 0xFF000000u;
+  // Runs of opaque pixels, row by row; the window has only a few per row.
+  QRegion opaque;
+  for (int y = 0; y < look.height(); ++y) {
+    const auto *row = reinterpret_cast<const QRgb *>(look.constScanLine(y));
+    for (int x = 0; x < look.width();) {
+      if (row[x] == keyPixel) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < look.width() && row[x] != keyPixel)
+        ++x;
+      opaque += QRect(start, y, x - start, 1);
+    }
+  }
+  window->setMask(opaque);
+}
+
+void ShellOpen(const QString &target) {
+  QDesktopServices::openUrl(QUrl(target));
+}
+
+void RevealInExplorer(const QString &path, const QDBusConnection &bus) {
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  if (!bus.isConnected()) {
+    openFolderOf(absolute);
+    return;
+  }
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.FileManager1"),
+      QStringLiteral("/org/freedesktop/FileManager1"),
+      QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+  call << QStringList{QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded)} << QString();
+  auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000));
+  QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                   [absolute](QDBusPendingCallWatcher *w) {
+                     if (w->isError())
+                       openFolderOf(absolute);
+                     w->deleteLater();
+                   });
+}
+
+void SaveWindowPosition(const QWidget *window) {
+  const std::unique_ptr<QSettings> store = OpenPositionStore();
+  const QRect frame = window->frameGeometry();
+  const std::pair<const char *, int> values[] = {{"Left", frame.left()},
+                                                 {"Top", frame.top()},
+                                                 {"Width", frame.width()},
+                                                 {"Height", frame.height()}};
+  for (const auto &[key, pixels] : values)
+    store->setValue(QLatin1String(key), toText(pixels * kTwipsPerPixel));
+  // One write for the four values; a store that cannot be written is left
+  // as it was, and nobody is told.
+  store->sync();
+}
+
+void LoadWindowPosition(QWidget *window) {
+  const std::unique_ptr<QSettings> store = OpenPositionStore();
+  auto text = [&](const char *key) { return store->value(QLatin1String(key)).toString(); };
+  const QString l = text("Left"), t = text("Top"), w = text("Width"), h = text("Height");
+  if (l.isEmpty() || t.isEmpty()) {
+    centre(window);
+    return;
+  }
+  const std::optional<double> width = toNumber(w), height = toNumber(h);
+  if (!width || !height)
+    return; // cannot compare: the window keeps its designed position
+  const QRect frame = window->frameGeometry();
+  if (*height != frame.height() * kTwipsPerPixel || *width != frame.width() * kTwipsPerPixel) {
+    centre(window);
+    return;
+  }
+  const std::optional<double> left = toNumber(l), top = toNumber(t);
+  if (!left || !top)
+    return;
+  const QRect target(TwipsToPixels(*left), TwipsToPixels(*top), frame.width(), frame.height());
+  // A monitor that is gone would leave the window where nobody can reach it.
+  if (!onSomeScreen(target)) {
+    centre(window);
+    return;
+  }
+  window->move(target.topLeft());
+}
+
+} // namespace 进程处理
+} // namespace zub

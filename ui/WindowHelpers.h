@@ -1,0 +1,61 @@
+#pragma once
+
+// Small operations the windows perform on themselves or hand to the desktop:
+// dragging, the colour key, web links, showing a saved file, and the stored
+// window position. They keep no state of their own.
+
+#include <QDBusConnection>
+#include <QRgb>
+#include <QString>
+
+#include <memory>
+
+class QMouseEvent;
+class QSettings;
+class QWidget;
+
+namespace zub {
+
+// Window coordinates are stored in twips, 15 to a pixel at 96 dpi.
+constexpr double kTwipsPerPixel = 15.0;
+// Nearest pixel, halves to even (2392.5 twips = 159.5 pixels -> 160).
+int TwipsToPixels(double twips);
+
+// The per-user settings store: application "Zub二维码", section "Soft_Stat".
+std::unique_ptr<QSettings> OpenPositionStore();
+
+namespace 进程处理 {
+
+// Called on every mouse movement over the window's background: while the
+// primary button is held the window follows the pointer (the window system's
+// move loop where it has one, else moved here); without it nothing happens.
+void DragMoveWindow(QWidget *window, const QMouseEvent &event);
+
+// Pixels of exactly `key` become transparent to the eye and the mouse, as the
+// window looks now; everything else stays opaque.
+void SetLayeredColorKey(QWidget *window, QRgb key);
+
+// Opens a web address in the user's browser. Failures are ignored.
+void ShellOpen(const QString &target);
+
+// Shows the file selected in the desktop's file manager (freedesktop
+// FileManager1 over D-Bus); when that fails, opens the folder that holds it.
+// Returns at once: the answer is awaited by the event loop.
+void RevealInExplorer(const QString &path,
+                      const QDBusConnection &bus = QDBusConnection::sessionBus());
+
+// Stores left, top, width and height of the window in twips as text
+// ("4770", "2392.5"). A store that cannot be written is silently left alone.
+void SaveWindowPosition(const QWidget *window);
+
+// Restores the stored position:
+//  - "Left" or "Top" missing: centred on the primary screen;
+//  - "Width" or "Height" missing or not a number, or "Left"/"Top" not a
+//    number: left where it is;
+//  - stored size differing from the window's: centred;
+//  - a stored position that lies entirely off every screen: centred;
+//  - otherwise moved there.
+void LoadWindowPosition(QWidget *window);
+
+} // namespace 进程处理
+} // namespace zub
