@@ -9,7 +9,8 @@ void BM_MakeSymbol(benchmark::State &state, const zub::bench::Workload &w) {
   zub::clsQRCode qr;
   int version = 0;
   for (auto _ : state) {
-    zub::Picture p = qr.MakeSymbol(w.bytes.data(), static_cast<int>(w.bytes.size()), 0, w.ecLevel, 0);
+    zub::Picture p =
+        qr.MakeSymbol(w.bytes.data(), static_cast<int>(w.bytes.size()), 0, w.ecLevel, 0);
     benchmark::DoNotOptimize(p.bits());
     version = (p.width() - 25) / 4;
   }

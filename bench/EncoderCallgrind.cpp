@@ -19,8 +19,8 @@ int main(int argc, char **argv) {
     zub::clsQRCode qr;
     int width = 0;
     for (int i = 0; i < iterations; ++i)
-      width = qr.MakeSymbol(w.bytes.data(), static_cast<int>(w.bytes.size()), 0, w.ecLevel, 0)
-                  .width();
+      width =
+          qr.MakeSymbol(w.bytes.data(), static_cast<int>(w.bytes.size()), 0, w.ecLevel, 0).width();
     std::printf("%s: %d calls, version %d\n", w.name, iterations, (width - 25) / 4);
     return 0;
   }

@@ -51,11 +51,11 @@ inline std::vector<std::uint8_t> MixedText(std::size_t length, unsigned seed) {
 inline std::vector<Workload> Workloads() {
   const std::string w1 = "https://example.com/q7x";
   return {
-      {"W1", {w1.begin(), w1.end()}, kLevelM},       // version 2
-      {"W2", ByteModeText(200, 2), kLevelM},         // version 10
-      {"W3", ByteModeText(1000, 3), kLevelM},        // version 26
-      {"W4", ByteModeText(2331, 4), kLevelM},        // version 40, full
-      {"W5", ByteModeText(2953, 5), kLevelL},        // version 40, full
+      {"W1", {w1.begin(), w1.end()}, kLevelM}, // version 2
+      {"W2", ByteModeText(200, 2), kLevelM},   // version 10
+      {"W3", ByteModeText(1000, 3), kLevelM},  // version 26
+      {"W4", ByteModeText(2331, 4), kLevelM},  // version 40, full
+      {"W5", ByteModeText(2953, 5), kLevelL},  // version 40, full
       {"W6", MixedText(2000, 6), kLevelM},
   };
 }

@@ -15,11 +15,24 @@ bool clsReedSolomon::Init(int dataLength, int eccLength, const clsFiniteField *f
   if (alpha == 0)
     return false;
 
+  const bool sameGenerator = Field_ == builtField_ && Field_->Size() == builtSize_ &&
+                             Field_->Modulus() == builtModulus_ &&
+                             Field_->Generator() == builtFieldGenerator_ && alpha == Generator_ &&
+                             firstRoot == FirstRoot_ && eccLength == EccLength_;
   DataLength_ = dataLength;
   EccLength_ = eccLength;
-  productReady_ = false;
   Generator_ = alpha;
   FirstRoot_ = firstRoot;
+  bytePath_ = Field_->IsBinary() && Field_->Size() <= 256;
+  // One encoder re-initialises its coder for every symbol, mostly with the
+  // same g(x): it is rebuilt only when one of its inputs changed.
+  if (sameGenerator)
+    return true;
+  builtField_ = Field_;
+  builtSize_ = Field_->Size();
+  builtModulus_ = Field_->Modulus();
+  builtFieldGenerator_ = Field_->Generator();
+  productReady_ = false;
 
   const clsFiniteField &f = *Field_;
   // beta = alpha^c by square and multiply.
@@ -51,72 +64,68 @@ bool clsReedSolomon::Init(int dataLength, int eccLength, const clsFiniteField *f
     GenPoly_[0] = f.Multiply(GenPoly_[0], factor);
     h = factor;
   }
-  PrepareBytePath();
   return true;
 }
 
-void clsReedSolomon::PrepareBytePath() {
+void clsReedSolomon::BuildProductTable() {
   const clsFiniteField &f = *Field_;
-  bytesReady_ = f.IsBinary() && f.Size() <= 256;
-  if (!bytesReady_)
-    return;
-  if (expField_ != Field_) {
-    const int order = f.Size() - 1;
-    exp2_.fill(0);
-    for (int i = 0; i < 2 * order; ++i)
-      exp2_[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(f.ExpTable()[i % order]);
-    expField_ = Field_;
-  }
   const int ecc = EccLength_;
-  for (int j = 0; j < ecc; ++j) {
-    const int coef = GenPoly_[static_cast<std::size_t>(ecc - 1 - j)];
-    genLog_[static_cast<std::size_t>(j)] =
-        static_cast<std::int16_t>(coef == 0 ? kZeroLog : f.Log(coef));
-  }
-}
-
-void clsReedSolomon::PrepareProductTable() {
-  if (!bytesReady_ || EccLength_ > kMaxProductEcc)
-    return;
-  const int ecc = EccLength_;
-  const std::int16_t *logs = Field_->LogTable();
-  std::uint8_t *row = product_.data();
-  for (int j = 0; j < ecc; ++j)
-    row[j] = 0;
-  for (int value = 1; value < Field_->Size(); ++value) {
-    row = product_.data() + value * ecc;
-    const int lf = logs[value];
-    for (int j = 0; j < ecc; ++j)
-      row[j] = exp2_[static_cast<std::size_t>(lf + genLog_[static_cast<std::size_t>(j)])];
+  constexpr int kRow = kMaxProductEcc;
+  // Rows are padded with zeros to a fixed width, so that a division step
+  // XORs a whole row without a loop over a variable length.
+  product_.fill(0);
+  std::uint8_t *table = product_.data();
+  // Multiplication distributes over XOR: row(a ^ b) = row(a) ^ row(b), so
+  // only the rows of the powers of two need products.
+  for (int value = 1; value < f.Size(); ++value) {
+    std::uint8_t *row = table + value * kRow;
+    const int low = value & -value;
+    if (low == value) {
+      for (int j = 0; j < ecc; ++j)
+        row[j] = static_cast<std::uint8_t>(
+            f.Multiply(value, GenPoly_[static_cast<std::size_t>(ecc - 1 - j)]));
+    } else {
+      const std::uint8_t *a = table + (value ^ low) * kRow;
+      const std::uint8_t *b = table + low * kRow;
+      for (int j = 0; j < kRow; ++j)
+        row[j] = a[j] ^ b[j];
+    }
   }
   productReady_ = true;
 }
 
-void clsReedSolomon::EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check) const {
-  // The remainder of m(x) * x^ecc by g(x) in a shift register: check[0] is
-  // the coefficient of x^(ecc-1), the symbol sent first.
+void clsReedSolomon::EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check) {
   const int ecc = EccLength_;
-  for (int j = 0; j < ecc; ++j)
-    check[j] = 0;
-  const std::int16_t *logs = Field_->LogTable();
-  for (int i = 0; i < count; ++i) {
-    const int feedback = data[i] ^ check[0];
-    if (productReady_) {
-      const std::uint8_t *row = product_.data() + feedback * ecc;
-      for (int j = 0; j < ecc - 1; ++j)
-        check[j] = check[j + 1] ^ row[j];
-      check[ecc - 1] = row[ecc - 1];
-      continue;
-    }
-    for (int j = 0; j < ecc - 1; ++j)
-      check[j] = check[j + 1];
-    check[ecc - 1] = 0;
-    if (feedback == 0)
-      continue;
-    const int lf = logs[feedback];
+  if (ecc > kMaxProductEcc || count > DataLength_) {
+    // Outside the table's shape: through the general coder.
+    std::int32_t block[kMaxLength] = {};
+    for (int i = 0; i < count; ++i)
+      block[ecc + count - 1 - i] = data[i];
+    Encode(block);
     for (int j = 0; j < ecc; ++j)
-      check[j] ^= exp2_[static_cast<std::size_t>(lf + genLog_[static_cast<std::size_t>(j)])];
+      check[j] = static_cast<std::uint8_t>(block[ecc - 1 - j]);
+    return;
   }
+  if (!productReady_)
+    BuildProductTable();
+
+  // Long division of m(x) * x^ecc by g(x), highest power first: each data
+  // position's coefficient subtracts (XORs) its multiple of g(x) from the
+  // positions after it; what is left behind the data is the remainder.
+  constexpr int kRow = kMaxProductEcc;
+  std::uint8_t work[kMaxLength + kRow];
+  for (int i = 0; i < count; ++i)
+    work[i] = data[i];
+  for (int j = 0; j < kRow; ++j)
+    work[count + j] = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t *__restrict row = product_.data() + work[i] * kRow;
+    std::uint8_t *__restrict next = work + i + 1;
+    for (int j = 0; j < kRow; ++j)
+      next[j] ^= row[j];
+  }
+  for (int j = 0; j < ecc; ++j)
+    check[j] = work[count + j];
 }
 
 void clsReedSolomon::Encode(std::int32_t *block) const {

@@ -38,13 +38,10 @@ public:
 
   // The same code for byte symbols, in sending order: the check symbols of
   // the `count` (<= DataLength) data bytes go to check[0 .. ecc-1]. Only for
-  // binary fields of at most 256 elements (the QR field); a block shorter
-  // than DataLength gives what Encode gives for its leading zeros.
-  bool CanEncodeBytes() const { return bytesReady_; }
-  void EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check) const;
-  // Makes EncodeBytes faster when many bytes share one Init, at the cost of
-  // a 256-row product table (only for up to 32 check symbols).
-  void PrepareProductTable();
+  // binary fields of at most 256 elements, such as the QR field; a block
+  // shorter than DataLength gives what Encode gives for its leading zeros.
+  bool CanEncodeBytes() const { return bytePath_; }
+  void EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check);
 
 private:
   const clsFiniteField *Field_ = nullptr;
@@ -54,17 +51,18 @@ private:
   int FirstRoot_ = 0;
   std::array<std::int32_t, kMaxLength> GenPoly_{};
 
-  // Byte path: g(x)'s coefficients below x^ecc as logarithms, highest power
-  // first (kZeroLog for a zero coefficient), and the field's exponents
-  // twice over, with zeros behind them for kZeroLog.
+  // Byte path: for every field element f, the products f * g_j of the
+  // coefficients of g(x) below x^ecc, highest power first, so that one
+  // division step is one row XOR. Built on first use after g(x) changes.
   static constexpr int kMaxProductEcc = 32;
-  static constexpr int kZeroLog = 512;
-  void PrepareBytePath();
-  bool bytesReady_ = false;
+  void BuildProductTable();
+  bool bytePath_ = false;
+  // The field g(x) was last built in, as it was then.
+  const clsFiniteField *builtField_ = nullptr;
+  int builtSize_ = 0;
+  int builtModulus_ = 0;
+  int builtFieldGenerator_ = 0;
   bool productReady_ = false;
-  const clsFiniteField *expField_ = nullptr;
-  std::array<std::int16_t, kMaxLength> genLog_{};
-  std::array<std::uint8_t, 1024> exp2_{};
   std::array<std::uint8_t, 256 * kMaxProductEcc> product_{};
 };
 

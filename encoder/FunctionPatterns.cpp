@@ -7,6 +7,21 @@ namespace zub {
 namespace {
 constexpr std::uint8_t kDark = 1;
 constexpr std::uint8_t kLight = 2;
+
+// A finder pattern with its separator, seen from its corner: a dark 7 x 7
+// border, a light ring, a dark 3 x 3 centre, and a light row and column 7.
+struct FinderBlock {
+  std::uint8_t at[8][8]; // [row][column]
+  constexpr FinderBlock() : at{} {
+    for (int r = 0; r <= 7; ++r)
+      for (int c = 0; c <= 7; ++c) {
+        const bool light = ((c == 1 || c == 5) && r >= 1 && r <= 5) ||
+                           ((r == 1 || r == 5) && c >= 1 && c <= 5) || c == 7 || r == 7;
+        at[r][c] = light ? kLight : kDark;
+      }
+  }
+};
+constexpr FinderBlock kFinder;
 } // namespace
 
 void clsQRCode::DrawFunctionPatterns(ModuleMatrix &m, int v) const {
@@ -14,14 +29,11 @@ void clsQRCode::DrawFunctionPatterns(ModuleMatrix &m, int v) const {
     return;
   const int n = m.n;
 
-  // 1. Finder patterns with their separators, at three corners. The 8 x 8
-  // block is a dark 7 x 7 border, light ring, dark 3 x 3 centre, and a light
-  // separator along row 7 and column 7.
+  // 1. Finder patterns with their separators, at three corners, mirrored
+  // so that the separators face the symbol.
   for (int r = 0; r <= 7; ++r) {
     for (int c = 0; c <= 7; ++c) {
-      const bool light = ((c == 1 || c == 5) && r >= 1 && r <= 5) ||
-                         ((r == 1 || r == 5) && c >= 1 && c <= 5) || c == 7 || r == 7;
-      const std::uint8_t value = light ? kLight : kDark;
+      const std::uint8_t value = kFinder.at[r][c];
       m.at(c, r) = value;
       m.at(n - 1 - c, r) = value;
       m.at(c, n - 1 - r) = value;

@@ -1,6 +1,8 @@
 // Data masks, and the BCH-protected format and version information.
 #include "clsQRCode.h"
 
+#include "MaskPatterns.h"
+
 namespace zub {
 
 namespace {
@@ -8,38 +10,19 @@ constexpr int kFormatPoly = 0x537;   // x^10 + x^8 + x^5 + x^4 + x^2 + x + 1
 constexpr int kFormatXor = 0x5412;   // keeps the format word from being all zero
 constexpr int kVersionPoly = 0x1F25; // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x^2 + 1
 
-// Whether mask `mask` inverts cell (x, y), x the column and y the row.
-bool MaskHolds(int mask, int x, int y) {
-  switch (mask) {
-  case 1:
-    return y % 2 == 0;
-  case 2:
-    return x % 3 == 0;
-  case 3:
-    return (x + y) % 3 == 0;
-  case 4:
-    return (y / 2 + x / 3) % 2 == 0;
-  case 5:
-    return (x * y) % 2 + (x * y) % 3 == 0;
-  case 6:
-    return ((x * y) % 2 + (x * y) % 3) % 2 == 0;
-  case 7:
-    return ((x + y) % 2 + (x * y) % 3) % 2 == 0;
-  default:
-    return (x + y) % 2 == 0;
-  }
-}
 } // namespace
 
 int clsQRCode::ApplyMask(std::uint8_t *matrix, int n, int stride, int mask) {
   if (mask < 0 || mask > 7)
     mask = 0;
-  for (int y = 0; y < n; ++y) {
-    std::uint8_t *row = matrix + y * stride;
-    for (int x = 0; x < n; ++x)
-      if (MaskHolds(mask, x, y))
-        row[x] ^= 1;
-  }
+  const auto size = static_cast<unsigned>(n);
+  WithMask(mask, [&]<int m>() {
+    for (unsigned y = 0; y < size; ++y) {
+      std::uint8_t *row = matrix + static_cast<std::ptrdiff_t>(y) * stride;
+      for (unsigned x = 0; x < size; ++x)
+        row[x] ^= static_cast<std::uint8_t>(MaskInverts<m>(x, y));
+    }
+  });
   return mask;
 }
 

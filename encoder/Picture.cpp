@@ -5,7 +5,7 @@
 
 namespace zub {
 
-Bitmap Bitmap::Create(int width, int height, std::uint8_t fill) {
+Bitmap Bitmap::Allocate(int width, int height) {
   Bitmap b;
   if (width <= 0 || height <= 0)
     return b;
@@ -13,15 +13,22 @@ Bitmap Bitmap::Create(int width, int height, std::uint8_t fill) {
   const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
   try {
     // One allocation for the count and the pixels, and no zero-fill that the
-    // fill would overwrite.
+    // caller would overwrite.
     b.pixels = std::make_shared_for_overwrite<std::uint8_t[]>(size);
   } catch (const std::bad_alloc &) {
     return b;
   }
-  std::memset(b.pixels.get(), fill, size);
   b.width = width;
   b.height = height;
   b.stride = stride;
+  return b;
+}
+
+Bitmap Bitmap::Create(int width, int height, std::uint8_t fill) {
+  Bitmap b = Allocate(width, height);
+  // Row by row: short fills are plain vector stores.
+  for (int y = 0; y < b.height; ++y)
+    std::memset(b.scanLine(y), fill, static_cast<std::size_t>(b.stride));
   return b;
 }
 

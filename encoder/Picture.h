@@ -17,6 +17,9 @@ struct Bitmap {
   // A width x height bitmap filled with `fill`; no pixels for a non-positive
   // size or when memory runs out.
   static Bitmap Create(int width, int height, std::uint8_t fill);
+  // The same with its pixels left for the caller to write, every one of
+  // them, padding included.
+  static Bitmap Allocate(int width, int height);
   std::uint8_t *scanLine(int y) { return pixels.get() + y * stride; }
 };
 

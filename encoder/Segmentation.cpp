@@ -107,6 +107,45 @@ int clsQRCode::KanjiValue(std::uint8_t first, std::uint8_t second) {
   return (first - base) * 192 + (second - 0x40);
 }
 
+namespace {
+
+using Cell = SegmentPlan::Cell;
+constexpr Cell kImpossibleCell = {kImpossible, 0, 0, 0};
+
+// The cheapest cell of a position, the lowest mode on ties.
+struct Cheapest {
+  std::int32_t cost;
+  int mode;
+};
+inline Cheapest CheapestOf(const Cell *row) {
+  Cheapest c{row[0].cost, 0};
+  for (int P = 1; P < kModes; ++P)
+    if (row[P].cost < c.cost)
+      c = {row[P].cost, P};
+  return c;
+}
+
+// The cheapest way to end at the current character in mode m, given its
+// predecessor position: continue that position's segment of mode m while
+// its count has room, or open a new segment after any mode. Candidates are
+// compared in mode order and only a strictly cheaper one replaces the
+// best, so among equal costs the lowest predecessor mode wins. Opening
+// after the predecessor's cheapest cell beats opening after any other, and
+// continuing always beats opening after the same mode, which leaves two
+// candidates. Impossible predecessors carry their mark and never win.
+template <int m> inline Cell Relax(const Cell *prev, Cheapest cheapest, int open, int maxCount) {
+  const Cell &same = prev[m];
+  const std::int32_t opened = cheapest.cost + open;
+  if (same.run < maxCount) {
+    const std::int32_t continued = same.cost + FurtherCost(m, same.run);
+    if (continued < opened || (continued == opened && m < cheapest.mode))
+      return {continued, static_cast<std::uint16_t>(same.run + 1), static_cast<std::int8_t>(m), 0};
+  }
+  return {opened, 1, static_cast<std::int8_t>(cheapest.mode), 0};
+}
+
+} // namespace
+
 void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode kanji) {
   data_ = data;
   n_ = n;
@@ -119,42 +158,33 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
 
   // For every position t and mode m, the cheapest encoding of bytes 0..t
   // whose last character is carried in m. A kanji character ends at t and
-  // starts at t - 1, so its predecessor is at t - 2.
-  for (int t = 0; t < n; ++t) {
+  // starts at t - 1, so its predecessor is at t - 2. The first character
+  // opens the message.
+  {
+    const int cls = kClass.of[data[0]];
+    table[kByte] = {open[kByte], 1, -1, 0};
+    table[kNumeric] = cls == 1 ? Cell{open[kNumeric], 1, -1, 0} : kImpossibleCell;
+    table[kAlnum] = cls >= 1 ? Cell{open[kAlnum], 1, -1, 0} : kImpossibleCell;
+    table[kKanji] = kImpossibleCell;
+  }
+  Cheapest beforePrev{0, 0}; // of position t - 2, for kanji
+  for (int t = 1; t < n; ++t) {
     Cell *row = table + kModes * t;
+    const Cell *prev = row - kModes;
+    const Cheapest cheapest = CheapestOf(prev);
     const int cls = kClass.of[data[t]];
-    const bool possible[kModes] = {true, cls == 1, cls >= 1,
-                                   kanjiAllowed && t >= 1 &&
-                                       clsQRCode::IsKanjiPair(data[t - 1], data[t])};
-    for (int m = 0; m < kModes; ++m) {
-      Cell &c = row[m];
-      if (!possible[m]) {
-        c = {kImpossible, 0, 0, 0};
-        continue;
-      }
-      const int s = m == kKanji ? t - 2 : t - 1;
-      if (s < 0) {
-        c = {open[m], 1, -1, 0};
-        continue;
-      }
-      // Among equal candidates the lowest predecessor mode wins; impossible
-      // predecessors take part with their mark and never win.
-      const Cell *prev = table + kModes * s;
-      std::int32_t best = 0x7fffffff;
-      int winner = 0;
-      int run = 1;
-      for (int P = 0; P < kModes; ++P) {
-        const bool extends = P == m && prev[P].run < maxCount[m];
-        const std::int32_t candidate =
-            prev[P].cost + (extends ? FurtherCost(m, prev[P].run) : open[m]);
-        if (candidate < best) {
-          best = candidate;
-          winner = P;
-          run = extends ? prev[P].run + 1 : 1;
-        }
-      }
-      c = {best, static_cast<std::uint16_t>(run), static_cast<std::int8_t>(winner), 0};
-    }
+    row[kByte] = Relax<kByte>(prev, cheapest, open[kByte], maxCount[kByte]);
+    row[kNumeric] = cls == 1 ? Relax<kNumeric>(prev, cheapest, open[kNumeric], maxCount[kNumeric])
+                             : kImpossibleCell;
+    row[kAlnum] =
+        cls >= 1 ? Relax<kAlnum>(prev, cheapest, open[kAlnum], maxCount[kAlnum]) : kImpossibleCell;
+    if (kanjiAllowed && clsQRCode::IsKanjiPair(data[t - 1], data[t]))
+      row[kKanji] = t >= 2
+                        ? Relax<kKanji>(prev - kModes, beforePrev, open[kKanji], maxCount[kKanji])
+                        : Cell{open[kKanji], 1, -1, 0};
+    else
+      row[kKanji] = kImpossibleCell;
+    beforePrev = cheapest;
   }
 
   const Cell *last = table + kModes * (n - 1);
@@ -236,17 +266,26 @@ void SegmentPlan::Write(BitBuffer &bits) {
 }
 
 int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
-  // In sixths of a bit: a digit costs at least 10/3, an alphanumeric
-  // character 11/2, half a kanji character 13/2, any other byte 8.
+  // In sixths of a bit: a digit costs at least 10/3, another alphanumeric
+  // character 11/2, either byte of a kanji character 13/2, any other byte 8.
+  static constexpr std::uint8_t kSixths[3] = {48, 20, 33};
+  constexpr int kKanjiSixths = 39;
   long long sixths = 0;
-  const bool kanjiAllowed = kanji == KanjiMode::Allowed;
-  for (int t = 0; t < n; ++t) {
-    const int cls = kClass.of[data[t]];
-    int cost = cls == 1 ? 20 : cls == 2 ? 33 : 48;
-    if (kanjiAllowed && ((t >= 1 && clsQRCode::IsKanjiPair(data[t - 1], data[t])) ||
-                         (t + 1 < n && clsQRCode::IsKanjiPair(data[t], data[t + 1]))))
-      cost = cost < 39 ? cost : 39;
-    sixths += cost;
+  for (int t = 0; t < n; ++t)
+    sixths += kSixths[kClass.of[data[t]]];
+  if (kanji == KanjiMode::Allowed) {
+    // Bytes that could be half of a kanji character may cost less.
+    for (int t = 0; t + 1 < n; ++t) {
+      if (!clsQRCode::IsKanjiPair(data[t], data[t + 1]))
+        continue;
+      for (int k = t; k <= t + 1; ++k) {
+        const int cost = kSixths[kClass.of[data[k]]];
+        // A byte in two overlapping pairs is lowered once.
+        if (cost > kKanjiSixths &&
+            !(k == t && t >= 1 && clsQRCode::IsKanjiPair(data[t - 1], data[t])))
+          sixths -= cost - kKanjiSixths;
+      }
+    }
   }
   return static_cast<int>(sixths / 6);
 }

@@ -1,6 +1,8 @@
 // The encoder's driver: message bytes to a finished symbol, step by step.
 #include "clsQRCode.h"
 
+#include "Bytes16.h"
+#include "MaskPatterns.h"
 #include "mdlFakeBarCode.h"
 
 #include <array>
@@ -19,74 +21,40 @@ constexpr int kMaxMessageBytes = 7089;
 // Version ranges that share the widths of the character-count fields.
 constexpr int kVersionRanges[3][2] = {{1, 9}, {10, 26}, {27, 40}};
 constexpr std::uint8_t kPadCodewords[2] = {0xEC, 0x11};
-// Below this many data codewords a product table costs more than it saves.
-constexpr int kProductTableThreshold = 160;
+// A free cell that has received a codeword bit (in bit 0); function
+// modules are 1 (dark) and 2 (light).
+constexpr std::uint8_t kDataCell = 4;
 
-// Whether data mask `mask` inverts cell (x, y), x the column and y the row.
-template <int mask> inline bool Masked(int x, int y) {
-  if constexpr (mask == 0)
-    return (x + y) % 2 == 0;
-  if constexpr (mask == 1)
-    return y % 2 == 0;
-  if constexpr (mask == 2)
-    return x % 3 == 0;
-  if constexpr (mask == 3)
-    return (x + y) % 3 == 0;
-  if constexpr (mask == 4)
-    return (y / 2 + x / 3) % 2 == 0;
-  if constexpr (mask == 5)
-    return (x * y) % 2 + (x * y) % 3 == 0;
-  if constexpr (mask == 6)
-    return ((x * y) % 2 + (x * y) % 3) % 2 == 0;
-  if constexpr (mask == 7)
-    return ((x + y) % 2 + (x * y) % 3) % 2 == 0;
-}
-
-// The zig-zag walk over the free cells: column pairs from the right edge,
-// alternately upward and downward, the right column of a pair first, the
-// timing column 6 skipped. Each free cell gets the next codeword bit (0
-// once the bits run out, for the remainder cells), masked; function cells
-// keep their value as 0/1 (light function modules were 2).
-template <int mask> void Walk(ModuleMatrix &m, const std::uint8_t *codewords, int totalBits) {
-  const int n = m.n;
-  std::uint8_t *cells = m.cells.data();
-  const int stride = m.stride;
-  int placed = 0;
-  bool upward = true;
-  for (int right = n - 1; right >= 1; right -= 2) {
-    if (right == 6)
-      right = 5;
-    for (int i = 0; i < n; ++i) {
-      const int y = upward ? n - 1 - i : i;
-      std::uint8_t *row = cells + y * stride;
-      for (int x = right; x >= right - 1; --x) {
-        if (row[x] != 0) {
-          row[x] &= 1;
-          continue;
-        }
-        int bit = 0;
-        if (placed < totalBits)
-          bit = (codewords[placed >> 3] >> (7 - (placed & 7))) & 1;
-        ++placed;
-        row[x] = static_cast<std::uint8_t>(bit ^ static_cast<int>(Masked<mask>(x, y)));
-      }
-    }
-    upward = !upward;
+// Every codeword value spread out as the eight cells its bits become, the
+// most significant first in the lowest byte.
+struct SpreadTable {
+  std::uint64_t of[256];
+  constexpr SpreadTable() : of{} {
+    for (unsigned v = 0; v < 256; ++v)
+      for (unsigned k = 0; k < 8; ++k)
+        of[v] |= static_cast<std::uint64_t>(kDataCell | ((v >> (7 - k)) & 1)) << (8 * k);
   }
-  // The timing column holds function modules only.
-  for (int y = 0; y < n; ++y)
-    cells[y * stride + 6] &= 1;
-}
+};
+constexpr SpreadTable kSpread;
 
 } // namespace
 
 int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji) {
   // A range whose largest symbol cannot hold even the cheapest conceivable
-  // stream is skipped without planning the message for it.
-  const int lowerBound = length > 0 ? SegmentPlan::MinimumBits(data, length, kanji) : 0;
+  // stream is skipped without planning the message for it. No byte costs
+  // less than 10/3 bits or more than 8, which often decides without a look
+  // at the bytes.
+  int lowerBound = -1;
   for (const auto &range : kVersionRanges) {
-    if (lowerBound > 8 * DataCodewords(range[1], ecLevel))
+    const int largest = 8 * DataCodewords(range[1], ecLevel);
+    if (10 * length / 3 > largest)
       continue;
+    if (8 * length > largest) {
+      if (lowerBound < 0)
+        lowerBound = SegmentPlan::MinimumBits(data, length, kanji);
+      if (lowerBound > largest)
+        continue;
+    }
     int L = 4;
     if (length > 0) {
       plan_.Plan(data, length, range[0], kanji);
@@ -100,33 +68,58 @@ int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, 
   return 0;
 }
 
-void clsQRCode::PlaceMaskAndMerge(ModuleMatrix &matrix, const std::uint8_t *codewords,
-                                  int totalBits, int mask) const {
-  switch (mask) {
-  case 1:
-    Walk<1>(matrix, codewords, totalBits);
-    break;
-  case 2:
-    Walk<2>(matrix, codewords, totalBits);
-    break;
-  case 3:
-    Walk<3>(matrix, codewords, totalBits);
-    break;
-  case 4:
-    Walk<4>(matrix, codewords, totalBits);
-    break;
-  case 5:
-    Walk<5>(matrix, codewords, totalBits);
-    break;
-  case 6:
-    Walk<6>(matrix, codewords, totalBits);
-    break;
-  case 7:
-    Walk<7>(matrix, codewords, totalBits);
-    break;
-  default:
-    Walk<0>(matrix, codewords, totalBits);
-    break;
+const std::vector<std::uint16_t> &clsQRCode::PlacementOrder(const ModuleMatrix &matrix, int v) {
+  if (placementVersion_ == v)
+    return placementOrder_;
+  // Column pairs from the right edge leftwards, alternately upward and
+  // downward, the right column of a pair first; the timing column 6 is
+  // skipped. Every free cell is visited once, remainder cells included.
+  const int n = matrix.n;
+  placementOrder_.clear();
+  placementOrder_.reserve(static_cast<std::size_t>(DataModules(v)));
+  bool upward = true;
+  for (int right = n - 1; right >= 1; right -= 2) {
+    if (right == 6)
+      right = 5;
+    for (int i = 0; i < n; ++i) {
+      const int y = upward ? n - 1 - i : i;
+      for (int x = right; x >= right - 1; --x)
+        if (matrix.at(x, y) == 0)
+          placementOrder_.push_back(static_cast<std::uint16_t>(y * matrix.stride + x));
+    }
+    upward = !upward;
+  }
+  placementVersion_ = v;
+  return placementOrder_;
+}
+
+void clsQRCode::PlaceMaskAndMerge(ModuleMatrix &matrix, int v, const std::uint8_t *codewords,
+                                  int totalCodewords, int mask) {
+  // 10. Placement: the bits of every codeword, most significant first, into
+  // the free cells in zig-zag order; the remainder cells get 0.
+  std::uint8_t *cells = matrix.cells.data();
+  const std::vector<std::uint16_t> &order = PlacementOrder(matrix, v);
+  const std::uint16_t *next = order.data();
+  for (int c = 0; c < totalCodewords; ++c, next += 8) {
+    const std::uint64_t spread = kSpread.of[codewords[c]];
+    for (int k = 0; k < 8; ++k)
+      cells[next[k]] = static_cast<std::uint8_t>(spread >> (8 * k));
+  }
+  for (const std::uint16_t *end = order.data() + order.size(); next < end; ++next)
+    cells[*next] = kDataCell;
+
+  // 11-12. Mask the data cells and merge: data and function modules become
+  // 0 (light) and 1 (dark). A merged cell stays as it is when merged again,
+  // so rows can go in overlapping chunks of 16 columns.
+  const int n = matrix.n;
+  for (int y = 0; y < n; ++y) {
+    std::uint8_t *row = cells + y * matrix.stride;
+    const std::uint8_t *plane = kMaskPlane.of[mask][y % kMaskRowPeriod];
+    ForEachChunk16(n, [&](int x0) {
+      const Bytes16 cell = Load16(row + x0);
+      const Bytes16 inverts = Load16(plane + x0 % kMaskColumnPeriod);
+      Store16(row + x0, (cell & 1) ^ ((cell >> 2) & inverts));
+    });
   }
 }
 
@@ -186,8 +179,6 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
   if (!coder_)
     coder_ = std::make_unique<clsReedSolomon>();
   coder_->Init(K, E, field_.get(), 0, 0);
-  if (D >= kProductTableThreshold)
-    coder_->PrepareProductTable();
 
   // 8. Split, encode and interleave: data codeword k of block h goes to
   // position k * B + h (the last column holds only long blocks), check
@@ -213,8 +204,8 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
   DrawFunctionPatterns(matrix, v);
 
   // 10-12. Place the codeword bits in the free cells, mask them and merge
-  // them with the function modules, in one walk.
-  PlaceMaskAndMerge(matrix, CodewordBytes, 8 * T, mask);
+  // them with the function modules.
+  PlaceMaskAndMerge(matrix, v, CodewordBytes, T, mask);
 
   // 13. Version and format information.
   WriteVersionAndFormat(matrix, v, ecLevel, mask);

@@ -112,8 +112,9 @@ private:
     return static_cast<std::size_t>(4 * (v - 1) + (level - 1));
   }
   int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji);
-  void PlaceMaskAndMerge(ModuleMatrix &matrix, const std::uint8_t *codewords, int totalBits,
-                         int mask) const;
+  const std::vector<std::uint16_t> &PlacementOrder(const ModuleMatrix &matrix, int v);
+  void PlaceMaskAndMerge(ModuleMatrix &matrix, int v, const std::uint8_t *codewords,
+                         int totalCodewords, int mask);
   void WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) const;
 
   std::unique_ptr<clsFiniteField> field_;
@@ -123,6 +124,10 @@ private:
   std::array<std::uint8_t, 160> EcCodewords_{};
   std::array<std::int32_t, 18> Pow2_{};
   SegmentPlan plan_; // kept between calls for its storage
+  // The cells of the last version in placement order, as offsets into its
+  // module matrix: the order depends on the version alone.
+  std::vector<std::uint16_t> placementOrder_;
+  int placementVersion_ = 0;
 };
 
 } // namespace zub

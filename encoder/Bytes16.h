@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace zub {
+
+// Sixteen bytes handled as one value, for loops over rows of modules and
+// pixels that the compiler would otherwise leave byte by byte.
+typedef std::uint8_t Bytes16 __attribute__((vector_size(16)));
+
+inline Bytes16 Load16(const std::uint8_t *p) {
+  Bytes16 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void Store16(std::uint8_t *p, Bytes16 v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// Calls f(x0) for the 16-byte chunks that cover 0 .. length-1 (length >= 16),
+// the last one moved back to end at length: f must give the same result
+// when it sees a byte twice.
+template <typename F> inline void ForEachChunk16(int length, F &&f) {
+  for (int x0 = 0;; x0 += 16) {
+    if (x0 + 16 > length)
+      x0 = length - 16;
+    f(x0);
+    if (x0 + 16 >= length)
+      break;
+  }
+}
+
+} // namespace zub
