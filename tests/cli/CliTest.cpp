@@ -2,7 +2,7 @@
 // pictures that real readers decode.
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -154,7 +154,7 @@ TEST_F(Cli, AFailedWriteLeavesTheOldFileWhole) {
 }
 
 int main(int argc, char **argv) {
-  QGuiApplication app(argc, argv);
+  QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
