@@ -96,8 +96,14 @@ void clsReedSolomon::BuildProductTable() {
 
 void clsReedSolomon::EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check) {
   const int ecc = EccLength_;
-  if (ecc > kMaxProductEcc || count > DataLength_) {
-    // Outside the table's shape: through the general coder.
+  if (count < 0 || count > DataLength_) {
+    // Not a block of this shape: no check symbols to give.
+    for (int j = 0; j < ecc; ++j)
+      check[j] = 0;
+    return;
+  }
+  if (!bytePath_ || ecc > kMaxProductEcc) {
+    // Outside the table's reach: through the general coder.
     std::int32_t block[kMaxLength] = {};
     for (int i = 0; i < count; ++i)
       block[ecc + count - 1 - i] = data[i];
@@ -141,37 +147,6 @@ void clsReedSolomon::Encode(std::int32_t *block) const {
     work[j] = 0;
   for (int j = ecc; j < ecc + k; ++j)
     work[j] = block[j];
-
-  if (f.IsBinary()) {
-    // Characteristic 2: subtraction is XOR and the generator's logarithms
-    // can be taken once per block instead of once per product.
-    const std::int16_t *logs = f.LogTable();
-    const std::int16_t *exps = f.ExpTable();
-    const int order = f.Size() - 1;
-    int genLog[kMaxLength];
-    for (int j = 0; j < ecc; ++j)
-      genLog[j] = GenPoly_[static_cast<std::size_t>(j)] == 0
-                      ? -1
-                      : logs[GenPoly_[static_cast<std::size_t>(j)]];
-    for (int i = k - 1; i >= 0; --i) {
-      const int coef = work[ecc + i];
-      if (coef == 0)
-        continue;
-      const int lc = logs[coef];
-      std::int32_t *row = work + i;
-      for (int j = 0; j < ecc; ++j) {
-        if (genLog[j] < 0)
-          continue;
-        int s = lc + genLog[j];
-        if (s >= order)
-          s -= order;
-        row[j] ^= exps[s];
-      }
-    }
-    for (int j = 0; j < ecc; ++j)
-      block[j] = work[j];
-    return;
-  }
 
   for (int i = k - 1; i >= 0; --i) {
     const int coef = work[ecc + i];

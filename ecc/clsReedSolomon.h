@@ -36,11 +36,11 @@ public:
   // Before a successful Init it changes nothing.
   void Encode(std::int32_t *block) const;
 
-  // The same code for byte symbols, in sending order: the check symbols of
-  // the `count` (<= DataLength) data bytes go to check[0 .. ecc-1]. Only for
-  // binary fields of at most 256 elements, such as the QR field; a block
-  // shorter than DataLength gives what Encode gives for its leading zeros.
-  bool CanEncodeBytes() const { return bytePath_; }
+  // The same code for symbols of at most 8 bits, in sending order: the check
+  // symbols of the `count` (<= DataLength) data bytes go to check[0 .. ecc-1],
+  // what Encode gives for a block whose leading data symbols are 0. Fastest
+  // in binary fields of up to 256 elements, such as the QR field. A count
+  // outside 0 .. DataLength gives zeros.
   void EncodeBytes(const std::uint8_t *data, int count, std::uint8_t *check);
 
 private:

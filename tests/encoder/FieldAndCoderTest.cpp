@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 using zub::clsFiniteField;
@@ -176,4 +177,36 @@ TEST(ReedSolomon, InitRejectsBadShapes) {
   std::int32_t block[4] = {1, 2, 3, 4};
   fresh.Encode(block);
   EXPECT_EQ(block[0], 1) << "Encode before Init changes nothing";
+}
+
+TEST(ReedSolomon, ByteCoderAgreesWithTheGeneralOne) {
+  clsFiniteField qr = QrField();
+  clsFiniteField prime;
+  ASSERT_TRUE(prime.Init(251, 0, 0));
+  std::mt19937 rng(7);
+  struct Shape {
+    clsFiniteField *field;
+    int k, ecc;
+  };
+  const Shape shapes[] = {{&qr, 16, 10}, {&qr, 118, 30},  {&qr, 3, 1},
+                          {&qr, 40, 68}, {&prime, 20, 6}, {&qr, 200, 32}};
+  clsReedSolomon rs; // one coder for all shapes, as the encoder keeps one
+  for (const Shape &s : shapes) {
+    ASSERT_TRUE(rs.Init(s.k, s.ecc, s.field, 0, 0));
+    for (int count : {s.k, s.k - 1}) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(count));
+      for (auto &b : data)
+        b = static_cast<std::uint8_t>(rng() % static_cast<unsigned>(s.field->Size()));
+      std::vector<std::int32_t> block(static_cast<std::size_t>(s.k + s.ecc), 0);
+      for (int i = 0; i < count; ++i)
+        block[static_cast<std::size_t>(s.ecc + count - 1 - i)] = data[static_cast<std::size_t>(i)];
+      rs.Encode(block.data());
+      std::vector<std::uint8_t> check(static_cast<std::size_t>(s.ecc));
+      rs.EncodeBytes(data.data(), count, check.data());
+      for (int j = 0; j < s.ecc; ++j)
+        ASSERT_EQ(check[static_cast<std::size_t>(j)],
+                  block[static_cast<std::size_t>(s.ecc - 1 - j)])
+            << s.k << "+" << s.ecc << " count " << count << " symbol " << j;
+    }
+  }
 }
