@@ -5,12 +5,20 @@
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zubqr-gui"));
   QApplication::setDesktopFileName(QStringLiteral("zubqr-gui"));
   QApplication::setWindowIcon(zub::ApplicationIcon());
+  // The window speaks Chinese; so do Qt's own dialogs and buttons, where the
+  // translation is installed.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
 
   zub::SingleInstance instance;
   zub::Form1 form;

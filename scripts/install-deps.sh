@@ -10,7 +10,7 @@ packages=(
   libzxing-dev zbar-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev clang-format valgrind
-  xvfb xauth fonts-wqy-microhei
+  xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   dbus-x11
 )
 

@@ -85,6 +85,7 @@ void Form1::FillOptionLists() {
 }
 
 void Form1::Form_Unload() {
+  unloading_ = true;
   TimerId->stop();
   // The program ends with exit code 0 by every way out.
   services.quit();

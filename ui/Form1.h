@@ -163,10 +163,13 @@ private:
   void FillOptionLists();
   void BackgroundMouseMove(const QMouseEvent &event);
   void SetFaces(Face minimise, Face menu, Face close);
+  bool FacesIdle() const;
+  void RefreshWindowInactive();
   void PopupMenus(bool withSave);
 
   QImage background_;
   bool pageRequestPending_ = false;
+  bool unloading_ = false;
   std::unique_ptr<Form2> form2_;
 };
 

@@ -87,15 +87,14 @@ Form1::Form1(QWidget *parent)
   skinPath = QCoreApplication::applicationDirPath() + QStringLiteral("/she.she");
   pageAddress = QUrl(QString::fromLatin1(kMorviAddress));
 
+  TimerId = new QTimer(this);
   BuildControls();
   ConnectHandlers();
 
-  // The system's minimum timer period of the original design; each tick is
-  // two cheap queries.
-  TimerId = new QTimer(this);
+  // 10 ms, the system's minimum timer period; each tick is two cheap
+  // queries. It starts when a face leaves idle.
   TimerId->setInterval(10);
   connect(TimerId, &QTimer::timeout, this, &Form1::MouseLeaveTimerProc);
-  TimerId->start();
 }
 
 void Form1::BuildControls() {

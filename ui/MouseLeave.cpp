@@ -1,6 +1,8 @@
 // The title-bar image buttons and the real mouse-leave: image controls have
 // no leave event, so a timer puts the faces back to idle once the pointer is
-// outside the window or another window is active. Dragging the background
+// outside the window or another window is active. The timer runs only while
+// a face is not idle; the buttons ask whether the window is active when the
+// pointer moves over them. Dragging the background
 // moves the window and stores its position.
 
 #include "Form1.h"
@@ -21,6 +23,20 @@ void Form1::SetFaces(Face minimise, Face menu, Face close) {
   最小0->setPicture(pick(minimise, 最小1, 最小2, 最小3));
   菜单0->setPicture(pick(menu, 菜单1, 菜单2, 菜单3));
   关闭0->setPicture(pick(close, 关闭1, 关闭2, 关闭3));
+  // The timer watches only while a face is hover or pressed, so an idle
+  // window costs no wake-ups at all.
+  if (!FacesIdle() && !TimerId->isActive() && !unloading_)
+    TimerId->start();
+}
+
+void Form1::RefreshWindowInactive() {
+  WindowInactive = !services.isForeground(this);
+}
+
+bool Form1::FacesIdle() const {
+  return 最小0->picture().cacheKey() == 最小1->picture().cacheKey() &&
+         菜单0->picture().cacheKey() == 菜单1->picture().cacheKey() &&
+         关闭0->picture().cacheKey() == 关闭1->picture().cacheKey();
 }
 
 void Form1::按钮恢复() {
@@ -37,16 +53,20 @@ void Form1::MouseLeaveTimerProc() {
   if (!services.isForeground(this)) {
     WindowInactive = true;
     按钮恢复();
-    return;
+  } else {
+    WindowInactive = false;
+    const QPoint p = services.cursorPos();
+    // Strict on all four sides: the leftmost column and the top row count as
+    // outside, the rightmost column and the bottom row as inside.
+    const bool inside = WindowRect.left() < p.x() &&
+                        p.x() < WindowRect.left() + WindowRect.width() &&
+                        WindowRect.top() < p.y() && p.y() < WindowRect.top() + WindowRect.height();
+    if (!inside)
+      按钮恢复();
   }
-  WindowInactive = false;
-  const QPoint p = services.cursorPos();
-  // Strict on all four sides: the leftmost column and the top row count as
-  // outside, the rightmost column and the bottom row as inside.
-  const bool inside = WindowRect.left() < p.x() && p.x() < WindowRect.left() + WindowRect.width() &&
-                      WindowRect.top() < p.y() && p.y() < WindowRect.top() + WindowRect.height();
-  if (!inside)
-    按钮恢复();
+  // All faces idle: nothing left to put back until a face changes again.
+  if (FacesIdle())
+    TimerId->stop();
 }
 
 // A press on any of the three buttons: that one pressed, the others idle.
@@ -68,6 +88,7 @@ void Form1::关闭0_MouseDown() {
 }
 
 void Form1::最小0_MouseMove() {
+  RefreshWindowInactive();
   if (WindowInactive)
     按钮恢复();
   else if (!ButtonPressed)
@@ -75,6 +96,7 @@ void Form1::最小0_MouseMove() {
 }
 
 void Form1::菜单0_MouseMove() {
+  RefreshWindowInactive();
   if (WindowInactive)
     按钮恢复();
   else if (!ButtonPressed)
@@ -82,6 +104,7 @@ void Form1::菜单0_MouseMove() {
 }
 
 void Form1::关闭0_MouseMove() {
+  RefreshWindowInactive();
   if (WindowInactive)
     按钮恢复();
   else if (!ButtonPressed)

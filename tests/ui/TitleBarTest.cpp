@@ -74,7 +74,7 @@ TEST_F(TitleBarTest, MovesOverAButton) {
       form->按钮恢复();
     ASSERT_EQ(faces(), before);
     form->ButtonPressed = row.pressed;
-    form->WindowInactive = row.inactive;
+    foreground = !row.inactive;
 
     SendMouse(Face(*form, row.over), QEvent::MouseMove, Qt::NoButton,
               row.pressed ? Qt::LeftButton : Qt::NoButton);
@@ -181,8 +181,22 @@ TEST_F(TitleBarTest, BeforeTheRectangleIsRecordedThePointerIsOutside) {
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
 }
 
+TEST_F(TitleBarTest, TimerRunsOnlyWhileAFaceIsNotIdle) {
+  LoadAndShow();
+  form->按钮恢复();
+  EXPECT_FALSE(form->TimerId->isActive());
+  form->菜单0_MouseMove();
+  EXPECT_TRUE(form->TimerId->isActive());
+  EXPECT_EQ(form->TimerId->interval(), 10);
+  // The pointer leaves: the next real tick idles the faces and rests.
+  cursor = QPoint(-5, -5);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->TimerId->isActive(); }, 2000));
+  EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
+}
+
 TEST_F(TitleBarTest, IdleTicksDoNotRepaintTheButtons) {
   LoadAndShow();
+  form->按钮恢复();
   QTest::qWait(50);
   struct PaintCounter : QObject {
     int paints = 0;
