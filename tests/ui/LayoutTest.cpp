@@ -179,7 +179,9 @@ TEST_F(LayoutTest, SkinFileIsAppliedOnlyWhenReadable) {
 
   QFile broken(dir.filePath(QStringLiteral("broken.she")));
   ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-  broken.write(QByteArray("QPushButton { color: \xff\xfe\x00 red; }", 34));
+  QByteArray garbage("QPushButton { color: ");
+  garbage.append("\xff\xfe", 2).append('\0').append(" red; }");
+  broken.write(garbage);
   broken.close();
   EXPECT_FALSE(zub::ApplySkinFile(broken.fileName()));
   EXPECT_TRUE(qApp->styleSheet().isEmpty());

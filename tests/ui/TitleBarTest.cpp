@@ -309,13 +309,17 @@ TEST(SingleInstance, LockThatCannotBeMadeDoesNotStopTheProgram) {
 
 // Every way out through the real end: the event loop stops and the program
 // returns 0.
-class WayOutTest : public FormTest,
-                   public ::testing::WithParamInterface<std::function<void(zub::Form1 &)>> {};
+struct WayOut {
+  const char *name;
+  std::function<void(zub::Form1 &)> take;
+};
+
+class WayOutTest : public FormTest, public ::testing::WithParamInterface<WayOut> {};
 
 TEST_P(WayOutTest, EndsTheEventLoopWithExitCodeZero) {
   LoadAndShow();
   form->services.quit = [] { QCoreApplication::exit(0); };
-  QTimer::singleShot(0, form.get(), [this] { GetParam()(*form); });
+  QTimer::singleShot(0, form.get(), [this] { GetParam().take(*form); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(99); }); // a way out that failed
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_FALSE(form->TimerId->isActive());
@@ -323,11 +327,14 @@ TEST_P(WayOutTest, EndsTheEventLoopWithExitCodeZero) {
 
 INSTANTIATE_TEST_SUITE_P(
     WaysOut, WayOutTest,
-    ::testing::Values(
-        // The close button.
-        [](zub::Form1 &f) {
-          QTest::mousePress(f.windowHandle(), Qt::LeftButton, {}, f.关闭0->geometry().center());
-          QTest::mouseRelease(f.windowHandle(), Qt::LeftButton, {}, f.关闭0->geometry().center());
-        },
-        // A close request of the window system: Alt+F4, Close in the taskbar.
-        [](zub::Form1 &f) { f.windowHandle()->close(); }, [](zub::Form1 &f) { f.close(); }));
+    ::testing::Values(WayOut{"CloseButton",
+                             [](zub::Form1 &f) {
+                               const QPoint at = f.关闭0->geometry().center();
+                               QTest::mousePress(f.windowHandle(), Qt::LeftButton, {}, at);
+                               QTest::mouseRelease(f.windowHandle(), Qt::LeftButton, {}, at);
+                             }},
+                      // A close request of the window system: Alt+F4, Close of the taskbar
+                      // button's menu.
+                      WayOut{"WindowSystemClose", [](zub::Form1 &f) { f.windowHandle()->close(); }},
+                      WayOut{"WidgetClose", [](zub::Form1 &f) { f.close(); }}),
+    [](const ::testing::TestParamInfo<WayOut> &way) { return std::string(way.param.name); });

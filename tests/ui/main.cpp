@@ -10,6 +10,10 @@ int main(int argc, char **argv) {
   QTemporaryDir scratch;
   qputenv("XDG_RUNTIME_DIR", scratch.path().toLocal8Bit());
   qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+  // Listing the tests happens without the tests' environment: no display
+  // is needed then either.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
   ::testing::InitGoogleTest(&argc, argv);
