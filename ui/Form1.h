@@ -4,6 +4,7 @@
 #include "HiddenBrowser.h"
 #include "ImageControl.h"
 #include "PictureBox.h"
+#include "clsQRCode.h"
 
 #include <QPlainTextEdit>
 #include <QRectF>
@@ -72,6 +73,8 @@ public:
     std::function<void(QMenu *, const QPoint &)> popup;
     // Ends the program with exit code 0.
     std::function<void()> quit;
+    // Shows a saved file in the file manager.
+    std::function<void(const QString &path)> reveal;
   } services;
 
   // The style sheet applied at load: "she.she" in the program's folder.
@@ -168,6 +171,7 @@ private:
   void PopupMenus(bool withSave);
 
   QImage background_;
+  std::unique_ptr<clsQRCode> encoder_; // made by the first generation, kept
   bool pageRequestPending_ = false;
   bool unloading_ = false;
   std::unique_ptr<Form2> form2_;

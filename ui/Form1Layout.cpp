@@ -84,6 +84,7 @@ Form1::Form1(QWidget *parent)
   services.cursorPos = [] { return QCursor::pos(); };
   services.popup = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
   services.quit = [] { QCoreApplication::exit(0); };
+  services.reveal = [](const QString &path) { 进程处理::RevealInExplorer(path); };
   skinPath = QCoreApplication::applicationDirPath() + QStringLiteral("/she.she");
   pageAddress = QUrl(QString::fromLatin1(kMorviAddress));
 

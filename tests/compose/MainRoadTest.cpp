@@ -1,0 +1,336 @@
+// The main road through the window's own controls: text in, a logo through
+// the dialog seam, a click, and the composite in the symbol holder, on the
+// canvas and in the saved file.
+#include "Composite.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "LogoImage.h"
+#include "MessageBytes.h"
+#include "ScanCheck.h"
+#include "SingleInstance.h"
+#include "Stretch.h"
+#include "Support.h"
+#include "logomd.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QBuffer>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+namespace zub {
+namespace {
+
+struct Shown {
+  MessageIcon icon;
+  MessageButtons buttons;
+  QString title, text;
+};
+
+class MainRoad : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    logo = dir.filePath(QStringLiteral("logo.png"));
+    ASSERT_TRUE(test::SampleLogo().save(logo));
+    form = std::make_unique<Form1>();
+    form->skinPath = dir.filePath(QStringLiteral("she.she"));
+    form->pageAddress = QUrl();
+    Form1::Services &s = form->services;
+    s.dialogs.message = [this](MessageIcon icon, MessageButtons buttons, const QString &title,
+                               const QString &text) {
+      messages.push_back({icon, buttons, title, text});
+      return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+    };
+    s.dialogs.openFile = [this](const FileDialogRequest &r) {
+      openRequests.push_back(r);
+      return logoChoice;
+    };
+    s.dialogs.saveFile = [this](const FileDialogRequest &r) {
+      saveRequests.push_back(r);
+      return saveChoice;
+    };
+    s.isForeground = [](const QWidget *) { return true; };
+    s.cursorPos = [] { return QPoint(-10000, -10000); };
+    s.popup = [this](QMenu *menu, const QPoint &) {
+      ++popups;
+      if (duringPopup)
+        duringPopup(menu);
+    };
+    s.quit = [] {};
+    s.reveal = [this](const QString &path) { revealed.push_back(path); };
+    instance = std::make_unique<SingleInstance>(dir.filePath(QStringLiteral("lock")));
+    ASSERT_TRUE(form->Form_Load(*instance));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+
+  // Sets the option lists by position, the text and the logo answer, and
+  // clicks "生成二维码".
+  void Generate(const QString &text, std::optional<QString> chosenLogo, int version = 0,
+                int level = 1, int mask = 0, int encoding = 1) {
+    form->Text1->setPlainText(text);
+    for (int i = 0; i < 4; ++i)
+      form->cmb1[static_cast<std::size_t>(i)]->setCurrentIndex(
+          std::array{version, level, mask, encoding}[static_cast<std::size_t>(i)]);
+    logoChoice = std::move(chosenLogo);
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+  }
+
+  // What the library composes for the same inputs.
+  static QImage Expected(const QString &text, const QString &logoPath, int version = 0,
+                         int level = 1, int mask = 0, int encoding = 1) {
+    const std::vector<std::uint8_t> message =
+        MessageBytes(text, encoding == 1 ? TextEncoding::Utf8 : TextEncoding::Ansi);
+    clsQRCode encoder;
+    return ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
+                                               version, level + 1, mask - 1, KanjiMode::Excluded),
+                            LoadLogo(logoPath).image);
+  }
+
+  QImage Composite() const { return form->Image1->picture().convertToFormat(QImage::Format_RGB32); }
+  QImage Placeholder() const {
+    PictureBox blank(PictureBox::DrawMode::Persistent);
+    blank.resize(form->backPicture1->size());
+    blank.setBackgroundPicture(form->backPicture1->backgroundPicture());
+    return blank.image();
+  }
+  QString File(const QString &name) const { return dir.filePath(name); }
+
+  QTemporaryDir dir;
+  QString logo;
+  std::unique_ptr<Form1> form;
+  std::unique_ptr<SingleInstance> instance;
+  std::vector<Shown> messages;
+  std::vector<FileDialogRequest> openRequests, saveRequests;
+  std::optional<QString> logoChoice, saveChoice;
+  MessageAnswer answer = MessageAnswer::No;
+  std::vector<QString> revealed;
+  int popups = 0;
+  std::function<void(QMenu *)> duringPopup;
+};
+
+TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {
+  const QString text = form->Text1->toPlainText(); // the default address
+  Generate(text, logo);
+  ASSERT_EQ(openRequests.size(), 1u);
+  EXPECT_EQ(openRequests[0].title, QStringLiteral("请选择您的Logo图片"));
+  EXPECT_EQ(openRequests[0].filter,
+            QStringLiteral("图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp"));
+  EXPECT_EQ(openRequests[0].filterIndex, 1);
+  EXPECT_TRUE(messages.empty()) << messages[0].text.toStdString();
+
+  const QImage composite = Composite();
+  ASSERT_EQ(composite.size(), QSize(552, 409));
+  EXPECT_EQ(composite, Expected(text, logo));
+  const auto found = test::DecodeAll(composite);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].bytes, MessageBytes(text, TextEncoding::Utf8));
+
+  // The canvas shows the symbol stretched; the logo lies in the rounded
+  // rectangle at (232, 152), its corners show the canvas beneath.
+  const QImage canvas = form->backPicture1->image();
+  const QImage logoBox = LogoInBox(LoadLogo(logo).image, QSize(89, 89));
+  for (int y = 0; y < 409; ++y)
+    for (int x = 0; x < 552; ++x) {
+      const bool inLogo = x >= 232 && y >= 152 && InLogoRegion(x - 232, y - 152, 89, 89);
+      ASSERT_EQ(composite.pixel(x, y),
+                inLogo ? logoBox.pixel(x - 232, y - 152) : canvas.pixel(x, y))
+          << x << "," << y;
+    }
+  EXPECT_EQ(form->LogoPic->shownImage(), composite.copy(232, 152, 89, 89));
+  EXPECT_EQ(form->sAVEPicture3->image(), composite);
+  EXPECT_EQ(form->Picture1->backgroundPicture().convertToFormat(QImage::Format_RGB32), composite);
+}
+
+// Through the option lists: level, encoding, version and mask positions
+// reach the encoder, and the window's composite is the library's.
+TEST_F(MainRoad, OptionListsReachTheEncoder) {
+  const QString text = QStringLiteral("Zub二维码生成器 第1页 https://zub.example.cn/?id=42");
+  for (int level = 0; level < 4; ++level)
+    for (int encoding : {0, 1})
+      for (int version : {0, 7, 11, 15, 20}) {
+        const int mask = (version + level) % 9;
+        messages.clear();
+        Generate(text, logo, version, level, mask, encoding);
+        const QImage composite = Composite();
+        ASSERT_FALSE(composite.isNull()) << level << "/" << encoding << "/" << version;
+        ASSERT_EQ(composite, Expected(text, logo, version, level, mask, encoding))
+            << level << "/" << encoding << "/" << version;
+        const auto found = test::DecodeAll(composite, encoding == 1 ? "UTF-8" : "GB18030");
+        ASSERT_EQ(found.size(), 1u) << level << "/" << encoding << "/" << version;
+        EXPECT_EQ(found[0].text, text);
+        EXPECT_TRUE(messages.empty());
+      }
+}
+
+TEST_F(MainRoad, ZubqrComposeGivesTheWindowsPixels) {
+  const QString text = QStringLiteral("丂丄丅二维码 Zub");
+  Generate(text, logo, 6, 2, 4, 0);
+  const QString out = File(QStringLiteral("cli.bmp"));
+  QProcess zubqr;
+  zubqr.start(QStringLiteral(ZUBQR_PATH),
+              {"compose", "--text", text, "--version", "6", "--level", "Q", "--mask", "3",
+               "--encoding", "ansi", "--logo", logo, "--output", out});
+  ASSERT_TRUE(zubqr.waitForFinished(60000));
+  ASSERT_EQ(zubqr.exitCode(), 0) << zubqr.readAllStandardError().toStdString();
+  EXPECT_EQ(QImage(out).convertToFormat(QImage::Format_RGB32), Composite());
+}
+
+TEST_F(MainRoad, NoLogoClearsTheCanvasAndKeepsTheLastCode) {
+  Generate(QStringLiteral("first"), logo);
+  const QImage first = Composite();
+  for (const std::optional<QString> &none :
+       {std::optional<QString>(), std::optional<QString>(QStringLiteral("   "))}) {
+    Generate(QStringLiteral("second"), none);
+    EXPECT_EQ(form->backPicture1->image(), Placeholder());
+    EXPECT_EQ(Composite(), first);
+  }
+  EXPECT_TRUE(messages.empty());
+
+  // A path with leading spaces is the file's real name.
+  const QString spaced = File(QStringLiteral("  spaced.png"));
+  ASSERT_TRUE(QFile::copy(logo, spaced));
+  Generate(QStringLiteral("third"), spaced);
+  EXPECT_EQ(Composite(), Expected(QStringLiteral("third"), logo));
+}
+
+TEST_F(MainRoad, MessageThatDoesNotFitLeavesNothingToSave) {
+  Generate(QStringLiteral("an earlier code"), logo);
+  ASSERT_TRUE(form->Image1->hasPicture());
+  Generate(QString(40, QLatin1Char('z')), logo, 1, 3); // version 1-H holds 7 bytes
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("内容过长，无法生成二维码。")));
+  EXPECT_FALSE(form->Image1->hasPicture());
+  EXPECT_EQ(form->backPicture1->image(), Placeholder());
+
+  saveChoice = File(QStringLiteral("never.bmp"));
+  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  EXPECT_TRUE(saveRequests.empty());
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].text, QStringLiteral("当前尚未生成二维码信息哦!"));
+  EXPECT_FALSE(QFile::exists(*saveChoice));
+}
+
+TEST_F(MainRoad, UnreadableLogoFinishesTheCodeWithoutOne) {
+  Generate(QStringLiteral("with a logo"), logo);
+  QFile cut(File(QStringLiteral("cut.bmp")));
+  ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+  QByteArray bmp;
+  {
+    QBuffer buffer(&bmp);
+    buffer.open(QIODevice::WriteOnly);
+    test::SampleLogo().save(&buffer, "BMP");
+  }
+  cut.write(bmp.left(bmp.size() / 2));
+  cut.close();
+
+  for (const QString &bad : {File(QStringLiteral("missing.jpg")), cut.fileName()}) {
+    messages.clear();
+    Generate(QStringLiteral("no logo here"), bad);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(messages[0].text.contains(bad)) << messages[0].text.toStdString();
+    // The symbol alone: on the canvas, in the logo box and in the composite.
+    const QImage alone = StretchSymbol(
+        [] {
+          clsQRCode encoder;
+          const auto m = test::BytesOf("no logo here");
+          return encoder.MakeSymbol(m.data(), static_cast<int>(m.size()), 0, kLevelM, 0,
+                                    KanjiMode::Excluded);
+        }(),
+        QSize(552, 409));
+    EXPECT_EQ(Composite(), alone);
+    EXPECT_EQ(form->LogoPic->shownImage(), alone.copy(232, 152, 89, 89));
+    EXPECT_FALSE(form->ImageRND1->hasPicture());
+  }
+}
+
+TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
+  Generate(QString(1500, QLatin1Char('z')), logo, 40);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, ScanWarningText());
+  EXPECT_EQ(messages[0].icon, MessageIcon::Exclamation);
+  ASSERT_TRUE(form->Image1->hasPicture());
+  saveChoice = File(QStringLiteral("v40.bmp"));
+  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
+}
+
+TEST_F(MainRoad, SaveWritesTheCompositeAsABitmapAndOffersToShowIt) {
+  Generate(QStringLiteral("save me"), logo);
+  const QImage composite = Composite();
+  struct Case {
+    QString name;
+    MessageAnswer answer;
+  };
+  for (const Case &c : {Case{QStringLiteral("二维码.jpg"), MessageAnswer::Yes},
+                        Case{QStringLiteral("二维码"), MessageAnswer::No}}) {
+    messages.clear();
+    revealed.clear();
+    saveRequests.clear();
+    saveChoice = File(c.name);
+    answer = c.answer;
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    ASSERT_EQ(saveRequests.size(), 1u);
+    EXPECT_EQ(saveRequests[0].title,
+              QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室"));
+    EXPECT_EQ(saveRequests[0].filter, QStringLiteral("图片文件(*.jpg)|*.jpg|图片文件(*.bmp|*.bmp"));
+    EXPECT_EQ(saveRequests[0].fileName, QStringLiteral("二维码"));
+    EXPECT_EQ(saveRequests[0].startFolder, QCoreApplication::applicationDirPath());
+
+    QFile file(*saveChoice);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.peek(2), "BM");
+    EXPECT_EQ(QImage::fromData(file.readAll(), "BMP").convertToFormat(QImage::Format_RGB32),
+              composite);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, QStringLiteral("提示"));
+    EXPECT_EQ(messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(messages[0].text, QStringLiteral("二维码保存成功!\r\n位置:") + *saveChoice +
+                                    QStringLiteral("\r\n\r\n是否定位到文件?"));
+    EXPECT_EQ(revealed, c.answer == MessageAnswer::Yes ? std::vector<QString>{*saveChoice}
+                                                       : std::vector<QString>{});
+  }
+
+  // Cancelling is silent and writes nothing.
+  messages.clear();
+  saveChoice.reset();
+  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  EXPECT_TRUE(messages.empty());
+
+  // A folder that does not exist: told why, no success message.
+  saveChoice = File(QStringLiteral("no such folder/二维码.bmp"));
+  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("文件夹不存在")))
+      << messages[0].text.toStdString();
+  EXPECT_TRUE(messages[0].text.contains(*saveChoice));
+}
+
+TEST_F(MainRoad, ContextMenuSaveEntryRunsTheSaveCommand) {
+  Generate(QStringLiteral("from the menu"), logo);
+  saveChoice = File(QStringLiteral("menu.bmp"));
+  duringPopup = [](QMenu *menu) {
+    for (QAction *a : menu->actions())
+      if (a->objectName() == QStringLiteral("Saves") && a->isVisible())
+        a->trigger();
+  };
+  QTest::mouseClick(form->LogoPic, Qt::RightButton, {}, QPoint(40, 40));
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
+}
+
+} // namespace
+} // namespace zub
