@@ -1,0 +1,54 @@
+// The committed pictures: the sample and the promotional code must scan, on
+// their own and as the window shows them.
+
+#include "Addresses.h"
+#include "Form1.h"
+
+#include <QImage>
+
+#include <ZXing/ReadBarcode.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> Decode(const QImage &image) {
+  const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(),
+                              ZXing::ImageFormat::Lum, static_cast<int>(grey.bytesPerLine()));
+  std::vector<std::string> texts;
+  for (const ZXing::Result &r : ZXing::ReadBarcodes(view, hints))
+    texts.push_back(r.text());
+  return texts;
+}
+
+} // namespace
+
+TEST(Assets, SampleCanvasIsAScannableCodeOfTheStudiosAddress) {
+  const QImage sample(QStringLiteral(":/assets/sample-canvas.jpg"));
+  ASSERT_EQ(sample.size(), QSize(550, 407));
+  EXPECT_EQ(Decode(sample), std::vector<std::string>{zub::kStudioAddress});
+}
+
+TEST(Assets, BackgroundCarriesItsPromotionalCode) {
+  const QImage background(QStringLiteral(":/assets/background.png"));
+  ASSERT_EQ(background.size(), QSize(554, 600));
+  EXPECT_FALSE(background.hasAlphaChannel());
+  EXPECT_EQ(background.pixelColor(5, 5), QColor(0x30, 0x91, 0xF2));   // title band
+  EXPECT_EQ(background.pixelColor(5, 100), QColor(0xF0, 0xF0, 0xF0)); // body
+  EXPECT_EQ(background.pixelColor(5, 126), QColor(0x30, 0x91, 0xF2)); // line under the input
+  EXPECT_EQ(background.pixelColor(434, 100), QColor(0x30, 0x91, 0xF2));
+  EXPECT_EQ(background.pixelColor(500, 599), QColor(0x30, 0x91, 0xF2)); // bottom band
+  // The promotional code sits in the bottom band.
+  EXPECT_EQ(Decode(background.copy(0, 530, 80, 70)),
+            std::vector<std::string>{"HTTP://WWW.ZUB.EXAMPLE"});
+}
+
+TEST(Assets, CanvasAsTheWindowShowsItScans) {
+  zub::Form1 form;
+  // The default logo box lies over the sample's centre.
+  const QImage shown = form.backPicture1->grab().toImage();
+  EXPECT_EQ(Decode(shown), std::vector<std::string>{zub::kStudioAddress});
+}
