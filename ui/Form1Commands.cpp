@@ -22,7 +22,7 @@ namespace zub {
 
 namespace {
 
-// Only spaces count as blank around a path, as the chooser's callers trim.
+// A path of spaces only is no path; any other character may be part of a name.
 bool IsBlank(const QString &path) {
   for (QChar c : path)
     if (c != QLatin1Char(' '))
