@@ -1,5 +1,6 @@
 #include "WindowHelpers.h"
 
+#include <QApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -32,8 +33,6 @@ std::unique_ptr<QSettings> OpenPositionStore() {
 
 namespace 进程处理 {
 namespace {
-
-const char *const kDragAnchor = "zubDragAnchor";
 
 // The stored texts are written by QString::number; a user's hand edit may use
 // the locale's decimal comma.
@@ -77,23 +76,63 @@ void openFolderOf(const QString &path) {
 
 } // namespace
 
+// Lives on the dragged window. Where the window system has a move loop it
+// takes over the drag, and every move it makes is stored as it happens (the
+// background sees no mouse movement until the drag is over). Elsewhere the
+// window follows the pointer from the first movement with the button held
+// until the button is released.
+class DragFollower : public QObject {
+public:
+  static constexpr char kName[] = "zubDragFollower";
+
+  explicit DragFollower(QWidget *window) : QObject(window), window_(window) {
+    setObjectName(QLatin1String(kName));
+    window->installEventFilter(this);
+    qApp->installEventFilter(this);
+  }
+
+  void onMouseMove(const QMouseEvent &event) {
+    if (!(event.buttons() & Qt::LeftButton)) {
+      anchor_.reset();
+      systemMove_ = false;
+      return;
+    }
+    const QPoint pointer = event.globalPosition().toPoint();
+    if (anchor_) {
+      window_->move(pointer - *anchor_);
+      return;
+    }
+    QWindow *handle = window_->windowHandle();
+    if (handle && handle->startSystemMove()) {
+      systemMove_ = true;
+      return;
+    }
+    anchor_ = pointer - window_->pos();
+  }
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::MouseButtonRelease)
+      anchor_.reset();
+    else if (watched == window_ && event->type() == QEvent::Move && systemMove_ &&
+             !window_->isMinimized())
+      SaveWindowPosition(window_);
+    return false;
+  }
+
+private:
+  QWidget *window_;
+  std::optional<QPoint> anchor_;
+  bool systemMove_ = false;
+};
+
 void DragMoveWindow(QWidget *window, const QMouseEvent &event) {
-  if (!(event.buttons() & Qt::LeftButton)) {
-    window->setProperty(kDragAnchor, QVariant());
-    return;
-  }
-  const QPoint pointer = event.globalPosition().toPoint();
-  const QVariant anchor = window->property(kDragAnchor);
-  if (anchor.isValid()) {
-    window->move(pointer - anchor.toPoint());
-    return;
-  }
-  QWindow *handle = window->windowHandle();
-  if (handle && handle->startSystemMove())
-    return;
-  // No move loop of the window system (or none offered): follow the pointer
-  // from here until the button is released.
-  window->setProperty(kDragAnchor, pointer - window->pos());
+  // Found by name: the follower has no meta-object of its own to cast with.
+  auto *drag = static_cast<DragFollower *>(
+      window->findChild<QObject *>(QLatin1String(DragFollower::kName), Qt::FindDirectChildrenOnly));
+  if (!drag)
+    drag = new DragFollower(window);
+  drag->onMouseMove(event);
 }
 
 void SetLayeredColorKey(QWidget *window, QRgb key) {

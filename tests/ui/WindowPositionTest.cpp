@@ -134,4 +134,15 @@ TEST_F(WindowPositionTest, DraggingTheBackgroundMovesTheWindowOnlyWhileTheButton
 
   SendMouse(form->backPicture1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {60, 60});
   EXPECT_EQ(form->pos(), QPoint(130, 120));
+
+  // A new press elsewhere, right after a release: no jump, the window
+  // follows from where this drag starts.
+  dragTo(form->backPicture1->mapToGlobal(QPoint(60, 60)));
+  dragTo(form->backPicture1->mapToGlobal(QPoint(70, 70)));
+  EXPECT_EQ(form->pos(), QPoint(140, 130));
+  SendMouse(form->backPicture1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+  const QPoint again = form->backPicture1->mapToGlobal(QPoint(200, 200));
+  dragTo(again);
+  dragTo(again + QPoint(5, 5));
+  EXPECT_EQ(form->pos(), QPoint(145, 135));
 }
