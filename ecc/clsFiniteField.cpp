@@ -1,5 +1,6 @@
 #include "clsFiniteField.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zub {
@@ -18,6 +19,9 @@ bool clsFiniteField::Init(int size, int modulus, int generator) {
   const bool binary = (size & (size - 1)) == 0;
   if (binary && modulus == 0)
     return false;
+  // The generator becomes a table index and a table entry.
+  if (generator < 0 || generator >= size)
+    return false;
   Size_ = size;
   Modulus_ = binary ? modulus : size;
 
@@ -27,6 +31,11 @@ bool clsFiniteField::Init(int size, int modulus, int generator) {
   Generator_ = g;
 
   auto at = [](int i) { return static_cast<std::size_t>(i); };
+  // A generator that is not primitive leaves elements its powers never
+  // reach; their entries must not keep a larger field's logarithms, which
+  // would send Multiply, Divide and Inverse past the tables.
+  std::fill_n(LogTable_.begin(), size, std::int16_t{0});
+  std::fill_n(ExpTable_.begin(), size, std::int16_t{0});
   LogTable_[0] = 0;
   LogTable_[1] = 0;
   LogTable_[at(g)] = 1;

@@ -20,9 +20,11 @@ public:
   int Generator() const { return Generator_; }
 
   // Sets the field and builds both tables. generator 0 picks the smallest
-  // primitive element. False, object unchanged, for q outside 2..16384 or a
-  // binary field without modulus. Irreducibility and the generator's order
-  // are not checked.
+  // primitive element. False, object unchanged, for q outside 2..16384, a
+  // binary field without modulus or a generator outside 0..q-1 (q = 2
+  // ignores modulus and generator). Irreducibility and the generator's
+  // order are not checked: the tables are then not a field's, but their
+  // entries stay elements and logarithms below q - 1.
   bool Init(int size, int modulus, int generator);
   // Smallest primitive element >= 2 of the current Size, 0 if none.
   int FindGenerator() const;
