@@ -4,7 +4,8 @@ namespace zub {
 
 bool clsReedSolomon::Init(int dataLength, int eccLength, const clsFiniteField *field, int alpha,
                           int firstRoot) {
-  if (dataLength + eccLength > kMaxLength || dataLength <= 0 || eccLength <= 0 || firstRoot < 0)
+  // Lengths first: their sum must not overflow.
+  if (dataLength <= 0 || eccLength <= 0 || dataLength > kMaxLength - eccLength || firstRoot < 0)
     return false;
   if (field)
     Field_ = field;
