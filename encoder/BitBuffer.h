@@ -17,6 +17,8 @@ public:
   // Appends the low `width` bits of `value`, most significant first (width <= 25).
   void Put(std::uint32_t value, int width) {
     assert(width >= 0 && width <= 25 && length_ + width <= capacity_);
+    if (width == 0)
+      return; // nothing to add, and the alignment shift below would be 32
     std::uint8_t *p = bytes_ + (length_ >> 3);
     int used = length_ & 7;
     // Left-align the field behind the bits already in the current byte.

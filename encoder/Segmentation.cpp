@@ -293,7 +293,10 @@ int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
 int clsQRCode::BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
                              bool EstimateOnly, KanjiMode kanji) const {
   if (n <= 0) {
-    bits.Put(0, 4); // the terminator alone, even when estimating
+    // The terminator alone, even when estimating; like any stream, not
+    // into a buffer without room for it.
+    if (bits.capacity() - bits.size() >= 4)
+      bits.Put(0, 4);
     return 4;
   }
   SegmentPlan plan;

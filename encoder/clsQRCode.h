@@ -67,10 +67,11 @@ public:
                   KanjiMode kanji, Symbol &out);
 
   // Data bit stream. Returns its length in bits including the 4-bit
-  // terminator; with EstimateOnly only the length. `bits` must hold the
-  // result (always the case for a zero-filled buffer of 8 * 2956 + 4 bits
-  // when the estimate fits a symbol). An empty message writes the terminator
-  // even when estimating.
+  // terminator; with EstimateOnly only the length. The stream is appended
+  // to `bits` only when it has room for all of it (always the case for a
+  // zero-filled buffer of 8 * 2956 + 4 bits when the estimate fits a
+  // symbol); else nothing is written. An empty message writes the
+  // terminator even when estimating.
   int BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
                     bool EstimateOnly, KanjiMode kanji = KanjiMode::Allowed) const;
 
