@@ -22,7 +22,9 @@ QImage PictureBox::blankImage() const {
 
 void PictureBox::setBackgroundColor(const QColor &colour) {
   background_ = colour;
-  clear();
+  image_ = blankImage();
+  screen_ = QImage();
+  update();
 }
 
 void PictureBox::setBackgroundPicture(const QImage &picture) {

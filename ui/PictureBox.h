@@ -25,6 +25,7 @@ public:
   DrawMode drawMode() const { return mode_; }
 
   QColor backgroundColor() const { return background_; }
+  // Clears the box to the new colour with the background picture.
   void setBackgroundColor(const QColor &colour);
 
   // The picture drawn at (0, 0), at its natural size, over the background

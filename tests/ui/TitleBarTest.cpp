@@ -314,6 +314,10 @@ struct WayOut {
   std::function<void(zub::Form1 &)> take;
 };
 
+void PrintTo(const WayOut &way, std::ostream *out) {
+  *out << way.name;
+}
+
 class WayOutTest : public FormTest, public ::testing::WithParamInterface<WayOut> {};
 
 TEST_P(WayOutTest, EndsTheEventLoopWithExitCodeZero) {
