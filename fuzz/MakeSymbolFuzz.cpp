@@ -13,7 +13,9 @@
 //   - a symbol comes back exactly when the message fits: a fixed version
 //     is honoured, the automatic choice is the smallest version that fits;
 //   - arguments out of range act as documented (level M, mask 0, a
-//     negative length as an empty message);
+//     negative length as an empty message, size functions 0);
+//   - the symbol carries exactly the codewords the stream, the padding and
+//     the check codewords of its blocks give, in their places;
 //   - the picture is (4v + 25) pixels square, black and white only, with a
 //     white quiet zone around the matrix MakeMatrix gives;
 //   - an encoder that made another symbol before gives the same symbol as
@@ -107,6 +109,115 @@ Reading Read(const Picture &p) {
   return r;
 }
 
+// The size functions take any version: QR versions 1..40, Micro sizes
+// -1..-4, and 0 for everything else.
+void CheckSizeFunctions(const clsQRCode &qr, int v) {
+  const bool full = v >= 1 && v <= 40;
+  const bool micro = v >= -4 && v <= -1;
+  ZUB_CHECK(clsQRCode::SymbolSize(v) == (full ? 4 * v + 17 : micro ? 9 - 2 * v : 0));
+  if (full) {
+    // Whole codewords, and the 0, 3, 4 or 7 remainder bits of the versions.
+    const int remainder = clsQRCode::DataModules(v) - 8 * clsQRCode::TotalCodewords(v);
+    ZUB_CHECK(remainder == 0 || remainder == 3 || remainder == 4 || remainder == 7);
+  } else if (!micro) {
+    ZUB_CHECK(clsQRCode::DataModules(v) == 0 && clsQRCode::TotalCodewords(v) == 0);
+    ZUB_CHECK(clsQRCode::AlignmentPatterns(v) == 0);
+    zub::ModuleMatrix matrix(21);
+    qr.DrawFunctionPatterns(matrix, v);
+    ZUB_CHECK(std::all_of(matrix.cells.begin(), matrix.cells.end(),
+                          [](std::uint8_t c) { return c == 0; }));
+  }
+}
+
+// The codewords a symbol must carry, worked out from the stream and the
+// block tables: data codewords with terminator and padding, split into
+// blocks (the short ones first), each followed by the remainder of plain
+// polynomial division by g(x) = (x - 1)(x - 2)...(x - 2^(E-1)), then
+// interleaved column by column.
+std::vector<std::uint8_t> ExpectedCodewords(const clsQRCode &qr, const std::uint8_t *data, int n,
+                                            int v, int level, KanjiMode kanji) {
+  const int B = qr.EcBlocks(v, level);
+  const int E = qr.EcCodewords(v, level);
+  const int D = qr.DataCodewords(v, level);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(D) + 1); // + a terminator past the end
+  BitBuffer bits(bytes.data(), 8 * (D + 1));
+  const int L = qr.BuildDataBits(bits, data, n, v, false, kanji);
+  ZUB_CHECK(bits.size() == L && L - 4 <= 8 * D);
+  bytes.resize(static_cast<std::size_t>(D)); // the part of the terminator past capacity is cut
+  for (int c = (L + 7) / 8, i = 0; c < D; ++c, ++i)
+    bytes[static_cast<std::size_t>(c)] = i % 2 == 0 ? 0xEC : 0x11;
+
+  const zub::clsFiniteField &f = qr.field();
+  std::vector<int> g{1}; // coefficients, highest power first
+  for (int i = 0, root = 1; i < E; ++i, root = f.Multiply(root, 2)) {
+    std::vector<int> next(g.size() + 1, 0);
+    for (std::size_t j = 0; j < g.size(); ++j) {
+      next[j] ^= g[j];
+      next[j + 1] ^= f.Multiply(g[j], root);
+    }
+    g = next;
+  }
+  std::vector<std::vector<std::uint8_t>> blockData, blockCheck;
+  const int shortBlocks = B - D % B;
+  for (int h = 0, c = 0; h < B; ++h) {
+    const int length = D / B + (h < shortBlocks ? 0 : 1);
+    std::vector<std::uint8_t> block(bytes.begin() + c, bytes.begin() + c + length);
+    std::vector<int> rest(block.begin(), block.end());
+    rest.resize(block.size() + static_cast<std::size_t>(E), 0);
+    for (std::size_t i = 0; i < block.size(); ++i) {
+      const int lead = rest[i];
+      for (std::size_t j = 0; j < g.size(); ++j)
+        rest[i + j] ^= f.Multiply(g[j], lead);
+    }
+    blockData.push_back(block);
+    blockCheck.emplace_back(rest.end() - E, rest.end());
+    c += length;
+  }
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i <= static_cast<std::size_t>(D / B); ++i)
+    for (const auto &block : blockData)
+      if (i < block.size())
+        out.push_back(block[i]);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(E); ++i)
+    for (const auto &check : blockCheck)
+      out.push_back(check[i]);
+  return out;
+}
+
+// The codewords a symbol carries: its cells without the mask, read in the
+// zig-zag of column pairs from the right edge, skipping function modules
+// and the timing column. The remainder cells after the last codeword must
+// be light.
+std::vector<std::uint8_t> CodewordsOf(const clsQRCode &qr, const Symbol &symbol) {
+  const int n = symbol.modules.n;
+  zub::ModuleMatrix function(n);
+  qr.DrawFunctionPatterns(function, symbol.version);
+  std::vector<std::uint8_t> cells = symbol.modules.cells;
+  clsQRCode::ApplyMask(cells.data(), n, symbol.modules.stride, symbol.mask);
+  std::vector<int> bitsRead;
+  bool upward = true;
+  for (int right = n - 1; right >= 1; right -= 2) {
+    if (right == 6)
+      right = 5;
+    for (int i = 0; i < n; ++i) {
+      const int y = upward ? n - 1 - i : i;
+      for (int x = right; x >= right - 1; --x)
+        if (function.at(x, y) == 0)
+          bitsRead.push_back(cells[static_cast<std::size_t>(y * symbol.modules.stride + x)] & 1);
+    }
+    upward = !upward;
+  }
+  const int total = clsQRCode::TotalCodewords(symbol.version);
+  ZUB_CHECK(static_cast<int>(bitsRead.size()) == clsQRCode::DataModules(symbol.version));
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(total), 0);
+  for (int i = 0; i < 8 * total; ++i)
+    out[static_cast<std::size_t>(i / 8)] |=
+        static_cast<std::uint8_t>(bitsRead[static_cast<std::size_t>(i)] << (7 - i % 8));
+  for (std::size_t i = 8 * static_cast<std::size_t>(total); i < bitsRead.size(); ++i)
+    ZUB_CHECK(bitsRead[i] == 0);
+  return out;
+}
+
 bool SameSymbol(const Symbol &a, const Symbol &b) {
   return a.version == b.version && a.ecLevel == b.ecLevel && a.mask == b.mask &&
          a.modules.n == b.modules.n && a.modules.cells == b.modules.cells;
@@ -137,6 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const int usedMask = mask >= 0 && mask <= 7 ? mask : 0;
 
   clsQRCode qr;
+  CheckSizeFunctions(qr, version);
   int streamBits[3];
   for (int g = 0; g < 3; ++g)
     streamBits[g] = CheckedStreamBits(qr, message.data(), effectiveLength, kGroupVersion[g], kanji);
@@ -185,6 +297,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       ZUB_CHECK(cell <= 1);
       ZUB_CHECK(cell == 0 || (x < modules && y < modules)); // the spare rows stay 0
     }
+
+  // Its codewords: data, padding and check codewords where they belong.
+  ZUB_CHECK(CodewordsOf(qr, symbol) ==
+            ExpectedCodewords(qr, message.data(), effectiveLength, v, usedLevel, kanji));
 
   // Its picture: the matrix inside a white quiet zone of 4 pixels.
   ZUB_CHECK(picture.width() == 4 * v + 25);
