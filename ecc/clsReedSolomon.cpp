@@ -13,7 +13,9 @@ bool clsReedSolomon::Init(int dataLength, int eccLength, const clsFiniteField *f
     return false;
   if (alpha == 0)
     alpha = Generator_ != 0 ? Generator_ : Field_->Generator();
-  if (alpha == 0)
+  // The root base is a field element; a stored one may belong to the field
+  // before a change, and its powers would index past the field's tables.
+  if (alpha <= 0 || alpha >= Field_->Size())
     return false;
 
   const bool sameGenerator = Field_ == builtField_ && Field_->Size() == builtSize_ &&

@@ -29,7 +29,7 @@ public:
   // Builds g(x) = (x - a^c)(x - a^(c+1))...(x - a^(c+ecc-1)). field null keeps
   // the stored field; alpha 0 the stored generator, else the field's.
   // False, shape unchanged, for k + ecc > 1024, k <= 0, ecc <= 0, c < 0, no
-  // field or no root base.
+  // field, or no root base among the field's non-zero elements.
   bool Init(int dataLength, int eccLength, const clsFiniteField *field, int alpha, int firstRoot);
 
   // Fills block[0 .. ecc-1] with the check symbols of block[ecc .. ecc+k-1].
