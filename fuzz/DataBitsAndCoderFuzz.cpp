@@ -616,15 +616,21 @@ void FuzzCoder(FuzzInput &in) {
     const int k = in.Choice(-2, 70);
     const int ecc = in.Choice(-2, 70);
     const int firstRoot = in.Choice(-1, 12);
-    // Root base: 0 (the stored or the field's generator) only while that is
-    // an element of the field in effect; else an element.
+    // Root base: 0 (the stored generator, else the field's, which after a
+    // change of field may lie outside it), 2, an element, or anything.
     int alpha = 0;
-    const std::uint8_t alphaChoice = in.Byte();
-    if (effective) {
-      const int q = effective->Size();
-      const bool storedFits = coder.Generator() >= 0 && coder.Generator() < q;
-      if (alphaChoice % 3 != 0 || !storedFits)
-        alpha = alphaChoice % 3 == 1 ? std::min(2, q - 1) : 1 + in.Below(q - 1);
+    switch (in.Byte() % 4) {
+    case 0:
+      break;
+    case 1:
+      alpha = 2;
+      break;
+    case 2:
+      alpha = effective ? 1 + in.Below(effective->Size() - 1) : 1;
+      break;
+    default:
+      alpha = in.Int();
+      break;
     }
 
     const CoderShape before(coder);
@@ -634,7 +640,7 @@ void FuzzCoder(FuzzInput &in) {
                               ? alpha
                               : (coder.Generator() != 0 ? coder.Generator()
                                                         : (effective ? effective->Generator() : 0));
-    const bool valid = shapeValid && effective && alphaUsed != 0;
+    const bool valid = shapeValid && effective && alphaUsed > 0 && alphaUsed < effective->Size();
     const bool ok = coder.Init(k, ecc, field, alpha, firstRoot);
     ZUB_CHECK(ok == valid);
     if (!ok) {
