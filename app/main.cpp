@@ -5,8 +5,35 @@
 #include "TerminationSignals.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+
+// bench/startup.sh times the start-up to the first painted window: with
+// ZUBQR_MARK_FIRST_PAINT set, the wall-clock time in milliseconds once the
+// window has painted for the first time goes to standard error.
+class FirstPaintMark : public QObject {
+public:
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Paint) {
+      watched->removeEventFilter(this);
+      // Once the paint has been handed to the window system.
+      QTimer::singleShot(0, [] {
+        std::fprintf(stderr, "zubqr-gui: first paint %lld\n",
+                     static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+        std::fflush(stderr);
+      });
+    }
+    return false;
+  }
+};
+
+} // namespace
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
@@ -25,6 +52,9 @@ int main(int argc, char **argv) {
   zub::RouteTerminationSignals(&form, [&form] { form.Form_Unload(); });
   if (!form.Form_Load(instance))
     return 0; // another instance runs: nothing shown, nothing stored
+  FirstPaintMark mark;
+  if (qEnvironmentVariableIsSet("ZUBQR_MARK_FIRST_PAINT"))
+    form.installEventFilter(&mark);
   form.show();
   QApplication::exec();
   // Every way out ends here, with exit code 0.

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Start-up of the real program under Xvfb: the wall time from starting
+# zubqr-gui to the first paint of its window, and its peak resident memory
+# (VmHWM) once it has settled, the background page request included. Every
+# run has its own settings and runtime folder, so every run is a first start
+# with the lock free and no stored position.
+#   bash bench/startup.sh [build-dir]      (default build/release)
+#   RUNS=10 SETTLE=3 bash bench/startup.sh build/release
+set -euo pipefail
+build=${1:-build/release}
+runs=${RUNS:-10}
+settle=${SETTLE:-3} # seconds between the first paint and reading VmHWM
+gui="$build/app/zubqr-gui"
+[ -x "$gui" ] || { echo "no $gui: build the target zubqr-gui first" >&2; exit 2; }
+
+work=$(mktemp -d)
+xvfb=
+cleanup() {
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A private X server on the first free display.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.05
+done
+display=":$(head -n1 "$work/display")"
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+times=()
+peaks=()
+printf '%-4s %12s %12s\n' run 'start-up ms' 'VmHWM MB'
+for i in $(seq "$runs"); do
+  run="$work/run$i"
+  mkdir -p "$run/runtime" "$run/config"
+  chmod 700 "$run/runtime"
+  start=$(now_ms)
+  env -u DBUS_SESSION_BUS_ADDRESS -u QT_QPA_PLATFORM DISPLAY="$display" \
+    XDG_RUNTIME_DIR="$run/runtime" XDG_CONFIG_HOME="$run/config" ZUBQR_MARK_FIRST_PAINT=1 \
+    "$gui" 2>"$run/stderr" &
+  pid=$!
+  painted=
+  for _ in $(seq 2000); do
+    painted=$(sed -n 's/^zubqr-gui: first paint \([0-9]*\)$/\1/p' "$run/stderr")
+    [ -n "$painted" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.005
+  done
+  if [ -z "$painted" ]; then
+    echo "run $i: no first paint" >&2
+    cat "$run/stderr" >&2
+    kill "$pid" 2>/dev/null || true
+    exit 1
+  fi
+  sleep "$settle"
+  hwm_kb=$(awk '/^VmHWM:/ {print $2}' "/proc/$pid/status")
+  kill -TERM "$pid"
+  wait "$pid" || true
+  ms=$((painted - start))
+  mb=$(awk -v kb="$hwm_kb" 'BEGIN {printf "%.1f", kb / 1024}')
+  times+=("$ms")
+  peaks+=("$mb")
+  printf '%-4s %12s %12s\n' "$i" "$ms" "$mb"
+done
+
+median() { printf '%s\n' "$@" | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
+highest() { printf '%s\n' "$@" | sort -n | tail -n1; }
+printf '%-4s %12s %12s\n' median "$(median "${times[@]}")" "$(median "${peaks[@]}")"
+printf '%-4s %12s %12s\n' worst "$(highest "${times[@]}")" "$(highest "${peaks[@]}")"
