@@ -89,11 +89,12 @@ struct Window {
 
   // Clicks "生成二维码" and returns once the composite is in Image1.
   void Generate() {
+    QEventLoop done;
+    QObject::connect(&form, &Form1::generationFinished, &done, &QEventLoop::quit);
     form.Command1->click();
-    WaitForGeneration();
+    if (form.generating())
+      done.exec();
   }
-
-  void WaitForGeneration() {}
 
   static inline int serial = 0;
   SingleInstance instance;

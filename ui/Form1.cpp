@@ -19,7 +19,13 @@
 
 namespace zub {
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+  // The work of a running generation uses the encoder; its report is
+  // dropped with the window.
+  generation_.waitForFinished();
+  if (generating_)
+    QGuiApplication::restoreOverrideCursor();
+}
 
 Form2 &Form1::form2() {
   if (!form2_)

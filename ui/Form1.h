@@ -3,9 +3,11 @@
 #include "Dialogs.h"
 #include "HiddenBrowser.h"
 #include "ImageControl.h"
+#include "LogoImage.h"
 #include "PictureBox.h"
 #include "clsQRCode.h"
 
+#include <QFuture>
 #include <QPlainTextEdit>
 #include <QRectF>
 #include <QWidget>
@@ -49,6 +51,14 @@ protected:
 
 private:
   bool focusByMouse_ = false;
+};
+
+// A logo file read off the interface thread: the picture, or why there is
+// none, and the picture as the logo box shows it (LogoInBox), which for a
+// large photo is, with the decoding, most of the work.
+struct LoadedLogo {
+  LogoLoad file;
+  QImage inBox;
 };
 
 // The main window: borderless, 554 x 601, drawn by its background picture.
@@ -109,11 +119,18 @@ public:
   void Image1_MouseMove(const QMouseEvent &event);
 
   // --- Picture commands (Form1Commands.cpp) --------------------------------
+  // Asks for the logo and reads the text and the options here; encoding,
+  // loading the logo and the read-back check run off the interface thread,
+  // and the controls take the result when it reports back. A click while a
+  // generation runs is ignored; every other click ends with
+  // generationFinished, at once when nothing is to be made.
   void Command1_Click();
+  bool generating() const { return generating_; }
   void Command2_Click();
   // The logo dialog: the chosen file, or an empty string.
   QString 打开文件();
-  void LogoSelect(const QString &path);
+  // Lays `logo`, read from `path`, over the symbol on the canvas.
+  void LogoSelect(const QString &path, const LoadedLogo &logo);
   void 圆角PIC();
   void 初始化picture控件();
   void backPicture1_MouseUp(Qt::MouseButton button);
@@ -153,6 +170,9 @@ public:
   ImageControl *菜单0 = nullptr;
   ImageControl *关闭0 = nullptr;
 
+signals:
+  void generationFinished();
+
 protected:
   void paintEvent(QPaintEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
@@ -160,6 +180,7 @@ protected:
 
 private:
   enum class Face { Idle, Hover, Pressed };
+  struct Generation;
 
   void BuildControls();
   void ConnectHandlers();
@@ -169,9 +190,12 @@ private:
   bool FacesIdle() const;
   void RefreshWindowInactive();
   void PopupMenus(bool withSave);
+  void ShowGeneration(const Generation &done);
 
   QImage background_;
   std::unique_ptr<clsQRCode> encoder_; // made by the first generation, kept
+  QFuture<void> generation_;           // the work of the running generation
+  bool generating_ = false;
   bool pageRequestPending_ = false;
   bool unloading_ = false;
   std::unique_ptr<Form2> form2_;

@@ -1,6 +1,10 @@
 // The picture commands of the main window: generate, save, the logo dialog,
 // the logo overlay, the composite and the picture context menu. Every pixel
 // comes from the composition library, the same code zubqr runs.
+//
+// A generation can take a second (a large logo photo to decode and shrink),
+// so its work runs on the thread pool; the window keeps answering and
+// updates its controls in one go when the work reports back.
 
 #include "Form1.h"
 #include "Form2.h"
@@ -17,6 +21,9 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
 
 namespace zub {
 
@@ -32,29 +39,94 @@ bool IsBlank(const QString &path) {
 
 } // namespace
 
+// One generation: what the interface thread reads before the work starts,
+// and what the work computes from that alone.
+struct Form1::Generation {
+  QString text;
+  TextEncoding encoding;
+  int version, ecLevel, mask;
+  QString path; // the logo file as chosen, spaces kept
+  QSize canvasSize;
+  QRect logoBox; // the logo box's outer rectangle on the canvas
+
+  std::vector<std::uint8_t> message;
+  QImage symbol; // the encoder's picture; null when the text does not fit
+  QImage canvas; // the symbol stretched over the canvas
+  LoadedLogo logo;
+  QImage composite; // as the window composes it, for the read-back check
+  bool readsBack = false;
+
+  // Runs off the interface thread; `encoder` is the window's, used by no
+  // one else meanwhile.
+  void Compute(clsQRCode &encoder) {
+    message = MessageBytes(text, encoding);
+    // Readers show kanji segments as Shift JIS, which neither UTF-8 nor GBK is.
+    const Picture picture = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
+                                               version, ecLevel, mask, KanjiMode::Excluded);
+    if (picture.isNull())
+      return;
+    symbol = SymbolView(picture).copy();
+    canvas = StretchPicture(symbol, canvasSize);
+    logo.file = LoadLogo(path);
+    logo.inBox = LogoInBox(logo.file.image, logoBox.size());
+    BitmapInfo header;
+    const std::vector<std::uint8_t> bits =
+        CaptureWindowBits(LogoWindow{canvas, logoBox, logo.inBox}, header, 32, 0);
+    composite = ComposeComposite(canvas, ImageFromBitmapBits(header, bits, 0), logoBox, canvasSize);
+    readsBack = ReadsBack(composite, message);
+  }
+};
+
 void Form1::Command1_Click() {
+  if (generating_)
+    return;
   const QString path = 打开文件();
   if (IsBlank(path)) {
     LogoPic->clear();
     backPicture1->clear();
+    emit generationFinished();
     return;
   }
   for (const QComboBox *list : cmb1)
-    if (list->currentIndex() == -1)
+    if (list->currentIndex() == -1) {
+      emit generationFinished();
       return;
+    }
 
-  const TextEncoding encoding =
-      cmb1[3]->currentIndex() == 1 ? TextEncoding::Utf8 : TextEncoding::Ansi;
-  const std::vector<std::uint8_t> message = MessageBytes(Text1->toPlainText(), encoding);
-  const int p0 = cmb1[0]->currentIndex(), p1 = cmb1[1]->currentIndex(),
-            p2 = cmb1[2]->currentIndex();
+  auto work = std::make_shared<Generation>();
+  work->text = Text1->toPlainText();
+  work->encoding = cmb1[3]->currentIndex() == 1 ? TextEncoding::Utf8 : TextEncoding::Ansi;
+  work->version = cmb1[0]->currentIndex();
+  work->ecLevel = cmb1[1]->currentIndex() + 1;
+  work->mask = cmb1[2]->currentIndex() - 1;
+  work->path = path;
+  work->canvasSize = backPicture1->size();
+  work->logoBox = LogoPic->geometry();
 
   if (!encoder_)
     encoder_ = std::make_unique<clsQRCode>();
-  // Readers show kanji segments as Shift JIS, which neither UTF-8 nor GBK is.
-  const Picture picture = encoder_->MakeSymbol(message.data(), static_cast<int>(message.size()), p0,
-                                               p1 + 1, p2 - 1, KanjiMode::Excluded);
-  if (picture.isNull()) {
+  generating_ = true;
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  generation_ = QtConcurrent::run([this, work, encoder = encoder_.get()] {
+    work->Compute(*encoder);
+    // Delivered on the interface thread; dropped if the window is gone by
+    // then (its destructor waits for this work to end).
+    QMetaObject::invokeMethod(
+        this,
+        [this, work] {
+          QGuiApplication::restoreOverrideCursor();
+          // A window that is closing shows nothing more.
+          if (!unloading_)
+            ShowGeneration(*work);
+          generating_ = false;
+          emit generationFinished();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void Form1::ShowGeneration(const Generation &done) {
+  if (done.symbol.isNull()) {
     // Nothing older may stay behind to be saved as if it were this text.
     Image1->setPicture(QImage());
     LogoPic->clear();
@@ -65,11 +137,12 @@ void Form1::Command1_Click() {
     return;
   }
 
-  Image1->setPicture(SymbolView(picture).copy());
-  backPicture1->drawPicture(StretchPicture(Image1->picture(), backPicture1->size()), 0, 0);
-  LogoSelect(path);
+  Image1->setPicture(done.symbol);
+  backPicture1->drawPicture(done.canvas, 0, 0);
+  LogoSelect(done.path, done.logo);
+  Q_ASSERT(Image1->picture() == done.composite); // what the read-back check read
 
-  if (!ReadsBack(Image1->picture(), message))
+  if (!done.readsBack)
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
                              ScanWarningText());
 }
@@ -115,33 +188,34 @@ QString Form1::打开文件() {
   return CommonDialog1.ShowOpen(services.dialogs).value_or(QString());
 }
 
-void Form1::LogoSelect(const QString &path) {
+void Form1::LogoSelect(const QString &path, const LoadedLogo &logo) {
   if (IsBlank(path))
     return;
   初始化picture控件();
 
   ImageRND1->setStretch(true);
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  const LogoLoad logo = LoadLogo(path);
-  QGuiApplication::restoreOverrideCursor();
   // A logo that cannot be read leaves the code without one; no earlier logo
   // may take its place.
-  ImageRND1->setPicture(logo.image);
-  if (logo.image.isNull())
+  ImageRND1->setPicture(logo.file.image);
+  if (logo.file.image.isNull())
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             logo.error + QStringLiteral("\r\n\r\n二维码已生成，但没有加上Logo。"));
+                             logo.file.error +
+                                 QStringLiteral("\r\n\r\n二维码已生成，但没有加上Logo。"));
 
   const QSize box = LogoPic->size();
   const QRegion region = LogoRegion(box);
   LogoPic->setClipRegion(region);
   LogoPic->setShape(region);
-  LogoPic->drawPicture(LogoInBox(ImageRND1->picture(), box), 0, 0);
+  // The logo as the box shows it was made with the picture; a photo of
+  // many megapixels is not shrunk again here.
+  LogoPic->drawPicture(logo.inBox, 0, 0);
 
   // What the box now shows, built from the canvas beneath and the logo
-  // instead of read from the screen, becomes its backing image.
+  // instead of read from the screen, becomes its backing image. The logo
+  // already has the box's size, so the capture takes its pixels as they are.
   BitmapInfo header;
   const std::vector<std::uint8_t> bits = CaptureWindowBits(
-      LogoWindow{backPicture1->image(), LogoPic->geometry(), ImageRND1->picture()}, header, 32, 0);
+      LogoWindow{backPicture1->image(), LogoPic->geometry(), logo.inBox}, header, 32, 0);
   LogoPic->setImage(ImageFromBitmapBits(header, bits, 0));
 
   圆角PIC();

@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,16 +75,24 @@ protected:
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   }
 
-  // Sets the option lists by position, the text and the logo answer, and
-  // clicks "生成二维码".
+  // Sets the option lists by position, the text and the logo answer,
+  // clicks "生成二维码" and waits until the window has the result.
   void Generate(const QString &text, std::optional<QString> chosenLogo, int version = 0,
                 int level = 1, int mask = 0, int encoding = 1) {
+    Choose(text, std::move(chosenLogo), version, level, mask, encoding);
+    QSignalSpy finished(form.get(), &Form1::generationFinished);
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
+    EXPECT_FALSE(form->generating());
+  }
+
+  void Choose(const QString &text, std::optional<QString> chosenLogo, int version = 0,
+              int level = 1, int mask = 0, int encoding = 1) {
     form->Text1->setPlainText(text);
     for (int i = 0; i < 4; ++i)
       form->cmb1[static_cast<std::size_t>(i)]->setCurrentIndex(
           std::array{version, level, mask, encoding}[static_cast<std::size_t>(i)]);
     logoChoice = std::move(chosenLogo);
-    QTest::mouseClick(form->Command1, Qt::LeftButton);
   }
 
   // What the library composes for the same inputs.
@@ -317,6 +326,51 @@ TEST_F(MainRoad, SaveWritesTheCompositeAsABitmapAndOffersToShowIt) {
   EXPECT_TRUE(messages[0].text.contains(QStringLiteral("文件夹不存在")))
       << messages[0].text.toStdString();
   EXPECT_TRUE(messages[0].text.contains(*saveChoice));
+}
+
+// The work runs off the interface thread: the click returns before the code
+// exists, and what the window shows is made of what it held at the click.
+TEST_F(MainRoad, ClickWhileAGenerationRunsStartsNothing) {
+  Choose(QStringLiteral("first click"), logo);
+  QSignalSpy finished(form.get(), &Form1::generationFinished);
+  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  ASSERT_TRUE(form->generating());
+  form->Text1->setPlainText(QStringLiteral("typed meanwhile"));
+  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  ASSERT_TRUE(finished.wait(60000));
+  QTest::qWait(50); // a second generation would have reported by now
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_EQ(openRequests.size(), 1u);
+  EXPECT_EQ(Composite(), Expected(QStringLiteral("first click"), logo));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MainRoad, ClosingOrDestroyingTheWindowDuringAGenerationIsSafe) {
+  // This code would bring the scan warning; a closed window shows nothing more.
+  Choose(QString(1500, QLatin1Char('z')), logo, 40);
+  QSignalSpy finished(form.get(), &Form1::generationFinished);
+  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  ASSERT_TRUE(form->generating());
+  form->close();
+  ASSERT_TRUE(finished.wait(60000));
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(form->generating());
+
+  // The window is destroyed while the work runs: it waits for the work and
+  // the report never arrives.
+  auto second = std::make_unique<Form1>();
+  second->services = form->services;
+  second->pageAddress = QUrl();
+  SingleInstance secondLock(File(QStringLiteral("second lock")));
+  ASSERT_TRUE(second->Form_Load(secondLock));
+  second->show();
+  second->Text1->setPlainText(QString(1500, QLatin1Char('z')));
+  second->cmb1[0]->setCurrentIndex(40);
+  QTest::mouseClick(second->Command1, Qt::LeftButton);
+  ASSERT_TRUE(second->generating());
+  second.reset();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainRoad, ContextMenuSaveEntryRunsTheSaveCommand) {
