@@ -28,7 +28,7 @@
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
-#include <cstring>
+#include <string>
 #include <vector>
 
 using zub::BitBuffer;
