@@ -101,17 +101,21 @@ bool BmpComplete(const QByteArray &d) {
     imageSize = Le32(d, 34);
   }
   constexpr qint64 kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
-  qint64 pixelBytes = 0;
+  const qint64 available = n - pixelOffset;
+  if (available < 0)
+    return false;
   if (compression == kRgb || compression == kBitFields || compression == kAlphaBitFields) {
     if (width <= 0 || bitCount <= 0)
       return true;
-    pixelBytes = (width * bitCount + 31) / 32 * 4 * std::llabs(height);
-  } else if (compression == kRle8 || compression == kRle4) {
-    pixelBytes = imageSize;
-  } else {
-    return true;
+    // A lying header can announce more than 2^63 bytes of rows: compare by
+    // division, never by the product.
+    const qint64 rowBytes = (width * bitCount + 31) / 32 * 4;
+    const qint64 rows = std::llabs(height);
+    return rows == 0 || rowBytes <= available / rows;
   }
-  return pixelOffset + pixelBytes <= n;
+  if (compression == kRle8 || compression == kRle4)
+    return imageSize <= available;
+  return true;
 }
 
 bool Complete(const QByteArray &d) {
