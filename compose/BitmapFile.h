@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QString>
 
+class QIODevice;
+
 namespace zub {
 
 // `image` as the bytes of an uncompressed Windows bitmap file: "BM", a
@@ -19,5 +21,12 @@ QByteArray EncodeBitmap(const QImage &image);
 // false with `reason` a Chinese sentence saying why (the system's own
 // words in brackets where it has some).
 bool WriteBitmapFile(const QImage &image, const QString &path, QString &reason);
+
+// How WriteBitmapFile hands the bytes to the temporary file: like
+// QIODevice::write, the count written or -1, with errno set on failure.
+// Tests put a failing one here to see a full disk without filling one;
+// nullptr restores the real write.
+using BitmapWriter = qint64 (*)(QIODevice &file, const QByteArray &bytes);
+void SetBitmapWriterForTesting(BitmapWriter writer);
 
 } // namespace zub
