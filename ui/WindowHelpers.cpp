@@ -15,13 +15,19 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 namespace zub {
 
 int TwipsToPixels(double twips) {
-  return static_cast<int>(std::nearbyint(twips / kTwipsPerPixel)); // ties to even
+  const double pixels = std::nearbyint(twips / kTwipsPerPixel); // ties to even
+  if (std::isnan(pixels))
+    return 0;
+  // Far beyond every screen, and still leaves room for sizes added to it.
+  return static_cast<int>(
+      std::clamp(pixels, -double(kMaxPixelCoordinate), double(kMaxPixelCoordinate)));
 }
 
 std::unique_ptr<QSettings> OpenPositionStore() {
@@ -38,12 +44,12 @@ namespace {
 // the locale's decimal comma.
 std::optional<double> toNumber(const QString &text) {
   bool ok = false;
-  const double v = QLocale::c().toDouble(text.trimmed(), &ok);
-  if (ok)
+  double v = QLocale::c().toDouble(text.trimmed(), &ok);
+  if (!ok)
+    v = QLocale().toDouble(text.trimmed(), &ok);
+  // "nan" and "inf" read as numbers, but no window has such a place or size.
+  if (ok && std::isfinite(v))
     return v;
-  const double w = QLocale().toDouble(text.trimmed(), &ok);
-  if (ok)
-    return w;
   return std::nullopt;
 }
 

@@ -18,7 +18,10 @@ namespace zub {
 
 // Window coordinates are stored in twips, 15 to a pixel at 96 dpi.
 constexpr double kTwipsPerPixel = 15.0;
-// Nearest pixel, halves to even (2392.5 twips = 159.5 pixels -> 160).
+// The largest pixel coordinate a stored position may give, either sign.
+constexpr int kMaxPixelCoordinate = 1 << 24;
+// Nearest pixel, halves to even (2392.5 twips = 159.5 pixels -> 160),
+// clamped to +-kMaxPixelCoordinate; NaN gives 0.
 int TwipsToPixels(double twips);
 
 // The per-user settings store: application "Zub二维码", section "Soft_Stat".
