@@ -6,7 +6,9 @@
 namespace zub {
 
 // One running program per user: a lock file in the user's runtime folder.
-// A lock left behind by a process that no longer runs does not count.
+// A lock left behind by a process that no longer runs does not count, nor
+// does a lock file that no process holds, whatever it holds, once it is a
+// few seconds old.
 class SingleInstance {
 public:
   explicit SingleInstance(const QString &lockPath = DefaultLockPath());
