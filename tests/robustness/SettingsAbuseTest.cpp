@@ -1,0 +1,139 @@
+// The stored window position under abuse: values that are empty, letters,
+// huge, negative, not a number, and a settings file that is not one. The
+// start always completes and the window lands where the user can reach it.
+
+#include "Support.h"
+#include "WindowHelpers.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QSettings>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+namespace zub::robust {
+namespace {
+
+class SettingsAbuse : public WindowTest {
+protected:
+  // The file of the position store, written byte for byte.
+  QString StoreFile() const { return OpenPositionStore()->fileName(); }
+  void WriteStore(const QByteArray &bytes) const {
+    QFile::remove(StoreFile());
+    QFile file(StoreFile());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  }
+
+  // Starts a fresh window on the current store and checks that the start
+  // ran to its end and that the window can be reached: its title band, with
+  // the buttons and the place to drag it by, lies on the screen.
+  void ExpectReachableStart() {
+    form.reset();
+    instance.reset();
+    Start();
+    ASSERT_TRUE(form->isVisible());
+    EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8")); // the last step ran
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect titleBand(form->frameGeometry().topLeft(), QSize(form->width(), 40));
+    const QRect visible = screen.intersected(titleBand);
+    EXPECT_GE(visible.width(), 200) << form->pos().x() << "," << form->pos().y();
+    EXPECT_GE(visible.height(), 20) << form->pos().x() << "," << form->pos().y();
+  }
+};
+
+TEST_F(SettingsAbuse, AbusedValuesStillStartWithTheWindowOnScreen) {
+  // The window's own size, so that Left and Top are used.
+  const QByteArray width = "8310", height = "9015";
+  const QByteArray values[] = {"",
+                               " ",
+                               "abc",
+                               "12abc",
+                               "1e30",
+                               "-1e30",
+                               "1e400",
+                               "-60000",
+                               "-1",
+                               "nan",
+                               "inf",
+                               "-inf",
+                               "32212252500", // about 2^31 pixels
+                               "-32212252500",
+                               "99999999999999999999999999999",
+                               "0x1F4",
+                               "1,5",
+                               "@Rect(0 0 10 10)",
+                               "@Invalid()",
+                               "\"1500\""};
+  for (const char *key : {"Left", "Top", "Width", "Height"})
+    for (const QByteArray &value : values) {
+      SCOPED_TRACE(std::string(key) + "=" + value.toStdString());
+      QByteArray ini = "[Soft_Stat]\n";
+      for (const auto &[k, normal] : {std::pair{"Left", QByteArray("1500")},
+                                      {"Top", QByteArray("750")},
+                                      {"Width", width},
+                                      {"Height", height}})
+        ini += QByteArray(k) + "=" + (qstrcmp(k, key) == 0 ? value : normal) + "\n";
+      WriteStore(ini);
+      ExpectReachableStart();
+    }
+}
+
+TEST_F(SettingsAbuse, BrokenSettingsFileStillStartsAndIsWrittenAfresh) {
+  QRandomGenerator random(6);
+  QByteArray noise(4096, '\0');
+  for (char &c : noise)
+    c = static_cast<char>(random.bounded(256));
+  const struct {
+    const char *what;
+    QByteArray bytes;
+  } cases[] = {
+      {"random bytes", noise},
+      {"NUL bytes", QByteArray(1000, '\0')},
+      {"not UTF-8", "[Soft_Stat]\nLeft=\xff\xfe\x80\nTop=\xc3\n"},
+      {"unclosed section", "[Soft_Stat\nLeft=1500\nTop=750\n"},
+      {"one endless line", "[Soft_Stat]\nLeft=" + QByteArray(4 << 20, '7')},
+      {"keys without values", "[Soft_Stat]\nLeft\nTop\nWidth\nHeight\n"},
+      // A string that claims two gigabytes, and a type that does not exist.
+      {"serialised variants", "[Soft_Stat]\nLeft=@Variant(\\0\\0\\0\\n\\0\\x7f\\xff\\xff\\xf0)\n"
+                              "Top=@Variant(\\x7f\\0\\0\\x7f\\0)\n"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteStore(c.bytes);
+    ExpectReachableStart();
+    // A move over the background stores the position again, readably.
+    form->move(100, 50);
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(form->mapToGlobal(QPoint(5, 5))),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(form->backPicture1, &move);
+    EXPECT_EQ(OpenPositionStore()->value(QStringLiteral("Left")).toString(),
+              QStringLiteral("1500"));
+    EXPECT_EQ(OpenPositionStore()->value(QStringLiteral("Top")).toString(), QStringLiteral("750"));
+  }
+
+  SCOPED_TRACE("a folder where the file belongs");
+  QFile::remove(StoreFile());
+  ASSERT_TRUE(QDir().mkpath(StoreFile()));
+  ExpectReachableStart();
+}
+
+// Stored coordinates far outside the range of a screen become clamped pixel
+// coordinates, never a wrapped or undefined int.
+TEST(TwipsToPixelsRange, ClampsWhatNoScreenHas) {
+  EXPECT_EQ(TwipsToPixels(1e30), kMaxPixelCoordinate);
+  EXPECT_EQ(TwipsToPixels(-1e30), -kMaxPixelCoordinate);
+  EXPECT_EQ(TwipsToPixels(32212252500.0), kMaxPixelCoordinate);
+  EXPECT_EQ(TwipsToPixels(std::numeric_limits<double>::infinity()), kMaxPixelCoordinate);
+  EXPECT_EQ(TwipsToPixels(std::nan("")), 0);
+  EXPECT_EQ(TwipsToPixels(-4500), -300);
+}
+
+} // namespace
+} // namespace zub::robust

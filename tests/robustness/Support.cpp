@@ -1,0 +1,176 @@
+#include "Support.h"
+
+#include "Composite.h"
+#include "Layout.h"
+#include "MessageBytes.h"
+#include "Stretch.h"
+#include "clsQRCode.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QFile>
+#include <QImageWriter>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstring>
+
+#include <unistd.h>
+
+namespace zub::robust {
+
+void WindowTest::SetUp() {
+  ASSERT_TRUE(dir.isValid());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+}
+
+void WindowTest::TearDown() {
+  form.reset();
+  instance.reset();
+}
+
+std::unique_ptr<Form1> WindowTest::MakeForm() {
+  auto f = std::make_unique<Form1>();
+  f->skinPath = File(QStringLiteral("she.she")); // none
+  f->pageAddress = QUrl();
+  Form1::Services &s = f->services;
+  s.dialogs.message = [this](MessageIcon icon, MessageButtons buttons, const QString &title,
+                             const QString &text) {
+    messages.push_back({icon, buttons, title, text});
+    return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+  };
+  s.dialogs.openFile = [this](const FileDialogRequest &) { return logoChoice; };
+  s.dialogs.saveFile = [this](const FileDialogRequest &) { return saveChoice; };
+  s.isForeground = [](const QWidget *) { return true; };
+  s.cursorPos = [] { return QPoint(-10000, -10000); };
+  s.popup = [](QMenu *, const QPoint &) {};
+  s.quit = [] {};
+  s.reveal = [](const QString &) {};
+  return f;
+}
+
+void WindowTest::Start() {
+  form = MakeForm();
+  instance = std::make_unique<SingleInstance>(File(QStringLiteral("lock")));
+  ASSERT_TRUE(form->Form_Load(*instance));
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void WindowTest::Generate(const QString &text, const std::optional<QString> &logo) {
+  form->Text1->setPlainText(text);
+  logoChoice = logo;
+  QSignalSpy finished(form.get(), &Form1::generationFinished);
+  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
+  ASSERT_FALSE(form->generating());
+}
+
+void WindowTest::Save(const std::optional<QString> &path) {
+  saveChoice = path;
+  QTest::mouseClick(form->Command2, Qt::LeftButton);
+}
+
+QImage WindowTest::Composite() const {
+  return form->Image1->picture().convertToFormat(QImage::Format_RGB32);
+}
+
+QString WindowTest::Write(const QString &name, const QByteArray &bytes) const {
+  const QString path = File(name);
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+  EXPECT_EQ(file.write(bytes), bytes.size());
+  return path;
+}
+
+QImage ExpectedComposite(const QString &text, const QImage &logo) {
+  const std::vector<std::uint8_t> message = MessageBytes(text, TextEncoding::Utf8);
+  clsQRCode encoder;
+  const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
+                                            kLevelM, 0, KanjiMode::Excluded);
+  return logo.isNull() ? StretchSymbol(symbol, kCanvasSize) : ComposeQRPicture(symbol, logo);
+}
+
+QImage SampleLogo(int variant) {
+  QImage logo(160, 120, QImage::Format_RGB32);
+  for (int y = 0; y < logo.height(); ++y)
+    for (int x = 0; x < logo.width(); ++x) {
+      const bool ring = ((x - 80) * (x - 80) + (y - 60) * (y - 60)) / 400 % 2 == variant % 2;
+      logo.setPixel(
+          x, y, ring ? qRgb(230, 40 + x, 30 + 50 * variant) : qRgb(20 + 60 * variant, 90 + y, 200));
+    }
+  return logo;
+}
+
+QByteArray Encoded(const QImage &image, const char *format) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  EXPECT_TRUE(writer.write(image)) << format;
+  return bytes;
+}
+
+QByteArray ReadFile(const QString &path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+namespace {
+
+// A "VmRSS:" or "VmHWM:" line of /proc/self/status, in bytes.
+qint64 StatusKilobytes(const char *key) {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly))
+    return 0;
+  for (const QByteArray &line : status.readAll().split('\n'))
+    if (line.startsWith(key))
+      return line.mid(qsizetype(std::strlen(key))).trimmed().split(' ').value(0).toLongLong() *
+             1024;
+  return 0;
+}
+
+} // namespace
+
+qint64 ResidentBytes() {
+  return StatusKilobytes("VmRSS:");
+}
+
+qint64 PeakResidentBytes() {
+  return StatusKilobytes("VmHWM:");
+}
+
+bool ResetPeakResident() {
+  QFile clear(QStringLiteral("/proc/self/clear_refs"));
+  return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+OrdinaryFileAccess::OrdinaryFileAccess() {
+  if (::geteuid() != 0) {
+    active_ = true;
+    return;
+  }
+  // For every thread (the logo is read on the thread pool): leaving
+  // effective user id 0 drops the capabilities that let root past
+  // permission bits, and going back restores them.
+  constexpr uid_t kNobody = 65534;
+  if (::setegid(kNobody) != 0)
+    return;
+  if (::seteuid(kNobody) != 0) {
+    ::setegid(0);
+    return;
+  }
+  switched_ = active_ = true;
+}
+
+OrdinaryFileAccess::~OrdinaryFileAccess() {
+  if (switched_) {
+    ::seteuid(0);
+    ::setegid(0);
+  }
+}
+
+} // namespace zub::robust

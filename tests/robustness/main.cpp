@@ -1,0 +1,20 @@
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv) {
+  // Nothing of the user's: settings, the runtime folder and the instance
+  // lock live in a scratch folder, and no session bus is reached.
+  QTemporaryDir scratch;
+  qputenv("XDG_RUNTIME_DIR", scratch.path().toLocal8Bit());
+  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+  // Listing the tests happens without the tests' environment.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
