@@ -181,6 +181,11 @@ bool WriteBitmapFile(const QImage &image, const QString &path, QString &reason) 
   const QString target = existing.exists() ? existing.canonicalFilePath() : path;
   if (existing.exists() && !existing.isDir() &&
       QFile::encodeName(QFileInfo(target).fileName()).size() > kLongestSaveFileName) {
+    // QSaveFile leaves a read-only file alone; so does this way.
+    if (!existing.isWritable()) {
+      reason = WriteFailureReason(path, EACCES, QString());
+      return false;
+    }
     const QString beside = QFileInfo(target).absolutePath() + QStringLiteral("/.zubqr-") +
                            QString::number(QCoreApplication::applicationPid()) +
                            QStringLiteral(".tmp");
