@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Options.h"
+#include "Picture.h"
 
 #include <QImage>
 #include <QString>
@@ -18,7 +19,8 @@ int Compose(const std::vector<std::string> &args);
 // the file appears complete or not at all. False with `error` set on failure.
 bool WritePicture(const QImage &image, const QString &path, std::string &error);
 
-// The one-line reason for a message that fits no symbol with these options.
-std::string DoesNotFit(const EncodeOptions &options, std::size_t bytes);
+// Reads the message the options name and encodes it. On failure prints the
+// one-line reason under the command's name and returns kFailed; else kOk.
+int SymbolFor(const char *command, const EncodeOptions &options, Message &message, Picture &symbol);
 
 } // namespace zub::cli

@@ -67,21 +67,11 @@ int Compose(const std::vector<std::string> &args) {
     std::cerr << "zubqr compose: --logo FILE is missing\n" << Usage();
     return kUsage;
   }
-  Message message;
-  if (!ReadMessage(options, message, error)) {
-    std::cerr << "zubqr compose: " << error << "\n";
-    return kFailed;
-  }
-
   // Nothing is written unless both the symbol and the logo are there.
-  clsQRCode encoder;
-  const Picture symbol =
-      encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
-                         options.version, options.ecLevel, options.mask, message.kanji);
-  if (symbol.isNull()) {
-    std::cerr << "zubqr compose: " << DoesNotFit(options, message.bytes.size()) << "\n";
+  Message message;
+  Picture symbol;
+  if (SymbolFor("compose", options, message, symbol) != kOk)
     return kFailed;
-  }
   const LogoLoad logo = [&logoPath] {
     QuietStandardError quiet;
     return LoadLogo(QString::fromStdString(*logoPath));

@@ -41,11 +41,25 @@ bool WritePicture(const QImage &image, const QString &path, std::string &error) 
   return true;
 }
 
-std::string DoesNotFit(const EncodeOptions &options, std::size_t bytes) {
-  std::string where =
-      options.version == 0 ? "any version" : "version " + std::to_string(options.version);
-  return "the message (" + std::to_string(bytes) + " bytes) does not fit " + where + " at level " +
-         LevelName(options.ecLevel);
+int SymbolFor(const char *command, const EncodeOptions &options, Message &message,
+              Picture &symbol) {
+  std::string error;
+  if (!ReadMessage(options, message, error)) {
+    std::cerr << "zubqr " << command << ": " << error << "\n";
+    return kFailed;
+  }
+  clsQRCode encoder;
+  symbol = encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
+                              options.version, options.ecLevel, options.mask, message.kanji);
+  if (symbol.isNull()) {
+    const std::string where =
+        options.version == 0 ? "any version" : "version " + std::to_string(options.version);
+    std::cerr << "zubqr " << command << ": the message (" << message.bytes.size()
+              << " bytes) does not fit " << where << " at level " << LevelName(options.ecLevel)
+              << "\n";
+    return kFailed;
+  }
+  return kOk;
 }
 
 int Encode(const std::vector<std::string> &args) {
@@ -56,19 +70,9 @@ int Encode(const std::vector<std::string> &args) {
     return kUsage;
   }
   Message message;
-  if (!ReadMessage(options, message, error)) {
-    std::cerr << "zubqr encode: " << error << "\n";
+  Picture symbol;
+  if (SymbolFor("encode", options, message, symbol) != kOk)
     return kFailed;
-  }
-
-  clsQRCode encoder;
-  const Picture symbol =
-      encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
-                         options.version, options.ecLevel, options.mask, message.kanji);
-  if (symbol.isNull()) {
-    std::cerr << "zubqr encode: " << DoesNotFit(options, message.bytes.size()) << "\n";
-    return kFailed;
-  }
   if (!WritePicture(SymbolView(symbol), QString::fromStdString(options.output), error)) {
     std::cerr << "zubqr encode: cannot write '" << options.output << "': " << error << "\n";
     return kFailed;
