@@ -290,20 +290,53 @@ int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
   return static_cast<int>(sixths / 6);
 }
 
+int clsQRCode::EciBits(int eci) {
+  if (eci == 0)
+    return 0;
+  if (eci < 0 || eci > 999999)
+    return -1;
+  // The designator's leading bits say its length: 0 one byte (7 bits of
+  // value), 10 two bytes (14 bits), 110 three bytes (21 bits).
+  return 4 + (eci < 128 ? 8 : eci < 16384 ? 16 : 24);
+}
+
+void clsQRCode::PutEci(BitBuffer &bits, int eci) {
+  const int width = EciBits(eci);
+  if (width <= 0)
+    return;
+  const auto value = static_cast<std::uint32_t>(eci);
+  bits.Put(0b0111, 4);
+  if (width == 12)
+    bits.Put(value, 8);
+  else if (width == 20)
+    bits.Put(0b10u << 14 | value, 16);
+  else
+    bits.Put(0b110u << 21 | value, 24);
+}
+
 int clsQRCode::BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
-                             bool EstimateOnly, KanjiMode kanji) const {
+                             bool EstimateOnly, KanjiMode kanji, int eci) const {
+  const int header = EciBits(eci);
+  if (header < 0)
+    return -1;
+  const int room = bits.capacity() - bits.size();
   if (n <= 0) {
     // The terminator alone, even when estimating; like any stream, not
     // into a buffer without room for it.
-    if (bits.capacity() - bits.size() >= 4)
+    if (header + 4 <= room) {
+      PutEci(bits, eci);
       bits.Put(0, 4);
-    return 4;
+    }
+    return header + 4;
   }
   SegmentPlan plan;
   plan.Plan(data, n, version, kanji);
-  if (!EstimateOnly && plan.length() <= bits.capacity() - bits.size())
+  const int length = header + plan.length();
+  if (!EstimateOnly && length <= room) {
+    PutEci(bits, eci);
     plan.Write(bits);
-  return plan.length();
+  }
+  return length;
 }
 
 } // namespace zub

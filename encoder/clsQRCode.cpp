@@ -39,7 +39,8 @@ constexpr SpreadTable kSpread;
 
 } // namespace
 
-int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji) {
+int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji,
+                             int headerBits) {
   // A range whose largest symbol cannot hold even the cheapest conceivable
   // stream is skipped without planning the message for it. No byte costs
   // less than 10/3 bits or more than 8, which often decides without a look
@@ -47,12 +48,12 @@ int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, 
   int lowerBound = -1;
   for (const auto &range : kVersionRanges) {
     const int largest = 8 * DataCodewords(range[1], ecLevel);
-    if (10 * length / 3 > largest)
+    if (headerBits + 10 * length / 3 > largest)
       continue;
-    if (8 * length > largest) {
+    if (headerBits + 8 * length > largest) {
       if (lowerBound < 0)
         lowerBound = SegmentPlan::MinimumBits(data, length, kanji);
-      if (lowerBound > largest)
+      if (headerBits + lowerBound > largest)
         continue;
     }
     int L = 4;
@@ -60,6 +61,7 @@ int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, 
       plan_.Plan(data, length, range[0], kanji);
       L = plan_.length();
     }
+    L += headerBits;
     // The terminator does not count against the capacity.
     for (int v = range[0]; v <= range[1]; ++v)
       if (L - 4 <= 8 * DataCodewords(v, ecLevel))
@@ -124,7 +126,7 @@ void clsQRCode::PlaceMaskAndMerge(ModuleMatrix &matrix, int v, const std::uint8_
 }
 
 bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
-                           KanjiMode kanji, Symbol &out) {
+                           KanjiMode kanji, Symbol &out, int eci) {
   // 1. Normalise the arguments.
   if (ecLevel < 1 || ecLevel > 4)
     ecLevel = kLevelM;
@@ -134,12 +136,15 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
     return false;
   if (length < 0)
     length = 0;
+  const int headerBits = EciBits(eci);
+  if (headerBits < 0)
+    return false;
 
   // 2. Version choice: the smallest version whose data capacity holds the
   // stream; it leaves the message planned for the chosen version's group.
   int v = version;
   if (v == 0 || v > 40) {
-    v = ChooseVersion(data, length, ecLevel, kanji);
+    v = ChooseVersion(data, length, ecLevel, kanji, headerBits);
     if (v == 0)
       return false;
   } else if (length > 0) {
@@ -151,12 +156,13 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
   const int D = T - B * E;
 
   // 3-4. Capacity test, before anything is written, then the data bits.
-  const int L = length > 0 ? plan_.length() : 4;
+  const int L = headerBits + (length > 0 ? plan_.length() : 4);
   if (L - 4 > 8 * D)
     return false;
   std::uint8_t DataBits[kMaxDataCodewords + 1]; // + the part of the terminator that may be cut off
   std::memset(DataBits, 0, static_cast<std::size_t>(D + 1));
   BitBuffer bits(DataBits, 8 * (D + 1));
+  PutEci(bits, eci);
   if (length > 0)
     plan_.Write(bits);
   else
@@ -218,10 +224,10 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
 }
 
 Picture clsQRCode::MakeSymbol(const std::uint8_t *data, int length, int version, int ecLevel,
-                              int mask, KanjiMode kanji) {
+                              int mask, KanjiMode kanji, int eci) {
   Symbol symbol;
   try {
-    if (!MakeMatrix(data, length, version, ecLevel, mask, kanji, symbol))
+    if (!MakeMatrix(data, length, version, ecLevel, mask, kanji, symbol, eci))
       return {};
   } catch (const std::bad_alloc &) {
     return {};

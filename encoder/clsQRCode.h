@@ -58,22 +58,35 @@ public:
   //   version: 1..40 that version; 0 or > 40 the smallest that fits; < 0 null.
   //   ecLevel: 1 L, 2 M, 3 Q, 4 H; anything else is M.
   //   mask:    0..7 that pattern; anything else is mask 0.
-  // Returns null when the message does not fit (or memory runs out).
+  //   eci:     0 no ECI designator (every symbol stays as without it);
+  //            1..999999 the stream opens with that ECI assignment number,
+  //            e.g. 26 for UTF-8, and its bits count in the version choice.
+  // Returns null when the message does not fit, the ECI number is out of
+  // range (or memory runs out).
   Picture MakeSymbol(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
-                     KanjiMode kanji = KanjiMode::Allowed);
+                     KanjiMode kanji = KanjiMode::Allowed, int eci = 0);
 
   // The same pipeline without the picture; false where MakeSymbol gives null.
   bool MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
-                  KanjiMode kanji, Symbol &out);
+                  KanjiMode kanji, Symbol &out, int eci = 0);
 
   // Data bit stream. Returns its length in bits including the 4-bit
   // terminator; with EstimateOnly only the length. The stream is appended
   // to `bits` only when it has room for all of it (always the case for a
   // zero-filled buffer of 8 * 2956 + 4 bits when the estimate fits a
   // symbol); else nothing is written. An empty message writes the
-  // terminator even when estimating.
+  // terminator even when estimating. A nonzero `eci` puts the ECI header
+  // (EciBits) first, counted in the length; an ECI number out of range
+  // gives -1 and writes nothing.
   int BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
-                    bool EstimateOnly, KanjiMode kanji = KanjiMode::Allowed) const;
+                    bool EstimateOnly, KanjiMode kanji = KanjiMode::Allowed, int eci = 0) const;
+
+  // Bits of the ECI header for assignment number `eci`: 0 for 0, the 4-bit
+  // mode indicator plus a designator of 1, 2 or 3 bytes for 1..999999, and
+  // -1 beyond.
+  static int EciBits(int eci);
+  // Appends that header (nothing for 0); `bits` must have room for it.
+  static void PutEci(BitBuffer &bits, int eci);
 
   // Size functions: versions 1..40, and -1..-4 for the Micro sizes M1..M4.
   static int SymbolSize(int v);
@@ -112,7 +125,8 @@ private:
   static std::size_t TableIndex(int v, int level) {
     return static_cast<std::size_t>(4 * (v - 1) + (level - 1));
   }
-  int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji);
+  int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji,
+                    int headerBits);
   const std::vector<std::uint16_t> &PlacementOrder(const ModuleMatrix &matrix, int v);
   void PlaceMaskAndMerge(ModuleMatrix &matrix, int v, const std::uint8_t *codewords,
                          int totalCodewords, int mask);

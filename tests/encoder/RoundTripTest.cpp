@@ -153,3 +153,41 @@ TEST(RoundTrip, SmallAndSpecialMessages) {
     }
   }
 }
+
+// With an ECI number the reader knows the character set instead of
+// guessing it; the header's bits count when the version is chosen, and
+// without one nothing changes.
+TEST(RoundTrip, EciTellsTheReaderTheCharacterSet) {
+  clsQRCode qr;
+  const std::string text =
+      "中文二维码"; // UTF-8; short Chinese texts are easily taken for another set
+  const Bytes utf8(text.begin(), text.end());
+  const Picture p = qr.MakeSymbol(utf8.data(), static_cast<int>(utf8.size()), 0, zub::kLevelM, 0,
+                                  KanjiMode::Excluded, 26);
+  ASSERT_FALSE(p.isNull());
+  const int w = p.width() * 4;
+  std::vector<std::uint8_t> lum(static_cast<std::size_t>(w) * static_cast<std::size_t>(w));
+  for (int y = 0; y < w; ++y)
+    for (int x = 0; x < w; ++x)
+      lum[static_cast<std::size_t>(y * w + x)] = p.pixel(x / 4, y / 4);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  const auto result = ZXing::ReadBarcode({lum.data(), w, w, ZXing::ImageFormat::Lum}, hints);
+  ASSERT_TRUE(result.isValid());
+  EXPECT_TRUE(result.hasECI());
+  EXPECT_EQ(result.text(), text);
+  EXPECT_EQ(Decode(p), utf8);
+
+  // 14 bytes fill version 1-M exactly; the 12 header bits push them to 2.
+  const Bytes full(14, 'a');
+  zub::Symbol plain, withEci, zero;
+  ASSERT_TRUE(qr.MakeMatrix(full.data(), 14, 0, zub::kLevelM, 3, KanjiMode::Excluded, plain));
+  ASSERT_TRUE(qr.MakeMatrix(full.data(), 14, 0, zub::kLevelM, 3, KanjiMode::Excluded, withEci, 26));
+  ASSERT_TRUE(qr.MakeMatrix(full.data(), 14, 0, zub::kLevelM, 3, KanjiMode::Excluded, zero, 0));
+  EXPECT_EQ(plain.version, 1);
+  EXPECT_EQ(withEci.version, 2);
+  EXPECT_EQ(zero.modules.cells, plain.modules.cells);
+  EXPECT_FALSE(
+      qr.MakeMatrix(full.data(), 14, 1, zub::kLevelM, 3, KanjiMode::Excluded, withEci, 26));
+  EXPECT_TRUE(qr.MakeSymbol(full.data(), 14, 0, zub::kLevelM, 3, KanjiMode::Excluded, -5).isNull());
+}

@@ -176,3 +176,43 @@ TEST(Segmentation, EstimateEqualsWrittenLengthForRandomMessages) {
       }
   }
 }
+
+// An ECI header goes in front of the stream it would otherwise be, with the
+// designator's length announced by its leading bits; 0 writes none.
+TEST(Segmentation, EciHeaderPrecedesTheSameStream) {
+  const clsQRCode qr;
+  const std::vector<std::uint8_t> data = Bytes("AC-42");
+  const std::string plain = Build(qr, data, 1).bits;
+  struct Case {
+    int eci;
+    const char *header;
+  };
+  const Case cases[] = {
+      {0, ""},
+      {3, "0111 00000011"},
+      {26, "0111 00011010"},
+      {127, "0111 01111111"},
+      {128, "0111 10000000 10000000"},
+      {16383, "0111 10111111 11111111"},
+      {16384, "0111 11000000 01000000 00000000"},
+      {999999, "0111 11001111 01000010 00111111"},
+  };
+  for (const Case &c : cases) {
+    std::vector<std::uint8_t> storage(64, 0);
+    BitBuffer bits(storage.data(), 8 * 64);
+    const int length = qr.BuildDataBits(bits, data.data(), static_cast<int>(data.size()), 1, false,
+                                        KanjiMode::Allowed, c.eci);
+    std::string written;
+    for (int i = 0; i < bits.size(); ++i)
+      written += bits.bit(i) ? '1' : '0';
+    EXPECT_EQ(written, Strip(c.header) + plain) << c.eci;
+    EXPECT_EQ(length, static_cast<int>(written.size())) << c.eci;
+    EXPECT_EQ(clsQRCode::EciBits(c.eci), static_cast<int>(Strip(c.header).size())) << c.eci;
+  }
+  for (int bad : {-1, 1000000}) {
+    std::uint8_t storage[8] = {};
+    BitBuffer bits(storage, 64);
+    EXPECT_EQ(qr.BuildDataBits(bits, data.data(), 5, 1, false, KanjiMode::Allowed, bad), -1);
+    EXPECT_EQ(bits.size(), 0);
+  }
+}
