@@ -1,12 +1,9 @@
 // zubqr encode: message bytes to the symbol picture, one pixel per module.
 #include "Commands.h"
 
-#include "BitmapFile.h"
+#include "ImageFile.h"
 #include "Options.h"
 #include "Stretch.h"
-
-#include <QImageWriter>
-#include <QSaveFile>
 
 #include <iostream>
 
@@ -22,23 +19,14 @@ const char *LevelName(int level) {
 } // namespace
 
 bool WritePicture(const QImage &image, const QString &path, std::string &error) {
+  const ImageFileFormat format = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
+                                     ? ImageFileFormat::Png
+                                     : ImageFileFormat::Bmp;
   QString reason;
-  if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)) {
-    if (WriteBitmapFile(image, path, reason))
-      return true;
-    error = reason.toStdString();
-    return false;
-  }
-  QSaveFile file(path);
-  file.setDirectWriteFallback(false);
-  QImageWriter writer(&file, "png");
-  if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
-    error =
-        (writer.error() != QImageWriter::UnknownError ? writer.errorString() : file.errorString())
-            .toStdString();
-    return false;
-  }
-  return true;
+  if (WriteImageFile(image, path, format, reason, ReasonLanguage::English))
+    return true;
+  error = reason.toStdString();
+  return false;
 }
 
 int SymbolFor(const char *command, const EncodeOptions &options, Message &message,
@@ -46,6 +34,11 @@ int SymbolFor(const char *command, const EncodeOptions &options, Message &messag
   std::string error;
   if (!ReadMessage(options, message, error)) {
     std::cerr << "zubqr " << command << ": " << error << "\n";
+    return kFailed;
+  }
+  if (message.tooLong) {
+    std::cerr << "zubqr " << command << ": the message (more than " << message.bytes.size() - 1
+              << " bytes) does not fit any version\n";
     return kFailed;
   }
   clsQRCode encoder;

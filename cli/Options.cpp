@@ -2,10 +2,12 @@
 
 #include <QString>
 
-#include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace zub::cli {
 
@@ -34,12 +36,73 @@ std::optional<int> Number(std::string_view s, int lo, int hi) {
   return value;
 }
 
-bool ReadAll(std::istream &in, std::vector<std::uint8_t> &bytes) {
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// Reads what `fd` holds, at most `limit` bytes and one more, so that a
+// message too long for any symbol is known at once without reading the
+// rest (`/dev/zero` never ends). False with `error` set when the system
+// cannot read it (a folder, an I/O error, a closed descriptor).
+bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, std::string &error) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    error = strerrordesc_np(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    error = "it is a folder";
+    return false;
+  }
+  bytes.assign(limit + 1, 0);
+  std::size_t have = 0;
+  while (have < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      error = strerrordesc_np(errno);
+      return false;
+    }
+    if (n == 0)
+      break;
+    have += static_cast<std::size_t>(n);
+  }
+  bytes.resize(have);
+  return true;
+}
+
+bool gStandardInputClosed = false;
+
+// Reads the message from `path` ("-" is standard input) into `bytes`.
+bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uint8_t> &bytes,
+                std::string &error) {
+  const bool standardInput = path == "-";
+  const std::string name = standardInput ? "standard input" : "'" + path + "'";
+  const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string why;
+  if (standardInput && gStandardInputClosed) {
+    error = "cannot read standard input: it is closed";
+    return false;
+  }
+  if (fd < 0)
+    why = strerrordesc_np(errno);
+  const bool ok = fd >= 0 && ReadBounded(fd, limit, bytes, why);
+  if (fd >= 0 && !standardInput)
+    ::close(fd);
+  if (!ok)
+    error = "cannot read " + name + ": " + why;
+  return ok;
 }
 
 } // namespace
+
+void GuardStandardStreams() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    if (fd == STDIN_FILENO)
+      gStandardInputClosed = true;
+    // open() takes the lowest free number: this one.
+    ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+  }
+}
 
 const char *Usage() {
   return "usage: zubqr encode  [--version 0-40] [--level L|M|Q|H] [--mask 0-7|auto]\n"
@@ -138,25 +201,21 @@ bool ParseEncodeOptions(const std::vector<std::string> &args, EncodeOptions &opt
 bool ReadMessage(const EncodeOptions &options, Message &message, std::string &error) {
   if (options.inputFile) {
     message.kanji = KanjiMode::Allowed;
-    const std::string &path = *options.inputFile;
-    bool ok;
-    if (path == "-") {
-      ok = ReadAll(std::cin, message.bytes);
-    } else {
-      std::ifstream file(path, std::ios::binary);
-      ok = file.is_open() && ReadAll(file, message.bytes);
-    }
-    if (!ok)
-      error = "cannot read '" + path + "'";
-    return ok;
+    if (!ReadSource(*options.inputFile, kMaxMessageBytes, message.bytes, error))
+      return false;
+    message.tooLong = message.bytes.size() > kMaxMessageBytes;
+    return true;
   }
 
   std::vector<std::uint8_t> raw;
   if (options.text) {
     raw.assign(options.text->begin(), options.text->end());
-  } else if (!ReadAll(std::cin, raw)) {
-    error = "cannot read standard input";
+  } else if (!ReadSource("-", kMaxTextBytes, raw, error)) {
     return false;
+  } else if (raw.size() > kMaxTextBytes) {
+    message.tooLong = true;
+    message.bytes = std::move(raw);
+    return true;
   }
   const QString text = QString::fromUtf8(reinterpret_cast<const char *>(raw.data()),
                                          static_cast<qsizetype>(raw.size()));

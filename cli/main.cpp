@@ -9,6 +9,7 @@
 
 int main(int argc, char **argv) {
   using namespace zub::cli;
+  GuardStandardStreams();
   // Reading and writing pictures needs Qt's image plugins, never a display.
   QCoreApplication app(argc, argv);
 

@@ -1,14 +1,6 @@
 #include "BitmapFile.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 
 namespace zub {
@@ -29,93 +21,7 @@ void Put32(QByteArray &out, qsizetype at, std::uint32_t v) {
   Put16(out, at + 2, v >> 16);
 }
 
-QString WithSystemText(const QString &reason, const QString &systemText) {
-  return systemText.isEmpty() ? reason
-                              : reason + QStringLiteral("（") + systemText + QStringLiteral("）");
-}
-
-// The most telling reason we can find for a failed write of `path`; `error`
-// is errno right after the failing call.
-QString WriteFailureReason(const QString &path, int error, const QString &systemText) {
-  const QFileInfo target(path);
-  const QFileInfo folder(target.absolutePath());
-  if (target.fileName().isEmpty())
-    return QStringLiteral("没有给出文件名");
-  if (target.isDir())
-    return QStringLiteral("已有同名的文件夹");
-  if (!folder.exists())
-    return QStringLiteral("保存位置的文件夹不存在");
-  if (!folder.isDir())
-    return QStringLiteral("保存位置不是文件夹");
-  // These say more than the permission bits below: a read-only disk also
-  // makes its folders unwritable.
-  switch (error) {
-  case ENOSPC:
-    return WithSystemText(QStringLiteral("磁盘空间不足"), systemText);
-  case EDQUOT:
-    return WithSystemText(QStringLiteral("超出了磁盘配额"), systemText);
-  case EROFS:
-    return WithSystemText(QStringLiteral("磁盘是只读的"), systemText);
-  case ENAMETOOLONG:
-    return WithSystemText(QStringLiteral("文件名太长"), systemText);
-  default:
-    break;
-  }
-  if (!folder.isWritable())
-    return WithSystemText(QStringLiteral("没有在该文件夹中写入的权限"), systemText);
-  if (target.exists() && !target.isWritable())
-    return WithSystemText(QStringLiteral("原有文件是只读的，不能替换"), systemText);
-  switch (error) {
-  case EACCES:
-  case EPERM:
-    return WithSystemText(QStringLiteral("没有写入的权限"), systemText);
-  case EFBIG:
-    return WithSystemText(QStringLiteral("文件超出了允许的大小"), systemText);
-  default:
-    return WithSystemText(QStringLiteral("写入文件时出错"), systemText);
-  }
-}
-
-qint64 WriteAll(QIODevice &file, const QByteArray &bytes) {
-  return file.write(bytes);
-}
-
-BitmapWriter gWriter = WriteAll;
-
-// QSaveFile makes its temporary name from the target's by adding 7 bytes;
-// the system takes names of up to 255 bytes.
-constexpr qsizetype kLongestSaveFileName = 255 - 7;
-
-// Writes `bytes` to `path` through a temporary file that replaces it only
-// once everything is written. On failure returns false with `error` the
-// errno of the failing call and `systemText` the system's words for it.
-bool SaveAtomically(const QByteArray &bytes, const QString &path, int &error, QString &systemText) {
-  QSaveFile file(path);
-  // Never fall back to writing the target in place: a failure would leave
-  // it truncated.
-  file.setDirectWriteFallback(false);
-  errno = 0;
-  if (!file.open(QIODevice::WriteOnly)) {
-    error = errno;
-    systemText = file.errorString();
-    return false;
-  }
-  errno = 0;
-  if (gWriter(file, bytes) != bytes.size() || !file.commit()) {
-    error = errno;
-    // Qt knows no words of its own for a failed flush; the system's are better.
-    systemText = error != 0 ? qt_error_string(error) : file.errorString();
-    file.cancelWriting(); // the temporary file goes, the target stays as it was
-    return false;
-  }
-  return true;
-}
-
 } // namespace
-
-void SetBitmapWriterForTesting(BitmapWriter writer) {
-  gWriter = writer ? writer : WriteAll;
-}
 
 QByteArray EncodeBitmap(const QImage &image) {
   if (image.isNull())
@@ -154,62 +60,6 @@ QByteArray EncodeBitmap(const QImage &image) {
     }
   }
   return out;
-}
-
-bool WriteBitmapFile(const QImage &image, const QString &path, QString &reason) {
-  const QByteArray bytes = EncodeBitmap(image);
-  if (bytes.isEmpty()) {
-    reason = QStringLiteral("没有可以保存的图片");
-    return false;
-  }
-  if (path.isEmpty()) {
-    reason = QStringLiteral("没有给出文件名");
-    return false;
-  }
-  // The system cuts a name at its first NUL and would write another file.
-  if (path.contains(QChar(0))) {
-    reason = QStringLiteral("文件名中有不允许的字符");
-    return false;
-  }
-  // QSaveFile replaces an existing file through a name 7 bytes longer than
-  // the target's, which a name near the system's limit of 255 bytes does not
-  // leave room for. Such a file is written under a short name beside it,
-  // then renamed over it: as complete, and as atomic.
-  int error = 0;
-  QString systemText;
-  const QFileInfo existing(path);
-  const QString target = existing.exists() ? existing.canonicalFilePath() : path;
-  if (existing.exists() && !existing.isDir() &&
-      QFile::encodeName(QFileInfo(target).fileName()).size() > kLongestSaveFileName) {
-    // QSaveFile leaves a read-only file alone; so does this way.
-    if (!existing.isWritable()) {
-      reason = WriteFailureReason(path, EACCES, QString());
-      return false;
-    }
-    const QString beside = QFileInfo(target).absolutePath() + QStringLiteral("/.zubqr-") +
-                           QString::number(QCoreApplication::applicationPid()) +
-                           QStringLiteral(".tmp");
-    if (!SaveAtomically(bytes, beside, error, systemText)) {
-      reason = WriteFailureReason(path, error, systemText);
-      return false;
-    }
-    QFile::setPermissions(beside, QFileInfo(target).permissions());
-    if (std::rename(QFile::encodeName(beside).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-      error = errno;
-      QFile::remove(beside);
-      reason = WriteFailureReason(path, error, qt_error_string(error));
-      return false;
-    }
-    reason.clear();
-    return true;
-  }
-  if (!SaveAtomically(bytes, path, error, systemText)) {
-    reason = WriteFailureReason(path, error, systemText);
-    return false;
-  }
-  reason.clear();
-  return true;
 }
 
 } // namespace zub

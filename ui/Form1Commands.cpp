@@ -9,8 +9,8 @@
 #include "Form1.h"
 #include "Form2.h"
 
-#include "BitmapFile.h"
 #include "Composite.h"
+#include "ImageFile.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
@@ -167,7 +167,7 @@ void Form1::Command2_Click() {
   Picture1->setOuterSize(Picture1->width(), sAVEPicture3->height());
   Picture1->drawPicture(sAVEPicture3->image(), 0, 0, sAVEPicture3->width(), sAVEPicture3->height());
   QString reason;
-  if (!WriteBitmapFile(Picture1->image(), path, reason)) {
+  if (!WriteImageFile(Picture1->image(), path, ImageFileFormat::Bmp, reason)) {
     services.dialogs.message(MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
                              QStringLiteral("二维码保存失败!\r\n位置:") + path +
                                  QStringLiteral("\r\n原因:") + reason);

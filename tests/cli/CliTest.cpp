@@ -1,12 +1,13 @@
 // zubqr as scripts use it: exit statuses, files written or not, and
 // pictures that real readers decode.
+#include "CliSupport.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QCoreApplication>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -15,40 +16,7 @@
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  QByteArray err;
-};
-
-Outcome Zubqr(const QStringList &args, const QByteArray &input = {}) {
-  QProcess p;
-  p.start(QStringLiteral(ZUBQR_PATH), args);
-  p.write(input);
-  p.closeWriteChannel();
-  p.waitForFinished(60000);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError()};
-}
-
-// The message bytes zxing-cpp reads from a one-pixel-per-module picture,
-// enlarged four times.
-std::optional<QByteArray> Read(const QString &path) {
-  QImage image(path);
-  if (image.isNull())
-    return std::nullopt;
-  image = image.convertToFormat(QImage::Format_Grayscale8)
-              .scaled(image.width() * 4, image.height() * 4, Qt::IgnoreAspectRatio,
-                      Qt::FastTransformation);
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  const auto results =
-      ZXing::ReadBarcodes({image.constBits(), image.width(), image.height(),
-                           ZXing::ImageFormat::Lum, static_cast<int>(image.bytesPerLine())},
-                          hints);
-  if (results.empty())
-    return std::nullopt;
-  const auto &b = results.front().bytes();
-  return QByteArray(reinterpret_cast<const char *>(b.data()), static_cast<qsizetype>(b.size()));
-}
+using namespace zub::clitest;
 
 class Cli : public ::testing::Test {
 protected:

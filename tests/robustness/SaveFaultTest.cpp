@@ -2,7 +2,7 @@
 // fault once, with the reason, and a file already at the target keeps every
 // byte. Saves under names as long as the system takes still succeed.
 
-#include "BitmapFile.h"
+#include "ImageFile.h"
 #include "Support.h"
 
 #include <QDir>
@@ -174,10 +174,10 @@ TEST_F(SaveFault, FullDisk) {
     Write(QString::fromUtf8(c.what) + QStringLiteral("/二维码.bmp"), kOldContent);
 
     if (c.injected)
-      SetBitmapWriterForTesting(WriteUntilDiskFull);
+      SetFileWriterForTesting(WriteUntilDiskFull);
     ExpectFailure(old, "磁盘空间不足");
     ExpectFailure(folder + QStringLiteral("/新的.bmp"), "磁盘空间不足");
-    SetBitmapWriterForTesting(nullptr);
+    SetFileWriterForTesting(nullptr);
 
     EXPECT_EQ(ReadFile(old), kOldContent);
     EXPECT_EQ(Entries(folder), QStringList{QStringLiteral("二维码.bmp")});

@@ -1,0 +1,70 @@
+#pragma once
+// Running zubqr as a script does, and reading what it wrote.
+#include <QByteArray>
+#include <QImage>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <ZXing/ReadBarcode.h>
+
+#include <optional>
+
+namespace zub::clitest {
+
+struct Outcome {
+  int status = -1;
+  QByteArray err;
+  QByteArray out;
+};
+
+inline Outcome Zubqr(const QStringList &args, const QByteArray &input = {}) {
+  QProcess p;
+  p.start(QStringLiteral(ZUBQR_PATH), args);
+  p.write(input);
+  p.closeWriteChannel();
+  p.waitForFinished(60000);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError(),
+          p.readAllStandardOutput()};
+}
+
+// Runs `script` with sh, zubqr's path in $ZUBQR and `args` as "$@": for the
+// redirections, limits and pipes a script puts around zubqr.
+inline Outcome Shell(const QString &script, const QStringList &args = {}, int timeoutMs = 60000) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("ZUBQR"), QStringLiteral(ZUBQR_PATH));
+  p.setProcessEnvironment(env);
+  p.start(QStringLiteral("sh"),
+          QStringList{QStringLiteral("-c"), script, QStringLiteral("sh")} + args);
+  p.closeWriteChannel();
+  if (!p.waitForFinished(timeoutMs)) {
+    p.kill();
+    p.waitForFinished();
+    return {-2, "timed out", {}};
+  }
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError(),
+          p.readAllStandardOutput()};
+}
+
+// The message bytes zxing-cpp reads from a one-pixel-per-module picture,
+// enlarged four times.
+inline std::optional<QByteArray> Read(const QString &path) {
+  QImage image(path);
+  if (image.isNull())
+    return std::nullopt;
+  image = image.convertToFormat(QImage::Format_Grayscale8)
+              .scaled(image.width() * 4, image.height() * 4, Qt::IgnoreAspectRatio,
+                      Qt::FastTransformation);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  const auto results =
+      ZXing::ReadBarcodes({image.constBits(), image.width(), image.height(),
+                           ZXing::ImageFormat::Lum, static_cast<int>(image.bytesPerLine())},
+                          hints);
+  if (results.empty())
+    return std::nullopt;
+  const auto &b = results.front().bytes();
+  return QByteArray(reinterpret_cast<const char *>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+} // namespace zub::clitest
