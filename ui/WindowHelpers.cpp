@@ -83,10 +83,12 @@ void openFolderOf(const QString &path) {
 } // namespace
 
 // Lives on the dragged window. Where the window system has a move loop it
-// takes over the drag, and every move it makes is stored as it happens (the
-// background sees no mouse movement until the drag is over). Elsewhere the
-// window follows the pointer from the first movement with the button held
-// until the button is released.
+// takes over the drag, once per press: the loop grabs the pointer, so the
+// window never hears of the release and Qt goes on believing the button is
+// held; a second request on a later movement would start a move with no
+// button down that ends only at the next click. Every move the loop makes is
+// stored as it happens. Elsewhere the window follows the pointer from the
+// first movement with the button held until the button is released.
 class DragFollower : public QObject {
 public:
   static constexpr char kName[] = "zubDragFollower";
@@ -100,9 +102,10 @@ public:
   void onMouseMove(const QMouseEvent &event) {
     if (!(event.buttons() & Qt::LeftButton)) {
       anchor_.reset();
-      systemMove_ = false;
       return;
     }
+    if (systemMoveThisPress_)
+      return; // the window system's loop had this press
     const QPoint pointer = event.globalPosition().toPoint();
     if (anchor_) {
       window_->move(pointer - *anchor_);
@@ -110,7 +113,8 @@ public:
     }
     QWindow *handle = window_->windowHandle();
     if (handle && handle->startSystemMove()) {
-      systemMove_ = true;
+      systemMoveThisPress_ = true;
+      systemMoves_ = true;
       return;
     }
     anchor_ = pointer - window_->pos();
@@ -118,18 +122,32 @@ public:
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() == QEvent::MouseButtonRelease)
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      // A new press: the window system's loop, if any, has ended.
+      systemMoveThisPress_ = false;
       anchor_.reset();
-    else if (watched == window_ && event->type() == QEvent::Move && systemMove_ &&
-             !window_->isMinimized())
-      SaveWindowPosition(window_);
+      break;
+    case QEvent::MouseButtonRelease:
+      anchor_.reset();
+      break;
+    case QEvent::Move:
+      if (watched == window_ && systemMoves_ && !window_->isMinimized())
+        SaveWindowPosition(window_);
+      break;
+    default:
+      break;
+    }
     return false;
   }
 
 private:
   QWidget *window_;
   std::optional<QPoint> anchor_;
-  bool systemMove_ = false;
+  bool systemMoveThisPress_ = false;
+  // The window system moves this window: its moves are stored even after
+  // the press that started them, since the loop reports them late.
+  bool systemMoves_ = false;
 };
 
 void DragMoveWindow(QWidget *window, const QMouseEvent &event) {

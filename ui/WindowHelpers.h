@@ -31,9 +31,10 @@ namespace 进程处理 {
 
 // Called on every mouse movement over the window's background: while the
 // primary button is held the window follows the pointer (the window system's
-// move loop where it has one, else moved here until the release); without it
-// nothing happens. Where the window system moves the window, each of its
-// moves is stored with SaveWindowPosition, so a drag is never lost.
+// move loop where it has one, asked once per press, else moved here until the
+// release); without it nothing happens. Where the window system moves the
+// window, each of its moves is stored with SaveWindowPosition, so a drag is
+// never lost.
 void DragMoveWindow(QWidget *window, const QMouseEvent &event);
 
 // Pixels of exactly `key` become transparent to the eye and the mouse, as the

@@ -40,6 +40,9 @@ TEST_F(WindowPositionTest, LoadRules) {
   } rows[] = {
       {"first start", {}, Centred()},
       {"only left and top", {{"Left", "1500"}, {"Top", "750"}}, kDesigned},
+      {"left without top", {{"Left", "1500"}, {"Width", w}, {"Height", h}}, Centred()},
+      {"top without left", {{"Top", "750"}, {"Width", w}, {"Height", h}}, Centred()},
+      {"empty top", {{"Left", "1500"}, {"Top", ""}, {"Width", w}, {"Height", h}}, Centred()},
       {"all four, same size",
        {{"Left", "1500"}, {"Top", "750"}, {"Width", w}, {"Height", h}},
        {100, 50}},

@@ -1,0 +1,135 @@
+#include "Desktop.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace zub::test {
+namespace {
+
+Desktop desktop;
+std::vector<pid_t> started;
+
+// Starts `program` with `args`; the child dies with this process, so a crashed
+// test leaves no server behind. `keepFd` stays open in the child.
+pid_t Spawn(const QString &program, const QStringList &args, int keepFd = -1) {
+  std::vector<QByteArray> storage;
+  storage.push_back(program.toLocal8Bit());
+  for (const QString &a : args)
+    storage.push_back(a.toLocal8Bit());
+  std::vector<char *> argv;
+  for (QByteArray &s : storage)
+    argv.push_back(s.data());
+  argv.push_back(nullptr);
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid != 0)
+    return pid;
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent)
+    ::_exit(127);
+  const int devNull = ::open("/dev/null", O_RDWR);
+  ::dup2(devNull, STDIN_FILENO);
+  ::dup2(devNull, STDOUT_FILENO);
+  ::dup2(devNull, STDERR_FILENO);
+  if (keepFd >= 0)
+    ::fcntl(keepFd, F_SETFD, 0);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+// The display number Xvfb writes once it accepts connections.
+QString ReadDisplay(int fd) {
+  QByteArray text;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!text.endsWith('\n') && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 200) <= 0)
+      continue;
+    char c = 0;
+    if (::read(fd, &c, 1) != 1)
+      break;
+    text += c;
+  }
+  return text.endsWith('\n') ? QStringLiteral(":") + QString::fromLatin1(text.trimmed())
+                             : QString();
+}
+
+} // namespace
+
+const Desktop &TheDesktop() {
+  return desktop;
+}
+
+void StartDesktop() {
+  const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+  const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+  const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+  if (xvfb.isEmpty() || openbox.isEmpty() || xdotool.isEmpty()) {
+    desktop.why = QStringLiteral("Xvfb, openbox or xdotool is not installed");
+    return;
+  }
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    desktop.why = QStringLiteral("no pipe for Xvfb");
+    return;
+  }
+  started.push_back(
+      Spawn(xvfb,
+            {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
+             QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+             QStringLiteral("tcp")},
+            fds[1]));
+  ::close(fds[1]);
+  desktop.display = ReadDisplay(fds[0]);
+  ::close(fds[0]);
+  if (desktop.display.isEmpty()) {
+    desktop.why = QStringLiteral("Xvfb did not start");
+    return;
+  }
+  qputenv("DISPLAY", desktop.display.toLocal8Bit());
+  started.push_back(Spawn(openbox, {QStringLiteral("--sm-disable")}));
+  // openbox names the current desktop on the root window once it manages it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!Xdo({QStringLiteral("get_desktop")})) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      desktop.why = QStringLiteral("openbox did not start");
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  qputenv("QT_QPA_PLATFORM", "xcb");
+  desktop.ready = true;
+}
+
+void StopDesktop() {
+  // openbox first, then the server it runs on.
+  for (auto it = started.rbegin(); it != started.rend(); ++it) {
+    ::kill(*it, SIGTERM);
+    ::waitpid(*it, nullptr, 0);
+  }
+  started.clear();
+}
+
+bool Xdo(const QStringList &args) {
+  QProcess xdo;
+  xdo.start(QStringLiteral("xdotool"), args);
+  return xdo.waitForFinished(20000) && xdo.exitStatus() == QProcess::NormalExit &&
+         xdo.exitCode() == 0;
+}
+
+bool MovePointer(QPoint at) {
+  return Xdo({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())});
+}
+
+} // namespace zub::test

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+namespace zub::test {
+
+// The X desktop of this run: an Xvfb server with openbox on it, both ended
+// with the run. `ready` is false, with the reason, when either program is
+// missing or does not come up; the tests then skip.
+struct Desktop {
+  bool ready = false;
+  QString why;
+  QString display; // ":N"
+};
+
+const Desktop &TheDesktop();
+
+// Starts the desktop and points DISPLAY and the Qt platform at it. Called
+// once by main, before the application object exists.
+void StartDesktop();
+void StopDesktop();
+
+// Runs xdotool with `args` on the desktop; true when it succeeded.
+bool Xdo(const QStringList &args);
+// The pointer is warped to `at` (screen pixels).
+bool MovePointer(QPoint at);
+
+} // namespace zub::test
