@@ -3,9 +3,6 @@
 #include "Options.h"
 #include "Picture.h"
 
-#include <QImage>
-#include <QString>
-
 #include <string>
 #include <vector>
 
@@ -14,10 +11,21 @@ namespace zub::cli {
 // Each command takes the arguments after its name and returns the exit status.
 int Encode(const std::vector<std::string> &args);
 int Compose(const std::vector<std::string> &args);
+int Read(const std::vector<std::string> &args);
 
-// Writes `image` to `path`: PNG for a .png name, otherwise a Windows bitmap;
-// the file appears complete or not at all. False with `error` set on failure.
-bool WritePicture(const QImage &image, const QString &path, std::string &error);
+// Parses a command's arguments against `specs`. Returns -1 to go on, or the
+// exit status when the command is done: help or the version printed (kOk),
+// a malformed command line told with the usage on standard error (kUsage).
+int ParseCommand(const char *command, const char *usage, const std::vector<std::string> &args,
+                 const std::vector<OptionSpec> &specs, ParsedArgs &parsed);
+
+// The same for an encoding command, finishing `options` too.
+int ParseEncodeCommand(const char *command, const char *usage, const std::vector<std::string> &args,
+                       std::vector<OptionSpec> specs, EncodeOptions &options);
+
+// A malformed command line: the reason and the command's usage on standard
+// error; returns kUsage.
+int UsageError(const char *command, const std::string &error, const char *usage);
 
 // Reads the message the options name and encodes it. On failure prints the
 // one-line reason under the command's name and returns kFailed; else kOk.

@@ -6,6 +6,7 @@
 #include "Composite.h"
 #include "LogoImage.h"
 #include "Options.h"
+#include "Output.h"
 #include "ScanCheck.h"
 
 #include <fcntl.h>
@@ -51,22 +52,22 @@ private:
 int Compose(const std::vector<std::string> &args) {
   EncodeOptions options;
   std::optional<std::string> logoPath;
-  std::string error;
-  const auto logoOption = [&logoPath](std::string_view name, std::string_view value,
-                                      std::string &) {
-    if (name != "--logo")
-      return false;
-    logoPath = std::string(value);
-    return true;
-  };
-  if (!ParseEncodeOptions(args, options, error, logoOption)) {
-    std::cerr << "zubqr compose: " << error << "\n" << Usage();
-    return kUsage;
-  }
-  if (!logoPath) {
-    std::cerr << "zubqr compose: --logo FILE is missing\n" << Usage();
-    return kUsage;
-  }
+  const std::vector<OptionSpec> specs = {
+      {"--logo", 0, true, [&logoPath](std::string_view value, std::string &) {
+         logoPath = std::string(value);
+         return true;
+       }}};
+  if (const int done = ParseEncodeCommand("compose", ComposeUsage(), args, specs, options);
+      done >= 0)
+    return done;
+  if (!logoPath)
+    return UsageError("compose", "--logo FILE is missing", ComposeUsage());
+  const std::optional<OutputFormat> format = ChooseFormat(options);
+  if (!format || *format == OutputFormat::Svg || *format == OutputFormat::Utf8)
+    return UsageError("compose",
+                      "the composite is written as png, bmp or jpg only; '" + options.output +
+                          "' asks for another format",
+                      ComposeUsage());
   // Nothing is written unless both the symbol and the logo are there.
   Message message;
   Picture symbol;
@@ -77,18 +78,20 @@ int Compose(const std::vector<std::string> &args) {
     return LoadLogo(QString::fromStdString(*logoPath));
   }();
   if (logo.image.isNull()) {
-    std::cerr << "zubqr compose: cannot use the logo: " << logo.error.toStdString() << "\n";
+    // The logo's reasons are the window's, in Chinese: the whole line is.
+    std::cerr << "zubqr compose: " << logo.error.toStdString() << "\n";
     return kFailed;
   }
 
   const QImage composite = ComposeQRPicture(symbol, logo.image);
-  if (!WritePicture(composite, QString::fromStdString(options.output), error)) {
-    std::cerr << "zubqr compose: cannot write '" << options.output << "': " << error << "\n";
+  std::string error;
+  if (!WriteOutput(RasterBytes(composite, *format), options.output, error)) {
+    std::cerr << "zubqr compose: " << error << "\n";
     return kFailed;
   }
   if (!ReadsBack(composite, message.bytes))
-    std::cerr << "zubqr compose: warning: "
-              << ScanWarningText().replace(QLatin1String("\r\n"), QLatin1String(" ")).toStdString()
+    std::cerr << "zubqr compose: 警告："
+              << ScanWarningText().replace(QLatin1String("\r\n"), QLatin1String("")).toStdString()
               << "\n";
   return kOk;
 }

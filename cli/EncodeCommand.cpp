@@ -1,9 +1,8 @@
-// zubqr encode: message bytes to the symbol picture, one pixel per module.
+// zubqr encode: message bytes to the symbol picture, one pixel per module
+// unless --scale says otherwise.
 #include "Commands.h"
 
-#include "ImageFile.h"
-#include "Options.h"
-#include "Stretch.h"
+#include "Output.h"
 
 #include <iostream>
 
@@ -18,15 +17,38 @@ const char *LevelName(int level) {
 
 } // namespace
 
-bool WritePicture(const QImage &image, const QString &path, std::string &error) {
-  const ImageFileFormat format = path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive)
-                                     ? ImageFileFormat::Png
-                                     : ImageFileFormat::Bmp;
-  QString reason;
-  if (WriteImageFile(image, path, format, reason, ReasonLanguage::English))
-    return true;
-  error = reason.toStdString();
-  return false;
+int UsageError(const char *command, const std::string &error, const char *usage) {
+  std::cerr << "zubqr " << command << ": " << error << "\n" << usage;
+  return kUsage;
+}
+
+int ParseCommand(const char *command, const char *usage, const std::vector<std::string> &args,
+                 const std::vector<OptionSpec> &specs, ParsedArgs &parsed) {
+  std::string error;
+  if (!ParseArgs(args, specs, parsed, error))
+    return UsageError(command, error, usage);
+  if (parsed.help) {
+    std::cout << usage;
+    return kOk;
+  }
+  if (parsed.programVersion) {
+    std::cout << ProgramVersion() << "\n";
+    return kOk;
+  }
+  return -1;
+}
+
+int ParseEncodeCommand(const char *command, const char *usage, const std::vector<std::string> &args,
+                       std::vector<OptionSpec> specs, EncodeOptions &options) {
+  const std::vector<OptionSpec> shared = EncodeOptionSpecs(options);
+  specs.insert(specs.begin(), shared.begin(), shared.end());
+  ParsedArgs parsed;
+  if (const int done = ParseCommand(command, usage, args, specs, parsed); done >= 0)
+    return done;
+  std::string error;
+  if (!FinishEncodeOptions(options, parsed, error))
+    return UsageError(command, error, usage);
+  return -1;
 }
 
 int SymbolFor(const char *command, const EncodeOptions &options, Message &message,
@@ -57,17 +79,56 @@ int SymbolFor(const char *command, const EncodeOptions &options, Message &messag
 
 int Encode(const std::vector<std::string> &args) {
   EncodeOptions options;
-  std::string error;
-  if (!ParseEncodeOptions(args, options, error)) {
-    std::cerr << "zubqr encode: " << error << "\n" << Usage();
-    return kUsage;
-  }
+  int scale = 1;
+  int margin = kPictureQuietZone;
+  std::vector<OptionSpec> specs = {
+      {"--scale", 0, true,
+       [&scale](std::string_view v, std::string &error) {
+         const auto n = Number(v, 1, 100);
+         if (!n)
+           error = "--scale takes 1 to 100 pixels a module, not '" + std::string(v) + "'";
+         scale = n.value_or(scale);
+         return n.has_value();
+       }},
+      {"--margin", 0, true,
+       [&margin](std::string_view v, std::string &error) {
+         const auto n = Number(v, 0, 100);
+         if (!n)
+           error = "--margin takes 0 to 100 modules, not '" + std::string(v) + "'";
+         margin = n.value_or(margin);
+         return n.has_value();
+       }},
+  };
+  if (const int done = ParseEncodeCommand("encode", EncodeUsage(), args, specs, options); done >= 0)
+    return done;
+  const std::optional<OutputFormat> format = ChooseFormat(options);
+  if (!format)
+    return UsageError("encode",
+                      "cannot tell the format of '" + options.output +
+                          "' by its name: use .png, .bmp, .jpg, .svg or --format",
+                      EncodeUsage());
+
   Message message;
   Picture symbol;
   if (SymbolFor("encode", options, message, symbol) != kOk)
     return kFailed;
-  if (!WritePicture(SymbolView(symbol), QString::fromStdString(options.output), error)) {
-    std::cerr << "zubqr encode: cannot write '" << options.output << "': " << error << "\n";
+  QByteArray bytes;
+  if (*format == OutputFormat::Svg) {
+    bytes = SymbolSvg(symbol, scale, margin);
+  } else if (*format == OutputFormat::Utf8) {
+    bytes = SymbolText(symbol, margin);
+  } else {
+    const QImage image = SymbolImage(symbol, scale, margin);
+    if (image.isNull()) {
+      std::cerr << "zubqr encode: the picture would be more than " << kMaxPictureSide
+                << " pixels a side; choose a smaller --scale\n";
+      return kFailed;
+    }
+    bytes = RasterBytes(image, *format);
+  }
+  std::string error;
+  if (bytes.isEmpty() || !WriteOutput(bytes, options.output, error)) {
+    std::cerr << "zubqr encode: " << (error.empty() ? "cannot make the picture" : error) << "\n";
     return kFailed;
   }
   return kOk;

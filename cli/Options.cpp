@@ -21,21 +21,6 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-// A whole decimal number in [lo, hi], nothing else.
-std::optional<int> Number(std::string_view s, int lo, int hi) {
-  if (s.empty() || s.size() > 3)
-    return std::nullopt;
-  int value = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9')
-      return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value < lo || value > hi)
-    return std::nullopt;
-  return value;
-}
-
 // Reads what `fd` holds, at most `limit` bytes and one more, so that a
 // message too long for any symbol is known at once without reading the
 // rest (`/dev/zero` never ends). False with `error` set when the system
@@ -104,98 +89,215 @@ void GuardStandardStreams() {
   }
 }
 
-const char *Usage() {
-  return "usage: zubqr encode  [--version 0-40] [--level L|M|Q|H] [--mask 0-7|auto]\n"
-         "                     [--encoding utf8|ansi] (--text TEXT | --input FILE) --output FILE\n"
-         "       zubqr compose [encode options] --logo FILE --output FILE\n"
-         "  --text TEXT    the message as text (without --text or --input: standard input)\n"
-         "  --input FILE   the message as the file's bytes, unchanged ('-' = standard input)\n"
-         "  --encoding     utf8 (default) or ansi: code page 936 (GBK), '?' for what it lacks\n"
-         "  --output FILE  PNG when FILE ends in .png, otherwise a Windows bitmap\n"
-         "exit status: 0 done, 1 the message does not fit or a file failed, 2 bad usage\n";
+std::optional<int> Number(std::string_view s, int lo, int hi) {
+  if (s.empty() || s.size() > 3)
+    return std::nullopt;
+  int value = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9')
+      return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < lo || value > hi)
+    return std::nullopt;
+  return value;
 }
 
-bool ParseEncodeOptions(const std::vector<std::string> &args, EncodeOptions &options,
-                        std::string &error, const ExtraOption &extra) {
+bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionSpec> &specs,
+               ParsedArgs &parsed, std::string &error) {
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view arg = args[i];
-    std::string name(arg);
-    std::optional<std::string> value;
-    if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-      name = std::string(arg.substr(0, eq));
-      value = std::string(arg.substr(eq + 1));
+    const std::string_view arg = args[i];
+    if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+      parsed.positionals.emplace_back(arg);
+      continue;
     }
-    if (!name.starts_with("--")) {
-      error = "unexpected argument '" + std::string(arg) + "'";
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (arg == "-h" || arg == "--help") {
+      parsed.help = true;
+      return true;
+    }
+    if (arg == "-V") {
+      parsed.programVersion = true;
+      return true;
+    }
+    const bool isLong = arg.starts_with("--");
+    std::string_view name = arg;
+    std::optional<std::string_view> value;
+    if (isLong) {
+      if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+      }
+    } else if (arg.size() > 2) {
+      name = arg.substr(0, 2);
+      value = arg.substr(2);
+    }
+    const OptionSpec *spec = nullptr;
+    for (const OptionSpec &candidate : specs)
+      if (isLong ? candidate.name == name
+                 : (candidate.shortName != 0 && name.size() == 2 && name[1] == candidate.shortName))
+        spec = &candidate;
+    if (!spec) {
+      error = "unknown option " + std::string(name);
       return false;
     }
-    if (!value) {
+    std::string shown(name);
+    if (!isLong)
+      shown.append(" (").append(spec->name).append(")");
+    if (!spec->takesValue) {
+      if (value) {
+        error = "option " + shown + " takes no value";
+        return false;
+      }
+      value = std::string_view();
+    } else if (!value) {
       if (i + 1 >= args.size()) {
-        error = "option " + name + " needs a value";
+        error = "option " + shown + " needs a value";
         return false;
       }
       value = args[++i];
     }
-    const std::string v = *value;
-    if (name == "--version") {
-      const auto n = Number(v, 0, 40);
-      if (!n) {
-        error = "--version takes 0 (automatic) to 40, not '" + v + "'";
-        return false;
-      }
-      options.version = *n;
-    } else if (name == "--level") {
-      const std::string l = Lower(v);
-      const char *levels[] = {"l", "m", "q", "h"};
-      int level = 0;
-      for (int k = 0; k < 4; ++k)
-        if (l == levels[k])
-          level = k + 1;
-      if (level == 0) {
-        error = "--level takes L, M, Q or H, not '" + v + "'";
-        return false;
-      }
-      options.ecLevel = level;
-    } else if (name == "--mask") {
-      if (Lower(v) == "auto") {
-        options.mask = -1;
-      } else if (const auto n = Number(v, 0, 7)) {
-        options.mask = *n;
-      } else {
-        error = "--mask takes 0 to 7 or auto, not '" + v + "'";
-        return false;
-      }
-    } else if (name == "--encoding") {
-      const std::string e = Lower(v);
-      if (e == "utf8" || e == "utf-8") {
-        options.encoding = TextEncoding::Utf8;
-      } else if (e == "ansi" || e == "gbk" || e == "cp936") {
-        options.encoding = TextEncoding::Ansi;
-      } else {
-        error = "--encoding takes utf8 or ansi, not '" + v + "'";
-        return false;
-      }
-    } else if (name == "--text") {
-      options.text = v;
-    } else if (name == "--input") {
-      options.inputFile = v;
-    } else if (name == "--output") {
-      options.output = v;
-    } else if (!extra || !extra(name, v, error)) {
-      if (error.empty())
-        error = "unknown option " + name;
+    if (!spec->apply(*value, error))
+      return false;
+  }
+  return true;
+}
+
+std::vector<OptionSpec> EncodeOptionSpecs(EncodeOptions &options) {
+  return {
+      {"--version", 0, true,
+       [&options](std::string_view v, std::string &error) {
+         const auto n = Number(v, 0, 40);
+         if (!n)
+           error = "--version takes 0 (automatic) to 40, not '" + std::string(v) + "'";
+         else
+           options.version = *n;
+         return n.has_value();
+       }},
+      {"--level", 'l', true,
+       [&options](std::string_view v, std::string &error) {
+         const std::string l = Lower(v);
+         const char *levels[] = {"l", "m", "q", "h"};
+         for (int k = 0; k < 4; ++k)
+           if (l == levels[k]) {
+             options.ecLevel = k + 1;
+             return true;
+           }
+         error = "--level takes L, M, Q or H, not '" + std::string(v) + "'";
+         return false;
+       }},
+      {"--mask", 0, true,
+       [&options](std::string_view v, std::string &error) {
+         if (Lower(v) == "auto") {
+           options.mask = -1;
+         } else if (const auto n = Number(v, 0, 7)) {
+           options.mask = *n;
+         } else {
+           error = "--mask takes 0 to 7 or auto, not '" + std::string(v) + "'";
+           return false;
+         }
+         return true;
+       }},
+      {"--encoding", 'e', true,
+       [&options](std::string_view v, std::string &error) {
+         const std::string e = Lower(v);
+         if (e == "utf8" || e == "utf-8") {
+           options.encoding = TextEncoding::Utf8;
+         } else if (e == "ansi" || e == "gbk" || e == "cp936") {
+           options.encoding = TextEncoding::Ansi;
+         } else {
+           error = "--encoding takes utf8 or ansi, not '" + std::string(v) + "'";
+           return false;
+         }
+         return true;
+       }},
+      {"--text", 0, true,
+       [&options](std::string_view v, std::string &) {
+         options.text = std::string(v);
+         return true;
+       }},
+      {"--input", 0, true,
+       [&options](std::string_view v, std::string &) {
+         options.inputFile = std::string(v);
+         return true;
+       }},
+      {"--output", 'o', true,
+       [&options](std::string_view v, std::string &) {
+         options.output = std::string(v);
+         return true;
+       }},
+      {"--format", 0, true,
+       [&options](std::string_view v, std::string &error) {
+         const std::string f = Lower(v);
+         if (f == "png") {
+           options.format = OutputFormat::Png;
+         } else if (f == "bmp") {
+           options.format = OutputFormat::Bmp;
+         } else if (f == "jpg" || f == "jpeg") {
+           options.format = OutputFormat::Jpeg;
+         } else if (f == "svg") {
+           options.format = OutputFormat::Svg;
+         } else if (f == "utf8" || f == "utf-8") {
+           options.format = OutputFormat::Utf8;
+         } else {
+           error = "--format takes png, bmp, jpg, svg or utf8, not '" + std::string(v) + "'";
+           return false;
+         }
+         return true;
+       }},
+  };
+}
+
+bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::string &error) {
+  if (parsed.positionals.size() > 1) {
+    error = "unexpected argument '" + parsed.positionals[1] + "' (quote a text with spaces)";
+    return false;
+  }
+  if (!parsed.positionals.empty()) {
+    if (options.text || options.inputFile) {
+      error = "the text '" + parsed.positionals[0] + "' comes besides --text or --input";
       return false;
     }
+    options.text = parsed.positionals[0];
   }
   if (options.text && options.inputFile) {
     error = "--text and --input exclude each other";
     return false;
   }
+  // Text for a terminal goes to the terminal unless told otherwise.
+  if (options.output.empty() && options.format == OutputFormat::Utf8)
+    options.output.assign(1, '-');
   if (options.output.empty()) {
     error = "--output FILE is missing";
     return false;
   }
   return true;
+}
+
+std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options) {
+  if (options.format)
+    return options.format;
+  if (options.output == "-")
+    return OutputFormat::Png;
+  const std::string name = options.output.substr(options.output.find_last_of('/') + 1);
+  const auto dot = name.find_last_of('.');
+  // No suffix (or a hidden file's leading dot only): a bitmap, as the window saves.
+  if (dot == std::string::npos || dot == 0)
+    return OutputFormat::Bmp;
+  const std::string suffix = Lower(std::string_view(name).substr(dot + 1));
+  if (suffix == "png")
+    return OutputFormat::Png;
+  if (suffix == "bmp")
+    return OutputFormat::Bmp;
+  if (suffix == "jpg" || suffix == "jpeg")
+    return OutputFormat::Jpeg;
+  if (suffix == "svg")
+    return OutputFormat::Svg;
+  return std::nullopt;
 }
 
 bool ReadMessage(const EncodeOptions &options, Message &message, std::string &error) {

@@ -3,6 +3,7 @@
 #include "MessageBytes.h"
 #include "clsQRCode.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -15,6 +16,9 @@ namespace zub::cli {
 // Exit statuses of every command.
 enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2 };
 
+// What a command writes: pictures, a vector picture, or text for a terminal.
+enum class OutputFormat { Png, Bmp, Jpeg, Svg, Utf8 };
+
 // The options every encoding command shares, with the program's defaults:
 // automatic version, level M, mask "auto" (mask 0), UTF-8.
 struct EncodeOptions {
@@ -22,21 +26,54 @@ struct EncodeOptions {
   int ecLevel = kLevelM;
   int mask = -1;
   TextEncoding encoding = TextEncoding::Utf8;
-  std::optional<std::string> text;
+  std::optional<std::string> text;      // --text or the plain argument
   std::optional<std::string> inputFile; // "-" is standard input
-  std::string output;
+  std::string output;                   // "-" is standard output
+  std::optional<OutputFormat> format;   // --format; else by the output's name
 };
 
-// Handles one option of a command beyond the shared ones: returns true when
-// it took `name` (and its value); sets `error` for a bad value.
-using ExtraOption =
-    std::function<bool(std::string_view name, std::string_view value, std::string &error)>;
+// One option of a command. `apply` receives the value (empty for a flag)
+// and returns false with `error` set for a bad one.
+struct OptionSpec {
+  std::string_view name; // "--output"
+  char shortName = 0;    // 'o' for "-o", or 0
+  bool takesValue = true;
+  std::function<bool(std::string_view value, std::string &error)> apply;
+};
 
-// Parses `args` (everything after the command's name). Options take their
-// value as the next argument or after "=". False with `error` set for an
-// unknown option, a missing or malformed value, or a missing --output.
-bool ParseEncodeOptions(const std::vector<std::string> &args, EncodeOptions &options,
-                        std::string &error, const ExtraOption &extra = {});
+// What the command line asked for besides its options.
+struct ParsedArgs {
+  bool help = false;                    // -h or --help: print the usage, exit 0
+  bool programVersion = false;          // -V: print the program's version, exit 0
+  std::vector<std::string> positionals; // plain arguments, in order
+};
+
+// Parses `args` (everything after the command's name) against `specs`.
+// A long option takes its value as the next argument or after "=", a short
+// one as the next argument or attached ("-oFILE"). "-h", "--help" and "-V"
+// are known to every command and end the parsing. "--" ends the options;
+// "-" alone is a plain argument. False with `error` set for an unknown
+// option, a missing value or one `apply` refuses.
+bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionSpec> &specs,
+               ParsedArgs &parsed, std::string &error);
+
+// The options of `options` that every encoding command takes: --version,
+// --level/-l, --mask, --encoding/-e, --text, --input, --output/-o,
+// --format. Commands append their own to the list.
+std::vector<OptionSpec> EncodeOptionSpecs(EncodeOptions &options);
+
+// After parsing: takes a plain argument as the text, and checks that the
+// message has one source and that there is an output. False with `error`.
+bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::string &error);
+
+// A whole decimal number in [lo, hi], nothing else.
+std::optional<int> Number(std::string_view s, int lo, int hi);
+
+// The format to write: --format when given, else by the output's name:
+// ".png", ".bmp", ".jpg"/".jpeg", ".svg"; a name without a suffix is a
+// bitmap (as the window saves), and standard output gets PNG. Nothing for
+// a suffix the program does not write.
+std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options);
 
 // No symbol holds more than 7,089 bytes (version 40-L, all digits).
 inline constexpr std::size_t kMaxMessageBytes = 7089;
@@ -67,7 +104,13 @@ bool ReadMessage(const EncodeOptions &options, Message &message, std::string &er
 // reading the message from it fails.
 void GuardStandardStreams();
 
-// The usage text of the whole program.
+// The usage texts: the whole program's, and each command's.
 const char *Usage();
+const char *EncodeUsage();
+const char *ComposeUsage();
+const char *ReadUsage();
+
+// "zubqr 1.0.0"
+const char *ProgramVersion();
 
 } // namespace zub::cli

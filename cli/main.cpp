@@ -1,8 +1,10 @@
-// zubqr: the encoder and the composition for scripts, without a window.
+// zubqr: the encoder, the composition and a reader for scripts, without a
+// window.
 #include "Commands.h"
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +12,9 @@
 int main(int argc, char **argv) {
   using namespace zub::cli;
   GuardStandardStreams();
+  // A reader that goes away is a failed write (EPIPE, exit 1), not a
+  // silent death.
+  std::signal(SIGPIPE, SIG_IGN);
   // Reading and writing pictures needs Qt's image plugins, never a display.
   QCoreApplication app(argc, argv);
 
@@ -24,8 +29,15 @@ int main(int argc, char **argv) {
     return Encode(args);
   if (command == "compose")
     return Compose(args);
+  if (command == "read")
+    return Read(args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << Usage();
+    return kOk;
+  }
+  // Inside a command --version is the symbol's; alone it is the program's.
+  if (command == "-V" || (command == "--version" && args.empty())) {
+    std::cout << ProgramVersion() << "\n";
     return kOk;
   }
   std::cerr << "zubqr: unknown command '" << command << "'\n" << Usage();

@@ -1,0 +1,77 @@
+// The usage texts of zubqr and its commands, and the program's version.
+#include "Options.h"
+
+namespace zub::cli {
+
+const char *ProgramVersion() {
+  return "zubqr " ZUB_VERSION;
+}
+
+const char *Usage() {
+  return "usage: zubqr encode  [options] [TEXT] -o FILE    the QR code of a message\n"
+         "       zubqr compose [options] [TEXT] --logo FILE -o FILE\n"
+         "                                                 the code with a logo, as the window "
+         "saves it\n"
+         "       zubqr read [--bytes] [--verbose] IMAGE...  the messages of QR codes in pictures\n"
+         "       zubqr -h | --help | COMMAND --help         this text, or a command's\n"
+         "       zubqr -V | --version                       the program's version\n"
+         "exit status: 0 done, 1 the message does not fit or a file failed, 2 bad usage\n";
+}
+
+namespace {
+
+#define ZUB_MESSAGE_OPTIONS                                                                        \
+  "The message (one of, else text from standard input):\n"                                         \
+  "  TEXT, --text TEXT    the message as text\n"                                                   \
+  "  --input FILE         the message as the file's bytes, unchanged ('-' = standard input)\n"     \
+  "  -e, --encoding E     how text becomes bytes: utf8 (default) or ansi (code page 936, GBK;\n"   \
+  "                       '?' for what it lacks)\n"                                                \
+  "The symbol:\n"                                                                                  \
+  "  --version N          0 (automatic, the default) or 1 to 40\n"                                 \
+  "  -l, --level L        error correction L, M (default), Q or H\n"                               \
+  "  --mask M             mask pattern 0 to 7, or auto (the default: mask 0)\n"
+
+#define ZUB_EXIT_STATUS                                                                            \
+  "Exit status: 0 done, 1 the message does not fit or a file failed (nothing written),\n"          \
+  "2 bad usage. -h, --help: this text; -V: the program's version.\n"
+
+} // namespace
+
+const char *EncodeUsage() {
+  return "usage: zubqr encode [options] [TEXT] -o FILE\n"
+         "The QR code of a message, one module a pixel by default, with a quiet "
+         "zone.\n" ZUB_MESSAGE_OPTIONS "The picture:\n"
+         "  -o, --output FILE    where to write it; '-' = standard output\n"
+         "  --format F           png, bmp, jpg, svg or utf8; without it the name's suffix\n"
+         "                       decides (.png .bmp .jpg .jpeg .svg; no suffix: bmp) and\n"
+         "                       standard output gets png. utf8 draws the code with half\n"
+         "                       blocks for a terminal (to standard output without -o).\n"
+         "  --scale N            pixels a module, 1 (default) to 100; a reader wants 3 or more\n"
+         "  --margin N           modules of quiet zone around the code, 0 to 100 (default "
+         "4)\n" ZUB_EXIT_STATUS;
+}
+
+const char *ComposeUsage() {
+  return "usage: zubqr compose [options] [TEXT] --logo FILE -o FILE\n"
+         "The window's picture without a window: the code stretched over the 552 x 409\n"
+         "canvas with the rounded logo, pixel for pixel what the window "
+         "saves.\n" ZUB_MESSAGE_OPTIONS "The picture:\n"
+         "  --logo FILE          the logo picture (JPEG, PNG, BMP, GIF)\n"
+         "  -o, --output FILE    where to write it; '-' = standard output\n"
+         "  --format F           png, bmp or jpg; without it the name's suffix decides\n"
+         "                       (.png .bmp .jpg .jpeg; no suffix: bmp), standard output png\n"
+         "A warning on standard error (the file is still written) says when a reader\n"
+         "cannot read the composite back.\n" ZUB_EXIT_STATUS;
+}
+
+const char *ReadUsage() {
+  return "usage: zubqr read [--bytes] [--verbose] IMAGE...\n"
+         "Reads the QR codes in each picture and prints each one's message on a line.\n"
+         "  --bytes              print the message bytes as hexadecimal instead of text\n"
+         "  --verbose            name each file, and the version, level and mask of each\n"
+         "                       code, on standard error\n"
+         "Exit status: 0 every picture held a code, 1 one did not or could not be read,\n"
+         "2 bad usage.\n";
+}
+
+} // namespace zub::cli
