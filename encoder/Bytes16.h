@@ -32,4 +32,15 @@ template <typename F> inline void ForEachChunk16(int length, F &&f) {
   }
 }
 
+// Sets `count` bytes to `value`, 16 at a time: a plain fill the library
+// might do with a string instruction that costs one step per byte.
+inline void FillBytes(std::uint8_t *p, int count, std::uint8_t value) {
+  if (count < 16) {
+    std::memset(p, value, static_cast<std::size_t>(count));
+    return;
+  }
+  const Bytes16 fill = Bytes16{} + value;
+  ForEachChunk16(count, [&](int x0) { Store16(p + x0, fill); });
+}
+
 } // namespace zub

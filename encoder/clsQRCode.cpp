@@ -37,6 +37,21 @@ struct SpreadTable {
 };
 constexpr SpreadTable kSpread;
 
+// The same cells as pairs in memory order for a codeword that fills two
+// columns of four rows: pair k is the left then the right cell of its k-th
+// row, bits 6 - 2k and 7 - 2k.
+struct RowPairTable {
+  std::uint8_t of[256][8];
+  constexpr RowPairTable() : of{} {
+    for (unsigned v = 0; v < 256; ++v)
+      for (unsigned k = 0; k < 4; ++k) {
+        of[v][2 * k] = static_cast<std::uint8_t>(kDataCell | ((v >> (6 - 2 * k)) & 1));
+        of[v][2 * k + 1] = static_cast<std::uint8_t>(kDataCell | ((v >> (7 - 2 * k)) & 1));
+      }
+  }
+};
+constexpr RowPairTable kRowPairs;
+
 } // namespace
 
 int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji,
@@ -70,15 +85,21 @@ int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, 
   return 0;
 }
 
-const std::vector<std::uint16_t> &clsQRCode::PlacementOrder(const ModuleMatrix &matrix, int v) {
-  if (placementVersion_ == v)
-    return placementOrder_;
+const clsQRCode::VersionLayout &clsQRCode::Layout(int v) {
+  if (layout_.version == v)
+    return layout_;
+  VersionLayout &layout = layout_;
+  layout.version = 0; // until it is complete
+  layout.functions = ModuleMatrix(SymbolSize(v));
+  DrawFunctionPatterns(layout.functions, v);
+
   // Column pairs from the right edge leftwards, alternately upward and
   // downward, the right column of a pair first; the timing column 6 is
   // skipped. Every free cell is visited once, remainder cells included.
-  const int n = matrix.n;
-  placementOrder_.clear();
-  placementOrder_.reserve(static_cast<std::size_t>(DataModules(v)));
+  const ModuleMatrix &m = layout.functions;
+  const int n = m.n;
+  layout.order.clear();
+  layout.order.reserve(static_cast<std::size_t>(DataModules(v)));
   bool upward = true;
   for (int right = n - 1; right >= 1; right -= 2) {
     if (right == 6)
@@ -86,34 +107,61 @@ const std::vector<std::uint16_t> &clsQRCode::PlacementOrder(const ModuleMatrix &
     for (int i = 0; i < n; ++i) {
       const int y = upward ? n - 1 - i : i;
       for (int x = right; x >= right - 1; --x)
-        if (matrix.at(x, y) == 0)
-          placementOrder_.push_back(static_cast<std::uint16_t>(y * matrix.stride + x));
+        if (m.at(x, y) == 0)
+          layout.order.push_back(static_cast<std::uint16_t>(y * m.stride + x));
     }
     upward = !upward;
   }
-  placementVersion_ = v;
-  return placementOrder_;
+
+  // The codewords that fill two columns of four rows in one go.
+  const int T = TotalCodewords(v);
+  layout.codewords.assign(static_cast<std::size_t>(T), CodewordPlace{0, 0});
+  for (int c = 0; c < T; ++c) {
+    const std::uint16_t *cell = layout.order.data() + 8 * c;
+    const int step = cell[2] - cell[0];
+    if (step != m.stride && step != -m.stride)
+      continue;
+    bool block = true;
+    for (int k = 0; k < 4; ++k)
+      block = block && cell[2 * k] == cell[0] + k * step && cell[2 * k + 1] == cell[2 * k] - 1;
+    if (block)
+      layout.codewords[static_cast<std::size_t>(c)] = {cell[1], static_cast<std::int16_t>(step)};
+  }
+  layout.version = v;
+  return layout;
 }
 
-void clsQRCode::PlaceMaskAndMerge(ModuleMatrix &matrix, int v, const std::uint8_t *codewords,
-                                  int totalCodewords, int mask) {
-  // 10. Placement: the bits of every codeword, most significant first, into
-  // the free cells in zig-zag order; the remainder cells get 0.
+void clsQRCode::PlaceCodewords(ModuleMatrix &matrix, const VersionLayout &layout,
+                               const std::uint8_t *codewords, int totalCodewords) const {
+  // The bits of every codeword, most significant first, into the free cells
+  // in zig-zag order; the remainder cells get 0.
   std::uint8_t *cells = matrix.cells.data();
-  const std::vector<std::uint16_t> &order = PlacementOrder(matrix, v);
-  const std::uint16_t *next = order.data();
-  for (int c = 0; c < totalCodewords; ++c, next += 8) {
-    const std::uint64_t spread = kSpread.of[codewords[c]];
-    for (int k = 0; k < 8; ++k)
-      cells[next[k]] = static_cast<std::uint8_t>(spread >> (8 * k));
+  const std::uint16_t *order = layout.order.data();
+  for (int c = 0; c < totalCodewords; ++c) {
+    const CodewordPlace place = layout.codewords[static_cast<std::size_t>(c)];
+    if (place.step != 0) {
+      const std::uint8_t *pairs = kRowPairs.of[codewords[c]];
+      std::uint8_t *cell = cells + place.first;
+      for (int k = 0; k < 4; ++k, cell += place.step)
+        std::memcpy(cell, pairs + 2 * k, 2);
+    } else {
+      const std::uint64_t spread = kSpread.of[codewords[c]];
+      const std::uint16_t *next = order + 8 * c;
+      for (int k = 0; k < 8; ++k)
+        cells[next[k]] = static_cast<std::uint8_t>(spread >> (8 * k));
+    }
   }
-  for (const std::uint16_t *end = order.data() + order.size(); next < end; ++next)
+  const std::uint16_t *end = order + layout.order.size();
+  for (const std::uint16_t *next = order + 8 * totalCodewords; next < end; ++next)
     cells[*next] = kDataCell;
+}
 
-  // 11-12. Mask the data cells and merge: data and function modules become
-  // 0 (light) and 1 (dark). A merged cell stays as it is when merged again,
+void clsQRCode::MaskAndMerge(ModuleMatrix &matrix, int mask) {
+  // Mask the data cells and merge: data and function modules become 0
+  // (light) and 1 (dark). A merged cell stays as it is when merged again,
   // so rows can go in overlapping chunks of 16 columns.
   const int n = matrix.n;
+  std::uint8_t *cells = matrix.cells.data();
   for (int y = 0; y < n; ++y) {
     std::uint8_t *row = cells + y * matrix.stride;
     const std::uint8_t *plane = kMaskPlane.of[mask][y % kMaskRowPeriod];
@@ -127,6 +175,12 @@ void clsQRCode::PlaceMaskAndMerge(ModuleMatrix &matrix, int v, const std::uint8_
 
 bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
                            KanjiMode kanji, Symbol &out, int eci) {
+  out.version = 0; // whatever the caller's symbol held, its matrix is not trusted
+  return BuildMatrix(data, length, version, ecLevel, mask, kanji, out, eci);
+}
+
+bool clsQRCode::BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel,
+                            int mask, KanjiMode kanji, Symbol &out, int eci) {
   // 1. Normalise the arguments.
   if (ecLevel < 1 || ecLevel > 4)
     ecLevel = kLevelM;
@@ -160,7 +214,7 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
   if (L - 4 > 8 * D)
     return false;
   std::uint8_t DataBits[kMaxDataCodewords + 1]; // + the part of the terminator that may be cut off
-  std::memset(DataBits, 0, static_cast<std::size_t>(D + 1));
+  FillBytes(DataBits, D + 1, 0);
   BitBuffer bits(DataBits, 8 * (D + 1));
   PutEci(bits, eci);
   if (length > 0)
@@ -204,30 +258,34 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
     c += blockLength;
   }
 
-  // 9. Function patterns.
-  const int n = SymbolSize(v);
-  ModuleMatrix matrix(n);
-  DrawFunctionPatterns(matrix, v);
+  // 9. Function patterns, stamped from the version's template. A matrix
+  // that holds a finished symbol of this version has them already: every
+  // other cell is written again below.
+  const VersionLayout &layout = Layout(v);
+  if (out.version != v)
+    out.modules = layout.functions;
+  out.version = 0; // until the symbol is complete
 
-  // 10-12. Place the codeword bits in the free cells, mask them and merge
-  // them with the function modules.
-  PlaceMaskAndMerge(matrix, v, CodewordBytes, T, mask);
+  // 10. Place the codeword bits in the free cells.
+  PlaceCodewords(out.modules, layout, CodewordBytes, T);
+
+  // 11-12. Mask them and merge them with the function modules.
+  MaskAndMerge(out.modules, mask);
 
   // 13. Version and format information.
-  WriteVersionAndFormat(matrix, v, ecLevel, mask);
+  WriteVersionAndFormat(out.modules, v, ecLevel, mask);
 
   out.version = v;
   out.ecLevel = ecLevel;
   out.mask = mask;
-  out.modules = std::move(matrix);
   return true;
 }
 
 Picture clsQRCode::MakeSymbol(const std::uint8_t *data, int length, int version, int ecLevel,
                               int mask, KanjiMode kanji, int eci) {
-  Symbol symbol;
+  Symbol &symbol = scratch_;
   try {
-    if (!MakeMatrix(data, length, version, ecLevel, mask, kanji, symbol, eci))
+    if (!BuildMatrix(data, length, version, ecLevel, mask, kanji, symbol, eci))
       return {};
   } catch (const std::bad_alloc &) {
     return {};

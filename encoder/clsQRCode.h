@@ -127,9 +127,31 @@ private:
   }
   int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji,
                     int headerBits);
-  const std::vector<std::uint16_t> &PlacementOrder(const ModuleMatrix &matrix, int v);
-  void PlaceMaskAndMerge(ModuleMatrix &matrix, int v, const std::uint8_t *codewords,
-                         int totalCodewords, int mask);
+  bool BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
+                   KanjiMode kanji, Symbol &out, int eci);
+
+  // Where the bits of one codeword go. Most codewords fill two columns of
+  // four consecutive rows, right cell first, upward or downward: `first`
+  // is then the offset of the left cell of their first row and `step` the
+  // offset from row to row (plus or minus the stride). A codeword that
+  // meets a function pattern or turns at an edge has step 0 and takes its
+  // eight cells from the placement order one by one.
+  struct CodewordPlace {
+    std::uint16_t first;
+    std::int16_t step;
+  };
+  // What depends on the version alone, kept for the last version encoded:
+  // the function patterns, and the cells of the codewords.
+  struct VersionLayout {
+    int version = 0;
+    ModuleMatrix functions{0};
+    std::vector<std::uint16_t> order; // every free cell in placement order, as offsets
+    std::vector<CodewordPlace> codewords;
+  };
+  const VersionLayout &Layout(int v);
+  void PlaceCodewords(ModuleMatrix &matrix, const VersionLayout &layout,
+                      const std::uint8_t *codewords, int totalCodewords) const;
+  static void MaskAndMerge(ModuleMatrix &matrix, int mask);
   void WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) const;
 
   std::unique_ptr<clsFiniteField> field_;
@@ -139,10 +161,8 @@ private:
   std::array<std::uint8_t, 160> EcCodewords_{};
   std::array<std::int32_t, 18> Pow2_{};
   SegmentPlan plan_; // kept between calls for its storage
-  // The cells of the last version in placement order, as offsets into its
-  // module matrix: the order depends on the version alone.
-  std::vector<std::uint16_t> placementOrder_;
-  int placementVersion_ = 0;
+  VersionLayout layout_;
+  Symbol scratch_; // MakeSymbol's matrix, kept for its storage
 };
 
 } // namespace zub

@@ -11,29 +11,32 @@ Picture BitsToPicture(const std::uint8_t *bits, int width, int height, int left,
   Bitmap bitmap = Bitmap::Allocate(left + width + right, top + height + bottom);
   if (!bitmap.pixels)
     return {};
-  // Every row starts white, padding included, and the image is copied over it.
-  const Bytes16 white = Bytes16{} + Picture::kWhite;
+  // The quiet zone white, the image through its colour table (index 0
+  // white, 1 black). Margins of up to 16 pixels take one white store each,
+  // before the image is drawn over what they cover of it.
   const int stride = bitmap.stride;
+  const int margin = stride - left - width; // the right margin and the row padding
+  const bool narrow = width >= 16 && stride >= 16 && left <= 16 && margin <= 16;
+  const Bytes16 white = Bytes16{} + Picture::kWhite;
   for (int y = 0; y < bitmap.height; ++y) {
     std::uint8_t *row = bitmap.scanLine(y);
-    if (stride >= 16) {
-      ForEachChunk16(stride, [&](int x0) { Store16(row + x0, white); });
-    } else {
-      std::memset(row, Picture::kWhite, static_cast<std::size_t>(stride));
-    }
-    if (y < top || y >= top + height)
+    if (y < top || y >= top + height) {
+      FillBytes(row, stride, Picture::kWhite);
       continue;
-    // Colour table of the source: index 0 white (255), index 1 black (0).
+    }
     const std::uint8_t *src = bits + (y - top) * width;
     std::uint8_t *dst = row + left;
-    if (width < 16) {
-      for (int x = 0; x < width; ++x)
-        dst[x] = src[x] ? Picture::kBlack : Picture::kWhite;
-    } else {
+    if (narrow) {
+      Store16(row, white);
+      Store16(row + stride - 16, white);
       ForEachChunk16(width, [&](int x0) {
         Store16(dst + x0, reinterpret_cast<Bytes16>(Load16(src + x0) == 0));
       });
+      continue;
     }
+    FillBytes(row, stride, Picture::kWhite);
+    for (int x = 0; x < width; ++x)
+      dst[x] = src[x] ? Picture::kBlack : Picture::kWhite;
   }
   return BitmapToPicture(std::move(bitmap));
 }
