@@ -4,10 +4,12 @@
 #include "Commands.h"
 
 #include "Composite.h"
+#include "Layout.h"
 #include "LogoImage.h"
 #include "Options.h"
 #include "Output.h"
 #include "ScanCheck.h"
+#include "Stretch.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -89,10 +91,16 @@ int Compose(const std::vector<std::string> &args) {
     std::cerr << "zubqr compose: " << error << "\n";
     return kFailed;
   }
-  if (!ReadsBack(composite, message.bytes))
-    std::cerr << "zubqr compose: 警告："
-              << ScanWarningText().replace(QLatin1String("\r\n"), QLatin1String("")).toStdString()
-              << "\n";
+  std::optional<QString> text;
+  if (options.text)
+    text = QString::fromStdString(*options.text);
+  const ScanReport report = CheckScan(
+      {composite, SymbolView(symbol).copy(), options.ecLevel, kLogoBoxRect, message.bytes, text});
+  if (!report.Passes())
+    std::cerr
+        << "zubqr compose: 警告："
+        << ScanWarningText(report).replace(QLatin1String("\r\n"), QLatin1String("")).toStdString()
+        << "\n";
   return kOk;
 }
 

@@ -1,34 +1,279 @@
+// The scan check: two independent readers and a count of what the logo
+// and the stretch do to the symbol.
 #include "ScanCheck.h"
+
+// zbar first: zxing-cpp defines macros named like zbar's exception classes.
+#include <zbar.h>
 
 #include <ZXing/ReadBarcode.h>
 
-#include <QString>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <iconv.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace zub {
 
-bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message) {
+namespace {
+
+bool SameBytes(const std::vector<std::uint8_t> &message, const char *data, std::size_t size) {
+  return size == message.size() && (size == 0 || std::memcmp(data, message.data(), size) == 0);
+}
+
+// `bytes` as UTF-8 read in `charset`; nullopt when they are not text in it.
+std::optional<std::string> Transcode(const std::vector<std::uint8_t> &bytes, const char *charset) {
+  iconv_t cd = iconv_open("UTF-8", charset);
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    return std::nullopt;
+  std::string out(bytes.size() * 4 + 8, '\0');
+  char *in = const_cast<char *>(reinterpret_cast<const char *>(bytes.data()));
+  std::size_t inLeft = bytes.size();
+  char *dst = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t result = iconv(cd, &in, &inLeft, &dst, &outLeft);
+  iconv_close(cd);
+  if (result == static_cast<std::size_t>(-1))
+    return std::nullopt;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+// The character set in which the message's bytes read as `shown`.
+QString CharsetShowing(const std::vector<std::uint8_t> &message, const std::string &shown) {
+  static const struct {
+    const char *iconvName;
+    const char *name;
+  } kCharsets[] = {{"SHIFT_JIS", "Shift JIS"}, {"ISO-8859-1", "ISO-8859-1"},
+                   {"UTF-8", "UTF-8"},         {"GB18030", "GBK"},
+                   {"BIG5", "Big5"},           {"EUC-KR", "EUC-KR"},
+                   {"CP1252", "Windows-1252"}};
+  for (const auto &c : kCharsets)
+    if (Transcode(message, c.iconvName) == shown)
+      return QString::fromLatin1(c.name);
+  return {};
+}
+
+void JudgeText(ReaderOutcome &out, const std::vector<std::uint8_t> &message,
+               const std::optional<QString> &text) {
+  if (!text) {
+    out.textExact = true;
+    return;
+  }
+  out.textExact = out.text == text->toStdString();
+  if (out.bytesExact && !out.textExact)
+    out.misreadAs = CharsetShowing(message, out.text);
+}
+
+QImage Grey(const QImage &picture) {
+  return picture.convertToFormat(QImage::Format_Grayscale8);
+}
+
+} // namespace
+
+ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_t> &message,
+                            const std::optional<QString> &text) {
+  ReaderOutcome out;
   if (picture.isNull())
-    return false;
-  const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    return out;
+  const QImage grey = Grey(picture);
   const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(),
                               ZXing::ImageFormat::Lum, static_cast<int>(grey.bytesPerLine()));
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::QRCode);
   for (const ZXing::Result &result : ZXing::ReadBarcodes(view, hints)) {
+    if (!result.isValid())
+      continue;
     const ZXing::ByteArray &bytes = result.bytes();
-    if (result.isValid() && bytes.size() == message.size() &&
-        std::equal(bytes.begin(), bytes.end(), message.begin()))
-      return true;
+    const bool exact =
+        SameBytes(message, reinterpret_cast<const char *>(bytes.data()), bytes.size());
+    // The symbol with the message wins over anything else in the picture.
+    if (!out.read || (exact && !out.bytesExact)) {
+      out.read = true;
+      out.bytesExact = exact;
+      out.text = result.text();
+    }
   }
-  return false;
+  if (out.read)
+    JudgeText(out, message, text);
+  return out;
 }
 
-QString ScanWarningText() {
-  return QStringLiteral("生成的二维码可能无法被扫描识别：读取检查没有读出原文。\r\n"
-                        "请缩短文字内容，或选择更高的纠错等级后重新生成。\r\n"
-                        "二维码仍然可以保存。");
+namespace {
+
+// zbar wants the rows without padding.
+std::vector<std::uint8_t> PackedGrey(const QImage &picture, unsigned &width, unsigned &height) {
+  const QImage grey = Grey(picture);
+  width = static_cast<unsigned>(grey.width());
+  height = static_cast<unsigned>(grey.height());
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height);
+  for (unsigned y = 0; y < height; ++y)
+    std::memcpy(pixels.data() + y * width, grey.constScanLine(static_cast<int>(y)), width);
+  return pixels;
+}
+
+// The data of every QR Code zbar finds: the bytes as they are (`binary`),
+// or the text zbar makes of them, guessing the character set unless the
+// symbol names it.
+std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsigned width,
+                                  unsigned height, bool binary) {
+  zbar::ImageScanner scanner;
+  scanner.set_config(zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
+  scanner.set_config(zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
+  scanner.set_config(zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_BINARY, binary ? 1 : 0);
+  zbar::Image image(width, height, "Y800", pixels.data(), pixels.size());
+  std::vector<std::string> found;
+  if (scanner.scan(image) > 0)
+    for (auto symbol = image.symbol_begin(); symbol != image.symbol_end(); ++symbol)
+      if (symbol->get_type() == zbar::ZBAR_QRCODE)
+        found.push_back(symbol->get_data());
+  return found;
+}
+
+// What zbar makes of the picture. A typed text is read in text mode
+// first: when zbar shows exactly that text, the symbol carries the message
+// and one scan was enough. Otherwise, and for raw bytes, the bytes as they
+// are tell an unread code from one read in the wrong character set.
+ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned width, unsigned height,
+                          const std::vector<std::uint8_t> &message,
+                          const std::optional<QString> &text) {
+  ReaderOutcome out;
+  std::vector<std::string> texts;
+  if (text) {
+    const std::string wanted = text->toStdString();
+    texts = ZbarScan(pixels, width, height, false);
+    for (const std::string &t : texts)
+      if (t == wanted) {
+        out.read = out.bytesExact = out.textExact = true;
+        out.text = t;
+        return out;
+      }
+  }
+  const std::vector<std::string> bytes = ZbarScan(pixels, width, height, true);
+  if (bytes.empty())
+    return out;
+  out.read = true;
+  // The symbol with the message wins over anything else in the picture; the
+  // two scans find the symbols in the same order.
+  std::size_t ours = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (SameBytes(message, bytes[i].data(), bytes[i].size())) {
+      ours = i;
+      out.bytesExact = true;
+      break;
+    }
+  if (text && ours < texts.size())
+    out.text = texts[ours];
+  JudgeText(out, message, text);
+  return out;
+}
+
+} // namespace
+
+ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
+                           const std::optional<QString> &text) {
+  if (picture.isNull())
+    return {};
+  unsigned width = 0, height = 0;
+  const std::vector<std::uint8_t> pixels = PackedGrey(picture, width, height);
+  return ZbarOutcome(pixels, width, height, message, text);
+}
+
+bool ScanReport::Passes() const {
+  return zxing.Exact() && zbar.Exact() && !damage.PastCapacity();
+}
+
+QStringList ScanReport::Causes() const {
+  QStringList causes;
+  if (Passes())
+    return causes;
+  const struct {
+    const ReaderOutcome &outcome;
+    const char *name;
+  } readers[] = {{zxing, "zxing-cpp"}, {zbar, "zbar"}};
+  bool unread = false;
+  for (const auto &r : readers) {
+    const QString name = QString::fromLatin1(r.name);
+    if (!r.outcome.read) {
+      unread = true;
+      causes << QStringLiteral("读码器%1读不出这个二维码。").arg(name);
+    } else if (!r.outcome.bytesExact) {
+      causes << QStringLiteral("读码器%1读出的内容与原文不同。").arg(name);
+    } else if (!r.outcome.textExact) {
+      causes << (r.outcome.misreadAs.isEmpty()
+                     ? QStringLiteral("读码器%1扫出的文字是乱码。").arg(name)
+                     : QStringLiteral("读码器%1把文字当作%2解读，扫出的文字是乱码。")
+                           .arg(name, r.outcome.misreadAs));
+    }
+  }
+
+  const int worst = damage.WorstBlock();
+  if (worst >= 0) {
+    const BlockDamage &b = damage.blocks[static_cast<std::size_t>(worst)];
+    QString line = QStringLiteral("Logo遮挡了第%1块的%2个码字，超过其纠错能力%3个")
+                       .arg(worst + 1)
+                       .arg(b.wrong)
+                       .arg(b.capacity);
+    const auto others = std::count_if(damage.blocks.begin(), damage.blocks.end(),
+                                      [](const BlockDamage &d) { return d.wrong > d.capacity; });
+    if (others > 1)
+      line += QStringLiteral("（另有%1块也超出）").arg(others - 1);
+    causes << line + QStringLiteral("。");
+  }
+
+  if (unread) {
+    QStringList parts;
+    const struct {
+      unsigned bit;
+      const char *name;
+    } kParts[] = {{kFinderPart, "定位图案"},
+                  {kAlignmentPart, "校正图案"},
+                  {kTimingPart, "定时图案"},
+                  {kFormatPart, "格式信息"},
+                  {kVersionPart, "版本信息"}};
+    for (const auto &p : kParts)
+      if (damage.underLogo & p.bit)
+        parts << QString::fromUtf8(p.name);
+    if (!parts.isEmpty())
+      causes << QStringLiteral("Logo盖住了%1，读码器可能找不到网格。")
+                    .arg(parts.join(QStringLiteral("、")));
+    if (damage.version > 0 && damage.minModulePixels <= 3 &&
+        damage.maxModulePixels > damage.minModulePixels)
+      causes << QStringLiteral("拉伸使模块宽%1到%2像素不等，读码器难以对准网格。")
+                    .arg(damage.minModulePixels)
+                    .arg(damage.maxModulePixels);
+  }
+  return causes;
+}
+
+ScanReport CheckScan(const ScanSubject &subject) {
+  ScanReport report;
+  if (subject.composite.isNull())
+    return report;
+  // Two independent readers of one picture: zbar on the thread pool while
+  // zxing-cpp reads here.
+  QFuture<ReaderOutcome> zbar = QtConcurrent::run(
+      [&subject] { return ReadWithZbar(subject.composite, subject.message, subject.text); });
+  report.zxing = ReadWithZxing(subject.composite, subject.message, subject.text);
+  report.damage =
+      CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
+  report.zbar = zbar.result();
+  return report;
+}
+
+bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message) {
+  return ReadWithZxing(picture, message, std::nullopt).Exact() &&
+         ReadWithZbar(picture, message, std::nullopt).Exact();
+}
+
+QString ScanWarningText(const ScanReport &report) {
+  QStringList lines;
+  lines << QStringLiteral("生成的二维码可能无法被扫描识别：");
+  const QStringList causes = report.Causes();
+  lines << (causes.isEmpty() ? QStringList{QStringLiteral("读取检查没有读出原文。")} : causes);
+  lines << QStringLiteral("二维码仍然可以保存。");
+  return lines.join(QStringLiteral("\r\n"));
 }
 
 } // namespace zub

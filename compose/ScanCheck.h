@@ -1,20 +1,73 @@
 #pragma once
 
+#include "ModuleDamage.h"
+
 #include <QImage>
+#include <QRect>
+#include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace zub {
 
-// Whether a QR reader finds, in `picture` as it is, a QR Code whose content
-// is exactly `message`. The stretch over the canvas and the logo over the
-// symbol can make a code unreadable; this is how the program finds out
-// before the user does. Changes nothing; takes a few milliseconds for a
-// canvas-sized picture.
+// What one reader made of a composite.
+struct ReaderOutcome {
+  bool read = false;       // it found a QR Code at all
+  bool bytesExact = false; // its payload bytes are exactly the message
+  bool textExact = false;  // the text it shows is the typed text (true without one)
+  std::string text;        // the text it shows, UTF-8
+  // When the bytes are right but the text is not: the character set the
+  // reader took them for ("Shift JIS", "ISO-8859-1", ...); empty if unknown.
+  QString misreadAs;
+
+  bool Exact() const { return read && bytesExact && textExact; }
+};
+
+// A composite to judge and what it should give back.
+struct ScanSubject {
+  QImage composite; // exactly as it is saved
+  QImage symbol;    // the encoder's picture it was made from
+  int ecLevel = 2;
+  QRect logoBox; // where the logo lies in the composite; empty without one
+  std::vector<std::uint8_t> message;
+  // The typed text the message was made of; none for raw bytes, whose
+  // text no one types and so no reader can get wrong.
+  std::optional<QString> text;
+};
+
+// The verdict on a composite: two independent readers and the damage count.
+struct ScanReport {
+  ReaderOutcome zxing;
+  ReaderOutcome zbar;
+  ModuleDamage damage;
+
+  // Both readers give exactly the message (and its text), and no block
+  // has more wrong codewords than it corrects.
+  bool Passes() const;
+  // Why it does not, one short Chinese line per cause; empty when it passes.
+  QStringList Causes() const;
+};
+
+// Judges `subject`. Runs both readers (the second on the thread pool) and
+// counts the damage; takes some ten milliseconds for a canvas-sized picture.
+ScanReport CheckScan(const ScanSubject &subject);
+
+// What zxing-cpp and zbar make of `picture`, each on its own.
+ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_t> &message,
+                            const std::optional<QString> &text);
+ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
+                           const std::optional<QString> &text);
+
+// Whether both readers find, in `picture` as it is, a QR Code whose content
+// is exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
 
-// The warning shown when ReadsBack is false: Chinese, several lines.
-QString ScanWarningText();
+// The warning for a report that does not pass: what fails, then that the
+// code can still be saved. Chinese, one line per cause.
+QString ScanWarningText(const ScanReport &report);
 
 } // namespace zub

@@ -14,6 +14,7 @@
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
+#include "ScanRemedy.h"
 #include "Stretch.h"
 #include "logomd.h"
 
@@ -49,31 +50,25 @@ struct Form1::Generation {
   QSize canvasSize;
   QRect logoBox; // the logo box's outer rectangle on the canvas
 
-  std::vector<std::uint8_t> message;
   QImage symbol; // the encoder's picture; null when the text does not fit
   QImage canvas; // the symbol stretched over the canvas
   LoadedLogo logo;
-  QImage composite; // as the window composes it, for the read-back check
-  bool readsBack = false;
+  QImage composite; // as the window composes it, for the scan check
+  std::optional<ScanReport> report;
 
   // Runs off the interface thread; `encoder` is the window's, used by no
   // one else meanwhile.
   void Compute(clsQRCode &encoder) {
-    message = MessageBytes(text, encoding);
-    // Readers show kanji segments as Shift JIS, which neither UTF-8 nor GBK is.
-    const Picture picture = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
-                                               version, ecLevel, mask, KanjiMode::Excluded);
-    if (picture.isNull())
-      return;
-    symbol = SymbolView(picture).copy();
-    canvas = StretchPicture(symbol, canvasSize);
     logo.file = LoadLogo(path);
     logo.inBox = LogoInBox(logo.file.image, logoBox.size());
-    BitmapInfo header;
-    const std::vector<std::uint8_t> bits =
-        CaptureWindowBits(LogoWindow{canvas, logoBox, logo.inBox}, header, 32, 0);
-    composite = ComposeComposite(canvas, ImageFromBitmapBits(header, bits, 0), logoBox, canvasSize);
-    readsBack = ReadsBack(composite, message);
+    const MadeCode made = MakeCode(encoder, CodeSource{text, {}, logo.inBox, canvasSize, logoBox},
+                                   CodeOptions{version, ecLevel, mask, encoding, 0}, true);
+    if (!made.Made())
+      return;
+    symbol = made.symbol;
+    canvas = made.canvas;
+    composite = made.composite;
+    report = made.report;
   }
 };
 
@@ -142,9 +137,9 @@ void Form1::ShowGeneration(const Generation &done) {
   LogoSelect(done.path, done.logo);
   Q_ASSERT(Image1->picture() == done.composite); // what the read-back check read
 
-  if (!done.readsBack)
+  if (done.report && !done.report->Passes())
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             ScanWarningText());
+                             ScanWarningText(*done.report));
 }
 
 void Form1::Command2_Click() {

@@ -178,7 +178,13 @@ TEST_F(MainRoad, OptionListsReachTheEncoder) {
         const auto found = test::DecodeAll(composite, encoding == 1 ? "UTF-8" : "GB18030");
         ASSERT_EQ(found.size(), 1u) << level << "/" << encoding << "/" << version;
         EXPECT_EQ(found[0].text, text);
-        EXPECT_TRUE(messages.empty());
+        // At most the scan check's word on it (other readers guess the
+        // character set and may get it wrong).
+        ASSERT_LE(messages.size(), 1u);
+        if (!messages.empty()) {
+          EXPECT_TRUE(
+              messages[0].text.startsWith(QStringLiteral("生成的二维码可能无法被扫描识别")));
+        }
       }
 }
 
@@ -198,6 +204,7 @@ TEST_F(MainRoad, ZubqrComposeGivesTheWindowsPixels) {
 TEST_F(MainRoad, NoLogoClearsTheCanvasAndKeepsTheLastCode) {
   Generate(QStringLiteral("first"), logo);
   const QImage first = Composite();
+  messages.clear(); // what the scan check says of it is not the matter here
   for (const std::optional<QString> &none :
        {std::optional<QString>(), std::optional<QString>(QStringLiteral("   "))}) {
     Generate(QStringLiteral("second"), none);
@@ -267,7 +274,12 @@ TEST_F(MainRoad, UnreadableLogoFinishesTheCodeWithoutOne) {
 TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
   Generate(QString(1500, QLatin1Char('z')), logo, 40);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, ScanWarningText());
+  // What fails, one line a cause, and that the code can still be saved.
+  const QStringList lines = messages[0].text.split(QStringLiteral("\r\n"));
+  EXPECT_EQ(lines.first(), QStringLiteral("生成的二维码可能无法被扫描识别："));
+  EXPECT_TRUE(lines.contains(QStringLiteral("读码器zbar读不出这个二维码。")))
+      << messages[0].text.toStdString();
+  EXPECT_EQ(lines.last(), QStringLiteral("二维码仍然可以保存。"));
   EXPECT_EQ(messages[0].icon, MessageIcon::Exclamation);
   ASSERT_TRUE(form->Image1->hasPicture());
   saveChoice = File(QStringLiteral("v40.bmp"));

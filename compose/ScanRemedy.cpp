@@ -1,0 +1,193 @@
+// The remedy: codes made with other options, tried in a fixed order until
+// one scans.
+#include "ScanRemedy.h"
+
+#include "Composite.h"
+#include "Stretch.h"
+#include "logomd.h"
+
+namespace zub {
+
+namespace {
+
+bool TextComesBackWrong(const ScanReport &report) {
+  for (const ReaderOutcome *r : {&report.zxing, &report.zbar})
+    if (r->read && r->bytesExact && !r->textExact)
+      return true;
+  return false;
+}
+
+QChar LevelLetter(int level) {
+  return QLatin1Char("LMQH"[std::clamp(level, 1, 4) - 1]);
+}
+
+} // namespace
+
+MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options,
+                  bool check) {
+  MadeCode code;
+  code.options = options;
+  code.message = source.text ? MessageBytes(*source.text, options.encoding) : source.raw;
+  // Readers show kanji segments as Shift JIS, which neither UTF-8 nor GBK is.
+  const Picture picture = encoder.MakeSymbol(
+      code.message.data(), static_cast<int>(code.message.size()), options.version, options.ecLevel,
+      options.mask, KanjiMode::Excluded, options.eci);
+  if (picture.isNull())
+    return code;
+  code.version = (picture.width() - 25) / 4;
+  code.symbol = SymbolView(picture).copy();
+  code.canvas = StretchPicture(code.symbol, source.canvasSize);
+  BitmapInfo header;
+  const std::vector<std::uint8_t> bits =
+      CaptureWindowBits(LogoWindow{code.canvas, source.logoBox, source.logoInBox}, header, 32, 0);
+  code.composite = ComposeComposite(code.canvas, ImageFromBitmapBits(header, bits, 0),
+                                    source.logoBox, source.canvasSize);
+  const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
+  const int level = options.ecLevel >= 1 && options.ecLevel <= 4 ? options.ecLevel : kLevelM;
+  if (check)
+    code.report =
+        CheckScan({code.composite, code.symbol, level, logoBox, code.message, source.text});
+  code.damage = code.report ? code.report->damage
+                            : CountModuleDamage(code.composite, code.symbol, level, logoBox);
+  return code;
+}
+
+RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
+                              const std::atomic<bool> *cancel) {
+  RemedySearch search;
+  const CodeOptions &o = first.options;
+  const int level = o.ecLevel >= 1 && o.ecLevel <= 4 ? o.ecLevel : kLevelM;
+
+  // The character sets to try: the same unless the text comes back wrong,
+  // which no version or level mends.
+  struct Charset {
+    TextEncoding encoding;
+    int eci;
+  };
+  // A text that a reader did not read at all may come back wrong once it
+  // does, so the other character sets follow then too.
+  std::vector<Charset> charsets;
+  const bool textWrong = first.report && TextComesBackWrong(*first.report);
+  if (!textWrong)
+    charsets.push_back({o.encoding, o.eci});
+  const bool allRead = first.report && first.report->zxing.read && first.report->zbar.read;
+  if (source.text && (textWrong || !allRead)) {
+    if (o.encoding == TextEncoding::Ansi)
+      charsets.push_back({TextEncoding::Utf8, 0});
+    if (o.eci != 26)
+      charsets.push_back({TextEncoding::Utf8, 26});
+  }
+
+  std::vector<CodeOptions> order;
+  const auto add = [&order](CodeOptions c) {
+    for (const CodeOptions &known : order)
+      if (known == c)
+        return;
+    order.push_back(c);
+  };
+  const int base = first.Made() ? first.version : std::max(o.version, 1);
+  for (const Charset &cs : charsets) {
+    CodeOptions c = o;
+    c.encoding = cs.encoding;
+    c.eci = cs.eci;
+    if (!(cs.encoding == o.encoding && cs.eci == o.eci))
+      add(c); // the same symbol size and level, only the text's bytes differ
+    // A higher level at the smallest version that fits (no smaller than a
+    // version the user chose).
+    for (int l = level + 1; l <= kLevelH; ++l) {
+      c.ecLevel = l;
+      c.version = o.version;
+      add(c);
+    }
+    // Then larger versions, the user's level first at each.
+    for (int v = base + 1; v <= 40; ++v)
+      for (int l = level; l <= kLevelH; ++l) {
+        c.version = v;
+        c.ecLevel = l;
+        add(c);
+      }
+  }
+
+  // A character set whose text came back wrong stays wrong in any size.
+  std::vector<Charset> wrongText;
+  const auto isWrong = [&wrongText](const CodeOptions &c) {
+    for (const Charset &w : wrongText)
+      if (w.encoding == c.encoding && w.eci == c.eci)
+        return true;
+    return false;
+  };
+  for (const CodeOptions &options : order) {
+    if (search.made >= kMaxCandidates || search.read >= kMaxCandidatesRead)
+      break;
+    if (isWrong(options))
+      continue;
+    if (cancel && cancel->load()) {
+      search.cancelled = true;
+      break;
+    }
+    MadeCode candidate = MakeCode(encoder, source, options, false);
+    if (!candidate.Made()) {
+      // The version the user chose is too small at a higher level: the
+      // smallest that fits instead. Larger versions come in turn anyway.
+      if (options.version == 0 || options.version != o.version)
+        continue;
+      CodeOptions automatic = options;
+      automatic.version = 0;
+      candidate = MakeCode(encoder, source, automatic, false);
+      if (!candidate.Made() || candidate.version < options.version)
+        continue;
+    }
+    ++search.made;
+    // The damage count rules out what no reader may trust, cheaply.
+    if (candidate.damage.PastCapacity())
+      continue;
+    const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
+    candidate.report = CheckScan({candidate.composite, candidate.symbol, candidate.options.ecLevel,
+                                  logoBox, candidate.message, source.text});
+    ++search.read;
+    if (candidate.report->Passes()) {
+      search.found = std::move(candidate);
+      break;
+    }
+    if (TextComesBackWrong(*candidate.report))
+      wrongText.push_back({options.encoding, options.eci});
+  }
+  return search;
+}
+
+QString DescribeCode(const MadeCode &code) {
+  QString encoding = code.options.encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8编码")
+                                                                 : QStringLiteral("ANSI编码");
+  if (code.options.eci != 0)
+    encoding += QStringLiteral("（ECI %1）").arg(code.options.eci);
+  return QStringLiteral("版本%1、纠错等级%2、%3")
+      .arg(code.version)
+      .arg(LevelLetter(code.options.ecLevel))
+      .arg(encoding);
+}
+
+QString RemedyQuestion(const MadeCode &first, const MadeCode &found) {
+  QStringList lines;
+  lines << QStringLiteral("生成的二维码可能无法被扫描识别：");
+  if (first.report)
+    lines << first.report->Causes();
+  lines << QStringLiteral("是否改用%1重新生成?").arg(DescribeCode(found));
+  return lines.join(QStringLiteral("\r\n"));
+}
+
+QString NoRemedyText(const MadeCode &first, const RemedySearch &search) {
+  QStringList lines;
+  lines << QStringLiteral("生成的二维码可能无法被扫描识别：");
+  if (first.report)
+    lines << first.report->Causes();
+  if (!search.cancelled)
+    lines << (search.made == 0
+                  ? QStringLiteral("没有可改用的方案：更高的纠错等级或更大的版本都放不下这段内容。")
+                  : QStringLiteral("试过%1种版本、纠错等级和编码的组合，没有一种能被两个读码器"
+                                   "正确读出。")
+                        .arg(search.made));
+  lines << QStringLiteral("二维码仍然可以保存。");
+  return lines.join(QStringLiteral("\r\n"));
+}
+
+} // namespace zub

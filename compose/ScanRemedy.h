@@ -1,0 +1,95 @@
+#pragma once
+
+#include "Layout.h"
+#include "MessageBytes.h"
+#include "ScanCheck.h"
+#include "clsQRCode.h"
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <atomic>
+#include <optional>
+#include <vector>
+
+namespace zub {
+
+// The choices a code is made with: the window's four option lists, and
+// the ECI assignment number that may name the character set.
+struct CodeOptions {
+  int version = 0; // 0: the smallest that fits
+  int ecLevel = kLevelM;
+  int mask = 0; // as the encoder takes it
+  TextEncoding encoding = TextEncoding::Utf8;
+  int eci = 0; // 0: none; 26: UTF-8
+
+  bool operator==(const CodeOptions &) const = default;
+};
+
+// What a code shows besides its options: the typed text (or raw bytes,
+// which keep no text) and the logo as the logo box shows it.
+struct CodeSource {
+  std::optional<QString> text;    // typed text, turned into bytes by the options
+  std::vector<std::uint8_t> raw;  // the message when there is no text
+  QImage logoInBox;               // LogoInBox of the logo; null: no logo
+  QSize canvasSize = kCanvasSize; // the composite's size
+  QRect logoBox = kLogoBoxRect;   // the logo box on the canvas
+};
+
+// One code made and judged.
+struct MadeCode {
+  CodeOptions options;
+  int version = 0; // the version made; 0 when the message does not fit
+  std::vector<std::uint8_t> message;
+  QImage symbol;    // the encoder's picture (grey, one pixel a module)
+  QImage canvas;    // the symbol stretched over the canvas
+  QImage composite; // the canvas with the logo box over it, as saved
+  ModuleDamage damage;
+  std::optional<ScanReport> report; // the full check, when it ran
+
+  bool Made() const { return version > 0; }
+  bool Passes() const { return report && report->Passes(); }
+};
+
+// Makes the code of `source` with `options` (null pictures when the
+// message does not fit) and counts its damage; with `check`, also runs
+// both readers.
+MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options,
+                  bool check);
+
+// The outcome of a search for a code that scans.
+struct RemedySearch {
+  std::optional<MadeCode> found; // the first candidate that passes
+  int made = 0;                  // candidates made and counted
+  int read = 0;                  // of them, candidates the readers ran on
+  bool cancelled = false;
+};
+
+// Upper bounds of one search: candidates made, and candidates read.
+inline constexpr int kMaxCandidates = 48;
+inline constexpr int kMaxCandidatesRead = 16;
+
+// Looks for a code of `source` that passes the scan check, starting from
+// `first`, which does not. Fixed order: a higher level at the smallest
+// version that fits, then larger versions; for a text that comes back
+// wrong, UTF-8 instead of ANSI and then UTF-8 with ECI 26, each again in
+// that order. Candidates whose damage count already fails are skipped
+// without running the readers. Stops at `cancel` (checked between
+// candidates).
+RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
+                              const std::atomic<bool> *cancel = nullptr);
+
+// "版本12、纠错等级Q、UTF-8编码（ECI 26）": how a code is made, for the
+// question that offers it.
+QString DescribeCode(const MadeCode &code);
+
+// The question offering `found` instead of `first`: the causes of the
+// failure, then "是否改用 …（版本、纠错等级、编码）重新生成?".
+QString RemedyQuestion(const MadeCode &first, const MadeCode &found);
+
+// Why no candidate passed: the causes of the failure and that nothing helps.
+QString NoRemedyText(const MadeCode &first, const RemedySearch &search);
+
+} // namespace zub

@@ -1,0 +1,403 @@
+// The scan check against what the readers really do and against damage
+// counted by hand.
+#include "ScanCheck.h"
+#include "Composite.h"
+#include "Layout.h"
+#include "LogoImage.h"
+#include "MessageBytes.h"
+#include "ScanRemedy.h"
+#include "Stretch.h"
+#include "Support.h"
+#include "clsQRCode.h"
+
+// zbar first: zxing-cpp defines macros named like zbar's exception classes.
+#include <zbar.h>
+
+#include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include <cstdio>
+#include <random>
+
+namespace zub {
+namespace {
+
+QImage Logo(int kind) {
+  QImage logo(512, 512, QImage::Format_RGB32);
+  std::mt19937 rng(7);
+  switch (kind) {
+  case 0:
+    logo.fill(Qt::white);
+    break;
+  case 1:
+    logo.fill(Qt::black);
+    break;
+  case 2:
+    for (int y = 0; y < 512; ++y)
+      for (int x = 0; x < 512; ++x) {
+        const int g = static_cast<int>(rng() % 256);
+        logo.setPixel(x, y, qRgb(g, static_cast<int>(rng() % 256), g / 2));
+      }
+    break;
+  default: {
+    // Sky, a sun, hills and a lettered badge: smooth areas and sharp edges.
+    QPainter p(&logo);
+    QLinearGradient sky(0, 0, 0, 512);
+    sky.setColorAt(0, QColor(90, 150, 230));
+    sky.setColorAt(1, QColor(240, 220, 180));
+    p.fillRect(logo.rect(), sky);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 200, 40));
+    p.drawEllipse(QPoint(360, 140), 80, 80);
+    p.setBrush(QColor(40, 120, 50));
+    p.drawEllipse(QPoint(120, 520), 300, 200);
+    p.setBrush(QColor(20, 70, 30));
+    p.drawEllipse(QPoint(420, 560), 260, 200);
+    p.setBrush(QColor(200, 30, 30));
+    p.drawRoundedRect(QRect(60, 60, 180, 120), 30, 30);
+    p.setBrush(Qt::white);
+    p.drawRect(QRect(90, 90, 20, 60));
+    p.drawRect(QRect(130, 90, 60, 20));
+    break;
+  }
+  }
+  return logo;
+}
+
+QString TextFor(int version, int level) {
+  clsQRCode encoder;
+  const int countBits = version < 10 ? 8 : 16;
+  const int capacity = (8 * encoder.DataCodewords(version, level) - 4 - countBits) / 8;
+  const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
+  QString text;
+  for (int i = 0;; ++i) {
+    const QString next = text + pattern[i % pattern.size()];
+    if (static_cast<double>(MessageBytes(next, TextEncoding::Utf8).size()) > 0.8 * capacity)
+      return text;
+    text = next;
+  }
+}
+
+// What the readers do, asked directly and without the check's code: zxing
+// through its C++ interface, zbar through its C one.
+struct Oracle {
+  bool zxing = false;
+  bool zbar = false;
+};
+
+bool ZxingGives(const QImage &composite, const std::vector<std::uint8_t> &message,
+                const QString &text) {
+  const QImage grey = composite.convertToFormat(QImage::Format_Grayscale8);
+  ZXing::DecodeHints hints;
+  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  for (const auto &r :
+       ZXing::ReadBarcodes({grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum,
+                            static_cast<int>(grey.bytesPerLine())},
+                           hints))
+    if (r.isValid() && std::vector<std::uint8_t>(r.bytes().begin(), r.bytes().end()) == message &&
+        QString::fromStdString(r.text()) == text)
+      return true;
+  return false;
+}
+
+// The first QR Code zbar finds, as bytes or as the text it shows.
+std::optional<std::string> ZbarData(const QImage &composite, bool binary) {
+  const QImage grey = composite.convertToFormat(QImage::Format_Grayscale8);
+  const auto w = static_cast<unsigned>(grey.width()), h = static_cast<unsigned>(grey.height());
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(w) * h);
+  for (unsigned y = 0; y < h; ++y)
+    std::copy_n(grey.constScanLine(static_cast<int>(y)), w, pixels.data() + y * w);
+  zbar::zbar_image_scanner_t *scanner = zbar::zbar_image_scanner_create();
+  zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
+  zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
+  zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_BINARY,
+                                      binary ? 1 : 0);
+  zbar::zbar_image_t *image = zbar::zbar_image_create();
+  zbar::zbar_image_set_format(image, zbar_fourcc('Y', '8', '0', '0'));
+  zbar::zbar_image_set_size(image, w, h);
+  zbar::zbar_image_set_data(image, pixels.data(), pixels.size(), nullptr);
+  std::optional<std::string> data;
+  if (zbar::zbar_scan_image(scanner, image) > 0) {
+    const zbar::zbar_symbol_t *symbol = zbar::zbar_image_first_symbol(image);
+    data =
+        std::string(zbar::zbar_symbol_get_data(symbol), zbar::zbar_symbol_get_data_length(symbol));
+  }
+  zbar::zbar_image_destroy(image);
+  zbar::zbar_image_scanner_destroy(scanner);
+  return data;
+}
+
+bool ZbarGives(const QImage &composite, const std::vector<std::uint8_t> &message,
+               const QString &text) {
+  const auto bytes = ZbarData(composite, true);
+  return bytes && std::vector<std::uint8_t>(bytes->begin(), bytes->end()) == message &&
+         ZbarData(composite, false) == text.toStdString();
+}
+
+CodeSource Source(const QString &text, int logoKind) {
+  return {text, {}, LogoInBox(Logo(logoKind), kLogoBoxRect.size())};
+}
+
+CodeOptions Options(int version, TextEncoding encoding, int eci = 0, int level = kLevelM) {
+  return {version, level, 0, encoding, eci};
+}
+
+// Every version at level M under four logos: the verdict passes exactly
+// when both readers give the typed text and no block is past what it
+// corrects. Under the sanitizer, which makes the readers ten times slower,
+// every third version.
+TEST(ScanCheck, VerdictAgreesWithBothReadersOverEveryVersionAndLogo) {
+#ifdef ZUB_SANITIZED
+  const int step = 3;
+#else
+  const int step = 1;
+#endif
+  clsQRCode encoder;
+  int passes = 0, fails = 0;
+  for (int kind = 0; kind < 4; ++kind) {
+    const CodeSource base = Source(QString(), kind);
+    for (int v = 1; v <= 40; v += step) {
+      CodeSource source = base;
+      source.text = TextFor(v, kLevelM);
+      // Half with the character set named, so that reading, not guessing,
+      // decides more of the table.
+      const MadeCode code =
+          MakeCode(encoder, source, Options(v, TextEncoding::Utf8, v % 2 ? 0 : 26), true);
+      ASSERT_TRUE(code.Made() && code.report) << v;
+      const ScanReport &r = *code.report;
+      const bool zx = ZxingGives(code.composite, code.message, *source.text);
+      const bool zb = ZbarGives(code.composite, code.message, *source.text);
+      EXPECT_EQ(r.zxing.Exact(), zx) << "logo " << kind << " version " << v;
+      EXPECT_EQ(r.zbar.Exact(), zb) << "logo " << kind << " version " << v;
+      EXPECT_EQ(r.Passes(), zx && zb && !r.damage.PastCapacity())
+          << "logo " << kind << " version " << v;
+      EXPECT_EQ(r.Causes().isEmpty(), r.Passes()) << "logo " << kind << " version " << v;
+      (r.Passes() ? passes : fails)++;
+    }
+  }
+  // The table holds both outcomes, or it tests nothing.
+  EXPECT_GT(passes, 0);
+  EXPECT_GT(fails, 0);
+}
+
+// The composite with the modules of `footprint` (x0, y0, x1, y1 inclusive,
+// in modules) inverted: a logo whose footprint is known to the module.
+QImage WithInvertedModules(const Picture &symbol, QRect footprint) {
+  QImage canvas = StretchSymbol(symbol, kCanvasSize);
+  const int side = symbol.width();
+  for (int y = 0; y < canvas.height(); ++y)
+    for (int x = 0; x < canvas.width(); ++x) {
+      const int mx = x * side / canvas.width() - 4;
+      const int my = y * side / canvas.height() - 4;
+      if (footprint.contains(mx, my))
+        canvas.setPixel(x, y, canvas.pixel(x, y) ^ 0x00FFFFFFu);
+    }
+  return canvas;
+}
+
+// Counted by hand from the placement: in version 1 the first two columns
+// from the right carry codewords 1 to 3 upward, the next two 4 to 6
+// downward; in version 5 the rightmost pair holds codewords 1 to 7 (rows
+// 9 to 36) and version 5-Q deals them to its four blocks in turn.
+TEST(ModuleDamage, EqualsAHandCountForKnownFootprints) {
+  clsQRCode encoder;
+  const auto message = test::BytesOf("DAMAGE 1");
+  struct Case {
+    int version, level;
+    QRect footprint;
+    std::vector<int> wrong;
+    int capacity;
+  };
+  const Case cases[] = {
+      {1, kLevelM, QRect(QPoint(17, 9), QPoint(20, 20)), {6}, 4},
+      {1, kLevelM, QRect(QPoint(19, 17), QPoint(20, 20)), {1}, 4},
+      {1, kLevelL, QRect(QPoint(19, 9), QPoint(20, 20)), {3}, 2},
+      {1, kLevelH, QRect(QPoint(19, 13), QPoint(20, 20)), {2}, 8},
+      {5, kLevelQ, QRect(QPoint(35, 9), QPoint(36, 36)), {2, 2, 2, 1}, 9},
+      {5, kLevelQ, QRect(QPoint(35, 33), QPoint(36, 36)), {1, 0, 0, 0}, 9},
+  };
+  for (const Case &c : cases) {
+    const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
+                                              c.version, c.level, 0, KanjiMode::Excluded);
+    const ModuleDamage d = CountModuleDamage(WithInvertedModules(symbol, c.footprint),
+                                             SymbolView(symbol), c.level, QRect());
+    ASSERT_EQ(d.version, c.version);
+    ASSERT_EQ(d.blocks.size(), c.wrong.size());
+    for (std::size_t b = 0; b < c.wrong.size(); ++b) {
+      EXPECT_EQ(d.blocks[b].wrong, c.wrong[b]) << c.version << " block " << b;
+      EXPECT_EQ(d.blocks[b].capacity, c.capacity) << c.version << " block " << b;
+    }
+    EXPECT_EQ(d.wrongModules, c.footprint.width() * c.footprint.height());
+    EXPECT_EQ(d.damaged, 0u); // data modules only
+    EXPECT_EQ(d.PastCapacity(), c.wrong[0] > c.capacity);
+  }
+  // An untouched symbol, and a version-1 timing line inverted.
+  const Picture v1 = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 1,
+                                        kLevelM, 0, KanjiMode::Excluded);
+  const ModuleDamage clean =
+      CountModuleDamage(StretchSymbol(v1, kCanvasSize), SymbolView(v1), kLevelM, QRect());
+  EXPECT_EQ(clean.wrongModules, 0);
+  EXPECT_EQ(clean.WorstBlock(), -1);
+  const ModuleDamage timing = CountModuleDamage(
+      WithInvertedModules(v1, QRect(QPoint(8, 6), QPoint(12, 6))), SymbolView(v1), kLevelM, {});
+  EXPECT_EQ(timing.damaged, unsigned{kTimingPart});
+  EXPECT_EQ(timing.blocks[0].wrong, 0);
+}
+
+// The reserve the smallest symbols keep against misdecoding, and the
+// plain half elsewhere: the error correction capacities of the standard's
+// table.
+TEST(ModuleDamage, CorrectableErrorsKeepTheMisdecodeReserve) {
+  clsQRCode t;
+  struct Case {
+    int version, level, errors;
+  } const cases[] = {{1, kLevelL, 2},  {1, kLevelM, 4}, {1, kLevelQ, 6},  {1, kLevelH, 8},
+                     {2, kLevelL, 4},  {2, kLevelM, 8}, {3, kLevelL, 7},  {3, kLevelM, 13},
+                     {4, kLevelL, 10}, {5, kLevelQ, 9}, {40, kLevelH, 15}};
+  for (const Case &c : cases)
+    EXPECT_EQ(CorrectableErrors(c.version, c.level, t.EcCodewords(c.version, c.level)), c.errors)
+        << c.version << "-"
+        << "LMQH"[c.level - 1];
+}
+
+// The logo box covers the centre alignment pattern from version 7 on; at
+// versions 2 to 6 the only one lies outside it.
+TEST(ModuleDamage, SaysWhatTheLogoCovers) {
+  clsQRCode encoder;
+  const auto message = test::BytesOf("what lies under the logo");
+  const QImage logo = Logo(1);
+  for (int v : {2, 6, 7, 13, 25}) {
+    const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), v,
+                                              kLevelM, 0, KanjiMode::Excluded);
+    const ModuleDamage d = CountModuleDamage(ComposeQRPicture(symbol, logo), SymbolView(symbol),
+                                             kLevelM, kLogoBoxRect);
+    EXPECT_EQ((d.underLogo & kAlignmentPart) != 0, v >= 7) << v;
+    EXPECT_EQ(d.underLogo & kFinderPart, 0u) << v;
+    EXPECT_GT(d.wrongModules, 0) << v;
+  }
+}
+
+// The read-back of known fixtures: a plain symbol reads; a version-40 one
+// stretched over the canvas does not; a 1-M code under a noisy photo
+// reads on zxing-cpp but not on zbar, which is enough to refuse it.
+TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
+  clsQRCode encoder;
+  const auto plain = test::BytesOf("http://www.zub.cn");
+  const Picture small = encoder.MakeSymbol(plain.data(), static_cast<int>(plain.size()), 0, kLevelM,
+                                           0, KanjiMode::Excluded);
+  EXPECT_TRUE(ReadsBack(ComposeQRPicture(small, QImage()), plain));
+  EXPECT_TRUE(ReadsBack(ComposeQRPicture(small, Logo(3)), plain));
+  EXPECT_FALSE(ReadsBack(ComposeQRPicture(small, Logo(3)), test::BytesOf("http://www.zub.c")));
+  EXPECT_FALSE(ReadsBack(QImage(kCanvasSize, QImage::Format_RGB32), plain));
+  EXPECT_FALSE(ReadsBack(QImage(), plain));
+
+  const QString long40 = TextFor(40, kLevelM);
+  const MadeCode v40 = MakeCode(encoder, Source(long40, 0), Options(40, TextEncoding::Utf8), false);
+  EXPECT_FALSE(ReadsBack(v40.composite, v40.message));
+
+  const MadeCode noisy =
+      MakeCode(encoder, Source(QStringLiteral("生成器"), 3), Options(0, TextEncoding::Utf8), false);
+  ASSERT_EQ(noisy.version, 1);
+  EXPECT_TRUE(ZxingGives(noisy.composite, noisy.message, QStringLiteral("生成器")));
+  EXPECT_FALSE(ZbarData(noisy.composite, true).has_value());
+  EXPECT_FALSE(ReadsBack(noisy.composite, noisy.message));
+}
+
+// One fixture per cause: what the check says, and what the search offers.
+TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
+  clsQRCode encoder;
+
+  // 1. The logo spoils more codewords than 1-M corrects: zbar gives up,
+  // zxing-cpp still reads; one level higher scans on both.
+  {
+    const CodeSource source = Source(QStringLiteral("生成器"), 3);
+    const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
+    ASSERT_FALSE(first.Passes());
+    EXPECT_TRUE(first.report->zxing.Exact());
+    EXPECT_FALSE(first.report->zbar.read);
+    const QStringList causes = first.report->Causes();
+    EXPECT_TRUE(causes.contains(QStringLiteral("读码器zbar读不出这个二维码。")));
+    EXPECT_TRUE(causes.contains(QStringLiteral("Logo遮挡了第1块的5个码字，超过其纠错能力4个。")))
+        << causes.join(QLatin1Char('|')).toStdString();
+    const RemedySearch search = FindReadableCode(encoder, source, first);
+    ASSERT_TRUE(search.found);
+    EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 0, kLevelQ));
+    EXPECT_EQ(search.found->version, 1);
+    EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
+    EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
+    EXPECT_EQ(RemedyQuestion(first, *search.found).split(QStringLiteral("\r\n")).last(),
+              QStringLiteral("是否改用版本1、纠错等级Q、UTF-8编码重新生成?"));
+  }
+
+  // 2. GBK bytes come back as another character set's text on both
+  // readers; UTF-8 at the same size scans.
+  {
+    const CodeSource source = Source(QStringLiteral("中文"), 3);
+    const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Ansi), true);
+    ASSERT_FALSE(first.Passes());
+    EXPECT_TRUE(first.report->zbar.bytesExact);
+    EXPECT_FALSE(first.report->zbar.textExact);
+    EXPECT_TRUE(first.report->Causes().contains(
+        QStringLiteral("读码器zbar把文字当作Big5解读，扫出的文字是乱码。")));
+    const RemedySearch search = FindReadableCode(encoder, source, first);
+    ASSERT_TRUE(search.found);
+    EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8));
+    EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
+  }
+
+  // 3. A short Chinese text in UTF-8 that zbar takes for Shift JIS: with
+  // ECI 26 both readers show it right.
+  {
+    const CodeSource source = Source(QStringLiteral("中国"), 3);
+    const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
+    ASSERT_FALSE(first.Passes());
+    EXPECT_TRUE(first.report->zxing.Exact());
+    EXPECT_TRUE(first.report->Causes().contains(
+        QStringLiteral("读码器zbar把文字当作Shift JIS解读，扫出的文字是乱码。")));
+    const RemedySearch search = FindReadableCode(encoder, source, first);
+    ASSERT_TRUE(search.found);
+    EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 26));
+    EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
+    EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
+    EXPECT_TRUE(DescribeCode(*search.found).endsWith(QStringLiteral("UTF-8编码（ECI 26）")));
+  }
+
+  // 4. Version 40 over the canvas: modules 2 or 3 pixels wide, which no
+  // reader follows; nothing larger exists and no higher level holds it.
+  {
+    const CodeSource source = Source(TextFor(40, kLevelM), 3);
+    const MadeCode first = MakeCode(encoder, source, Options(40, TextEncoding::Utf8), true);
+    ASSERT_FALSE(first.Passes());
+    EXPECT_FALSE(first.report->zxing.read);
+    EXPECT_FALSE(first.report->zbar.read);
+    EXPECT_TRUE(first.report->Causes().contains(
+        QStringLiteral("拉伸使模块宽2到3像素不等，读码器难以对准网格。")));
+    const RemedySearch search = FindReadableCode(encoder, source, first);
+    EXPECT_FALSE(search.found);
+    EXPECT_FALSE(search.cancelled);
+    EXPECT_TRUE(NoRemedyText(first, search).contains(QStringLiteral("没有")));
+  }
+}
+
+TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {
+  clsQRCode encoder;
+  const CodeSource source = Source(QStringLiteral("中国"), 3);
+  const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Ansi), true);
+  const std::atomic<bool> cancel{true};
+  const RemedySearch stopped = FindReadableCode(encoder, source, first, &cancel);
+  EXPECT_TRUE(stopped.cancelled);
+  EXPECT_EQ(stopped.made, 0);
+  EXPECT_FALSE(stopped.found);
+
+  // A code no option mends: the search ends within its bounds.
+  const CodeSource noisy = Source(TextFor(30, kLevelM), 2);
+  const MadeCode v30 = MakeCode(encoder, noisy, Options(30, TextEncoding::Ansi), true);
+  const RemedySearch bounded = FindReadableCode(encoder, noisy, v30);
+  EXPECT_LE(bounded.made, kMaxCandidates);
+  EXPECT_LE(bounded.read, kMaxCandidatesRead);
+}
+
+} // namespace
+} // namespace zub
