@@ -9,6 +9,7 @@
 #include "Options.h"
 #include "Output.h"
 #include "ScanCheck.h"
+#include "ScanRemedy.h"
 #include "Stretch.h"
 
 #include <fcntl.h>
@@ -49,6 +50,45 @@ private:
   int saved_ = -1;
 };
 
+std::string OneLine(const QString &text) {
+  return QString(text).replace(QLatin1String("\r\n"), QLatin1String("")).toStdString();
+}
+
+// --readable: the composite of the options given when it scans, else the
+// first candidate that does; nothing when none does.
+int ComposeReadable(const EncodeOptions &options, const Message &message, const QImage &logo,
+                    OutputFormat format) {
+  CodeSource source;
+  source.text = message.text;
+  if (!message.text)
+    source.raw = message.bytes;
+  source.kanji = message.kanji;
+  source.logoInBox = LogoInBox(logo, kLogoBoxRect.size());
+  clsQRCode encoder;
+  const MadeCode first = MakeCode(
+      encoder, source,
+      {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, true);
+  const MadeCode *chosen = &first;
+  RemedySearch search;
+  if (!first.Passes()) {
+    search = FindReadableCode(encoder, source, first);
+    if (!search.found) {
+      std::cerr << "zubqr compose: 没有写出文件：" << OneLine(NoRemedyText(first, search)) << "\n";
+      return kUnreadable;
+    }
+    chosen = &*search.found;
+  }
+  std::string error;
+  if (!WriteOutput(RasterBytes(chosen->composite, format), options.output, error)) {
+    std::cerr << "zubqr compose: " << error << "\n";
+    return kFailed;
+  }
+  if (chosen != &first)
+    std::cerr << "zubqr compose: 已改用" << DescribeCode(*chosen).toStdString() << "生成："
+              << first.report->Causes().join(QString()).toStdString() << "\n";
+  return kOk;
+}
+
 } // namespace
 
 int Compose(const std::vector<std::string> &args) {
@@ -85,22 +125,19 @@ int Compose(const std::vector<std::string> &args) {
     return kFailed;
   }
 
+  if (options.readable)
+    return ComposeReadable(options, message, logo.image, *format);
+
   const QImage composite = ComposeQRPicture(symbol, logo.image);
   std::string error;
   if (!WriteOutput(RasterBytes(composite, *format), options.output, error)) {
     std::cerr << "zubqr compose: " << error << "\n";
     return kFailed;
   }
-  std::optional<QString> text;
-  if (options.text)
-    text = QString::fromStdString(*options.text);
-  const ScanReport report = CheckScan(
-      {composite, SymbolView(symbol).copy(), options.ecLevel, kLogoBoxRect, message.bytes, text});
+  const ScanReport report = CheckScan({composite, SymbolView(symbol).copy(), options.ecLevel,
+                                       kLogoBoxRect, message.bytes, message.text});
   if (!report.Passes())
-    std::cerr
-        << "zubqr compose: 警告："
-        << ScanWarningText(report).replace(QLatin1String("\r\n"), QLatin1String("")).toStdString()
-        << "\n";
+    std::cerr << "zubqr compose: 警告：" << OneLine(ScanWarningText(report)) << "\n";
   return kOk;
 }
 

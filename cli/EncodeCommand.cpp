@@ -3,6 +3,7 @@
 #include "Commands.h"
 
 #include "Output.h"
+#include "ScanRemedy.h"
 
 #include <iostream>
 
@@ -65,7 +66,8 @@ int SymbolFor(const char *command, const EncodeOptions &options, Message &messag
   }
   clsQRCode encoder;
   symbol = encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
-                              options.version, options.ecLevel, options.mask, message.kanji);
+                              options.version, options.ecLevel, options.mask, message.kanji,
+                              options.eci);
   if (symbol.isNull()) {
     const std::string where =
         options.version == 0 ? "any version" : "version " + std::to_string(options.version);
@@ -112,6 +114,35 @@ int Encode(const std::vector<std::string> &args) {
   Picture symbol;
   if (SymbolFor("encode", options, message, symbol) != kOk)
     return kFailed;
+  if (options.readable) {
+    // Only the text matters here: the symbol alone, read at four pixels a
+    // module, must give it back on both readers.
+    CodeSource source;
+    source.text = message.text;
+    if (!message.text)
+      source.raw = message.bytes;
+    source.kanji = message.kanji;
+    clsQRCode encoder;
+    MadeCode first;
+    const RemedySearch search = FindReadableSymbol(
+        encoder, source,
+        {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, first);
+    if (!first.Passes()) {
+      if (!search.found) {
+        std::cerr
+            << "zubqr encode: 没有写出文件："
+            << NoRemedyText(first, search).replace(QLatin1String("\r\n"), QString()).toStdString()
+            << "\n";
+        return kUnreadable;
+      }
+      std::cerr << "zubqr encode: 已改用" << DescribeCode(*search.found).toStdString() << "生成："
+                << first.report->Causes().join(QString()).toStdString() << "\n";
+      symbol = encoder.MakeSymbol(
+          search.found->message.data(), static_cast<int>(search.found->message.size()),
+          search.found->options.version, search.found->options.ecLevel, search.found->options.mask,
+          source.kanji, search.found->options.eci);
+    }
+  }
   QByteArray bytes;
   if (*format == OutputFormat::Svg) {
     bytes = SymbolSvg(symbol, scale, margin);

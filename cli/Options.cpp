@@ -215,6 +215,20 @@ std::vector<OptionSpec> EncodeOptionSpecs(EncodeOptions &options) {
          }
          return true;
        }},
+      {"--eci", 0, true,
+       [&options](std::string_view v, std::string &error) {
+         const auto n = Number(v, 0, 999999);
+         if (!n)
+           error = "--eci takes 0 (none) to 999999, not '" + std::string(v) + "'";
+         else
+           options.eci = *n;
+         return n.has_value();
+       }},
+      {"--readable", 0, false,
+       [&options](std::string_view, std::string &) {
+         options.readable = true;
+         return true;
+       }},
       {"--text", 0, true,
        [&options](std::string_view v, std::string &) {
          options.text = std::string(v);
@@ -323,6 +337,7 @@ bool ReadMessage(const EncodeOptions &options, Message &message, std::string &er
                                          static_cast<qsizetype>(raw.size()));
   message.bytes = MessageBytes(text, options.encoding);
   message.kanji = KanjiMode::Excluded;
+  message.text = text;
   return true;
 }
 

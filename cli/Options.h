@@ -3,6 +3,8 @@
 #include "MessageBytes.h"
 #include "clsQRCode.h"
 
+#include <QString>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,7 +16,9 @@
 namespace zub::cli {
 
 // Exit statuses of every command.
-enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2 };
+// kUnreadable: --readable found no options whose code both readers read
+// back exactly; nothing was written.
+enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2, kUnreadable = 3 };
 
 // What a command writes: pictures, a vector picture, or text for a terminal.
 enum class OutputFormat { Png, Bmp, Jpeg, Svg, Utf8 };
@@ -30,6 +34,8 @@ struct EncodeOptions {
   std::optional<std::string> inputFile; // "-" is standard input
   std::string output;                   // "-" is standard output
   std::optional<OutputFormat> format;   // --format; else by the output's name
+  int eci = 0;                          // --eci: the ECI assignment number, 0 none
+  bool readable = false;                // --readable: write only a code that scans
 };
 
 // One option of a command. `apply` receives the value (empty for a flag)
@@ -58,8 +64,8 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionSpe
                ParsedArgs &parsed, std::string &error);
 
 // The options of `options` that every encoding command takes: --version,
-// --level/-l, --mask, --encoding/-e, --text, --input, --output/-o,
-// --format. Commands append their own to the list.
+// --level/-l, --mask, --encoding/-e, --eci, --text, --input, --output/-o,
+// --format, --readable. Commands append their own to the list.
 std::vector<OptionSpec> EncodeOptionSpecs(EncodeOptions &options);
 
 // After parsing: takes a plain argument as the text, and checks that the
@@ -93,7 +99,8 @@ inline constexpr std::size_t kMaxTextBytes = 4 * 2953;
 struct Message {
   std::vector<std::uint8_t> bytes;
   KanjiMode kanji = KanjiMode::Allowed;
-  bool tooLong = false; // reading stopped: longer than any symbol holds
+  bool tooLong = false;        // reading stopped: longer than any symbol holds
+  std::optional<QString> text; // the text the bytes were made of; none for --input
 };
 bool ReadMessage(const EncodeOptions &options, Message &message, std::string &error);
 

@@ -15,7 +15,8 @@ const char *Usage() {
          "       zubqr read [--bytes] [--verbose] IMAGE...  the messages of QR codes in pictures\n"
          "       zubqr -h | --help | COMMAND --help         this text, or a command's\n"
          "       zubqr -V | --version                       the program's version\n"
-         "exit status: 0 done, 1 the message does not fit or a file failed, 2 bad usage\n";
+         "exit status: 0 done, 1 the message does not fit or a file failed, 2 bad usage,\n"
+         "             3 --readable found no code that scans\n";
 }
 
 namespace {
@@ -29,11 +30,18 @@ namespace {
   "The symbol:\n"                                                                                  \
   "  --version N          0 (automatic, the default) or 1 to 40\n"                                 \
   "  -l, --level L        error correction L, M (default), Q or H\n"                               \
-  "  --mask M             mask pattern 0 to 7, or auto (the default: mask 0)\n"
+  "  --mask M             mask pattern 0 to 7, or auto (the default: mask 0)\n"                    \
+  "  --eci N              open the data with ECI assignment number N (26: UTF-8), so\n"            \
+  "                       readers need not guess the character set; 0 (default) none\n"            \
+  "  --readable           write only a code that zxing-cpp and zbar both read back as\n"           \
+  "                       the message: on failure try a higher level, larger versions,\n"          \
+  "                       then UTF-8 and UTF-8 with ECI 26, and say on standard error\n"           \
+  "                       what changed; exit 3 without writing when none of them does\n"
 
 #define ZUB_EXIT_STATUS                                                                            \
   "Exit status: 0 done, 1 the message does not fit or a file failed (nothing written),\n"          \
-  "2 bad usage. -h, --help: this text; -V: the program's version.\n"
+  "2 bad usage, 3 --readable found no code that scans (nothing written).\n"                        \
+  "-h, --help: this text; -V: the program's version.\n"
 
 } // namespace
 

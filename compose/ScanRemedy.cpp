@@ -28,7 +28,6 @@ MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOption
   MadeCode code;
   code.options = options;
   code.message = source.text ? MessageBytes(*source.text, options.encoding) : source.raw;
-  // Readers show kanji segments as Shift JIS, which neither UTF-8 nor GBK is.
   const Picture picture = encoder.MakeSymbol(
       code.message.data(), static_cast<int>(code.message.size()), options.version, options.ecLevel,
       options.mask, KanjiMode::Excluded, options.eci);
@@ -151,6 +150,48 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
     }
     if (TextComesBackWrong(*candidate.report))
       wrongText.push_back({options.encoding, options.eci});
+  }
+  return search;
+}
+
+RemedySearch FindReadableSymbol(clsQRCode &encoder, const CodeSource &source,
+                                const CodeOptions &first, MadeCode &firstMade) {
+  RemedySearch search;
+  std::vector<CodeOptions> order{first};
+  if (source.text) {
+    CodeOptions c = first;
+    c.encoding = TextEncoding::Utf8;
+    c.eci = 0;
+    if (first.encoding == TextEncoding::Ansi)
+      order.push_back(c);
+    c.eci = 26;
+    if (first.eci != 26)
+      order.push_back(c);
+  }
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    MadeCode code;
+    code.options = order[i];
+    code.message = source.text ? MessageBytes(*source.text, code.options.encoding) : source.raw;
+    const Picture picture = encoder.MakeSymbol(
+        code.message.data(), static_cast<int>(code.message.size()), code.options.version,
+        code.options.ecLevel, code.options.mask, source.kanji, code.options.eci);
+    if (!picture.isNull()) {
+      ++search.made;
+      ++search.read;
+      code.version = (picture.width() - 25) / 4;
+      code.symbol = SymbolView(picture).copy();
+      code.composite = code.symbol.scaled(code.symbol.size() * 4);
+      code.report = CheckScan(
+          {code.composite, QImage(), code.options.ecLevel, QRect(), code.message, source.text});
+    }
+    const bool passes = code.Passes();
+    if (i == 0)
+      firstMade = code;
+    if (passes) {
+      if (i > 0)
+        search.found = std::move(code);
+      break;
+    }
   }
   return search;
 }

@@ -36,6 +36,9 @@ struct CodeSource {
   QImage logoInBox;               // LogoInBox of the logo; null: no logo
   QSize canvasSize = kCanvasSize; // the composite's size
   QRect logoBox = kLogoBoxRect;   // the logo box on the canvas
+  // Typed text never goes in kanji mode (readers would show Shift JIS);
+  // raw bytes may.
+  KanjiMode kanji = KanjiMode::Excluded;
 };
 
 // One code made and judged.
@@ -80,6 +83,14 @@ inline constexpr int kMaxCandidatesRead = 16;
 // candidates).
 RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
                               const std::atomic<bool> *cancel = nullptr);
+
+// Where only the text matters (a symbol without a logo or a stretch):
+// the options of `first`, then UTF-8 for ANSI, then UTF-8 with ECI 26, the
+// first whose symbol both readers give back exactly. The made code's
+// composite is the symbol at 4 pixels a module. `firstMade` gets the code
+// of `first`; `found` stays empty when that one passes.
+RemedySearch FindReadableSymbol(clsQRCode &encoder, const CodeSource &source,
+                                const CodeOptions &first, MadeCode &firstMade);
 
 // "版本12、纠错等级Q、UTF-8编码（ECI 26）": how a code is made, for the
 // question that offers it.

@@ -3,6 +3,7 @@
 #include "Composite.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
+#include "ScanCheck.h"
 #include "Support.h"
 #include "clsQRCode.h"
 
@@ -157,6 +158,56 @@ TEST_F(ComposeCli, WarnsWhenTheCompositeMayNotScanButStillWritesIt) {
   EXPECT_TRUE(r.err.startsWith(QStringLiteral("zubqr compose: 警告："))) << r.err.toStdString();
   EXPECT_EQ(r.err.count('\n'), 1);
   EXPECT_EQ(QImage(out).size(), QSize(552, 409));
+}
+
+} // namespace
+} // namespace zub
+
+namespace zub {
+namespace {
+
+// --readable writes a composite both readers give back as the text, says
+// what it changed, and writes nothing (exit 3) when no option scans;
+// --eci names the character set for the readers.
+TEST_F(ComposeCli, ReadableWritesOnlyACodeThatScans) {
+  const QString china = QStringLiteral("中国");
+  const std::vector<std::uint8_t> utf8 = MessageBytes(china, TextEncoding::Utf8);
+  const auto readsAsText = [&](const QString &path) {
+    const QImage written = QImage(path).convertToFormat(QImage::Format_RGB32);
+    return ReadWithZxing(written, utf8, china).Exact() &&
+           ReadWithZbar(written, utf8, china).Exact();
+  };
+
+  // zbar takes these UTF-8 bytes for Shift JIS unless the symbol says.
+  const QString plain = File(QStringLiteral("plain.png"));
+  ASSERT_EQ(Run({china, "--logo", logo_, "-o", plain}).status, 0);
+  EXPECT_FALSE(readsAsText(plain));
+  const QString named = File(QStringLiteral("named.png"));
+  ASSERT_EQ(Run({china, "--eci", "26", "--logo", logo_, "-o", named}).status, 0);
+  EXPECT_TRUE(readsAsText(named));
+
+  const QString readable = File(QStringLiteral("readable.png"));
+  const Outcome r = Run({china, "--readable", "--logo", logo_, "-o", readable});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.startsWith(QStringLiteral("zubqr compose: 已改用"))) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("ECI 26"))) << r.err.toStdString();
+  EXPECT_TRUE(readsAsText(readable));
+
+  // A code that scans as it is is written as it is, without a word.
+  const QString fine = File(QStringLiteral("fine.png"));
+  const Outcome f = Run({"--readable", "--eci", "26", china, "--logo", logo_, "-o", fine});
+  ASSERT_EQ(f.status, 0);
+  EXPECT_TRUE(f.err.isEmpty()) << f.err.toStdString();
+  EXPECT_EQ(QImage(fine), QImage(named));
+
+  // Version 40 stretched over the canvas: nothing scans, nothing written.
+  const QString never = File(QStringLiteral("never.png"));
+  const Outcome n = Run({"--readable", "--version", "40", QString(2000, QLatin1Char('z')), "--logo",
+                         logo_, "-o", never});
+  EXPECT_EQ(n.status, 3);
+  EXPECT_TRUE(n.err.startsWith(QStringLiteral("zubqr compose: 没有写出文件：")))
+      << n.err.toStdString();
+  EXPECT_FALSE(QFile::exists(never));
 }
 
 } // namespace
