@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev clang-format valgrind
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   dbus-x11
+  desktop-file-utils appstream man-db groff-base bash-completion
   openbox xdotool
 )
 

@@ -90,6 +90,41 @@ QImage appIcon(int size) {
   return image;
 }
 
+// The same icon as scalable vectors, for desktops that draw it at any size:
+// nine cells of 10 units a side.
+QByteArray appIconSvg() {
+  const auto rect = [](int x, int y, int side, const QColor &fill) {
+    return QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%3\" fill=\"%4\"/>\n")
+        .arg(x)
+        .arg(y)
+        .arg(side)
+        .arg(fill.name())
+        .toUtf8();
+  };
+  QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 90 90\" "
+                   "width=\"90\" height=\"90\">\n";
+  svg +=
+      "  <rect width=\"90\" height=\"90\" rx=\"16.2\" fill=\"" + kBand.name().toUtf8() + "\"/>\n";
+  for (const QPoint &at : {QPoint(10, 10), QPoint(50, 10), QPoint(10, 50)}) {
+    svg += rect(at.x(), at.y(), 30, Qt::white);
+    svg += rect(at.x() + 6, at.y() + 6, 18, kBand);
+    svg += rect(at.x() + 10, at.y() + 10, 10, Qt::white);
+  }
+  svg += "  <rect x=\"53\" y=\"53\" width=\"24\" height=\"24\" rx=\"5\" fill=\"" +
+         kAccent.name().toUtf8() + "\"/>\n</svg>\n";
+  return svg;
+}
+
+bool saveBytes(const QByteArray &bytes, const QString &name) {
+  QFile file(outDir + QLatin1Char('/') + name);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+    return false;
+  }
+  std::printf("wrote %s\n", qPrintable(file.fileName()));
+  return true;
+}
+
 // The default logo: an orange "Z" on a white rounded square with a blue rim.
 QImage defaultLogo(int size) {
   QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
@@ -367,8 +402,9 @@ int main(int argc, char **argv) {
 
   bool ok = writeFaces();
   const std::vector<int> iconSizes = {16, 24, 32, 48, 64};
-  for (int size : {16, 24, 32, 48, 64, 256})
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
     ok &= save(appIcon(size), QStringLiteral("icon-%1.png").arg(size));
+  ok &= saveBytes(appIconSvg(), QStringLiteral("icon.svg"));
   ok &= writeIconSet(QStringLiteral("zubqr.ico"), appIcon, iconSizes);
   ok &= save(defaultLogo(64), QStringLiteral("default-logo-64.png"));
   ok &= writeIconSet(QStringLiteral("default-logo.ico"), defaultLogo, {64});

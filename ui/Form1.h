@@ -87,7 +87,8 @@ public:
     std::function<void(const QString &path)> reveal;
   } services;
 
-  // The style sheet applied at load: "she.she" in the program's folder.
+  // The style sheet applied at load: "she.she" beside the program or in its
+  // installed data folder (FindDataFile).
   QString skinPath;
   // The page loaded in the background once the window is up; empty: none.
   QUrl pageAddress;

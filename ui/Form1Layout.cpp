@@ -3,6 +3,7 @@
 // designed; pixels are twips / 15, halves to even.
 
 #include "Addresses.h"
+#include "DataFiles.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "WindowHelpers.h"
@@ -85,7 +86,7 @@ Form1::Form1(QWidget *parent)
   services.popup = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
   services.quit = [] { QCoreApplication::exit(0); };
   services.reveal = [](const QString &path) { 进程处理::RevealInExplorer(path); };
-  skinPath = QCoreApplication::applicationDirPath() + QStringLiteral("/she.she");
+  skinPath = FindDataFile(QCoreApplication::applicationDirPath(), QStringLiteral("she.she"));
   pageAddress = QUrl(QString::fromLatin1(kMorviAddress));
 
   TimerId = new QTimer(this);
