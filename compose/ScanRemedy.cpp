@@ -6,6 +6,8 @@
 #include "Stretch.h"
 #include "logomd.h"
 
+#include <QElapsedTimer>
+
 namespace zub {
 
 namespace {
@@ -115,9 +117,15 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
         return true;
     return false;
   };
+  QElapsedTimer clock;
+  clock.start();
   for (const CodeOptions &options : order) {
     if (search.made >= kMaxCandidates || search.read >= kMaxCandidatesRead)
       break;
+    if (search.read > 0 && clock.elapsed() >= kSearchMilliseconds) {
+      search.outOfTime = true;
+      break;
+    }
     if (isWrong(options))
       continue;
     if (cancel && cancel->load()) {

@@ -68,11 +68,16 @@ struct RemedySearch {
   int made = 0;                  // candidates made and counted
   int read = 0;                  // of them, candidates the readers ran on
   bool cancelled = false;
+  bool outOfTime = false; // stopped by kSearchMilliseconds
 };
 
 // Upper bounds of one search: candidates made, and candidates read.
 inline constexpr int kMaxCandidates = 48;
-inline constexpr int kMaxCandidatesRead = 16;
+inline constexpr int kMaxCandidatesRead = 12;
+// And of its time: a reader that fails takes some 50 ms to give up, and
+// the window waits for the answer. No candidate starts after it; the first
+// one read always is.
+inline constexpr int kSearchMilliseconds = 900;
 
 // Looks for a code of `source` that passes the scan check, starting from
 // `first`, which does not. Fixed order: a higher level at the smallest
