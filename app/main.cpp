@@ -11,6 +11,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -57,6 +58,13 @@ int main(int argc, char **argv) {
     form.installEventFilter(&mark);
   form.show();
   QApplication::exec();
-  // Every way out ends here, with exit code 0.
+  // Every way out ends here, with exit code 0. Work of a generation that
+  // still runs (a large logo being decoded) cannot be interrupted, and its
+  // result is no longer wanted: the process ends without waiting for it.
+  if (form.generating()) {
+    instance.release();
+    std::fflush(nullptr);
+    std::_Exit(0);
+  }
   return 0;
 }

@@ -30,12 +30,29 @@ void SetUpFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
-  if (save)
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
   const QStringList filters = QtNameFilters(request.filter);
   dialog.setNameFilters(filters);
   if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
     dialog.selectNameFilter(filters[request.filterIndex - 1]);
+  if (save) {
+    // A name typed without a suffix gets the chosen filter's; the dialog
+    // asks before replacing a file under the final name.
+    const QStringList parts = request.filter.split(QLatin1Char('|'));
+    auto suffixOf = [parts](qsizetype filter) {
+      const qsizetype at = 2 * filter + 1;
+      if (filter < 0 || at >= parts.size())
+        return QString();
+      const QString first = parts[at].split(QLatin1Char(';')).constFirst().trimmed();
+      return first.startsWith(QStringLiteral("*.")) && !first.mid(2).contains(QLatin1Char('*'))
+                 ? first.mid(2)
+                 : QString();
+    };
+    dialog.setDefaultSuffix(suffixOf(filters.indexOf(dialog.selectedNameFilter())));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog, filters, suffixOf](const QString &filter) {
+                       dialog.setDefaultSuffix(suffixOf(filters.indexOf(filter)));
+                     });
+  }
   if (!request.fileName.isEmpty())
     dialog.selectFile(request.fileName);
 }

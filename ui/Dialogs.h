@@ -47,7 +47,9 @@ struct Dialogs {
 QStringList QtNameFilters(const QString &filter);
 
 // Sets up a Qt file dialog for `request`: Qt's own dialog (patterns match
-// regardless of case), no overwrite question when saving.
+// regardless of case). When saving, a name typed without a suffix gets the
+// selected filter's first pattern's ("*.png": ".png"), and replacing an
+// existing file is asked about.
 void SetUpFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool save);
 
 // The shared file dialog of the main window. Settings one command does not

@@ -11,8 +11,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPainter>
 #include <QStringDecoder>
 #include <QTimer>
@@ -61,8 +63,9 @@ bool Form1::Form_Load(SingleInstance &instance) {
   获取鼠标坐标(this); // after the restore, so the timer sees the real place
   ApplySkinFile(skinPath);
   FillOptionLists();
-  // The initial focus goes where the tab order starts.
-  lstdirs->setFocus();
+  // Keys typed after the start go into the text box (the tab order still
+  // starts at the plug-in list).
+  Text1->setFocus();
   // The background page is requested once the window has been painted.
   pageRequestPending_ = true;
   return true;
@@ -93,6 +96,8 @@ void Form1::FillOptionLists() {
 void Form1::Form_Unload() {
   unloading_ = true;
   TimerId->stop();
+  // Gone from the screen at once, even while a generation still runs.
+  hide();
   // The program ends with exit code 0 by every way out.
   services.quit();
 }
@@ -111,6 +116,26 @@ void Form1::paintEvent(QPaintEvent *) {
     if (!pageAddress.isEmpty())
       QTimer::singleShot(0, WebBrowser1, [this] { WebBrowser1->Navigate2(pageAddress); });
   }
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event) {
+  // A single local file dropped on the canvas is taken as the logo.
+  if (watched == backPicture1 &&
+      (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+       event->type() == QEvent::Drop)) {
+    auto *drop = static_cast<QDropEvent *>(event);
+    const QList<QUrl> urls = drop->mimeData()->hasUrls() ? drop->mimeData()->urls() : QList<QUrl>();
+    if (urls.size() != 1 || !urls[0].isLocalFile()) {
+      drop->ignore();
+      return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+      // After the drop has been answered: the source is not kept waiting.
+      QTimer::singleShot(0, this, [this, path = urls[0].toLocalFile()] { GenerateWithLogo(path); });
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void Form1::closeEvent(QCloseEvent *event) {

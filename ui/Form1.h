@@ -15,9 +15,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QIcon;
 class QLineEdit;
 class QListWidget;
@@ -122,18 +124,33 @@ public:
   // --- Picture commands (Form1Commands.cpp) --------------------------------
   // Asks for the logo and reads the text and the options here; encoding,
   // loading the logo and the read-back check run off the interface thread,
-  // and the controls take the result when it reports back. A click while a
-  // generation runs is ignored; every other click ends with
+  // and the controls take the result when it reports back. While a
+  // generation runs the window is busy: both buttons are greyed, the canvas
+  // says so, and a command that still arrives (a key, a menu entry) is
+  // refused with a message. Every click that is not refused ends with
   // generationFinished, at once when nothing is to be made.
   void Command1_Click();
+  // "生成二维码（不加Logo）": the code alone, no dialog.
+  void GenerateWithoutLogo();
+  // A logo file dropped on the canvas: generates with it, no dialog.
+  void GenerateWithLogo(const QString &path);
   bool generating() const { return generating_; }
+  // Saves the composite; a stale one only when the user says so.
   void Command2_Click();
+  // "复制二维码": the composite onto the clipboard as an image.
+  void CopyPicture();
+  // True when a code is shown that was made from another text or other
+  // options than the controls hold now.
+  bool stale() const;
+  // The text box's text exactly as typed, line breaks as "\n".
+  QString MessageText() const;
   // The logo dialog: the chosen file, or an empty string.
   QString 打开文件();
   // Lays `logo`, read from `path`, over the symbol on the canvas.
   void LogoSelect(const QString &path, const LoadedLogo &logo);
   void 圆角PIC();
   void 初始化picture控件();
+  void ShowWithoutLogo(const LoadedLogo &none);
   void backPicture1_MouseUp(Qt::MouseButton button);
   void LogoPic_MouseUp(Qt::MouseButton button);
 
@@ -170,6 +187,7 @@ public:
   ImageControl *最小0 = nullptr;
   ImageControl *菜单0 = nullptr;
   ImageControl *关闭0 = nullptr;
+  QLabel *canvasMark = nullptr; // busy or out of date, over the canvas
 
 signals:
   void generationFinished();
@@ -178,10 +196,17 @@ protected:
   void paintEvent(QPaintEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   enum class Face { Idle, Hover, Pressed };
   struct Generation;
+  // What a code is made from: the text and the four list positions.
+  struct Inputs {
+    QString text;
+    std::array<int, 4> options{};
+    bool operator==(const Inputs &) const = default;
+  };
 
   void BuildControls();
   void ConnectHandlers();
@@ -192,15 +217,27 @@ private:
   void RefreshWindowInactive();
   void PopupMenus(bool withSave);
   void ShowGeneration(const Generation &done);
+  void StartGeneration(const QString &logoPath);
+  bool RefuseWhileBusy(const QString &text);
+  void SetBusy(bool busy);
+  void UpdateCanvasMark();
+  void UpdateOptionsTooltip();
+  Inputs CurrentInputs() const;
 
   QImage background_;
   std::unique_ptr<clsQRCode> encoder_; // made by the first generation, kept
   QFuture<void> generation_;           // the work of the running generation
   bool generating_ = false;
+  std::optional<Inputs> shownInputs_; // of the code on the canvas
+  int saveFilterIndex_ = 1;           // the save dialog's last choice
   bool pageRequestPending_ = false;
   bool unloading_ = false;
   std::unique_ptr<Form2> form2_;
 };
+
+// Where the save dialog starts: the program's folder when it can be written,
+// else the user's Pictures folder (or home when there is none).
+QString SaveStartFolder(const QString &programFolder);
 
 // The program's icon in all its sizes; both windows carry it.
 QIcon ApplicationIcon();

@@ -3,8 +3,10 @@
 // comes from the composition library, the same code zubqr runs.
 //
 // A generation can take a second (a large logo photo to decode and shrink),
-// so its work runs on the thread pool; the window keeps answering and
-// updates its controls in one go when the work reports back.
+// so its work runs on the thread pool; the window keeps answering, shows
+// that it is busy, and updates its controls in one go when the work reports
+// back. Meanwhile generating, saving and copying are refused with a word to
+// the user, never dropped unseen.
 
 #include "Form1.h"
 #include "Form2.h"
@@ -19,9 +21,16 @@
 #include "logomd.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTextDocument>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <memory>
@@ -38,15 +47,66 @@ bool IsBlank(const QString &path) {
   return true;
 }
 
+// The save dialog's choices, in the order shown, with the suffix a name typed
+// without one receives.
+constexpr struct {
+  const char *suffix;
+  ImageFileFormat format;
+} kSaveFilters[] = {
+    {"jpg", ImageFileFormat::Jpeg}, {"png", ImageFileFormat::Png}, {"bmp", ImageFileFormat::Bmp}};
+
+int SaveFilterIndex(ImageFileFormat format) {
+  for (std::size_t i = 0; i < std::size(kSaveFilters); ++i)
+    if (kSaveFilters[i].format == format)
+      return static_cast<int>(i) + 1;
+  return 1;
+}
+
+void Tell(const Dialogs &dialogs, const QString &text) {
+  dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"), text);
+}
+
 } // namespace
+
+QString SaveStartFolder(const QString &programFolder) {
+  const QFileInfo program(programFolder);
+  if (program.isDir() && program.isWritable())
+    return programFolder;
+  // An installed program lives in a folder its user cannot write.
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
+    return pictures;
+  return QDir::homePath();
+}
+
+QString Form1::MessageText() const {
+  // The plain-text view turns a no-break space into a space; the raw text
+  // keeps every character and separates paragraphs with U+2029.
+  QString text = Text1->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  return text;
+}
+
+Form1::Inputs Form1::CurrentInputs() const {
+  Inputs now;
+  now.text = MessageText();
+  for (std::size_t i = 0; i < cmb1.size(); ++i)
+    now.options[i] = cmb1[i]->currentIndex();
+  return now;
+}
+
+bool Form1::stale() const {
+  return Image1->hasPicture() && shownInputs_ && !(*shownInputs_ == CurrentInputs());
+}
 
 // One generation: what the interface thread reads before the work starts,
 // and what the work computes from that alone.
 struct Form1::Generation {
-  QString text;
+  Inputs inputs; // the text and the four list positions at the click
   TextEncoding encoding;
   int version, ecLevel, mask;
-  QString path; // the logo file as chosen, spaces kept
+  QString path; // the logo file as chosen, spaces kept; empty: no logo
   QSize canvasSize;
   QRect logoBox; // the logo box's outer rectangle on the canvas
 
@@ -59,10 +119,13 @@ struct Form1::Generation {
   // Runs off the interface thread; `encoder` is the window's, used by no
   // one else meanwhile.
   void Compute(clsQRCode &encoder) {
-    logo.file = LoadLogo(path);
-    logo.inBox = LogoInBox(logo.file.image, logoBox.size());
-    const MadeCode made = MakeCode(encoder, CodeSource{text, {}, logo.inBox, canvasSize, logoBox},
-                                   CodeOptions{version, ecLevel, mask, encoding, 0}, true);
+    if (!path.isEmpty()) {
+      logo.file = LoadLogo(path);
+      logo.inBox = LogoInBox(logo.file.image, logoBox.size());
+    }
+    const MadeCode made =
+        MakeCode(encoder, CodeSource{inputs.text, {}, logo.inBox, canvasSize, logoBox},
+                 CodeOptions{version, ecLevel, mask, encoding, 0}, true);
     if (!made.Made())
       return;
     symbol = made.symbol;
@@ -72,8 +135,15 @@ struct Form1::Generation {
   }
 };
 
+bool Form1::RefuseWhileBusy(const QString &text) {
+  if (!generating_)
+    return false;
+  Tell(services.dialogs, text);
+  return true;
+}
+
 void Form1::Command1_Click() {
-  if (generating_)
+  if (RefuseWhileBusy(QStringLiteral("正在生成二维码，请稍候。")))
     return;
   const QString path = 打开文件();
   if (IsBlank(path)) {
@@ -82,6 +152,22 @@ void Form1::Command1_Click() {
     emit generationFinished();
     return;
   }
+  StartGeneration(path);
+}
+
+void Form1::GenerateWithoutLogo() {
+  if (RefuseWhileBusy(QStringLiteral("正在生成二维码，请稍候。")))
+    return;
+  StartGeneration(QString());
+}
+
+void Form1::GenerateWithLogo(const QString &path) {
+  if (RefuseWhileBusy(QStringLiteral("正在生成二维码，请稍候。")))
+    return;
+  StartGeneration(path);
+}
+
+void Form1::StartGeneration(const QString &logoPath) {
   for (const QComboBox *list : cmb1)
     if (list->currentIndex() == -1) {
       emit generationFinished();
@@ -89,19 +175,18 @@ void Form1::Command1_Click() {
     }
 
   auto work = std::make_shared<Generation>();
-  work->text = Text1->toPlainText();
+  work->inputs = CurrentInputs();
   work->encoding = cmb1[3]->currentIndex() == 1 ? TextEncoding::Utf8 : TextEncoding::Ansi;
   work->version = cmb1[0]->currentIndex();
   work->ecLevel = cmb1[1]->currentIndex() + 1;
   work->mask = cmb1[2]->currentIndex() - 1;
-  work->path = path;
+  work->path = logoPath;
   work->canvasSize = backPicture1->size();
   work->logoBox = LogoPic->geometry();
 
   if (!encoder_)
     encoder_ = std::make_unique<clsQRCode>();
-  generating_ = true;
-  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  SetBusy(true);
   generation_ = QtConcurrent::run([this, work, encoder = encoder_.get()] {
     work->Compute(*encoder);
     // Delivered on the interface thread; dropped if the window is gone by
@@ -109,18 +194,42 @@ void Form1::Command1_Click() {
     QMetaObject::invokeMethod(
         this,
         [this, work] {
-          QGuiApplication::restoreOverrideCursor();
+          SetBusy(false);
           // A window that is closing shows nothing more.
           if (!unloading_)
             ShowGeneration(*work);
-          generating_ = false;
           emit generationFinished();
         },
         Qt::QueuedConnection);
   });
 }
 
+void Form1::SetBusy(bool busy) {
+  if (busy == generating_)
+    return;
+  generating_ = busy;
+  if (busy)
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QGuiApplication::restoreOverrideCursor();
+  Command1->setEnabled(!busy);
+  Command2->setEnabled(!busy);
+  UpdateCanvasMark();
+}
+
+void Form1::UpdateCanvasMark() {
+  // Over the canvas, under no mouse: the picture menu, drags and drops work
+  // through it.
+  const QString text = generating_ ? QStringLiteral("正在生成二维码…")
+                       : stale()   ? QStringLiteral("内容已修改，请重新生成")
+                                   : QString();
+  canvasMark->setText(text);
+  canvasMark->setVisible(!text.isEmpty());
+}
+
 void Form1::ShowGeneration(const Generation &done) {
+  // Whatever follows, the canvas shows what these inputs made.
+  shownInputs_ = done.inputs;
   if (done.symbol.isNull()) {
     // Nothing older may stay behind to be saved as if it were this text.
     Image1->setPicture(QImage());
@@ -134,7 +243,11 @@ void Form1::ShowGeneration(const Generation &done) {
 
   Image1->setPicture(done.symbol);
   backPicture1->drawPicture(done.canvas, 0, 0);
-  LogoSelect(done.path, done.logo);
+  if (done.path.isEmpty())
+    ShowWithoutLogo(done.logo);
+  else
+    LogoSelect(done.path, done.logo);
+  UpdateCanvasMark();
   Q_ASSERT(Image1->picture() == done.composite); // what the read-back check read
 
   if (done.report && !done.report->Passes())
@@ -143,26 +256,39 @@ void Form1::ShowGeneration(const Generation &done) {
 }
 
 void Form1::Command2_Click() {
+  if (RefuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再保存。")))
+    return;
   if (!Image1->hasPicture()) {
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
                              QStringLiteral("当前尚未生成二维码信息哦!"));
     return;
   }
+  if (stale() &&
+      services.dialogs.message(MessageIcon::Question, MessageButtons::YesNo, QStringLiteral("提示"),
+                               QStringLiteral("内容已修改，画面上仍是修改前的二维码。\r\n"
+                                              "是否仍然保存修改前的二维码?")) != MessageAnswer::Yes)
+    return;
   CommonDialog1.DialogTitle =
       QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室");
   CommonDialog1.FileName = QStringLiteral("二维码");
-  CommonDialog1.InitDir = QCoreApplication::applicationDirPath();
-  CommonDialog1.Filter = QStringLiteral("图片文件(*.jpg)|*.jpg|图片文件(*.bmp|*.bmp");
+  CommonDialog1.InitDir = SaveStartFolder(QCoreApplication::applicationDirPath());
+  CommonDialog1.Filter = QStringLiteral("JPEG图片(*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                        "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp");
+  CommonDialog1.FilterIndex = saveFilterIndex_;
   const std::optional<QString> chosen = CommonDialog1.ShowSave(services.dialogs);
   if (!chosen)
     return;
+  // The file has the format its name says; the dialog gave a name typed
+  // without a suffix the one of the chosen filter.
   const QString path = *chosen;
+  const ImageFileFormat format = ImageFileFormatForName(path);
+  saveFilterIndex_ = SaveFilterIndex(format);
 
   Picture1->setOuterSize(sAVEPicture3->width(), Picture1->height());
   Picture1->setOuterSize(Picture1->width(), sAVEPicture3->height());
   Picture1->drawPicture(sAVEPicture3->image(), 0, 0, sAVEPicture3->width(), sAVEPicture3->height());
   QString reason;
-  if (!WriteImageFile(Picture1->image(), path, ImageFileFormat::Bmp, reason)) {
+  if (!WriteImageFile(Picture1->image(), path, format, reason)) {
     services.dialogs.message(MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
                              QStringLiteral("二维码保存失败!\r\n位置:") + path +
                                  QStringLiteral("\r\n原因:") + reason);
@@ -173,6 +299,18 @@ void Form1::Command2_Click() {
                                QStringLiteral("二维码保存成功!\r\n位置:") + path +
                                    QStringLiteral("\r\n\r\n是否定位到文件?")) == MessageAnswer::Yes)
     services.reveal(path);
+}
+
+void Form1::CopyPicture() {
+  if (RefuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再复制。")))
+    return;
+  if (!Image1->hasPicture()) {
+    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
+                             QStringLiteral("当前尚未生成二维码信息哦!"));
+    return;
+  }
+  // The composite, as saving writes it.
+  QGuiApplication::clipboard()->setImage(Image1->picture());
 }
 
 QString Form1::打开文件() {
@@ -213,6 +351,20 @@ void Form1::LogoSelect(const QString &path, const LoadedLogo &logo) {
       LogoWindow{backPicture1->image(), LogoPic->geometry(), logo.inBox}, header, 32, 0);
   LogoPic->setImage(ImageFromBitmapBits(header, bits, 0));
 
+  圆角PIC();
+}
+
+void Form1::ShowWithoutLogo(const LoadedLogo &none) {
+  初始化picture控件();
+  ImageRND1->setPicture(QImage());
+  const QRegion region = LogoRegion(LogoPic->size());
+  LogoPic->setClipRegion(region);
+  LogoPic->setShape(region);
+  // The box shows the canvas beneath it, as the composite does.
+  BitmapInfo header;
+  const std::vector<std::uint8_t> bits = CaptureWindowBits(
+      LogoWindow{backPicture1->image(), LogoPic->geometry(), none.inBox}, header, 32, 0);
+  LogoPic->setImage(ImageFromBitmapBits(header, bits, 0));
   圆角PIC();
 }
 

@@ -13,10 +13,13 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 namespace zub {
@@ -122,8 +125,23 @@ void Form1::BuildControls() {
   LogoPic = Place(new PictureBox(PictureBox::DrawMode::Screen, backPicture1), "LogoPic",
                   {3480, 2280, 1335, 1335});
   LogoPic->setBackgroundColor(palette().color(QPalette::Base)); // the system window colour
-  LogoPic->setBackgroundPicture(Asset("default-logo-64.png"));
+  // Drawn with its transparency over the box's colour.
+  LogoPic->setBackgroundPicture(QImage(QStringLiteral(":/assets/default-logo-64.png")));
   LogoPic->setMouseTracking(true);
+
+  backPicture1->setAcceptDrops(true); // a logo file dropped here
+  backPicture1->installEventFilter(this);
+  backPicture1->setAccessibleName(QStringLiteral("二维码"));
+  canvasMark = new QLabel(backPicture1);
+  canvasMark->setObjectName(QStringLiteral("canvasMark"));
+  canvasMark->setGeometry(backPicture1->rect());
+  canvasMark->setAlignment(Qt::AlignCenter);
+  canvasMark->setAttribute(Qt::WA_TransparentForMouseEvents);
+  // A quiet veil: the old code stays visible beneath it.
+  canvasMark->setStyleSheet(
+      QStringLiteral("QLabel#canvasMark { background: rgba(255, 255, 255, 170);"
+                     " color: #202020; font-size: 16px; }"));
+  canvasMark->hide();
 
   sAVEPicture3 = Place(new PictureBox(PictureBox::DrawMode::Persistent, this), "sAVEPicture3",
                        {13080, 3000, 1575, 975});
@@ -138,6 +156,9 @@ void Form1::BuildControls() {
   Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Text1->setTabChangesFocus(true);
   Text1->setPlainText(QString::fromLatin1(kStudioAddress));
+  Text1->setAccessibleName(QStringLiteral("二维码内容"));
+  Command1->setAccessibleName(QStringLiteral("生成二维码"));
+  Command2->setAccessibleName(QStringLiteral("保存二维码"));
 
   Frame5 = Place(new QGroupBox(QStringLiteral("编码方式"), this), "Frame5", {9360, 600, 3375, 975});
   const struct {
@@ -183,6 +204,7 @@ void Form1::BuildControls() {
     auto *image = Place(new ImageControl(this), name, {left, 0, 465, 465});
     image->setToolTip(QString::fromUtf8(tooltip));
     image->setPicture(Asset(asset));
+    image->setAccessibleName(QString::fromUtf8(tooltip));
     image->setMouseTracking(true);
     return image;
   };
@@ -222,6 +244,26 @@ void Form1::ConnectHandlers() {
   connect(LogoPic, &PictureBox::mouseReleased, this,
           [this](QMouseEvent *e) { LogoPic_MouseUp(e->button()); });
 
+  // Keys: Ctrl+Enter in the text box generates, Ctrl+S saves, Ctrl+C over
+  // the canvas copies the code.
+  for (const QKeySequence &keys :
+       {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
+    connect(new QShortcut(keys, Text1, nullptr, nullptr, Qt::WidgetShortcut), &QShortcut::activated,
+            this, &Form1::Command1_Click);
+  connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
+          &Form1::Command2_Click);
+  connect(new QShortcut(QKeySequence::Copy, backPicture1, nullptr, nullptr,
+                        Qt::WidgetWithChildrenShortcut),
+          &QShortcut::activated, this, &Form1::CopyPicture);
+
+  // The canvas says when its code no longer matches the text and options,
+  // and its tooltip names the options.
+  connect(Text1, &QPlainTextEdit::textChanged, this, &Form1::UpdateCanvasMark);
+  for (QComboBox *list : cmb1) {
+    connect(list, &QComboBox::currentIndexChanged, this, &Form1::UpdateCanvasMark);
+    connect(list, &QComboBox::currentIndexChanged, this, &Form1::UpdateOptionsTooltip);
+  }
+
   connect(最小0, &ImageControl::mousePressed, this, &Form1::最小0_MouseDown);
   connect(最小0, &ImageControl::mouseMoved, this, &Form1::最小0_MouseMove);
   connect(最小0, &ImageControl::mouseReleased, this, &Form1::最小0_MouseUp);
@@ -231,6 +273,14 @@ void Form1::ConnectHandlers() {
   connect(关闭0, &ImageControl::mousePressed, this, &Form1::关闭0_MouseDown);
   connect(关闭0, &ImageControl::mouseMoved, this, &Form1::关闭0_MouseMove);
   connect(关闭0, &ImageControl::mouseReleased, this, &Form1::关闭0_MouseUp);
+}
+
+void Form1::UpdateOptionsTooltip() {
+  const char *const names[] = {"版本", "纠错等级", "掩码", "文字编码"};
+  QStringList lines;
+  for (std::size_t i = 0; i < cmb1.size(); ++i)
+    lines << QString::fromUtf8(names[i]) + QStringLiteral("：") + cmb1[i]->currentText();
+  backPicture1->setToolTip(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace zub

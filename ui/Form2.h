@@ -2,6 +2,9 @@
 
 #include <QWidget>
 
+#include <array>
+#include <cstddef>
+
 class QAction;
 class QMenu;
 
@@ -12,10 +15,16 @@ class Form1;
 // The menu window: never shown, it owns the menu that pops up over the main
 // window and the handlers of its entries.
 //   Menus "菜单"
-//     Saves "二维码另存为...", linea (separator),
+//     Saves "二维码另存为...", Copy "复制二维码", linea (separator),
+//     NoLogo "生成二维码（不加Logo）",
+//     Options "选项" > 版本, 纠错等级, 掩码, 文字编码 (the four option lists),
+//     optionsLine (separator),
 //     About "关于" > Aboutsoft "关于软件", ling, AboutURL1 "Zub软件工作室", LL,
 //                   morvi "Morvi软件工作室"
-// Whoever pops it up sets whether Saves and linea are visible.
+// Whoever pops it up sets whether Saves, Copy and linea are visible (the
+// picture menu) or not (the title-bar menu). Each option submenu holds the
+// items of its list, the current one checked; choosing an entry sets the
+// list, and a change of the list moves the check.
 class Form2 : public QWidget {
   Q_OBJECT
 
@@ -24,7 +33,12 @@ public:
 
   QMenu *Menus = nullptr;
   QAction *Saves = nullptr;
+  QAction *Copy = nullptr;
   QAction *linea = nullptr;
+  QAction *NoLogo = nullptr;
+  QMenu *Options = nullptr;
+  std::array<QMenu *, 4> optionMenus{}; // in the order of the lists cmb1
+  QAction *optionsLine = nullptr;
   QMenu *About = nullptr;
   QAction *Aboutsoft = nullptr;
   QAction *ling = nullptr;
@@ -41,6 +55,9 @@ public:
   static QString AboutText();
 
 private:
+  // Makes submenu `i` hold the items of list i with its current one checked.
+  void SyncOptionMenu(std::size_t i);
+
   Form1 &owner_;
 };
 

@@ -132,6 +132,7 @@ void Form1::关闭0_MouseUp() {
 void Form1::PopupMenus(bool withSave) {
   Form2 &menus = form2();
   menus.Saves->setVisible(withSave);
+  menus.Copy->setVisible(withSave);
   menus.linea->setVisible(withSave);
   services.popup(menus.Menus, services.cursorPos());
 }

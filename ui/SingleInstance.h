@@ -18,6 +18,9 @@ public:
   // example in a read-only folder, does not stop the program: true as well.
   bool acquire();
 
+  // Gives the lock up now, for a way out that skips the destructor.
+  void release() { lock_.unlock(); }
+
   static QString DefaultLockPath();
 
 private:

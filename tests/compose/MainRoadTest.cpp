@@ -287,15 +287,25 @@ TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
   EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
 }
 
-TEST_F(MainRoad, SaveWritesTheCompositeAsABitmapAndOffersToShowIt) {
+TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
   Generate(QStringLiteral("save me"), logo);
   const QImage composite = Composite();
   struct Case {
     QString name;
+    QByteArray magic;     // the file's first bytes
+    bool exact;           // lossless: the composite pixel for pixel
+    int rememberedFilter; // the filter the next save offers first
     MessageAnswer answer;
   };
-  for (const Case &c : {Case{QStringLiteral("二维码.jpg"), MessageAnswer::Yes},
-                        Case{QStringLiteral("二维码"), MessageAnswer::No}}) {
+  const QByteArray jpeg("\xFF\xD8\xFF"), png("\x89PNG\r\n\x1A\n"), bmp("BM");
+  int offered = 1; // JPEG first
+  for (const Case &c : {Case{QStringLiteral("二维码.jpg"), jpeg, false, 1, MessageAnswer::Yes},
+                        Case{QStringLiteral("二维码.PNG"), png, true, 2, MessageAnswer::No},
+                        Case{QStringLiteral("二维码.jpeg"), jpeg, false, 1, MessageAnswer::No},
+                        Case{QStringLiteral("二维码.bmp"), bmp, true, 3, MessageAnswer::No},
+                        Case{QStringLiteral("二维码.gif"), bmp, true, 3, MessageAnswer::No},
+                        Case{QStringLiteral("二维码"), bmp, true, 3, MessageAnswer::No}}) {
+    SCOPED_TRACE(c.name.toStdString());
     messages.clear();
     revealed.clear();
     saveRequests.clear();
@@ -305,15 +315,26 @@ TEST_F(MainRoad, SaveWritesTheCompositeAsABitmapAndOffersToShowIt) {
     ASSERT_EQ(saveRequests.size(), 1u);
     EXPECT_EQ(saveRequests[0].title,
               QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室"));
-    EXPECT_EQ(saveRequests[0].filter, QStringLiteral("图片文件(*.jpg)|*.jpg|图片文件(*.bmp|*.bmp"));
+    EXPECT_EQ(saveRequests[0].filter, QStringLiteral("JPEG图片(*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                                     "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp"));
+    EXPECT_EQ(saveRequests[0].filterIndex, offered);
     EXPECT_EQ(saveRequests[0].fileName, QStringLiteral("二维码"));
     EXPECT_EQ(saveRequests[0].startFolder, QCoreApplication::applicationDirPath());
+    offered = c.rememberedFilter;
 
     QFile file(*saveChoice);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.peek(2), "BM");
-    EXPECT_EQ(QImage::fromData(file.readAll(), "BMP").convertToFormat(QImage::Format_RGB32),
-              composite);
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith(c.magic));
+    const QImage read = QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(read.size(), composite.size());
+    if (c.exact) {
+      EXPECT_EQ(read, composite);
+    }
+    const std::vector<test::Decoded> found = test::DecodeAll(read);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].bytes, test::BytesOf("save me"));
+
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, QStringLiteral("提示"));
     EXPECT_EQ(messages[0].icon, MessageIcon::Information);

@@ -154,8 +154,13 @@ TEST_F(LayoutTest, MenuTree) {
   EXPECT_FALSE(menus.isVisible());
   EXPECT_EQ(menus.Menus->title(), QStringLiteral("菜单"));
   EXPECT_EQ(VisibleEntries(menus.Menus),
-            QStringList({QStringLiteral("二维码另存为..."), "-", QStringLiteral("关于")}));
-  EXPECT_EQ(menus.Menus->actions().at(2), menus.About->menuAction());
+            QStringList({QStringLiteral("二维码另存为..."), QStringLiteral("复制二维码"), "-",
+                         QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"), "-",
+                         QStringLiteral("关于")}));
+  EXPECT_EQ(menus.Menus->actions().constLast(), menus.About->menuAction());
+  EXPECT_EQ(VisibleEntries(menus.Options),
+            QStringList({QStringLiteral("版本"), QStringLiteral("纠错等级"), QStringLiteral("掩码"),
+                         QStringLiteral("文字编码")}));
   EXPECT_EQ(VisibleEntries(menus.About),
             QStringList({QStringLiteral("关于软件"), "-", QStringLiteral("Zub软件工作室"), "-",
                          QStringLiteral("Morvi软件工作室")}));

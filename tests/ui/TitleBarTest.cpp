@@ -17,6 +17,10 @@ namespace {
 
 enum class Button { Minimise, Menu, Close };
 
+// The title-bar menu; the picture menu has save and copy above it.
+const QStringList kTitleBarMenu = {QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"),
+                                   "-", QStringLiteral("关于")};
+
 zub::ImageControl *Face(zub::Form1 &form, Button b) {
   return b == Button::Minimise ? form.最小0 : b == Button::Menu ? form.菜单0 : form.关闭0;
 }
@@ -90,7 +94,7 @@ TEST_F(TitleBarTest, ReleaseOnMenuPopsUpTheMenuWithoutSaveThenIdles) {
   SendMouse(form->菜单0, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
   EXPECT_FALSE(form->ButtonPressed);
   ASSERT_EQ(popups.size(), 1u);
-  EXPECT_EQ(popups[0], QStringList{QStringLiteral("关于")});
+  EXPECT_EQ(popups[0], kTitleBarMenu);
   EXPECT_EQ(facesDuringPopup, QStringLiteral("idle/pressed/idle"));
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
 }
@@ -228,14 +232,16 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
   QImage code(10, 10, QImage::Format_RGB32);
   code.fill(Qt::black);
   form->Image1->setPicture(code); // as a generation leaves it
-  const QStringList withSave = {QStringLiteral("二维码另存为..."), "-", QStringLiteral("关于")};
+  const QStringList withSave =
+      QStringList{QStringLiteral("二维码另存为..."), QStringLiteral("复制二维码"), "-"} +
+      kTitleBarMenu;
   SendMouse(form->backPicture1, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
   SendMouse(form->菜单0, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
   SendMouse(form->菜单0, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
   SendMouse(form->LogoPic, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
   ASSERT_EQ(popups.size(), 3u);
   EXPECT_EQ(popups[0], withSave);
-  EXPECT_EQ(popups[1], QStringList{QStringLiteral("关于")});
+  EXPECT_EQ(popups[1], kTitleBarMenu);
   EXPECT_EQ(popups[2], withSave);
 
   // Left and middle releases do nothing.
