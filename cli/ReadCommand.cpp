@@ -67,7 +67,7 @@ int Read(const std::vector<std::string> &args) {
         std::cerr << path << ": version " << (symbol.version ? std::to_string(symbol.version) : "?")
                   << ", level " << (symbol.ecLevel ? levels[symbol.ecLevel - 1] : "?") << ", mask "
                   << (symbol.mask >= 0 ? std::to_string(symbol.mask) : "?") << ", "
-                  << symbol.bytes.size() << " bytes\n";
+                  << symbol.bytes.size() << " bytes (" << symbol.reader << ")\n";
       std::cout << (hex ? Hex(symbol.bytes) : symbol.text) << "\n";
     }
   }

@@ -171,6 +171,14 @@ ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned widt
 
 } // namespace
 
+std::vector<std::string> ZbarMessages(const QImage &picture, bool binary) {
+  if (picture.isNull())
+    return {};
+  unsigned width = 0, height = 0;
+  const std::vector<std::uint8_t> pixels = PackedGrey(picture, width, height);
+  return ZbarScan(pixels, width, height, binary);
+}
+
 ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
                            const std::optional<QString> &text) {
   if (picture.isNull())

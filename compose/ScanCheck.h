@@ -62,6 +62,10 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
 ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
                            const std::optional<QString> &text);
 
+// Every QR Code zbar finds in `picture`: its data as bytes (`binary`) or as
+// the text zbar makes of them, in zbar's order.
+std::vector<std::string> ZbarMessages(const QImage &picture, bool binary);
+
 // Whether both readers find, in `picture` as it is, a QR Code whose content
 // is exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);

@@ -1,5 +1,6 @@
 #include "SymbolReader.h"
 
+#include "ScanCheck.h"
 #include "clsQRCode.h"
 
 #include <ZXing/ReadBarcode.h>
@@ -104,6 +105,7 @@ std::vector<FoundSymbol> ReadSymbols(const QImage &picture) {
   std::vector<FoundSymbol> found;
   for (const ZXing::Result &result : results) {
     FoundSymbol symbol;
+    symbol.reader = "zxing-cpp";
     symbol.bytes.assign(result.bytes().begin(), result.bytes().end());
     symbol.text = result.text();
     symbol.ecLevel = LevelOf(result.ecLevel());
@@ -116,6 +118,23 @@ std::vector<FoundSymbol> ReadSymbols(const QImage &picture) {
     if (symbol.version != 0)
       symbol.mask = MaskOf(grey, result.position(), symbol.version, symbol.ecLevel);
     found.push_back(std::move(symbol));
+  }
+  if (!found.empty())
+    return found;
+  // The second reader, where the first sees nothing: it says nothing of
+  // version, level or mask.
+  for (const QImage &tried : {grey, original}) {
+    const std::vector<std::string> bytes = ZbarMessages(tried, true);
+    const std::vector<std::string> texts = ZbarMessages(tried, false);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      FoundSymbol symbol;
+      symbol.reader = "zbar";
+      symbol.bytes.assign(bytes[i].begin(), bytes[i].end());
+      symbol.text = i < texts.size() ? texts[i] : bytes[i];
+      found.push_back(std::move(symbol));
+    }
+    if (!found.empty())
+      break;
   }
   return found;
 }

@@ -15,9 +15,11 @@ struct FoundSymbol {
   int version = 0;                 // 1..40, or 0 when unknown
   int ecLevel = 0;                 // 1 L .. 4 H, or 0 when unknown
   int mask = -1;                   // 0..7, or -1 when unknown
+  std::string reader;              // "zxing-cpp" or "zbar"
 };
 
-// Every QR Code a reader finds in `picture`, in the reader's order. A
+// Every QR Code the readers of the scan check find in `picture`: zxing-cpp's,
+// or where it finds none, zbar's, each in the reader's order. A
 // picture under 1000 pixels a side (`zubqr encode` writes one pixel a
 // module by default) is read enlarged first, as a camera would see it. The mask is read
 // from the first copy of the format information, sampled in the reader's

@@ -408,7 +408,8 @@ TEST_F(CliConventions, ReadPrintsWhatEachPictureHolds) {
       {{"--verbose", "one.bmp", "two.jpg"},
        0,
        "第一\nSECOND\n",
-       "one.bmp: version 3, level Q, mask 6, 6 bytes\ntwo.jpg: version 1, level L, mask 2"},
+       "one.bmp: version 3, level Q, mask 6, 6 bytes (zxing-cpp)\n"
+       "two.jpg: version 1, level L, mask 2"},
       {{"blank.png"}, 1, "", "no QR code found in 'blank.png'"},
       {{"text.png"}, 1, "", "cannot read 'text.png'"},
       {{"missing.png"}, 1, "", "cannot read 'missing.png'"},

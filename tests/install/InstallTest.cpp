@@ -185,6 +185,7 @@ TEST(BashCompletion, CompletesCommandsOptionsAndValues) {
       {"zubqr co", "compose"},
       {"zubqr encode --sc", "--scale"},
       {"zubqr encode --l", "--level"},
+      {"zubqr encode --r", "--readable"},
       {"zubqr compose --l", "--level --logo"},
       {"zubqr read --", "--bytes --verbose --help"},
       {"zubqr encode -l ", "L M Q H"},
