@@ -54,6 +54,7 @@ bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, st
 }
 
 bool gStandardInputClosed = false;
+bool gStandardOutputClosed = false;
 
 // Reads the message from `path` ("-" is standard input) into `bytes`.
 bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uint8_t> &bytes,
@@ -78,12 +79,18 @@ bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uin
 
 } // namespace
 
+bool StandardOutputClosed() {
+  return gStandardOutputClosed;
+}
+
 void GuardStandardStreams() {
   for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
       continue;
     if (fd == STDIN_FILENO)
       gStandardInputClosed = true;
+    if (fd == STDOUT_FILENO)
+      gStandardOutputClosed = true;
     // open() takes the lowest free number: this one.
     ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
   }

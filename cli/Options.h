@@ -108,8 +108,10 @@ bool ReadMessage(const EncodeOptions &options, Message &message, std::string &er
 // would otherwise be the number of the next file anyone opens, and message
 // bytes would be read from it, or the picture written into it. Each closed
 // one is held by /dev/null; a closed standard input is remembered, so
-// reading the message from it fails.
+// reading the message from it fails; so is a closed standard output, and
+// writing the picture to it fails (StandardOutputClosed).
 void GuardStandardStreams();
+bool StandardOutputClosed();
 
 // The usage texts: the whole program's, and each command's.
 const char *Usage();

@@ -111,6 +111,10 @@ bool WriteOutput(const QByteArray &bytes, const std::string &output, std::string
     error = "cannot write '" + output + "': " + reason.toStdString();
     return false;
   }
+  if (StandardOutputClosed()) {
+    error = "cannot write standard output: it is closed";
+    return false;
+  }
   const char *data = bytes.constData();
   std::size_t left = static_cast<std::size_t>(bytes.size());
   while (left > 0) {

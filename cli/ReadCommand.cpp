@@ -72,7 +72,7 @@ int Read(const std::vector<std::string> &args) {
     }
   }
   std::cout.flush();
-  if (!std::cout) {
+  if (!std::cout || StandardOutputClosed()) {
     std::cerr << "zubqr read: cannot write standard output\n";
     return kFailed;
   }

@@ -160,6 +160,14 @@ TEST_F(CliFaults, OutputsThatAreNotRegularFilesAreRefused) {
     }
   }
   EXPECT_EQ(Entries(dir.path()), before);
+
+  // "-o -" with standard output closed is a failed write, not a success.
+  for (const char *command : {"encode", "compose"}) {
+    const Outcome r = Shell("\"$ZUBQR\" \"$@\" >&-", Command(command, "-"));
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_TRUE(r.err.contains("cannot write standard output: it is closed"))
+        << r.err.toStdString();
+  }
 }
 
 TEST_F(CliFaults, AMessageThatCannotBeReadExits1AndWritesNothing) {
