@@ -38,20 +38,22 @@ void SetUpFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool
     // A name typed without a suffix gets the chosen filter's; the dialog
     // asks before replacing a file under the final name.
     const QStringList parts = request.filter.split(QLatin1Char('|'));
-    auto suffixOf = [parts](qsizetype filter) {
-      const qsizetype at = 2 * filter + 1;
-      if (filter < 0 || at >= parts.size())
-        return QString();
-      const QString first = parts[at].split(QLatin1Char(';')).constFirst().trimmed();
-      return first.startsWith(QStringLiteral("*.")) && !first.mid(2).contains(QLatin1Char('*'))
-                 ? first.mid(2)
-                 : QString();
+    // The dialog names a filter in full or, with its details hidden, by its
+    // description alone.
+    auto suffixOf = [parts, filters](const QString &filter) {
+      for (qsizetype i = 0; i < filters.size(); ++i) {
+        if (filter != filters[i] && filter != parts[2 * i])
+          continue;
+        const QString first = parts[2 * i + 1].split(QLatin1Char(';')).constFirst().trimmed();
+        if (first.startsWith(QStringLiteral("*.")) && !first.mid(2).contains(QLatin1Char('*')))
+          return first.mid(2);
+      }
+      return QString();
     };
-    dialog.setDefaultSuffix(suffixOf(filters.indexOf(dialog.selectedNameFilter())));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog, filters, suffixOf](const QString &filter) {
-                       dialog.setDefaultSuffix(suffixOf(filters.indexOf(filter)));
-                     });
+    dialog.setDefaultSuffix(suffixOf(dialog.selectedNameFilter()));
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog,
+        [&dialog, suffixOf](const QString &filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
   }
   if (!request.fileName.isEmpty())
     dialog.selectFile(request.fileName);

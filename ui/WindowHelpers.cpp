@@ -37,6 +37,14 @@ std::unique_ptr<QSettings> OpenPositionStore() {
   return store;
 }
 
+QPoint CentredIn(const QRect &area, QSize frame) {
+  const double left = (area.width() * kTwipsPerPixel - frame.width() * kTwipsPerPixel) / 2;
+  const double top = (area.height() * kTwipsPerPixel - frame.height() * kTwipsPerPixel) / 2;
+  // The area need not start at the desktop's origin. A window taller than
+  // the area keeps its title band, which moves it, on the area.
+  return {area.left() + TwipsToPixels(left), area.top() + std::max(0, TwipsToPixels(top))};
+}
+
 namespace 进程处理 {
 namespace {
 
@@ -61,12 +69,7 @@ void centre(QWidget *window) {
   const QScreen *screen = QGuiApplication::primaryScreen();
   if (!screen)
     return;
-  const QRect area = screen->geometry();
-  const QRect frame = window->frameGeometry();
-  const double left = (area.width() * kTwipsPerPixel - frame.width() * kTwipsPerPixel) / 2;
-  const double top = (area.height() * kTwipsPerPixel - frame.height() * kTwipsPerPixel) / 2;
-  // The primary screen need not start at the desktop's origin.
-  window->move(area.left() + TwipsToPixels(left), area.top() + TwipsToPixels(top));
+  window->move(CentredIn(screen->geometry(), window->frameGeometry().size()));
 }
 
 bool onSomeScreen(const QRect &rect) {

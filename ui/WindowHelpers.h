@@ -5,7 +5,10 @@
 // window position. They keep no state of their own.
 
 #include <QDBusConnection>
+#include <QPoint>
+#include <QRect>
 #include <QRgb>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -23,6 +26,10 @@ constexpr int kMaxPixelCoordinate = 1 << 24;
 // Nearest pixel, halves to even (2392.5 twips = 159.5 pixels -> 160),
 // clamped to +-kMaxPixelCoordinate; NaN gives 0.
 int TwipsToPixels(double twips);
+
+// Where a window of `frame` pixels is centred on `area`; a window taller
+// than the area starts at its top, so the title band stays reachable.
+QPoint CentredIn(const QRect &area, QSize frame);
 
 // The per-user settings store: application "Zub二维码", section "Soft_Stat".
 std::unique_ptr<QSettings> OpenPositionStore();

@@ -5,6 +5,7 @@
 #include "WindowHelpers.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QDir>
@@ -116,6 +117,40 @@ TEST(FileDialog, PatternsMatchRegardlessOfCase) {
           .entryList({QStringLiteral("*.JPG"), QStringLiteral("*.bmp")},
                      dialog.filter() & ~QDir::AllDirs, QDir::Name | QDir::IgnoreCase);
   EXPECT_EQ(shown, QStringList({"a.jpg", "B.JPG", "c.Bmp"}));
+}
+
+TEST(FileDialog, SaveGivesABareNameTheFiltersSuffixAndAsksBeforeReplacing) {
+  QFileDialog dialog;
+  zub::SetUpFileDialog(dialog,
+                       {QStringLiteral("保存"),
+                        QStringLiteral("JPEG图片(*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                       "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp"),
+                        2, QStringLiteral("二维码"), QString()},
+                       true);
+  EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_EQ(dialog.defaultSuffix(), QStringLiteral("png"));
+  // The user picks another filter in the dialog's list.
+  auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+  ASSERT_NE(types, nullptr);
+  for (const auto &[index, suffix] : {std::pair{0, "jpg"}, std::pair{2, "bmp"}}) {
+    types->setCurrentIndex(index);
+    emit types->activated(index);
+    emit types->textActivated(types->itemText(index));
+    EXPECT_EQ(dialog.defaultSuffix(), QLatin1String(suffix));
+  }
+}
+
+TEST(SaveStartFolder, ProgramFolderWhenWritableElsePictures) {
+  QTemporaryDir writable;
+  EXPECT_EQ(zub::SaveStartFolder(writable.path()), writable.path());
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  const QString fallback = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+  // Gone, or a file: a folder nobody can save into.
+  EXPECT_EQ(zub::SaveStartFolder(writable.filePath(QStringLiteral("gone"))), fallback);
+  QFile file(writable.filePath(QStringLiteral("file")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  EXPECT_EQ(zub::SaveStartFolder(file.fileName()), fallback);
 }
 
 using CommandsTest = FormTest;

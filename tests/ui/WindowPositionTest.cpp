@@ -31,6 +31,25 @@ TEST(TwipsToPixels, RoundsHalvesToEven) {
   EXPECT_EQ(zub::TwipsToPixels(-7.5), 0);     // -0.5
 }
 
+TEST(CentredIn, KeepsTheTitleBandOnTheScreen) {
+  const QSize window(554, 601);
+  const struct {
+    const char *what;
+    QRect area;
+    QPoint expected;
+  } rows[] = {
+      {"room enough", {0, 0, 1280, 1024}, {363, 212}},
+      {"a second screen", {1280, 0, 1280, 1024}, {1643, 212}},
+      // 1600 x 1000 at scale factor 2: the window is taller than the screen.
+      {"scale factor 2", {0, 0, 800, 500}, {123, 0}},
+      {"below another screen", {0, 1024, 800, 500}, {123, 1024}},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(zub::CentredIn(row.area, window), row.expected);
+  }
+}
+
 TEST_F(WindowPositionTest, LoadRules) {
   const QString w = QStringLiteral("8310"), h = QStringLiteral("9015");
   const struct {

@@ -1,0 +1,408 @@
+// What the window offers around the main road: the busy state, a code that
+// no longer matches the text, the options menu, copy, drop, a code without a
+// logo, the keys, and the text taken exactly as typed.
+#include "Composite.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "LogoImage.h"
+#include "MessageBytes.h"
+#include "SingleInstance.h"
+#include "Support.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+namespace zub {
+namespace {
+
+struct Shown {
+  MessageIcon icon;
+  MessageButtons buttons;
+  QString title, text;
+};
+
+class WindowCommands : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    logo = dir.filePath(QStringLiteral("logo.png"));
+    ASSERT_TRUE(test::SampleLogo().save(logo));
+    form = std::make_unique<Form1>();
+    form->skinPath = dir.filePath(QStringLiteral("she.she"));
+    form->pageAddress = QUrl();
+    Form1::Services &s = form->services;
+    s.dialogs.message = [this](MessageIcon icon, MessageButtons buttons, const QString &title,
+                               const QString &text) {
+      messages.push_back({icon, buttons, title, text});
+      return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+    };
+    s.dialogs.openFile = [this](const FileDialogRequest &) {
+      ++openRequests;
+      return logoChoice;
+    };
+    s.dialogs.saveFile = [this](const FileDialogRequest &) {
+      ++saveRequests;
+      return saveChoice;
+    };
+    s.isForeground = [](const QWidget *) { return true; };
+    s.cursorPos = [] { return QPoint(-10000, -10000); };
+    s.popup = [](QMenu *, const QPoint &) {};
+    s.quit = [this] { ++quits; };
+    s.reveal = [](const QString &) {};
+    instance = std::make_unique<SingleInstance>(dir.filePath(QStringLiteral("lock")));
+    ASSERT_TRUE(form->Form_Load(*instance));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+
+  // Runs `start` and waits until the generation it began has reported.
+  void Finish(const std::function<void()> &start) {
+    QSignalSpy finished(form.get(), &Form1::generationFinished);
+    start();
+    ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
+    EXPECT_FALSE(form->generating());
+  }
+
+  void Generate(const QString &text) {
+    form->Text1->setPlainText(text);
+    logoChoice = logo;
+    Finish([this] { QTest::mouseClick(form->Command1, Qt::LeftButton); });
+  }
+
+  QImage Composite() const { return form->Image1->picture().convertToFormat(QImage::Format_RGB32); }
+
+  static QImage Expected(const QString &text, const QString &logoPath) {
+    const std::vector<std::uint8_t> message = MessageBytes(text, TextEncoding::Utf8);
+    clsQRCode encoder;
+    return ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
+                                               2, -1, KanjiMode::Excluded),
+                            logoPath.isEmpty() ? QImage() : LoadLogo(logoPath).image);
+  }
+
+  static std::vector<std::uint8_t> Read(const QImage &image) {
+    const std::vector<test::Decoded> found = test::DecodeAll(image);
+    return found.size() == 1 ? found[0].bytes : std::vector<std::uint8_t>{};
+  }
+
+  bool MarkShown() const { return form->canvasMark->isVisible(); }
+
+  QTemporaryDir dir;
+  QString logo;
+  std::unique_ptr<Form1> form;
+  std::unique_ptr<SingleInstance> instance;
+  std::vector<Shown> messages;
+  int openRequests = 0, saveRequests = 0, quits = 0;
+  std::optional<QString> logoChoice, saveChoice;
+  MessageAnswer answer = MessageAnswer::No;
+};
+
+// While the work runs, the window shows it and refuses, with a word, what
+// would use the code that is not there yet.
+TEST_F(WindowCommands, BusyWindowRefusesGeneratingSavingAndCopyingAloud) {
+  Generate(QStringLiteral("earlier code"));
+  form->Text1->setPlainText(QStringLiteral("new text"));
+  logoChoice = logo;
+  QSignalSpy finished(form.get(), &Form1::generationFinished);
+  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  ASSERT_TRUE(form->generating());
+  EXPECT_FALSE(form->Command1->isEnabled());
+  EXPECT_FALSE(form->Command2->isEnabled());
+  EXPECT_TRUE(MarkShown());
+  EXPECT_EQ(form->canvasMark->text(), QStringLiteral("正在生成二维码…"));
+
+  messages.clear();
+  saveChoice = dir.filePath(QStringLiteral("during.png"));
+  const struct {
+    const char *what;
+    std::function<void()> command;
+    const char *message;
+  } refused[] = {
+      {"save (Ctrl+S, the menu)", [this] { form->Command2_Click(); },
+       "正在生成二维码，请等生成结束后再保存。"},
+      {"generate (Ctrl+Enter)", [this] { form->Command1_Click(); }, "正在生成二维码，请稍候。"},
+      {"without a logo", [this] { form->GenerateWithoutLogo(); }, "正在生成二维码，请稍候。"},
+      {"a dropped logo", [this] { form->GenerateWithLogo(logo); }, "正在生成二维码，请稍候。"},
+      {"copy", [this] { form->CopyPicture(); }, "正在生成二维码，请等生成结束后再复制。"},
+  };
+  for (const auto &r : refused) {
+    SCOPED_TRACE(r.what);
+    messages.clear();
+    r.command();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, QString::fromUtf8(r.message));
+    EXPECT_EQ(messages[0].title, QStringLiteral("提示"));
+  }
+  EXPECT_EQ(openRequests, 2); // the two clicks that were not refused
+  EXPECT_EQ(saveRequests, 0);
+  EXPECT_FALSE(QFile::exists(*saveChoice));
+
+  ASSERT_TRUE(finished.wait(60000));
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_TRUE(form->Command1->isEnabled());
+  EXPECT_TRUE(form->Command2->isEnabled());
+  EXPECT_FALSE(MarkShown());
+  EXPECT_EQ(Read(Composite()), test::BytesOf("new text"));
+}
+
+TEST_F(WindowCommands, ClosingDuringAGenerationHidesTheWindowAtOnce) {
+  form->Text1->setPlainText(QString(1500, QLatin1Char('z')));
+  form->cmb1[0]->setCurrentIndex(40);
+  logoChoice = logo;
+  QSignalSpy finished(form.get(), &Form1::generationFinished);
+  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  ASSERT_TRUE(form->generating());
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(quits, 1);
+  ASSERT_TRUE(finished.wait(60000));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowCommands, CodeOfAnEarlierTextIsMarkedAndSavedOnlyWhenTheUserSaysSo) {
+  Generate(QStringLiteral("first"));
+  EXPECT_FALSE(form->stale());
+  EXPECT_FALSE(MarkShown());
+
+  const struct {
+    const char *what;
+    std::function<void()> change, undo;
+  } changes[] = {
+      {"text", [this] { form->Text1->setPlainText(QStringLiteral("second")); },
+       [this] { form->Text1->setPlainText(QStringLiteral("first")); }},
+      {"version", [this] { form->cmb1[0]->setCurrentIndex(5); },
+       [this] { form->cmb1[0]->setCurrentIndex(0); }},
+      {"level", [this] { form->cmb1[1]->setCurrentIndex(3); },
+       [this] { form->cmb1[1]->setCurrentIndex(1); }},
+      {"mask", [this] { form->cmb1[2]->setCurrentIndex(4); },
+       [this] { form->cmb1[2]->setCurrentIndex(0); }},
+      {"encoding", [this] { form->cmb1[3]->setCurrentIndex(0); },
+       [this] { form->cmb1[3]->setCurrentIndex(1); }},
+  };
+  for (const auto &c : changes) {
+    SCOPED_TRACE(c.what);
+    c.change();
+    EXPECT_TRUE(form->stale());
+    EXPECT_TRUE(MarkShown());
+    EXPECT_EQ(form->canvasMark->text(), QStringLiteral("内容已修改，请重新生成"));
+    c.undo();
+    EXPECT_FALSE(form->stale());
+    EXPECT_FALSE(MarkShown());
+  }
+
+  form->Text1->setPlainText(QStringLiteral("second"));
+  saveChoice = dir.filePath(QStringLiteral("old.png"));
+  // "No": nothing is asked further, nothing written.
+  messages.clear();
+  form->Command2_Click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
+  EXPECT_EQ(messages[0].icon, MessageIcon::Question);
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("修改前的二维码")));
+  EXPECT_EQ(saveRequests, 0);
+  EXPECT_FALSE(QFile::exists(*saveChoice));
+  // "Yes": asked once, then saved as usual: the earlier code.
+  messages.clear();
+  answer = MessageAnswer::Yes;
+  form->Command2_Click();
+  EXPECT_EQ(saveRequests, 1);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_TRUE(messages[1].text.startsWith(QStringLiteral("二维码保存成功!")));
+  EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("first"));
+
+  // Generating again brings canvas and text together: no question.
+  Generate(QStringLiteral("second"));
+  EXPECT_FALSE(MarkShown());
+  messages.clear();
+  form->Command2_Click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功!")));
+  EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("second"));
+}
+
+TEST_F(WindowCommands, TextIsEncodedExactlyAsTyped) {
+  // A no-break space, a line break, a tab, a trailing space.
+  const QString typed = QStringLiteral("a\u00A0b\nc\td ");
+  Generate(typed);
+  EXPECT_EQ(Read(Composite()), test::BytesOf("a\xC2\xA0"
+                                             "b\nc\td "));
+  EXPECT_EQ(form->MessageText(), typed);
+}
+
+TEST_F(WindowCommands, OptionsMenuAndTheListsFollowEachOther) {
+  Form2 &menus = form->form2();
+  const QStringList titles = {QStringLiteral("版本"), QStringLiteral("纠错等级"),
+                              QStringLiteral("掩码"), QStringLiteral("文字编码")};
+  for (std::size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    QMenu *menu = menus.optionMenus[i];
+    const QComboBox *list = form->cmb1[i];
+    EXPECT_EQ(menu->title(), titles[static_cast<qsizetype>(i)]);
+    ASSERT_EQ(menu->actions().size(), list->count());
+    for (int k = 0; k < list->count(); ++k) {
+      EXPECT_EQ(menu->actions()[k]->text(), list->itemText(k));
+      EXPECT_EQ(menu->actions()[k]->isChecked(), k == list->currentIndex());
+    }
+  }
+  // Menu to list.
+  menus.optionMenus[1]->actions()[3]->trigger();
+  EXPECT_EQ(form->cmb1[1]->currentIndex(), 3);
+  EXPECT_FALSE(menus.optionMenus[1]->actions()[1]->isChecked());
+  // List to menu.
+  form->cmb1[3]->setCurrentIndex(0);
+  EXPECT_TRUE(menus.optionMenus[3]->actions()[0]->isChecked());
+  EXPECT_FALSE(menus.optionMenus[3]->actions()[1]->isChecked());
+  form->cmb1[0]->setCurrentIndex(7);
+  EXPECT_TRUE(menus.optionMenus[0]->actions()[7]->isChecked());
+
+  EXPECT_EQ(form->backPicture1->toolTip(),
+            QStringLiteral("版本：7\n纠错等级：H - 30%\n掩码：Automatic\n文字编码：ANSI"));
+
+  // What the menu chose is what the code is made with.
+  form->cmb1[3]->setCurrentIndex(1);
+  menus.optionMenus[1]->actions()[0]->trigger(); // L
+  menus.optionMenus[0]->actions()[2]->trigger(); // version 2
+  Generate(QStringLiteral("menu options"));
+  const std::vector<std::uint8_t> message =
+      MessageBytes(QStringLiteral("menu options"), TextEncoding::Utf8);
+  clsQRCode encoder;
+  EXPECT_EQ(Composite(),
+            ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 2,
+                                                1, -1, KanjiMode::Excluded),
+                             LoadLogo(logo).image));
+}
+
+TEST_F(WindowCommands, CopyPutsTheCompositeOnTheClipboard) {
+  QGuiApplication::clipboard()->clear();
+  form->CopyPicture();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦!"));
+  EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
+
+  Generate(QStringLiteral("copied"));
+  // Ctrl+C over the canvas.
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  form->backPicture1->setFocus();
+  QTest::keyClick(form->backPicture1, Qt::Key_C, Qt::ControlModifier);
+  QImage copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(copied, Composite());
+  EXPECT_EQ(Read(copied), test::BytesOf("copied"));
+
+  // The picture menu's entry.
+  QGuiApplication::clipboard()->clear();
+  form->form2().Copy->trigger();
+  copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(Read(copied), test::BytesOf("copied"));
+  EXPECT_EQ(messages.size(), 1u);
+}
+
+TEST_F(WindowCommands, LogoFileDroppedOnTheCanvasGeneratesWithIt) {
+  // Long enough that the logo covers little of the code.
+  const QString typed = QStringLiteral("dropped on the canvas: https://example.org/a/longer/path");
+  form->Text1->setPlainText(typed);
+  auto drop = [this](const QList<QUrl> &urls, QWidget *target) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at(20, 20);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+      return false;
+    QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted();
+  };
+  // Not a single local file: refused at the door.
+  EXPECT_FALSE(drop({QUrl(QStringLiteral("https://example.org/logo.png"))}, form->backPicture1));
+  EXPECT_FALSE(drop({QUrl::fromLocalFile(logo), QUrl::fromLocalFile(logo)}, form->backPicture1));
+
+  Finish([&] { EXPECT_TRUE(drop({QUrl::fromLocalFile(logo)}, form->backPicture1)); });
+  EXPECT_EQ(openRequests, 0);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Composite(), Expected(typed, logo));
+
+  // A file that is no picture: the same message as through the dialog.
+  const QString text = dir.filePath(QStringLiteral("notes.txt"));
+  QFile notes(text);
+  ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+  notes.write("not a picture");
+  notes.close();
+  Finish([&] { EXPECT_TRUE(drop({QUrl::fromLocalFile(text)}, form->backPicture1)); });
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("二维码已生成，但没有加上Logo。")));
+  EXPECT_EQ(Composite(), Expected(typed, QString()));
+}
+
+TEST_F(WindowCommands, CodeWithoutALogoIsSavedCopiedAndCheckedLikeAnyOther) {
+  form->Text1->setPlainText(QStringLiteral("no logo"));
+  Finish([this] { form->form2().NoLogo->trigger(); });
+  EXPECT_EQ(openRequests, 0);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Composite(), Expected(QStringLiteral("no logo"), QString()));
+  EXPECT_TRUE(form->ImageRND1->picture().isNull());
+
+  saveChoice = dir.filePath(QStringLiteral("plain.png"));
+  form->Command2_Click();
+  EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
+  form->CopyPicture();
+  EXPECT_EQ(Read(QGuiApplication::clipboard()->image()), test::BytesOf("no logo"));
+}
+
+TEST_F(WindowCommands, KeysGenerateAndSave) {
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  EXPECT_EQ(QApplication::focusWidget(), form->Text1);
+  form->Text1->setPlainText(QStringLiteral("keys"));
+  logoChoice = logo;
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    openRequests = 0;
+    Finish([&] { QTest::keyClick(form->Text1, key, Qt::ControlModifier); });
+    EXPECT_EQ(openRequests, 1);
+    EXPECT_EQ(form->Text1->toPlainText(), QStringLiteral("keys")); // no line added
+  }
+  EXPECT_EQ(Read(Composite()), test::BytesOf("keys"));
+  saveChoice = dir.filePath(QStringLiteral("keys.bmp"));
+  QTest::keyClick(form->Text1, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(saveRequests, 1);
+  EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("keys"));
+}
+
+TEST_F(WindowCommands, VisibleControlsHaveChineseAccessibleNames) {
+  const struct {
+    QWidget *control;
+    const char *name;
+  } rows[] = {{form->Text1, "二维码内容"},    {form->Command1, "生成二维码"},
+              {form->Command2, "保存二维码"}, {form->最小0, "最小化"},
+              {form->菜单0, "菜单"},          {form->关闭0, "关闭"},
+              {form->backPicture1, "二维码"}};
+  for (const auto &row : rows)
+    EXPECT_EQ(row.control->accessibleName(), QString::fromUtf8(row.name))
+        << row.control->objectName().toStdString();
+}
+
+TEST_F(WindowCommands, DefaultLogoShowsItsTransparencyOverTheBoxColour) {
+  const QImage box = form->LogoPic->image();
+  const QRgb colour = form->LogoPic->backgroundColor().rgb();
+  // The default logo's corners are transparent.
+  EXPECT_EQ(box.pixel(0, 0), colour);
+  EXPECT_EQ(box.pixel(63, 0), colour);
+  EXPECT_EQ(box.pixel(0, 63), colour);
+  EXPECT_EQ(box.pixel(63, 63), colour);
+}
+
+} // namespace
+} // namespace zub
