@@ -78,15 +78,19 @@ void Form1::FillOptionLists() {
   QStringList masks{QStringLiteral("Automatic")};
   for (int m = 0; m <= 7; ++m)
     masks << QString::number(m);
+  // "UTF-8 (ECI)" is UTF-8 whose symbol names its character set (ECI 26),
+  // which readers otherwise guess; the scan check offers it when they guess
+  // wrong.
   const struct {
     QStringList items;
     int selected;
-  } lists[] = {{versions, 0},
-               {{QStringLiteral("L - 7%"), QStringLiteral("M - 15%"), QStringLiteral("Q - 25%"),
-                 QStringLiteral("H - 30%")},
-                1},
-               {masks, 0},
-               {{QStringLiteral("ANSI"), QStringLiteral("UTF-8")}, 1}};
+  } lists[] = {
+      {versions, 0},
+      {{QStringLiteral("L - 7%"), QStringLiteral("M - 15%"), QStringLiteral("Q - 25%"),
+        QStringLiteral("H - 30%")},
+       1},
+      {masks, 0},
+      {{QStringLiteral("ANSI"), QStringLiteral("UTF-8"), QStringLiteral("UTF-8 (ECI)")}, 1}};
   for (std::size_t i = 0; i < cmb1.size(); ++i) {
     cmb1[i]->addItems(lists[i].items);
     cmb1[i]->setCurrentIndex(lists[i].selected);
@@ -95,6 +99,7 @@ void Form1::FillOptionLists() {
 
 void Form1::Form_Unload() {
   unloading_ = true;
+  cancelSearch_ = true;
   TimerId->stop();
   // Gone from the screen at once, even while a generation still runs.
   hide();

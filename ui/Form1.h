@@ -5,6 +5,7 @@
 #include "ImageControl.h"
 #include "LogoImage.h"
 #include "PictureBox.h"
+#include "ScanRemedy.h"
 #include "clsQRCode.h"
 
 #include <QFuture>
@@ -13,6 +14,7 @@
 #include <QWidget>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -135,6 +137,9 @@ public:
   // A logo file dropped on the canvas: generates with it, no dialog.
   void GenerateWithLogo(const QString &path);
   bool generating() const { return generating_; }
+  // The search for options that scan of the last generation whose code
+  // did not (cancelled when the window closed during it).
+  const RemedySearch &lastRemedySearch() const { return lastSearch_; }
   // Saves the composite; a stale one only when the user says so.
   void Command2_Click();
   // "复制二维码": the composite onto the clipboard as an image.
@@ -232,6 +237,11 @@ private:
   int saveFilterIndex_ = 1;           // the save dialog's last choice
   bool pageRequestPending_ = false;
   bool unloading_ = false;
+  // Tells the work of a generation that the window is closing: a search for
+  // options that scan stops before its next candidate.
+  std::atomic<bool> cancelSearch_{false};
+  RemedySearch lastSearch_;
+  bool quietLogo_ = false; // showing an offered code: the logo was told of once
   std::unique_ptr<Form2> form2_;
 };
 

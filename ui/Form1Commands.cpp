@@ -105,6 +105,7 @@ bool Form1::stale() const {
 struct Form1::Generation {
   Inputs inputs; // the text and the four list positions at the click
   TextEncoding encoding;
+  int eci; // 26 for "UTF-8 (ECI)", else 0
   int version, ecLevel, mask;
   QString path; // the logo file as chosen, spaces kept; empty: no logo
   QSize canvasSize;
@@ -115,23 +116,46 @@ struct Form1::Generation {
   LoadedLogo logo;
   QImage composite; // as the window composes it, for the scan check
   std::optional<ScanReport> report;
+  MadeCode first;      // the code of the options chosen, judged
+  RemedySearch search; // for options that scan, when the first does not
 
   // Runs off the interface thread; `encoder` is the window's, used by no
-  // one else meanwhile.
-  void Compute(clsQRCode &encoder) {
+  // one else meanwhile. `cancel` is set when the window closes.
+  void Compute(clsQRCode &encoder, const std::atomic<bool> &cancel) {
     if (!path.isEmpty()) {
       logo.file = LoadLogo(path);
       logo.inBox = LogoInBox(logo.file.image, logoBox.size());
     }
-    const MadeCode made =
-        MakeCode(encoder, CodeSource{inputs.text, {}, logo.inBox, canvasSize, logoBox},
-                 CodeOptions{version, ecLevel, mask, encoding, 0}, true);
-    if (!made.Made())
+    const CodeSource source{inputs.text, {}, logo.inBox, canvasSize, logoBox};
+    first = MakeCode(encoder, source, CodeOptions{version, ecLevel, mask, encoding, eci}, true);
+    if (!first.Made())
       return;
-    symbol = made.symbol;
-    canvas = made.canvas;
-    composite = made.composite;
-    report = made.report;
+    symbol = first.symbol;
+    canvas = first.canvas;
+    composite = first.composite;
+    report = first.report;
+    if (first.Passes())
+      return;
+    if (cancel)
+      search.cancelled = true;
+    else
+      search = FindReadableCode(encoder, source, first, &cancel);
+  }
+
+  // The same generation showing `code`, a candidate of the search.
+  Generation ShowingCandidate(const MadeCode &code) const {
+    Generation next = *this;
+    next.encoding = code.options.encoding;
+    next.eci = code.options.eci;
+    next.version = code.options.version;
+    next.ecLevel = code.options.ecLevel;
+    next.symbol = code.symbol;
+    next.canvas = code.canvas;
+    next.composite = code.composite;
+    next.report = code.report;
+    next.first = code;
+    next.search = {};
+    return next;
   }
 };
 
@@ -176,7 +200,8 @@ void Form1::StartGeneration(const QString &logoPath) {
 
   auto work = std::make_shared<Generation>();
   work->inputs = CurrentInputs();
-  work->encoding = cmb1[3]->currentIndex() == 1 ? TextEncoding::Utf8 : TextEncoding::Ansi;
+  work->encoding = cmb1[3]->currentIndex() >= 1 ? TextEncoding::Utf8 : TextEncoding::Ansi;
+  work->eci = cmb1[3]->currentIndex() == 2 ? 26 : 0;
   work->version = cmb1[0]->currentIndex();
   work->ecLevel = cmb1[1]->currentIndex() + 1;
   work->mask = cmb1[2]->currentIndex() - 1;
@@ -188,13 +213,14 @@ void Form1::StartGeneration(const QString &logoPath) {
     encoder_ = std::make_unique<clsQRCode>();
   SetBusy(true);
   generation_ = QtConcurrent::run([this, work, encoder = encoder_.get()] {
-    work->Compute(*encoder);
+    work->Compute(*encoder, cancelSearch_);
     // Delivered on the interface thread; dropped if the window is gone by
     // then (its destructor waits for this work to end).
     QMetaObject::invokeMethod(
         this,
         [this, work] {
           SetBusy(false);
+          lastSearch_ = work->search;
           // A window that is closing shows nothing more.
           if (!unloading_)
             ShowGeneration(*work);
@@ -250,9 +276,31 @@ void Form1::ShowGeneration(const Generation &done) {
   UpdateCanvasMark();
   Q_ASSERT(Image1->picture() == done.composite); // what the read-back check read
 
-  if (done.report && !done.report->Passes())
+  if (!done.report || done.report->Passes())
+    return;
+  // The code stays saveable either way; the user chooses.
+  if (!done.search.found) {
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             ScanWarningText(*done.report));
+                             NoRemedyText(done.first, done.search));
+    return;
+  }
+  const MadeCode &found = *done.search.found;
+  if (services.dialogs.message(MessageIcon::Exclamation, MessageButtons::YesNo,
+                               QStringLiteral("提示"),
+                               RemedyQuestion(done.first, found)) != MessageAnswer::Yes)
+    return;
+  // The option lists say how the code on the canvas was made.
+  cmb1[0]->setCurrentIndex(found.options.version);
+  cmb1[1]->setCurrentIndex(found.options.ecLevel - 1);
+  cmb1[3]->setCurrentIndex(found.options.eci == 26                        ? 2
+                           : found.options.encoding == TextEncoding::Utf8 ? 1
+                                                                          : 0);
+  // The logo's own word, if any, was said with the first code.
+  Generation offered = done.ShowingCandidate(found);
+  offered.inputs = CurrentInputs();
+  quietLogo_ = true;
+  ShowGeneration(offered);
+  quietLogo_ = false;
 }
 
 void Form1::Command2_Click() {
@@ -330,7 +378,7 @@ void Form1::LogoSelect(const QString &path, const LoadedLogo &logo) {
   // A logo that cannot be read leaves the code without one; no earlier logo
   // may take its place.
   ImageRND1->setPicture(logo.file.image);
-  if (logo.file.image.isNull())
+  if (logo.file.image.isNull() && !quietLogo_)
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
                              logo.file.error +
                                  QStringLiteral("\r\n\r\n二维码已生成，但没有加上Logo。"));

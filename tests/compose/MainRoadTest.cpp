@@ -421,3 +421,87 @@ TEST_F(MainRoad, ContextMenuSaveEntryRunsTheSaveCommand) {
 
 } // namespace
 } // namespace zub
+
+namespace zub {
+namespace {
+
+// A code the readers do not read as typed: the window offers options that
+// scan. 是 sets the option lists to them and shows their code; 否 keeps the
+// first. zbar takes these UTF-8 bytes for Shift JIS unless the symbol says
+// (ECI 26), which no version or level changes.
+TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
+  const QString text = QStringLiteral("中国");
+  const std::vector<std::uint8_t> utf8 = MessageBytes(text, TextEncoding::Utf8);
+  for (MessageAnswer choice : {MessageAnswer::No, MessageAnswer::Yes}) {
+    messages.clear();
+    answer = choice;
+    Generate(text, logo);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
+    const QStringList lines = messages[0].text.split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("读码器zbar把文字当作Shift JIS解读，扫出的文字是乱码。")))
+        << messages[0].text.toStdString();
+    EXPECT_EQ(lines.last(),
+              QStringLiteral("是否改用版本1、纠错等级M、UTF-8编码（ECI 26）重新生成?"));
+
+    const QImage shown = Composite();
+    if (choice == MessageAnswer::No) {
+      EXPECT_EQ(shown, Expected(text, logo));
+      EXPECT_EQ(form->cmb1[3]->currentIndex(), 1);
+      EXPECT_FALSE(ReadWithZbar(shown, utf8, text).textExact);
+    } else {
+      EXPECT_EQ(form->cmb1[0]->currentIndex(), 0);
+      EXPECT_EQ(form->cmb1[1]->currentIndex(), 1);
+      EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8 (ECI)"));
+      EXPECT_TRUE(ReadWithZxing(shown, utf8, text).Exact());
+      EXPECT_TRUE(ReadWithZbar(shown, utf8, text).Exact());
+      // The canvas, the logo box and the saved picture show the same code.
+      EXPECT_EQ(form->backPicture1->image().copy(0, 0, 20, 20), shown.copy(0, 0, 20, 20));
+      saveChoice = File(QStringLiteral("offered.bmp"));
+      QTest::mouseClick(form->Command2, Qt::LeftButton);
+      EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), shown);
+      // Generating again with the lists as they are now makes it at once.
+      messages.clear();
+      Generate(text, logo, 0, 1, 0, 2);
+      EXPECT_TRUE(messages.empty());
+      EXPECT_EQ(Composite(), shown);
+    }
+  }
+}
+
+// When no options scan, the window says so and why, and keeps the code.
+TEST_F(MainRoad, NoOptionsThatScanIsSaid) {
+  Generate(QString(1500, QLatin1Char('z')), logo, 40);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("拉伸使模块宽")));
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("没有一种能被两个读码器正确读出")) ||
+              messages[0].text.contains(QStringLiteral("没有可改用的方案")))
+      << messages[0].text.toStdString();
+  EXPECT_FALSE(form->lastRemedySearch().found);
+  EXPECT_TRUE(form->Image1->hasPicture());
+}
+
+// Closing the window while the search runs stops it before its next
+// candidate: the window does not wait for the rest, and says nothing more.
+TEST_F(MainRoad, ClosingDuringTheSearchStopsIt) {
+  // Version 39-L of a long text: every candidate fails to read, each taking
+  // the readers some tens of milliseconds.
+  QString text;
+  const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
+  for (int i = 0; text.toUtf8().size() < 1500; ++i)
+    text += pattern[i % pattern.size()];
+  Choose(text, logo, 39, 0);
+  QSignalSpy finished(form.get(), &Form1::generationFinished);
+  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  ASSERT_TRUE(form->generating());
+  form->close();
+  ASSERT_TRUE(finished.wait(60000));
+  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(form->lastRemedySearch().cancelled);
+  EXPECT_LE(form->lastRemedySearch().read, 1);
+}
+
+} // namespace
+} // namespace zub
