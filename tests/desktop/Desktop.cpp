@@ -71,6 +71,45 @@ const Desktop &TheDesktop() {
   return desktop;
 }
 
+namespace {
+
+// One attempt: Xvfb on a display it picks, then openbox on it.
+bool TryStart(const QString &xvfb, const QString &openbox) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    desktop.why = QStringLiteral("no pipe for Xvfb");
+    return false;
+  }
+  started.push_back(Spawn(xvfb,
+                          {QStringLiteral("-displayfd"), QString::number(fds[1]),
+                           QStringLiteral("-screen"), QStringLiteral("0"),
+                           QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                           QStringLiteral("tcp")},
+                          fds[1]));
+  ::close(fds[1]);
+  desktop.display = ReadDisplay(fds[0]);
+  ::close(fds[0]);
+  if (desktop.display.isEmpty()) {
+    desktop.why = QStringLiteral("Xvfb did not report a display within 30 s");
+    return false;
+  }
+  qputenv("DISPLAY", desktop.display.toLocal8Bit());
+  started.push_back(Spawn(openbox, {QStringLiteral("--sm-disable")}));
+  // openbox names the current desktop on the root window once it manages it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!Xdo({QStringLiteral("get_desktop")})) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      desktop.why = QStringLiteral("openbox did not manage display %1 within 30 s")
+                        .arg(desktop.display);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+} // namespace
+
 void StartDesktop() {
   const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
   const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
@@ -79,37 +118,13 @@ void StartDesktop() {
     desktop.why = QStringLiteral("Xvfb, openbox or xdotool is not installed");
     return;
   }
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
-    desktop.why = QStringLiteral("no pipe for Xvfb");
-    return;
+  desktop.installed = true;
+  for (int attempt = 0; attempt < 3 && !desktop.ready; ++attempt) {
+    StopDesktop();
+    desktop.ready = TryStart(xvfb, openbox);
   }
-  started.push_back(
-      Spawn(xvfb,
-            {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
-             QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-             QStringLiteral("tcp")},
-            fds[1]));
-  ::close(fds[1]);
-  desktop.display = ReadDisplay(fds[0]);
-  ::close(fds[0]);
-  if (desktop.display.isEmpty()) {
-    desktop.why = QStringLiteral("Xvfb did not start");
-    return;
-  }
-  qputenv("DISPLAY", desktop.display.toLocal8Bit());
-  started.push_back(Spawn(openbox, {QStringLiteral("--sm-disable")}));
-  // openbox names the current desktop on the root window once it manages it.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!Xdo({QStringLiteral("get_desktop")})) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      desktop.why = QStringLiteral("openbox did not start");
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  qputenv("QT_QPA_PLATFORM", "xcb");
-  desktop.ready = true;
+  if (desktop.ready)
+    qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 void StopDesktop() {

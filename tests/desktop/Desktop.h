@@ -7,10 +7,12 @@
 namespace zub::test {
 
 // The X desktop of this run: an Xvfb server with openbox on it, both ended
-// with the run. `ready` is false, with the reason, when either program is
-// missing or does not come up; the tests then skip.
+// with the run. `ready` is false, with the reason, when a program is missing
+// (the tests then skip) or when they are installed but do not come up (the
+// tests then fail: a broken desktop must not pass for a missing one).
 struct Desktop {
   bool ready = false;
+  bool installed = false;
   QString why;
   QString display; // ":N"
 };

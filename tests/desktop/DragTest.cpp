@@ -48,8 +48,9 @@ protected:
 class DragTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!TheDesktop().ready)
+    if (!TheDesktop().installed)
       GTEST_SKIP() << TheDesktop().why.toStdString();
+    ASSERT_TRUE(TheDesktop().ready) << TheDesktop().why.toStdString();
     ASSERT_TRUE(dir.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     form = std::make_unique<Form1>();
