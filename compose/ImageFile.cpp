@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
+#include <atomic>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -89,7 +90,7 @@ FileBytesWriter gWriter = WriteAll;
 // target name as long as the system allows leaves room for it. Returns the
 // descriptor (or -1 with errno set) and the name in `name`.
 int CreateTemporary(const QByteArray &folder, QByteArray &name) {
-  static int counter = 0;
+  static std::atomic<int> counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = folder + "/.zubqr-" + QByteArray::number(QCoreApplication::applicationPid()) + "-" +
            QByteArray::number(++counter) + ".tmp";
