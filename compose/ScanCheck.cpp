@@ -82,6 +82,8 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
                               ZXing::ImageFormat::Lum, static_cast<int>(grey.bytesPerLine()));
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  // A composite holds one code: the search may stop at the first.
+  hints.setMaxNumberOfSymbols(1);
   for (const ZXing::Result &result : ZXing::ReadBarcodes(view, hints)) {
     if (!result.isValid())
       continue;
