@@ -23,13 +23,10 @@ inline void Store16(std::uint8_t *p, Bytes16 v) {
 // the last one moved back to end at length: f must give the same result
 // when it sees a byte twice.
 template <typename F> inline void ForEachChunk16(int length, F &&f) {
-  for (int x0 = 0;; x0 += 16) {
-    if (x0 + 16 > length)
-      x0 = length - 16;
+  const int last = length - 16;
+  for (int x0 = 0; x0 < last; x0 += 16)
     f(x0);
-    if (x0 + 16 >= length)
-      break;
-  }
+  f(last);
 }
 
 // Sets `count` bytes to `value`, 16 at a time: a plain fill the library

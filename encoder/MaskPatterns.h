@@ -24,17 +24,15 @@ template <int mask> constexpr bool MaskInverts(unsigned x, unsigned y) {
     return (x + y) % 2 == 0;
 }
 
-// Every mask repeats after 6 columns and 12 rows. MaskPlane[mask][y % 12]
-// holds, for x = 0 .. 21, whether the mask inverts (x, y): enough for 16
-// consecutive columns from any x % 6.
-constexpr int kMaskColumnPeriod = 6;
+// Every mask repeats after 12 rows. MaskPlane[mask][y % 12] holds, for
+// every column x of the widest symbol, whether the mask inverts (x, y).
 constexpr int kMaskRowPeriod = 12;
-constexpr int kMaskChunk = 16;
+constexpr int kMaskColumns = 4 * 40 + 17;
 struct MaskPlaneTable {
-  std::uint8_t of[8][kMaskRowPeriod][kMaskColumnPeriod + kMaskChunk];
+  std::uint8_t of[8][kMaskRowPeriod][kMaskColumns];
   constexpr MaskPlaneTable() : of{} {
     for (unsigned y = 0; y < kMaskRowPeriod; ++y)
-      for (unsigned x = 0; x < kMaskColumnPeriod + kMaskChunk; ++x) {
+      for (unsigned x = 0; x < kMaskColumns; ++x) {
         of[0][y][x] = MaskInverts<0>(x, y);
         of[1][y][x] = MaskInverts<1>(x, y);
         of[2][y][x] = MaskInverts<2>(x, y);

@@ -4,6 +4,8 @@
 
 #include "clsQRCode.h"
 
+#include <algorithm>
+
 namespace zub {
 
 namespace {
@@ -96,7 +98,7 @@ int clsQRCode::AlnumValue(std::uint8_t b) {
 }
 
 bool clsQRCode::IsKanjiPair(std::uint8_t first, std::uint8_t second) {
-  if (second < 0x40)
+  if (first < 0x81 || second < 0x40) // most text: no lead byte at all
     return false;
   return (first >= 0x81 && first <= 0x9F) || (first >= 0xE0 && first <= 0xEA) ||
          (first == 0xEB && second <= 0xBF);
@@ -110,7 +112,7 @@ int clsQRCode::KanjiValue(std::uint8_t first, std::uint8_t second) {
 namespace {
 
 using Cell = SegmentPlan::Cell;
-constexpr Cell kImpossibleCell = {kImpossible, 0, 0, 0};
+constexpr Cell kImpossibleCell = {kImpossible, 0, 0};
 
 // The cheapest cell of a position, the lowest mode on ties.
 struct Cheapest {
@@ -139,9 +141,17 @@ template <int m> inline Cell Relax(const Cell *prev, Cheapest cheapest, int open
   if (same.run < maxCount) {
     const std::int32_t continued = same.cost + FurtherCost(m, same.run);
     if (continued < opened || (continued == opened && m < cheapest.mode))
-      return {continued, static_cast<std::uint16_t>(same.run + 1), static_cast<std::int8_t>(m), 0};
+      return {continued, static_cast<std::uint16_t>(same.run + 1), static_cast<std::int16_t>(m)};
   }
-  return {opened, 1, static_cast<std::int8_t>(cheapest.mode), 0};
+  return {opened, 1, static_cast<std::int16_t>(cheapest.mode)};
+}
+
+// A row that only byte mode reaches.
+inline void OnlyByteRow(Cell *row, Cell byteCell) {
+  row[kByte] = byteCell;
+  row[kNumeric] = kImpossibleCell;
+  row[kAlnum] = kImpossibleCell;
+  row[kKanji] = kImpossibleCell;
 }
 
 } // namespace
@@ -162,26 +172,66 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
   // opens the message.
   {
     const int cls = kClass.of[data[0]];
-    table[kByte] = {open[kByte], 1, -1, 0};
-    table[kNumeric] = cls == 1 ? Cell{open[kNumeric], 1, -1, 0} : kImpossibleCell;
-    table[kAlnum] = cls >= 1 ? Cell{open[kAlnum], 1, -1, 0} : kImpossibleCell;
+    table[kByte] = {open[kByte], 1, -1};
+    table[kNumeric] = cls == 1 ? Cell{open[kNumeric], 1, -1} : kImpossibleCell;
+    table[kAlnum] = cls >= 1 ? Cell{open[kAlnum], 1, -1} : kImpossibleCell;
     table[kKanji] = kImpossibleCell;
   }
   Cheapest beforePrev{0, 0}; // of position t - 2, for kanji
+  // Where the previous position is reached cheapest in byte mode, a
+  // stretch of bytes that only byte mode can carry is settled in one step:
+  // the byte segment goes on through it (continuing is always cheaper than
+  // opening), and where its count is full the next one opens. Only the
+  // cells that a later position or the back-trace reads are written: both
+  // cells around every count limit and the stretch's last two rows. Long
+  // runs of ordinary text go this way.
   for (int t = 1; t < n; ++t) {
     Cell *row = table + kModes * t;
     const Cell *prev = row - kModes;
-    const Cheapest cheapest = CheapestOf(prev);
     const int cls = kClass.of[data[t]];
+    const bool kanjiHere = kanjiAllowed && clsQRCode::IsKanjiPair(data[t - 1], data[t]);
+    const Cheapest cheapest = CheapestOf(prev);
+    if (cls == 0 && !kanjiHere && cheapest.mode == kByte) {
+      int end = t;
+      while (end + 1 < n && kClass.of[data[end + 1]] == 0 &&
+             !(kanjiAllowed && clsQRCode::IsKanjiPair(data[end], data[end + 1])))
+        ++end;
+      const int limit = maxCount[kByte];
+      Cell cell = prev[kByte];
+      for (int p = t; p <= end;) {
+        if (cell.run == limit) {
+          table[kModes * (p - 1) + kByte] = cell;
+          cell = {cell.cost + open[kByte], 1, kByte};
+          table[kModes * p + kByte] = cell;
+          ++p;
+          continue;
+        }
+        const int k = std::min(limit - cell.run, end - p + 1);
+        cell = {cell.cost + 8 * k, static_cast<std::uint16_t>(cell.run + k), kByte};
+        p += k;
+      }
+      // The cell before the last: one byte less, or the full segment
+      // before an opening.
+      const Cell before =
+          end == t       ? prev[kByte]
+          : cell.run > 1 ? Cell{cell.cost - 8, static_cast<std::uint16_t>(cell.run - 1), kByte}
+                         : Cell{cell.cost - open[kByte], static_cast<std::uint16_t>(limit), kByte};
+      if (end > t)
+        OnlyByteRow(table + kModes * (end - 1), before);
+      OnlyByteRow(table + kModes * end, cell);
+      beforePrev = {before.cost, kByte};
+      t = end;
+      continue;
+    }
     row[kByte] = Relax<kByte>(prev, cheapest, open[kByte], maxCount[kByte]);
     row[kNumeric] = cls == 1 ? Relax<kNumeric>(prev, cheapest, open[kNumeric], maxCount[kNumeric])
                              : kImpossibleCell;
     row[kAlnum] =
         cls >= 1 ? Relax<kAlnum>(prev, cheapest, open[kAlnum], maxCount[kAlnum]) : kImpossibleCell;
-    if (kanjiAllowed && clsQRCode::IsKanjiPair(data[t - 1], data[t]))
+    if (kanjiHere)
       row[kKanji] = t >= 2
                         ? Relax<kKanji>(prev - kModes, beforePrev, open[kKanji], maxCount[kKanji])
-                        : Cell{open[kKanji], 1, -1, 0};
+                        : Cell{open[kKanji], 1, -1};
     else
       row[kKanji] = kImpossibleCell;
     beforePrev = cheapest;
@@ -199,34 +249,24 @@ void SegmentPlan::Write(BitBuffer &bits) {
   const int n = n_;
   const std::uint8_t *data = data_;
 
-  // Back-trace the cheapest path into one mode per byte.
-  byteMode_.resize(static_cast<std::size_t>(n));
-  std::uint8_t *byteMode = byteMode_.data();
+  // Back-trace the cheapest path a segment at a time: a cell counts the
+  // characters of its segment so far, and the segment's first cell knows
+  // the mode before it. A kanji character's cell is at its second byte.
+  segments_.clear();
   for (int pos = n - 1, mode = lastMode_; pos >= 0;) {
-    const int prev = table_[static_cast<std::size_t>(kModes * pos + mode)].prevMode;
-    byteMode[pos] = static_cast<std::uint8_t>(mode);
-    if (mode == kKanji) {
-      byteMode[pos - 1] = kKanji;
-      pos -= 2;
-    } else {
-      pos -= 1;
-    }
-    mode = prev;
+    const int count = table_[static_cast<std::size_t>(kModes * pos + mode)].run;
+    const int bytes = mode == kKanji ? 2 * count : count;
+    const int start = pos - bytes + 1;
+    segments_.push_back({start, bytes, mode});
+    const int firstCell = mode == kKanji ? start + 1 : start;
+    mode = table_[static_cast<std::size_t>(kModes * firstCell + mode)].prevMode;
+    pos = start - 1;
   }
 
-  // Runs of one mode become segments, cut where a count would overflow,
-  // exactly where the table opened new segments. Kanji runs are counted in
-  // bytes here, two per character.
-  int maxCount[kModes];
-  for (int m = 0; m < kModes; ++m)
-    maxCount[m] = kMaxCount[group_][m];
-  maxCount[kKanji] *= 2;
-  for (int t = 0; t < n;) {
-    const int m = byteMode[t];
-    int r = 1;
-    while (t + r <= n - 1 && byteMode[t + r] == m && r < maxCount[m])
-      ++r;
-    const std::uint8_t *p = data + t;
+  for (auto segment = segments_.rbegin(); segment != segments_.rend(); ++segment) {
+    const int m = segment->mode;
+    const int r = segment->bytes;
+    const std::uint8_t *p = data + segment->start;
     bits.Put(kModeIndicator[m], 4);
     bits.Put(static_cast<std::uint32_t>(m == kKanji ? r / 2 : r), kCountWidth[group_][m]);
     switch (m) {
@@ -260,7 +300,6 @@ void SegmentPlan::Write(BitBuffer &bits) {
       bits.PutBytes(p, r);
       break;
     }
-    t += r;
   }
   bits.Put(0, 4); // terminator
 }
@@ -276,7 +315,7 @@ int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
   if (kanji == KanjiMode::Allowed) {
     // Bytes that could be half of a kanji character may cost less.
     for (int t = 0; t + 1 < n; ++t) {
-      if (!clsQRCode::IsKanjiPair(data[t], data[t + 1]))
+      if (data[t] < 0x81 || !clsQRCode::IsKanjiPair(data[t], data[t + 1]))
         continue;
       for (int k = t; k <= t + 1; ++k) {
         const int cost = kSixths[kClass.of[data[k]]];

@@ -35,10 +35,9 @@ public:
   static int MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji);
 
   struct Cell {
-    std::int32_t cost;    // bits of the cheapest encoding of bytes 0..t ending in this mode
-    std::uint16_t run;    // characters of this mode in that encoding's last segment
-    std::int8_t prevMode; // mode of the character before, -1 at the message start
-    std::uint8_t unused;
+    std::int32_t cost;     // bits of the cheapest encoding of bytes 0..t ending in this mode
+    std::uint16_t run;     // characters of this mode in that encoding's last segment
+    std::int16_t prevMode; // mode of the character before, -1 at the message start
   };
 
 private:
@@ -47,8 +46,13 @@ private:
   int group_ = 0;
   int lastMode_ = 0;
   int length_ = 0;
-  std::vector<Cell> table_;            // 4 cells per byte
-  std::vector<std::uint8_t> byteMode_; // the back-traced mode of every byte
+  struct Segment {
+    int start; // first byte
+    int bytes;
+    int mode;
+  };
+  std::vector<Cell> table_;       // 4 cells per byte
+  std::vector<Segment> segments_; // the back-traced path, last segment first
 };
 
 } // namespace zub

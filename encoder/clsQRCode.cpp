@@ -37,9 +37,9 @@ struct SpreadTable {
 };
 constexpr SpreadTable kSpread;
 
-// The same cells as pairs in memory order for a codeword that fills two
-// columns of four rows: pair k is the left then the right cell of its k-th
-// row, bits 6 - 2k and 7 - 2k.
+// The same cells as pairs in memory order for a codeword that fills four
+// pairs of neighbouring cells: pair k is the left then the right cell,
+// bits 6 - 2k and 7 - 2k.
 struct RowPairTable {
   std::uint8_t of[256][8];
   constexpr RowPairTable() : of{} {
@@ -113,19 +113,16 @@ const clsQRCode::VersionLayout &clsQRCode::Layout(int v) {
     upward = !upward;
   }
 
-  // The codewords that fill two columns of four rows in one go.
+  // The codewords that fill four pairs of cells.
   const int T = TotalCodewords(v);
-  layout.codewords.assign(static_cast<std::size_t>(T), CodewordPlace{0, 0});
+  layout.codewords.assign(static_cast<std::size_t>(T), CodewordPlace{{kScattered}});
   for (int c = 0; c < T; ++c) {
     const std::uint16_t *cell = layout.order.data() + 8 * c;
-    const int step = cell[2] - cell[0];
-    if (step != m.stride && step != -m.stride)
-      continue;
-    bool block = true;
+    bool pairs = true;
     for (int k = 0; k < 4; ++k)
-      block = block && cell[2 * k] == cell[0] + k * step && cell[2 * k + 1] == cell[2 * k] - 1;
-    if (block)
-      layout.codewords[static_cast<std::size_t>(c)] = {cell[1], static_cast<std::int16_t>(step)};
+      pairs = pairs && cell[2 * k + 1] == cell[2 * k] - 1;
+    if (pairs)
+      layout.codewords[static_cast<std::size_t>(c)] = {{cell[1], cell[3], cell[5], cell[7]}};
   }
   layout.version = v;
   return layout;
@@ -138,12 +135,11 @@ void clsQRCode::PlaceCodewords(ModuleMatrix &matrix, const VersionLayout &layout
   std::uint8_t *cells = matrix.cells.data();
   const std::uint16_t *order = layout.order.data();
   for (int c = 0; c < totalCodewords; ++c) {
-    const CodewordPlace place = layout.codewords[static_cast<std::size_t>(c)];
-    if (place.step != 0) {
+    const CodewordPlace &place = layout.codewords[static_cast<std::size_t>(c)];
+    if (place.pairs[0] != kScattered) {
       const std::uint8_t *pairs = kRowPairs.of[codewords[c]];
-      std::uint8_t *cell = cells + place.first;
-      for (int k = 0; k < 4; ++k, cell += place.step)
-        std::memcpy(cell, pairs + 2 * k, 2);
+      for (int k = 0; k < 4; ++k)
+        std::memcpy(cells + place.pairs[k], pairs + 2 * k, 2);
     } else {
       const std::uint64_t spread = kSpread.of[codewords[c]];
       const std::uint16_t *next = order + 8 * c;
@@ -167,7 +163,7 @@ void clsQRCode::MaskAndMerge(ModuleMatrix &matrix, int mask) {
     const std::uint8_t *plane = kMaskPlane.of[mask][y % kMaskRowPeriod];
     ForEachChunk16(n, [&](int x0) {
       const Bytes16 cell = Load16(row + x0);
-      const Bytes16 inverts = Load16(plane + x0 % kMaskColumnPeriod);
+      const Bytes16 inverts = Load16(plane + x0);
       Store16(row + x0, (cell & 1) ^ ((cell >> 2) & inverts));
     });
   }

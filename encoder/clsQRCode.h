@@ -130,15 +130,14 @@ private:
   bool BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
                    KanjiMode kanji, Symbol &out, int eci);
 
-  // Where the bits of one codeword go. Most codewords fill two columns of
-  // four consecutive rows, right cell first, upward or downward: `first`
-  // is then the offset of the left cell of their first row and `step` the
-  // offset from row to row (plus or minus the stride). A codeword that
-  // meets a function pattern or turns at an edge has step 0 and takes its
-  // eight cells from the placement order one by one.
+  // Where the bits of one codeword go. Most codewords fill four pairs of
+  // neighbouring cells in a row, right cell first: `pairs` holds the
+  // offsets of their left cells. A codeword that meets a function pattern
+  // within a pair has kScattered there and takes its eight cells from the
+  // placement order one by one.
+  static constexpr std::uint16_t kScattered = 0xFFFF;
   struct CodewordPlace {
-    std::uint16_t first;
-    std::int16_t step;
+    std::uint16_t pairs[4];
   };
   // What depends on the version alone, kept for the last version encoded:
   // the function patterns, and the cells of the codewords.
