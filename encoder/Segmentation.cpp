@@ -62,6 +62,17 @@ struct ClassTable {
 };
 constexpr ClassTable kClass;
 
+// The alphanumeric mode's value of every byte value, 0 for the others.
+struct AlnumTable {
+  std::uint8_t of[256];
+  constexpr AlnumTable() : of{} {
+    const char *characters = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+    for (std::uint8_t value = 0; value < 45; ++value)
+      of[static_cast<unsigned char>(characters[value])] = value;
+  }
+};
+constexpr AlnumTable kAlnumValue;
+
 } // namespace
 
 int clsQRCode::CharClass(std::uint8_t b) {
@@ -69,32 +80,7 @@ int clsQRCode::CharClass(std::uint8_t b) {
 }
 
 int clsQRCode::AlnumValue(std::uint8_t b) {
-  if (b >= '0' && b <= '9')
-    return b - '0';
-  if (b >= 'A' && b <= 'Z')
-    return b - 'A' + 10;
-  switch (b) {
-  case ' ':
-    return 36;
-  case '$':
-    return 37;
-  case '%':
-    return 38;
-  case '*':
-    return 39;
-  case '+':
-    return 40;
-  case '-':
-    return 41;
-  case '.':
-    return 42;
-  case '/':
-    return 43;
-  case ':':
-    return 44;
-  default:
-    return 0;
-  }
+  return kAlnumValue.of[b];
 }
 
 bool clsQRCode::IsKanjiPair(std::uint8_t first, std::uint8_t second) {
@@ -146,6 +132,14 @@ template <int m> inline Cell Relax(const Cell *prev, Cheapest cheapest, int open
   return {opened, 1, static_cast<std::int16_t>(cheapest.mode)};
 }
 
+// The byte cell after a position whose cheapest cell is `same`, in byte
+// mode: continuing always beats opening, unless the count is full.
+inline Cell NextByteCell(const Cell &same, int open, int limit) {
+  if (same.run < limit)
+    return {same.cost + 8, static_cast<std::uint16_t>(same.run + 1), kByte};
+  return {same.cost + open, 1, kByte};
+}
+
 // A row that only byte mode reaches.
 inline void OnlyByteRow(Cell *row, Cell byteCell) {
   row[kByte] = byteCell;
@@ -177,7 +171,8 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
     table[kAlnum] = cls >= 1 ? Cell{open[kAlnum], 1, -1} : kImpossibleCell;
     table[kKanji] = kImpossibleCell;
   }
-  Cheapest beforePrev{0, 0}; // of position t - 2, for kanji
+  Cheapest beforePrev{0, 0};                   // of position t - 2, for kanji
+  bool prevOnlyByte = kClass.of[data[0]] == 0; // the previous row reached in byte mode alone
   // Where the previous position is reached cheapest in byte mode, a
   // stretch of bytes that only byte mode can carry is settled in one step:
   // the byte segment goes on through it (continuing is always cheaper than
@@ -190,6 +185,19 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
     const Cell *prev = row - kModes;
     const int cls = kClass.of[data[t]];
     const bool kanjiHere = kanjiAllowed && clsQRCode::IsKanjiPair(data[t - 1], data[t]);
+    if (prevOnlyByte && cls >= 1 && !kanjiHere) {
+      // After a position that only byte mode reaches, a digit or another
+      // alphanumeric character continues the byte segment or opens one of
+      // its own: there is no segment of its mode to continue.
+      const Cell &bytes = prev[kByte];
+      row[kByte] = NextByteCell(bytes, open[kByte], maxCount[kByte]);
+      row[kNumeric] = cls == 1 ? Cell{bytes.cost + open[kNumeric], 1, kByte} : kImpossibleCell;
+      row[kAlnum] = Cell{bytes.cost + open[kAlnum], 1, kByte};
+      row[kKanji] = kImpossibleCell;
+      beforePrev = {bytes.cost, kByte};
+      prevOnlyByte = false;
+      continue;
+    }
     const Cheapest cheapest = CheapestOf(prev);
     if (cls == 0 && !kanjiHere && cheapest.mode == kByte) {
       int end = t;
@@ -220,6 +228,7 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
         OnlyByteRow(table + kModes * (end - 1), before);
       OnlyByteRow(table + kModes * end, cell);
       beforePrev = {before.cost, kByte};
+      prevOnlyByte = true;
       t = end;
       continue;
     }
@@ -235,6 +244,7 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
     else
       row[kKanji] = kImpossibleCell;
     beforePrev = cheapest;
+    prevOnlyByte = false;
   }
 
   const Cell *last = table + kModes * (n - 1);
@@ -310,9 +320,12 @@ int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
   static constexpr std::uint8_t kSixths[3] = {48, 20, 33};
   constexpr int kKanjiSixths = 39;
   long long sixths = 0;
-  for (int t = 0; t < n; ++t)
+  unsigned anyByte = 0; // all bytes ORed: bit 7 tells whether a kanji lead byte can occur
+  for (int t = 0; t < n; ++t) {
     sixths += kSixths[kClass.of[data[t]]];
-  if (kanji == KanjiMode::Allowed) {
+    anyByte |= data[t];
+  }
+  if (kanji == KanjiMode::Allowed && (anyByte & 0x80) != 0) {
     // Bytes that could be half of a kanji character may cost less.
     for (int t = 0; t + 1 < n; ++t) {
       if (data[t] < 0x81 || !clsQRCode::IsKanjiPair(data[t], data[t + 1]))

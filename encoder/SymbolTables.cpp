@@ -104,7 +104,8 @@ bool IsMicroVersion(int v) {
 
 } // namespace
 
-clsQRCode::clsQRCode() : field_(std::make_unique<clsFiniteField>()) {
+clsQRCode::clsQRCode()
+    : field_(std::make_unique<clsFiniteField>()), coder_(std::make_unique<clsReedSolomon>()) {
   field_->Init(256, 285, 2);
   // Distance between neighbouring alignment centres, counted from the
   // bottom/right; 255 leaves versions 1-6 with at most one pattern.

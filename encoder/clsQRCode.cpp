@@ -232,8 +232,6 @@ bool clsQRCode::BuildMatrix(const std::uint8_t *data, int length, int version, i
 
   // 7. One coder shape serves both block lengths: a short block is a long
   // one whose first coefficient is 0.
-  if (!coder_)
-    coder_ = std::make_unique<clsReedSolomon>();
   coder_->Init(K, E, field_.get(), 0, 0);
 
   // 8. Split, encode and interleave: data codeword k of block h goes to
