@@ -128,6 +128,9 @@ clsQRCode::clsQRCode()
   for (std::size_t i = 0; i < 160; ++i) {
     EcBlocks_[i] = kEcBlocks[i];
     EcCodewords_[i] = kEcCodewords[i];
+    const int v = static_cast<int>(i / 4) + 1;
+    DataCodewords_[i] =
+        static_cast<std::int16_t>(TotalCodewords(v) - kEcBlocks[i] * kEcCodewords[i]);
   }
   for (std::size_t k = 0; k < Pow2_.size(); ++k)
     Pow2_[k] = std::int32_t{1} << k;

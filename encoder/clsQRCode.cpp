@@ -3,9 +3,9 @@
 
 #include "Bytes16.h"
 #include "MaskPatterns.h"
-#include "mdlFakeBarCode.h"
 
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -25,32 +25,18 @@ constexpr std::uint8_t kPadCodewords[2] = {0xEC, 0x11};
 // modules are 1 (dark) and 2 (light).
 constexpr std::uint8_t kDataCell = 4;
 
-// Every codeword value spread out as the eight cells its bits become, the
-// most significant first in the lowest byte.
-struct SpreadTable {
-  std::uint64_t of[256];
-  constexpr SpreadTable() : of{} {
-    for (unsigned v = 0; v < 256; ++v)
-      for (unsigned k = 0; k < 8; ++k)
-        of[v] |= static_cast<std::uint64_t>(kDataCell | ((v >> (7 - k)) & 1)) << (8 * k);
-  }
-};
-constexpr SpreadTable kSpread;
-
-// The same cells as pairs in memory order for a codeword that fills four
-// pairs of neighbouring cells: pair k is the left then the right cell,
-// bits 6 - 2k and 7 - 2k.
-struct RowPairTable {
+// Every codeword value spread out as the eight cells its bits become, bit j
+// at index j: two cells of a codeword that are neighbours in a row (the
+// left one holds the lower bit) are two consecutive bytes here.
+struct ReversedSpreadTable {
   std::uint8_t of[256][8];
-  constexpr RowPairTable() : of{} {
+  constexpr ReversedSpreadTable() : of{} {
     for (unsigned v = 0; v < 256; ++v)
-      for (unsigned k = 0; k < 4; ++k) {
-        of[v][2 * k] = static_cast<std::uint8_t>(kDataCell | ((v >> (6 - 2 * k)) & 1));
-        of[v][2 * k + 1] = static_cast<std::uint8_t>(kDataCell | ((v >> (7 - 2 * k)) & 1));
-      }
+      for (unsigned j = 0; j < 8; ++j)
+        of[v][j] = static_cast<std::uint8_t>(kDataCell | ((v >> j) & 1));
   }
 };
-constexpr RowPairTable kRowPairs;
+constexpr ReversedSpreadTable kReversedSpread;
 
 } // namespace
 
@@ -98,31 +84,38 @@ const clsQRCode::VersionLayout &clsQRCode::Layout(int v) {
   // skipped. Every free cell is visited once, remainder cells included.
   const ModuleMatrix &m = layout.functions;
   const int n = m.n;
-  layout.order.clear();
-  layout.order.reserve(static_cast<std::size_t>(DataModules(v)));
+  layout.order.resize(static_cast<std::size_t>(DataModules(v)));
+  std::uint16_t *next = layout.order.data();
+  const std::uint8_t *cells = m.cells.data();
   bool upward = true;
   for (int right = n - 1; right >= 1; right -= 2) {
     if (right == 6)
       right = 5;
     for (int i = 0; i < n; ++i) {
       const int y = upward ? n - 1 - i : i;
-      for (int x = right; x >= right - 1; --x)
-        if (m.at(x, y) == 0)
-          layout.order.push_back(static_cast<std::uint16_t>(y * m.stride + x));
+      const int offset = y * m.stride + right;
+      if (cells[offset] == 0)
+        *next++ = static_cast<std::uint16_t>(offset);
+      if (cells[offset - 1] == 0)
+        *next++ = static_cast<std::uint16_t>(offset - 1);
     }
     upward = !upward;
   }
+  assert(next == layout.order.data() + layout.order.size());
 
-  // The codewords that fill four pairs of cells.
+  // The shape of every codeword's cells.
   const int T = TotalCodewords(v);
-  layout.codewords.assign(static_cast<std::size_t>(T), CodewordPlace{{kScattered}});
+  layout.codewords.resize(static_cast<std::size_t>(T));
   for (int c = 0; c < T; ++c) {
     const std::uint16_t *cell = layout.order.data() + 8 * c;
-    bool pairs = true;
-    for (int k = 0; k < 4; ++k)
-      pairs = pairs && cell[2 * k + 1] == cell[2 * k] - 1;
-    if (pairs)
-      layout.codewords[static_cast<std::size_t>(c)] = {{cell[1], cell[3], cell[5], cell[7]}};
+    auto pairAt = [cell](int i) { return cell[i + 1] == cell[i] - 1; };
+    CodewordPlace &place = layout.codewords[static_cast<std::size_t>(c)];
+    if (pairAt(0) && pairAt(2) && pairAt(4) && pairAt(6))
+      place = {{cell[1], cell[3], cell[5], cell[7]}};
+    else if (pairAt(1) && pairAt(3) && pairAt(5))
+      place = {{kShifted}};
+    else
+      place = {{kScattered}};
   }
   layout.version = v;
   return layout;
@@ -136,15 +129,20 @@ void clsQRCode::PlaceCodewords(ModuleMatrix &matrix, const VersionLayout &layout
   const std::uint16_t *order = layout.order.data();
   for (int c = 0; c < totalCodewords; ++c) {
     const CodewordPlace &place = layout.codewords[static_cast<std::size_t>(c)];
-    if (place.pairs[0] != kScattered) {
-      const std::uint8_t *pairs = kRowPairs.of[codewords[c]];
+    // A pair starting at the codeword's cell i holds bits 6 - i and 7 - i.
+    const std::uint8_t *bits = kReversedSpread.of[codewords[c]];
+    const std::uint16_t *cell = order + 8 * c;
+    if (place.pairs[0] < kShifted) {
       for (int k = 0; k < 4; ++k)
-        std::memcpy(cells + place.pairs[k], pairs + 2 * k, 2);
+        std::memcpy(cells + place.pairs[k], bits + 6 - 2 * k, 2);
+    } else if (place.pairs[0] == kShifted) {
+      cells[cell[0]] = bits[7];
+      for (int i = 1; i <= 5; i += 2)
+        std::memcpy(cells + cell[i + 1], bits + 6 - i, 2);
+      cells[cell[7]] = bits[0];
     } else {
-      const std::uint64_t spread = kSpread.of[codewords[c]];
-      const std::uint16_t *next = order + 8 * c;
       for (int k = 0; k < 8; ++k)
-        cells[next[k]] = static_cast<std::uint8_t>(spread >> (8 * k));
+        cells[cell[k]] = bits[7 - k];
     }
   }
   const std::uint16_t *end = order + layout.order.size();
@@ -169,10 +167,50 @@ void clsQRCode::MaskAndMerge(ModuleMatrix &matrix, int mask) {
   }
 }
 
+Picture clsQRCode::MaskedPicture(const ModuleMatrix &matrix, int mask) {
+  constexpr int kQuiet = 4;
+  const int n = matrix.n;
+  Bitmap bitmap = Bitmap::Allocate(n + 2 * kQuiet, n + 2 * kQuiet);
+  if (!bitmap.pixels)
+    return {};
+  // A row is at most 11 pixels wider than the matrix: one white store at
+  // each end covers the quiet zone and the padding before the modules are
+  // drawn over the rest.
+  const int stride = bitmap.stride;
+  const Bytes16 white = Bytes16{} + Picture::kWhite;
+  for (int y = 0; y < bitmap.height; ++y) {
+    std::uint8_t *row = bitmap.scanLine(y);
+    const int my = y - kQuiet;
+    if (my < 0 || my >= n) {
+      FillBytes(row, stride, Picture::kWhite);
+      continue;
+    }
+    Store16(row, white);
+    Store16(row + stride - 16, white);
+    const std::uint8_t *cells = matrix.cells.data() + my * matrix.stride;
+    const std::uint8_t *plane = kMaskPlane.of[mask][my % kMaskRowPeriod];
+    std::uint8_t *pixels = row + kQuiet;
+    ForEachChunk16(n, [&](int x0) {
+      const Bytes16 cell = Load16(cells + x0);
+      const Bytes16 dark = (cell & 1) ^ ((cell >> 2) & Load16(plane + x0));
+      Store16(pixels + x0, dark - 1); // dark 1 to black 0, light 0 to white 255
+    });
+  }
+  return Picture::FromBitmap(std::move(bitmap));
+}
+
 bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
                            KanjiMode kanji, Symbol &out, int eci) {
   out.version = 0; // whatever the caller's symbol held, its matrix is not trusted
-  return BuildMatrix(data, length, version, ecLevel, mask, kanji, out, eci);
+  if (!BuildMatrix(data, length, version, ecLevel, mask, kanji, out, eci))
+    return false;
+
+  // 11-12. Mask the data modules and merge them with the function modules.
+  MaskAndMerge(out.modules, out.mask);
+
+  // 13. Version and format information.
+  WriteVersionAndFormat(out.modules, out.version, out.ecLevel, out.mask);
+  return true;
 }
 
 bool clsQRCode::BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel,
@@ -232,7 +270,8 @@ bool clsQRCode::BuildMatrix(const std::uint8_t *data, int length, int version, i
 
   // 7. One coder shape serves both block lengths: a short block is a long
   // one whose first coefficient is 0.
-  coder_->Init(K, E, field_.get(), 0, 0);
+  if (coder_->DataLength() != K || coder_->EccLength() != E)
+    coder_->Init(K, E, field_.get(), 0, 0);
 
   // 8. Split, encode and interleave: data codeword k of block h goes to
   // position k * B + h (the last column holds only long blocks), check
@@ -263,12 +302,6 @@ bool clsQRCode::BuildMatrix(const std::uint8_t *data, int length, int version, i
   // 10. Place the codeword bits in the free cells.
   PlaceCodewords(out.modules, layout, CodewordBytes, T);
 
-  // 11-12. Mask them and merge them with the function modules.
-  MaskAndMerge(out.modules, mask);
-
-  // 13. Version and format information.
-  WriteVersionAndFormat(out.modules, v, ecLevel, mask);
-
   out.version = v;
   out.ecLevel = ecLevel;
   out.mask = mask;
@@ -284,10 +317,13 @@ Picture clsQRCode::MakeSymbol(const std::uint8_t *data, int length, int version,
   } catch (const std::bad_alloc &) {
     return {};
   }
-  // 14. The picture: one pixel per module; the matrix's three spare rows and
-  // columns plus one more give the right and bottom quiet zone.
-  const int w = symbol.modules.stride;
-  return BitsToPicture(symbol.modules.cells.data(), w, w, 4, 4, 1, 1);
+  // 13. Version and format information: function modules, which masking
+  // leaves as they are.
+  WriteVersionAndFormat(symbol.modules, symbol.version, symbol.ecLevel, symbol.mask);
+
+  // 11-12 and 14 in one pass: every module masked, merged and drawn as one
+  // pixel, inside a 4-module white quiet zone.
+  return MaskedPicture(symbol.modules, symbol.mask);
 }
 
 } // namespace zub

@@ -99,9 +99,7 @@ public:
   int AlignStep(int v) const { return AlignStep_[static_cast<std::size_t>(v - 1)]; }
   int EcBlocks(int v, int level) const { return EcBlocks_[TableIndex(v, level)]; }
   int EcCodewords(int v, int level) const { return EcCodewords_[TableIndex(v, level)]; }
-  int DataCodewords(int v, int level) const {
-    return TotalCodewords(v) - EcBlocks(v, level) * EcCodewords(v, level);
-  }
+  int DataCodewords(int v, int level) const { return DataCodewords_[TableIndex(v, level)]; }
 
   // Function patterns of version v (1..40; anything else draws nothing).
   void DrawFunctionPatterns(ModuleMatrix &matrix, int v) const;
@@ -130,11 +128,13 @@ private:
   bool BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
                    KanjiMode kanji, Symbol &out, int eci);
 
-  // Where the bits of one codeword go. Most codewords fill four pairs of
-  // neighbouring cells in a row, right cell first: `pairs` holds the
-  // offsets of their left cells. A codeword that meets a function pattern
-  // within a pair has kScattered there and takes its eight cells from the
-  // placement order one by one.
+  // Where the bits of one codeword go. Most codewords lie in neighbouring
+  // cells of a row, right cell first: four such pairs, whose left cells
+  // `pairs` holds, or, where a lone free cell earlier in the column shifted
+  // them by one (kShifted), one cell, three pairs and one cell. Any other
+  // codeword (kScattered) takes its eight cells one by one; the shifted and
+  // scattered ones find their cells in the placement order.
+  static constexpr std::uint16_t kShifted = 0xFFFE;
   static constexpr std::uint16_t kScattered = 0xFFFF;
   struct CodewordPlace {
     std::uint16_t pairs[4];
@@ -151,6 +151,7 @@ private:
   void PlaceCodewords(ModuleMatrix &matrix, const VersionLayout &layout,
                       const std::uint8_t *codewords, int totalCodewords) const;
   static void MaskAndMerge(ModuleMatrix &matrix, int mask);
+  static Picture MaskedPicture(const ModuleMatrix &matrix, int mask);
   void WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) const;
 
   std::unique_ptr<clsFiniteField> field_;
@@ -158,6 +159,7 @@ private:
   std::array<std::uint8_t, 40> AlignStep_{};
   std::array<std::uint8_t, 160> EcBlocks_{};
   std::array<std::uint8_t, 160> EcCodewords_{};
+  std::array<std::int16_t, 160> DataCodewords_{}; // total less the check codewords
   std::array<std::int32_t, 18> Pow2_{};
   SegmentPlan plan_; // kept between calls for its storage
   VersionLayout layout_;
