@@ -13,15 +13,15 @@ int Encode(const std::vector<std::string> &args);
 int Compose(const std::vector<std::string> &args);
 int Read(const std::vector<std::string> &args);
 
-// Parses a command's arguments against `specs`. Returns -1 to go on, or the
+// Parses a command's arguments against `rules`. Returns -1 to go on, or the
 // exit status when the command is done: help or the version printed (kOk),
 // a malformed command line told with the usage on standard error (kUsage).
 int ParseCommand(const char *command, const char *usage, const std::vector<std::string> &args,
-                 const std::vector<OptionSpec> &specs, ParsedArgs &parsed);
+                 const std::vector<OptionRule> &rules, ParsedArgs &parsed);
 
 // The same for an encoding command, finishing `options` too.
 int ParseEncodeCommand(const char *command, const char *usage, const std::vector<std::string> &args,
-                       std::vector<OptionSpec> specs, EncodeOptions &options);
+                       std::vector<OptionRule> rules, EncodeOptions &options);
 
 // A malformed command line: the reason and the command's usage on standard
 // error; returns kUsage.

@@ -94,12 +94,12 @@ int ComposeReadable(const EncodeOptions &options, const Message &message, const 
 int Compose(const std::vector<std::string> &args) {
   EncodeOptions options;
   std::optional<std::string> logoPath;
-  const std::vector<OptionSpec> specs = {
+  const std::vector<OptionRule> rules = {
       {"--logo", 0, true, [&logoPath](std::string_view value, std::string &) {
          logoPath = std::string(value);
          return true;
        }}};
-  if (const int done = ParseEncodeCommand("compose", ComposeUsage(), args, specs, options);
+  if (const int done = ParseEncodeCommand("compose", ComposeUsage(), args, rules, options);
       done >= 0)
     return done;
   if (!logoPath)

@@ -24,9 +24,9 @@ int UsageError(const char *command, const std::string &error, const char *usage)
 }
 
 int ParseCommand(const char *command, const char *usage, const std::vector<std::string> &args,
-                 const std::vector<OptionSpec> &specs, ParsedArgs &parsed) {
+                 const std::vector<OptionRule> &rules, ParsedArgs &parsed) {
   std::string error;
-  if (!ParseArgs(args, specs, parsed, error))
+  if (!ParseArgs(args, rules, parsed, error))
     return UsageError(command, error, usage);
   if (parsed.help) {
     std::cout << usage;
@@ -40,11 +40,11 @@ int ParseCommand(const char *command, const char *usage, const std::vector<std::
 }
 
 int ParseEncodeCommand(const char *command, const char *usage, const std::vector<std::string> &args,
-                       std::vector<OptionSpec> specs, EncodeOptions &options) {
-  const std::vector<OptionSpec> shared = EncodeOptionSpecs(options);
-  specs.insert(specs.begin(), shared.begin(), shared.end());
+                       std::vector<OptionRule> rules, EncodeOptions &options) {
+  const std::vector<OptionRule> shared = EncodeOptionRules(options);
+  rules.insert(rules.begin(), shared.begin(), shared.end());
   ParsedArgs parsed;
-  if (const int done = ParseCommand(command, usage, args, specs, parsed); done >= 0)
+  if (const int done = ParseCommand(command, usage, args, rules, parsed); done >= 0)
     return done;
   std::string error;
   if (!FinishEncodeOptions(options, parsed, error))
@@ -83,7 +83,7 @@ int Encode(const std::vector<std::string> &args) {
   EncodeOptions options;
   int scale = 1;
   int margin = kPictureQuietZone;
-  std::vector<OptionSpec> specs = {
+  std::vector<OptionRule> rules = {
       {"--scale", 0, true,
        [&scale](std::string_view v, std::string &error) {
          const auto n = Number(v, 1, 100);
@@ -101,7 +101,7 @@ int Encode(const std::vector<std::string> &args) {
          return n.has_value();
        }},
   };
-  if (const int done = ParseEncodeCommand("encode", EncodeUsage(), args, specs, options); done >= 0)
+  if (const int done = ParseEncodeCommand("encode", EncodeUsage(), args, rules, options); done >= 0)
     return done;
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format)

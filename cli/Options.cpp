@@ -110,7 +110,7 @@ std::optional<int> Number(std::string_view s, int lo, int hi) {
   return value;
 }
 
-bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionSpec> &specs,
+bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRule> &rules,
                ParsedArgs &parsed, std::string &error) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -143,19 +143,19 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionSpe
       name = arg.substr(0, 2);
       value = arg.substr(2);
     }
-    const OptionSpec *spec = nullptr;
-    for (const OptionSpec &candidate : specs)
+    const OptionRule *rule = nullptr;
+    for (const OptionRule &candidate : rules)
       if (isLong ? candidate.name == name
                  : (candidate.shortName != 0 && name.size() == 2 && name[1] == candidate.shortName))
-        spec = &candidate;
-    if (!spec) {
+        rule = &candidate;
+    if (!rule) {
       error = "unknown option " + std::string(name);
       return false;
     }
     std::string shown(name);
     if (!isLong)
-      shown.append(" (").append(spec->name).append(")");
-    if (!spec->takesValue) {
+      shown.append(" (").append(rule->name).append(")");
+    if (!rule->takesValue) {
       if (value) {
         error = "option " + shown + " takes no value";
         return false;
@@ -168,13 +168,13 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionSpe
       }
       value = args[++i];
     }
-    if (!spec->apply(*value, error))
+    if (!rule->apply(*value, error))
       return false;
   }
   return true;
 }
 
-std::vector<OptionSpec> EncodeOptionSpecs(EncodeOptions &options) {
+std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
   return {
       {"--version", 0, true,
        [&options](std::string_view v, std::string &error) {

@@ -40,7 +40,7 @@ struct EncodeOptions {
 
 // One option of a command. `apply` receives the value (empty for a flag)
 // and returns false with `error` set for a bad one.
-struct OptionSpec {
+struct OptionRule {
   std::string_view name; // "--output"
   char shortName = 0;    // 'o' for "-o", or 0
   bool takesValue = true;
@@ -54,19 +54,19 @@ struct ParsedArgs {
   std::vector<std::string> positionals; // plain arguments, in order
 };
 
-// Parses `args` (everything after the command's name) against `specs`.
+// Parses `args` (everything after the command's name) against `rules`.
 // A long option takes its value as the next argument or after "=", a short
 // one as the next argument or attached ("-oFILE"). "-h", "--help" and "-V"
 // are known to every command and end the parsing. "--" ends the options;
 // "-" alone is a plain argument. False with `error` set for an unknown
 // option, a missing value or one `apply` refuses.
-bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionSpec> &specs,
+bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRule> &rules,
                ParsedArgs &parsed, std::string &error);
 
 // The options of `options` that every encoding command takes: --version,
 // --level/-l, --mask, --encoding/-e, --eci, --text, --input, --output/-o,
 // --format, --readable. Commands append their own to the list.
-std::vector<OptionSpec> EncodeOptionSpecs(EncodeOptions &options);
+std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options);
 
 // After parsing: takes a plain argument as the text, and checks that the
 // message has one source and that there is an output. False with `error`.

@@ -27,7 +27,7 @@ std::string Hex(const std::vector<std::uint8_t> &bytes) {
 
 int Read(const std::vector<std::string> &args) {
   bool hex = false, verbose = false;
-  const std::vector<OptionSpec> specs = {
+  const std::vector<OptionRule> rules = {
       {"--bytes", 0, false,
        [&hex](std::string_view, std::string &) {
          hex = true;
@@ -40,7 +40,7 @@ int Read(const std::vector<std::string> &args) {
        }},
   };
   ParsedArgs parsed;
-  if (const int done = ParseCommand("read", ReadUsage(), args, specs, parsed); done >= 0)
+  if (const int done = ParseCommand("read", ReadUsage(), args, rules, parsed); done >= 0)
     return done;
   if (parsed.positionals.empty())
     return UsageError("read", "no IMAGE to read", ReadUsage());
