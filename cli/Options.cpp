@@ -306,8 +306,8 @@ std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options) {
     return OutputFormat::Png;
   const std::string name = options.output.substr(options.output.find_last_of('/') + 1);
   const auto dot = name.find_last_of('.');
-  // No suffix (or a hidden file's leading dot only): a bitmap, as the window saves.
-  if (dot == std::string::npos || dot == 0)
+  // No suffix: a bitmap, as the window saves.
+  if (dot == std::string::npos)
     return OutputFormat::Bmp;
   const std::string suffix = Lower(std::string_view(name).substr(dot + 1));
   if (suffix == "png")

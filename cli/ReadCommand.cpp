@@ -4,6 +4,8 @@
 
 #include "SymbolReader.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QString>
 
@@ -48,7 +50,19 @@ int Read(const std::vector<std::string> &args) {
   static const char *const levels[] = {"L", "M", "Q", "H"};
   int status = kOk;
   for (const std::string &path : parsed.positionals) {
-    QImageReader reader(QString::fromStdString(path));
+    // "-" is standard input, as a pipe from `zubqr encode -o -` gives it.
+    QFile input;
+    QByteArray piped;
+    QBuffer pipe(&piped);
+    if (path == "-" && input.open(stdin, QIODevice::ReadOnly)) {
+      piped = input.readAll();
+      pipe.open(QIODevice::ReadOnly);
+    }
+    QImageReader reader;
+    if (path == "-")
+      reader.setDevice(&pipe);
+    else
+      reader.setFileName(QString::fromStdString(path));
     const QImage image = reader.read();
     if (image.isNull()) {
       std::cerr << "zubqr read: cannot read '" << path

@@ -74,7 +74,8 @@ const char *ComposeUsage() {
 
 const char *ReadUsage() {
   return "usage: zubqr read [--bytes] [--verbose] IMAGE...\n"
-         "Reads the QR codes in each picture and prints each one's message on a line.\n"
+         "Reads the QR codes in each picture ('-' = standard input) and prints each one's\n"
+         "message on a line.\n"
          "  --bytes              print the message bytes as hexadecimal instead of text\n"
          "  --verbose            name each file, and the version, level and mask of each\n"
          "                       code, on standard error\n"

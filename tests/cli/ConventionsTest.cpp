@@ -259,6 +259,9 @@ TEST_F(CliConventions, DashWritesThePictureToStandardOutput) {
       Shell("\"$ZUBQR\" encode 'A PIPE' -o - --scale 4 | \"$ZUBQR\" read /dev/stdin");
   EXPECT_EQ(piped.status, 0) << piped.err.toStdString();
   EXPECT_EQ(piped.out, "A PIPE\n");
+  const Outcome dash = Shell("\"$ZUBQR\" encode 'A DASH' -o - | \"$ZUBQR\" read -");
+  EXPECT_EQ(dash.status, 0) << dash.err.toStdString();
+  EXPECT_EQ(dash.out, "A DASH\n");
   EXPECT_TRUE(Entries().filter(QStringLiteral("-")).isEmpty());
 }
 
