@@ -12,12 +12,15 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -40,17 +43,30 @@ template <typename W> W *Place(W *widget, const char *name, const Twips &where) 
   return widget;
 }
 
+// A picture of the program's own, read in the format its name says. A
+// reader left to guess (the default, also of QIcon::addFile) loads and asks
+// every image plugin on the system first, which costs the start-up time and
+// memory that the window does not need.
+QImage ReadOwnPicture(const QString &path) {
+  QImageReader reader(path, path.endsWith(QLatin1String(".jpg")) ? "jpeg" : "png");
+  reader.setAutoDetectImageFormat(false);
+  return reader.read();
+}
+
 QImage Asset(const char *name) {
-  return QImage(QStringLiteral(":/assets/") + QLatin1String(name))
+  return ReadOwnPicture(QStringLiteral(":/assets/") + QLatin1String(name))
       .convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
 
 QIcon ApplicationIcon() {
+  // The window system takes every size when the window is shown, so reading
+  // them all here decodes nothing that would not be.
   QIcon icon;
   for (int size : {16, 24, 32, 48, 64, 256})
-    icon.addFile(QStringLiteral(":/assets/icon-%1.png").arg(size), QSize(size, size));
+    icon.addPixmap(
+        QPixmap::fromImage(ReadOwnPicture(QStringLiteral(":/assets/icon-%1.png").arg(size))));
   return icon;
 }
 
@@ -105,7 +121,9 @@ Form1::Form1(QWidget *parent)
 void Form1::BuildControls() {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Zub二维码生成器"));
-  setWindowIcon(ApplicationIcon());
+  // The program's icon where it has one: the same icon, decoded once.
+  setWindowIcon(QGuiApplication::windowIcon().isNull() ? ApplicationIcon()
+                                                       : QGuiApplication::windowIcon());
   // Client area 8310 x 9015 twips at 4770, 2205.
   setGeometry(Pixels({4770, 2205, 8310, 9015}));
   setFixedSize(size());
@@ -126,7 +144,7 @@ void Form1::BuildControls() {
                   {3480, 2280, 1335, 1335});
   LogoPic->setBackgroundColor(palette().color(QPalette::Base)); // the system window colour
   // Drawn with its transparency over the box's colour.
-  LogoPic->setBackgroundPicture(QImage(QStringLiteral(":/assets/default-logo-64.png")));
+  LogoPic->setBackgroundPicture(ReadOwnPicture(QStringLiteral(":/assets/default-logo-64.png")));
   LogoPic->setMouseTracking(true);
 
   backPicture1->setAcceptDrops(true); // a logo file dropped here
