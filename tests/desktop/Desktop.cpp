@@ -80,12 +80,12 @@ bool TryStart(const QString &xvfb, const QString &openbox) {
     desktop.why = QStringLiteral("no pipe for Xvfb");
     return false;
   }
-  started.push_back(Spawn(xvfb,
-                          {QStringLiteral("-displayfd"), QString::number(fds[1]),
-                           QStringLiteral("-screen"), QStringLiteral("0"),
-                           QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp")},
-                          fds[1]));
+  started.push_back(
+      Spawn(xvfb,
+            {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
+             QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+             QStringLiteral("tcp")},
+            fds[1]));
   ::close(fds[1]);
   desktop.display = ReadDisplay(fds[0]);
   ::close(fds[0]);
@@ -99,8 +99,8 @@ bool TryStart(const QString &xvfb, const QString &openbox) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (!Xdo({QStringLiteral("get_desktop")})) {
     if (std::chrono::steady_clock::now() > deadline) {
-      desktop.why = QStringLiteral("openbox did not manage display %1 within 30 s")
-                        .arg(desktop.display);
+      desktop.why =
+          QStringLiteral("openbox did not manage display %1 within 30 s").arg(desktop.display);
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
