@@ -114,6 +114,8 @@ protected:
       (void)QTest::qWaitFor([&] { return ServerPos() != before; }, 500);
     }
     EXPECT_TRUE(MovePointer(grab + by));
+    // A busy machine may be slow to move it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ServerPos() != before; }, 10000));
     EXPECT_TRUE(Xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
     // Once openbox has let go of the pointer, movements reach the program
     // again; the window's last move arrived before them.
