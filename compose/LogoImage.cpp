@@ -5,12 +5,17 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
+#include <QList>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zub {
 
@@ -118,11 +123,92 @@ bool BmpComplete(const QByteArray &d) {
   return true;
 }
 
-bool Complete(const QByteArray &d) {
+// A GIF is complete when its first picture's data runs to the block that
+// closes it; Qt's reader paints what is missing black and reports success.
+bool GifComplete(const QByteArray &d) {
+  const qsizetype n = d.size();
+  constexpr qsizetype kScreenDescriptor = 13; // signature, version, screen
+  if (n < kScreenDescriptor)
+    return false;
+  auto colourTable = [&](std::uint8_t flags) {
+    return (flags & 0x80) != 0 ? 3 * (qsizetype(2) << (flags & 0x07)) : 0;
+  };
+  qsizetype i = kScreenDescriptor + colourTable(Byte(d, 10));
+  // Data sub-blocks, each led by its length, up to the empty one.
+  auto skipSubBlocks = [&]() {
+    for (;;) {
+      if (i >= n)
+        return false;
+      const std::uint8_t length = Byte(d, i++);
+      if (length == 0)
+        return true;
+      i += length;
+    }
+  };
+  for (;;) {
+    if (i >= n)
+      return false;
+    const std::uint8_t block = Byte(d, i++);
+    if (block == 0x21) { // extension: label, then sub-blocks
+      ++i;
+      if (!skipSubBlocks())
+        return false;
+    } else if (block == 0x2C) { // image: descriptor, colours, code size, data
+      if (i + 9 > n)
+        return false;
+      i += 9 + colourTable(Byte(d, i + 8)) + 1;
+      return skipSubBlocks();
+    } else {
+      return true; // the trailer, or damage the decoder will judge
+    }
+  }
+}
+
+// The raster formats a logo may be in, recognised by their first bytes.
+// Nothing else reaches a decoder: a vector picture could pull other files
+// in, and rarer decoders are more to trust than a logo needs.
+enum class Raster { None, Jpeg, Png, Bmp, Gif };
+
+Raster Sniff(const QByteArray &d) {
   if (d.size() >= 3 && Byte(d, 0) == 0xFF && Byte(d, 1) == 0xD8 && Byte(d, 2) == 0xFF)
-    return JpegComplete(d);
+    return Raster::Jpeg;
+  if (d.startsWith("\x89PNG\r\n\x1A\n"))
+    return Raster::Png;
   if (d.startsWith("BM"))
+    return Raster::Bmp;
+  if (d.startsWith("GIF87a") || d.startsWith("GIF89a"))
+    return Raster::Gif;
+  return Raster::None;
+}
+
+QByteArray QtFormat(Raster format) {
+  switch (format) {
+  case Raster::Jpeg:
+    return "jpeg";
+  case Raster::Png:
+    return "png";
+  case Raster::Bmp:
+    return "bmp";
+  case Raster::Gif:
+    return "gif";
+  case Raster::None:
+    break;
+  }
+  return {};
+}
+
+bool Complete(Raster format, const QByteArray &d) {
+  switch (format) {
+  case Raster::Jpeg:
+    return JpegComplete(d);
+  case Raster::Bmp:
     return BmpComplete(d);
+  case Raster::Gif:
+    return GifComplete(d);
+  case Raster::Png: // the decoder refuses a cut-off PNG itself
+  case Raster::None:
+    break;
+  }
   return true;
 }
 
@@ -130,38 +216,147 @@ LogoLoad Failure(const QString &what, const QString &path) {
   return {QImage(), what + QStringLiteral("：") + path};
 }
 
+// How a file could not be opened.
+enum class OpenError { None, Missing, Denied, PathTooLong, Other };
+
+OpenError Classify(int error) {
+  switch (error) {
+  case ENOENT:
+  case ENOTDIR:
+    return OpenError::Missing;
+  case EACCES:
+  case EPERM:
+    return OpenError::Denied;
+  case ENAMETOOLONG:
+    return OpenError::PathTooLong;
+  default:
+    return OpenError::Other;
+  }
+}
+
+// Opens `path` for reading without waiting: a FIFO or a device would block
+// a plain open. A path longer than the system takes in one call is walked
+// from folder to folder, so that a logo deep in a folder tree opens like
+// any other. -1 with `error` set on failure.
+int OpenNoWait(const QByteArray &path, OpenError &error) {
+  constexpr int kFileFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+  int fd = ::open(path.constData(), kFileFlags);
+  if (fd >= 0 || errno != ENAMETOOLONG) {
+    error = fd >= 0 ? OpenError::None : Classify(errno);
+    return fd;
+  }
+  const QList<QByteArray> parts = path.split('/');
+  int folder = ::open(path.startsWith('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (qsizetype k = 0; folder >= 0 && k + 1 < parts.size(); ++k) {
+    if (parts[k].isEmpty())
+      continue;
+    const int next = ::openat(folder, parts[k].constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int saved = errno;
+    ::close(folder);
+    folder = next;
+    errno = saved;
+  }
+  if (folder >= 0) {
+    fd = ::openat(folder, parts.last().constData(), kFileFlags);
+    const int saved = errno;
+    ::close(folder);
+    errno = saved;
+  }
+  error = fd >= 0 ? OpenError::None : Classify(errno);
+  return fd;
+}
+
+QString Megabytes(qint64 bytes) {
+  return QString::number((bytes + 1024 * 1024 - 1) / (1024 * 1024));
+}
+
 } // namespace
 
 LogoLoad LoadLogo(const QString &path) {
-  const QFileInfo info(path);
-  if (path.isEmpty() || !info.exists())
+  if (path.isEmpty())
     return Failure(QStringLiteral("找不到Logo图片文件"), path);
-  if (!info.isFile())
-    return Failure(QStringLiteral("所选的Logo不是图片文件"), path);
-  if (info.size() > kMaxLogoFileBytes)
-    return Failure(QStringLiteral("Logo图片文件太大，无法载入"), path);
-
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
+  OpenError openError = OpenError::None;
+  const int fd = OpenNoWait(QFile::encodeName(path), openError);
+  switch (openError) {
+  case OpenError::None:
+    break;
+  case OpenError::Missing:
+    return Failure(QStringLiteral("找不到Logo图片文件"), path);
+  case OpenError::Denied:
     return Failure(QStringLiteral("无法读取Logo图片文件（没有权限或文件被占用）"), path);
+  case OpenError::PathTooLong:
+    return Failure(QStringLiteral("Logo图片文件的路径太长（其中有超过255字节的文件夹名或文件名），"
+                                  "无法打开"),
+                   path);
+  case OpenError::Other:
+    return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
+  }
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0)
+    return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
+  if (!S_ISREG(status.st_mode))
+    return Failure(QStringLiteral("所选的Logo不是图片文件"), path);
+  const QString tooLargeFile =
+      QStringLiteral("Logo图片文件太大，无法载入（最大%1MB）").arg(Megabytes(kMaxLogoFileBytes));
+  if (status.st_size > kMaxLogoFileBytes)
+    return Failure(tooLargeFile, path);
+  // A regular file: reading it waits for nothing but the disk.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+
   // Read at most one byte past the limit: the file may have grown.
   QByteArray data = file.read(kMaxLogoFileBytes + 1);
   if (file.error() != QFileDevice::NoError)
     return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
   if (data.size() > kMaxLogoFileBytes)
-    return Failure(QStringLiteral("Logo图片文件太大，无法载入"), path);
+    return Failure(tooLargeFile, path);
 
+  // Only the allowed raster formats reach a decoder, and only their own.
+  const Raster format = Sniff(data);
+  if (format == Raster::None)
+    return Failure(
+        QStringLiteral("所选文件不是可以识别的图片（Logo只能是JPEG、PNG、BMP或GIF图片）"), path);
   QBuffer buffer(&data);
   buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
-  reader.setDecideFormatFromContent(true);
+  QImageReader reader(&buffer, QtFormat(format));
+  reader.setAutoDetectImageFormat(false);
   reader.setAllocationLimit(kLogoAllocationLimitMB);
+  // Phone photos are stored sideways with a note on how to turn them.
+  reader.setAutoTransform(true);
   if (!reader.canRead())
-    return Failure(QStringLiteral("所选文件不是可以识别的图片"), path);
+    return Failure(QStringLiteral("Logo图片文件不完整或已损坏"), path);
   const QSize size = reader.size();
-  if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > kMaxLogoPixels)
-    return Failure(QStringLiteral("Logo图片尺寸太大，无法载入"), path);
-  if (!Complete(data))
+  if (size.isValid()) {
+    const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
+    if (pixels > kMaxLogoPixels)
+      return Failure(QStringLiteral("Logo图片尺寸太大，无法载入（%1×%2像素，最多允许%3万像素）")
+                         .arg(size.width())
+                         .arg(size.height())
+                         .arg(kMaxLogoPixels / 10'000),
+                     path);
+    // What the decoder will allocate: a picture of many bits per pixel
+    // needs more than its pixel count says.
+    const QImage::Format decoded = reader.imageFormat();
+    const int depth = decoded == QImage::Format_Invalid
+                          ? 32
+                          : static_cast<int>(QImage::toPixelFormat(decoded).bitsPerPixel());
+    const qint64 bytes = pixels * depth / 8;
+    if (bytes > static_cast<qint64>(kLogoAllocationLimitMB) * 1024 * 1024)
+      return Failure(
+          QStringLiteral(
+              "Logo图片太大，无法载入（%1×%2像素、每像素%3位，需要%4MB内存，最多允许%5MB）")
+              .arg(size.width())
+              .arg(size.height())
+              .arg(depth)
+              .arg(Megabytes(bytes))
+              .arg(kLogoAllocationLimitMB),
+          path);
+  }
+  if (!Complete(format, data))
     return Failure(QStringLiteral("Logo图片文件不完整或已损坏"), path);
 
   QImage image = reader.read();

@@ -17,11 +17,14 @@ struct LogoLoad {
   QString error; // one line in Chinese naming the file; empty on success
 };
 
-// Reads the logo picture at `path` (used as given, spaces kept): JPEG, BMP,
-// PNG and every other format Qt reads, recognised by content, not by name.
-// Fails with a clear reason when the file is missing, not a regular file,
-// unreadable, not a picture, truncated or damaged, or larger than
-// kMaxLogoPixels. Never throws; blocks for the time of the decode.
+// Reads the logo picture at `path` (used as given, spaces kept; a path too
+// long to open at once is walked folder by folder): JPEG, PNG, BMP or GIF,
+// recognised by content, not by name, and turned upright as its EXIF
+// orientation says. No other format is decoded. Fails with a clear reason
+// when the file is missing, not a regular file, unreadable, not one of
+// those pictures, truncated or damaged, or larger than kMaxLogoPixels or
+// kLogoAllocationLimitMB once decoded (saying how large is allowed). Never
+// throws; blocks for the time of the decode, never on a FIFO or device.
 LogoLoad LoadLogo(const QString &path);
 
 // The logo as it shows when drawn into a box of `box` pixels: the whole
