@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <set>
 #include <tuple>
 
@@ -32,6 +34,45 @@ QImage Solid(QSize size, QRgb colour) {
   return image;
 }
 
+// The top-left corner of the rounded logo region ('#' shows the logo),
+// worked out from the geometry rather than taken from the library: the
+// pixels whose centres lie in the 30 x 30 corner ellipse. The other three
+// corners mirror it about the middle of the 79 x 79 square.
+constexpr const char *kCorner[15] = {
+    "...........####", "........#######", ".......########", ".....##########", "....###########",
+    "...############", "...############", "..#############", ".##############", ".##############",
+    ".##############", "###############", "###############", "###############", "###############",
+};
+
+// Whether pixel (x, y) of the 89 x 89 logo box shows the logo.
+bool InReferenceRegion(int x, int y) {
+  if (x < 0 || y < 0 || x >= 79 || y >= 79)
+    return false;
+  const int cx = x < 15 ? x : x >= 64 ? 78 - x : -1;
+  const int cy = y < 15 ? y : y >= 64 ? 78 - y : -1;
+  return cx < 0 || cy < 0 || kCorner[cy][cx] == '#';
+}
+
+// Where each module of a 29-pixel picture (version 1) begins when it is
+// stretched over the 552 x 409 canvas, counted by hand: 552 / 29 = 19.03
+// columns and 409 / 29 = 14.1 rows a module.
+constexpr int kColumnStarts[29] = {0,   20,  39,  58,  77,  96,  115, 134, 153, 172,
+                                   191, 210, 229, 248, 267, 286, 305, 324, 343, 362,
+                                   381, 400, 419, 438, 457, 476, 495, 514, 533};
+constexpr int kRowStarts[29] = {0,   15,  29,  43,  57,  71,  85,  99,  113, 127,
+                                142, 156, 170, 184, 198, 212, 226, 240, 254, 268,
+                                283, 297, 311, 325, 339, 353, 367, 381, 395};
+
+// The pixel of a version-1 symbol picture that canvas pixel (x, y) shows.
+int ModuleAt(const Picture &symbol, int x, int y) {
+  auto index = [](const int(&starts)[29], int d) {
+    return static_cast<int>(std::upper_bound(std::begin(starts), std::end(starts), d) -
+                            std::begin(starts)) -
+           1;
+  };
+  return symbol.pixel(index(kColumnStarts, x), index(kRowStarts, y));
+}
+
 TEST(LogoRegion, RoundedSquareOf79PixelsInThe89PixelBox) {
   struct Case {
     int x, y;
@@ -42,25 +83,12 @@ TEST(LogoRegion, RoundedSquareOf79PixelsInThe89PixelBox) {
                        Case{0, 39, true}, Case{78, 39, true}, Case{39, 78, true}, Case{3, 3, false},
                        Case{4, 4, true}, Case{74, 74, true}, Case{75, 75, false}})
     EXPECT_EQ(InLogoRegion(c.x, c.y, 89, 89), c.inside) << c.x << "," << c.y;
-  for (int i = 0; i < 89; ++i)
-    for (int j = 79; j < 89; ++j) {
-      EXPECT_FALSE(InLogoRegion(j, i, 89, 89)) << j << "," << i;
-      EXPECT_FALSE(InLogoRegion(i, j, 89, 89)) << i << "," << j;
-    }
+  // Every pixel of the box, in the test of a pixel and in the window shape.
   const QRegion region = LogoRegion(QSize(89, 89));
   for (int y = 0; y < 89; ++y)
-    for (int x = 0; x < 89; ++x)
-      ASSERT_EQ(region.contains(QPoint(x, y)), InLogoRegion(x, y, 89, 89)) << x << "," << y;
-  // Symmetric about the centre of the 79 x 79 square; only corners are cut.
-  for (int y = 0; y < 79; ++y)
-    for (int x = 0; x < 79; ++x) {
-      const bool in = InLogoRegion(x, y, 89, 89);
-      EXPECT_EQ(in, InLogoRegion(78 - x, y, 89, 89));
-      EXPECT_EQ(in, InLogoRegion(x, 78 - y, 89, 89));
-      EXPECT_EQ(in, InLogoRegion(y, x, 89, 89));
-      if ((x >= 15 && x < 64) || (y >= 15 && y < 64)) {
-        EXPECT_TRUE(in) << x << "," << y;
-      }
+    for (int x = 0; x < 89; ++x) {
+      ASSERT_EQ(InLogoRegion(x, y, 89, 89), InReferenceRegion(x, y)) << x << "," << y;
+      ASSERT_EQ(region.contains(QPoint(x, y)), InReferenceRegion(x, y)) << x << "," << y;
     }
 }
 
@@ -69,23 +97,9 @@ TEST(Stretch, SymbolFillsTheCanvasInSolidBlocksOfEqualOrNeighbouringWidth) {
   ASSERT_EQ(symbol.width(), 29);
   const QImage canvas = StretchSymbol(symbol, kCanvasSize);
   ASSERT_EQ(canvas.size(), kCanvasSize);
-  // 552 / 29 = 19.03 columns and 409 / 29 = 14.1 rows per module.
-  auto blockLengths = [](int source, int target) {
-    std::vector<int> lengths(static_cast<std::size_t>(source), 0);
-    int previous = 0;
-    for (int d = 0; d < target; ++d) {
-      const int s = NearestSource(d, source, target);
-      EXPECT_TRUE(s == previous || s == previous + 1) << d; // contiguous, in order
-      previous = s;
-      ++lengths[static_cast<std::size_t>(s)];
-    }
-    return std::set<int>(lengths.begin(), lengths.end());
-  };
-  EXPECT_EQ(blockLengths(29, 552), (std::set<int>{19, 20}));
-  EXPECT_EQ(blockLengths(29, 409), (std::set<int>{14, 15}));
   for (int y = 0; y < canvas.height(); ++y)
     for (int x = 0; x < canvas.width(); ++x) {
-      const int grey = symbol.pixel(NearestSource(x, 29, 552), NearestSource(y, 29, 409));
+      const int grey = ModuleAt(symbol, x, y);
       ASSERT_EQ(canvas.pixel(x, y), qRgb(grey, grey, grey)) << x << "," << y;
     }
   EXPECT_TRUE(StretchSymbol(Picture(), kCanvasSize).isNull());
@@ -188,7 +202,7 @@ TEST(CaptureWindowBits, ReadBackGivesTheBoxAsAnUnobstructedScreenShowsIt) {
   for (int y = 0; y < 89; ++y)
     for (int x = 0; x < 89; ++x) {
       const QRgb expected =
-          InLogoRegion(x, y, 89, 89) ? drawn.pixel(x, y) : canvas.pixel(232 + x, 152 + y);
+          InReferenceRegion(x, y) ? drawn.pixel(x, y) : canvas.pixel(232 + x, 152 + y);
       ASSERT_EQ(box.pixel(x, y), expected) << x << "," << y;
     }
 
@@ -200,22 +214,44 @@ TEST(CaptureWindowBits, ReadBackGivesTheBoxAsAnUnobstructedScreenShowsIt) {
 }
 
 TEST(Composite, LogoInTheRoundedRectangleAt232And152OverTheStretchedSymbol) {
-  const std::vector<std::uint8_t> message = BytesOf("https://zub.example.cn/");
-  const Picture symbol = Symbol(message);
-  const QImage canvas = StretchSymbol(symbol, kCanvasSize);
+  const Picture symbol = Symbol(BytesOf("HTTPS://ZUB.CN/"), 1);
+  ASSERT_EQ(symbol.width(), 29);
   const QRgb red = qRgb(220, 20, 20);
   const QImage composite = ComposeQRPicture(symbol, Solid(QSize(300, 200), red));
   ASSERT_EQ(composite.size(), kCanvasSize);
   ASSERT_EQ(composite.format(), QImage::Format_RGB32);
   for (int y = 0; y < kCanvasSize.height(); ++y)
     for (int x = 0; x < kCanvasSize.width(); ++x) {
-      const bool logo = kLogoBoxRect.contains(x, y) && InLogoRegion(x - 232, y - 152, 89, 89);
-      ASSERT_EQ(composite.pixel(x, y), logo ? red : canvas.pixel(x, y)) << x << "," << y;
+      const int grey = ModuleAt(symbol, x, y);
+      const bool logo = InReferenceRegion(x - 232, y - 152);
+      ASSERT_EQ(composite.pixel(x, y), logo ? red : qRgb(grey, grey, grey)) << x << "," << y;
     }
   EXPECT_EQ(composite.pixel(232 + 39, 152), red);
   EXPECT_EQ(composite.pixel(232 + 39, 152 + 39), red);
   // Without a logo the composite is the canvas itself.
-  EXPECT_EQ(ComposeQRPicture(symbol, QImage()), canvas);
+  EXPECT_EQ(ComposeQRPicture(symbol, QImage()), StretchSymbol(symbol, kCanvasSize));
+}
+
+// Half-transparent logo pixels blend over the window's white to exact
+// values, whether the logo is enlarged, kept or shrunk into the box.
+TEST(Composite, HalfTransparentLogoPixelsBlendOverWhiteExactly) {
+  const Picture symbol = Symbol(BytesOf("HTTPS://ZUB.CN/"), 1);
+  const QRgb blended = qRgb(255, 127, 127); // red at alpha 128 over white
+  for (const QSize size : {QSize(2, 2), QSize(89, 89), QSize(300, 200), QSize(40, 400)}) {
+    QImage logo(size, QImage::Format_ARGB32);
+    logo.fill(qRgba(255, 0, 0, 128));
+    const QImage box = LogoInBox(logo, QSize(89, 89));
+    const QImage composite = ComposeQRPicture(symbol, logo);
+    for (int y = 0; y < 89; ++y)
+      for (int x = 0; x < 89; ++x) {
+        ASSERT_EQ(box.pixel(x, y), blended)
+            << size.width() << "x" << size.height() << " " << x << "," << y;
+        if (InReferenceRegion(x, y)) {
+          ASSERT_EQ(composite.pixel(232 + x, 152 + y), blended)
+              << size.width() << "x" << size.height() << " " << x << "," << y;
+        }
+      }
+  }
 }
 
 TEST(Composite, CanvasLargerThanTheCompositeIsCutNotScaled) {

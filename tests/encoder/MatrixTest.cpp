@@ -196,3 +196,54 @@ TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
       qr.MakeMatrix(a.data(), static_cast<int>(a.size()), 0, 3, 5, KanjiMode::Allowed, again));
   EXPECT_EQ(first.modules.cells, again.modules.cells);
 }
+
+// Readers take whichever copy of the format information and of the version
+// survives, so a read-back never sees a wrong second copy; a reader meets it
+// when a logo or a scratch spoils the first. Each copy is read from the
+// finished matrix on its own, bit by bit.
+TEST(FunctionPatterns, BothFormatCopiesAndBothVersionBlocksCarryTheirBits) {
+  clsQRCode qr;
+  const std::vector<std::uint8_t> message = Bytes("Zub");
+  auto make = [&](int version, int level, int mask) {
+    Symbol s;
+    EXPECT_TRUE(qr.MakeMatrix(message.data(), static_cast<int>(message.size()), version, level,
+                              mask, KanjiMode::Excluded, s));
+    return s.modules;
+  };
+  // Bit i (0 = least significant) of a copy, read where it is placed.
+  auto formatAroundTopLeft = [](const ModuleMatrix &m) {
+    int bits = 0;
+    for (int i = 0; i < 15; ++i) {
+      const int x = i <= 7 ? 8 : i == 8 ? 7 : 14 - i;
+      const int y = i <= 5 ? i : i == 6 ? 7 : 8;
+      bits |= m.at(x, y) << i;
+    }
+    return bits;
+  };
+  auto formatBesideTheOthers = [](const ModuleMatrix &m) {
+    int bits = 0;
+    for (int i = 0; i < 15; ++i)
+      bits |= (i <= 7 ? m.at(m.n - 1 - i, 8) : m.at(8, m.n - 15 + i)) << i;
+    return bits;
+  };
+  for (int version : {1, 7, 40})
+    for (int level = 1; level <= 4; ++level)
+      for (int mask = 0; mask < 8; ++mask) {
+        const ModuleMatrix m = make(version, level, mask);
+        const int want = clsQRCode::FormatBits(level, mask);
+        EXPECT_EQ(formatAroundTopLeft(m), want) << version << "/" << level << "/" << mask;
+        EXPECT_EQ(formatBesideTheOthers(m), want) << version << "/" << level << "/" << mask;
+        EXPECT_EQ(m.at(8, m.n - 8), 1) << "dark module";
+      }
+
+  for (int version = 7; version <= 40; ++version) {
+    const ModuleMatrix m = make(version, 2, 5);
+    int aboveBottomLeft = 0, leftOfTopRight = 0;
+    for (int i = 0; i < 18; ++i) {
+      aboveBottomLeft |= m.at(i / 3, m.n - 11 + i % 3) << i;
+      leftOfTopRight |= m.at(m.n - 11 + i % 3, i / 3) << i;
+    }
+    EXPECT_EQ(aboveBottomLeft, clsQRCode::VersionBits(version)) << "version " << version;
+    EXPECT_EQ(leftOfTopRight, clsQRCode::VersionBits(version)) << "version " << version;
+  }
+}

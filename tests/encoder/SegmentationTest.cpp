@@ -216,3 +216,70 @@ TEST(Segmentation, EciHeaderPrecedesTheSameStream) {
     EXPECT_EQ(bits.size(), 0);
   }
 }
+
+// Every one of the 45 alphanumeric characters keeps a message of 25 of them
+// one alphanumeric segment, which just fits version 1-L; a byte next to
+// them in the code table breaks the segment.
+TEST(Segmentation, TheAlphanumericCharactersAndTheirNeighbours) {
+  clsQRCode qr;
+  const std::string alphanumeric = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+  ASSERT_EQ(alphanumeric.size(), 45u);
+  // Indicator 0010, count 25, 12 pairs of 11 bits and one of 6, terminator.
+  const std::string oneSegment = "0010"
+                                 "000011001";
+  for (const char c : alphanumeric) {
+    std::vector<std::uint8_t> message(24, 'Q');
+    message.insert(message.begin() + 12, static_cast<std::uint8_t>(c));
+    const Stream s = Build(qr, message, 1);
+    EXPECT_EQ(s.length, 4 + 9 + 12 * 11 + 6 + 4) << "'" << c << "'";
+    EXPECT_EQ(s.bits.substr(0, 13), oneSegment) << "'" << c << "'";
+    EXPECT_FALSE(qr.MakeSymbol(message.data(), 25, 1, zub::kLevelL, 0).isNull()) << "'" << c << "'";
+  }
+  for (const char c : std::string("!\"#&',;=?@[`az~")) {
+    std::vector<std::uint8_t> message(24, 'Q');
+    message.insert(message.begin() + 12, static_cast<std::uint8_t>(c));
+    EXPECT_NE(Build(qr, message, 1).bits.substr(0, 13), oneSegment) << "'" << c << "'";
+    EXPECT_TRUE(qr.MakeSymbol(message.data(), 25, 1, zub::kLevelL, 0).isNull()) << "'" << c << "'";
+  }
+}
+
+// With kanji allowed, four pairs at the edges of the Shift JIS ranges are
+// one kanji segment (13 bits each); one past an edge they are bytes.
+TEST(Segmentation, ShiftJisEdgesOfKanjiMode) {
+  const clsQRCode qr;
+  struct Case {
+    std::uint8_t first, second;
+    bool kanji;
+  };
+  for (const Case &c : {
+           Case{0x81, 0x40, true},
+           Case{0x9F, 0x40, true},
+           Case{0xE0, 0x40, true},
+           Case{0xEA, 0xFC, true},
+           Case{0xEB, 0x40, true},
+           Case{0xEB, 0xBF, true},
+           Case{0x81, 0xFC, true},
+           Case{0x9F, 0xFC, true},
+           Case{0x80, 0x40, false},
+           Case{0xA0, 0x40, false},
+           Case{0xDF, 0x40, false},
+           Case{0xEC, 0x40, false},
+           Case{0x81, 0x3F, false},
+           Case{0xE0, 0x3F, false},
+           Case{0xEB, 0xC0, false},
+       }) {
+    std::vector<std::uint8_t> message;
+    for (int k = 0; k < 4; ++k)
+      message.insert(message.end(), {c.first, c.second});
+    const Stream s = Build(qr, message, 1);
+    if (c.kanji) {
+      EXPECT_EQ(s.length, 4 + 8 + 4 * 13 + 4) << std::hex << int(c.first) << " " << int(c.second);
+      EXPECT_EQ(s.bits.substr(0, 12), "1000"
+                                      "00000100");
+    } else {
+      EXPECT_EQ(s.length, 4 + 8 + 8 * 8 + 4) << std::hex << int(c.first) << " " << int(c.second);
+      EXPECT_EQ(s.bits.substr(0, 12), "0100"
+                                      "00001000");
+    }
+  }
+}
