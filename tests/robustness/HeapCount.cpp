@@ -16,7 +16,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
+#include <thread>
 
 #include <malloc.h>
 
@@ -26,7 +28,15 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 
 namespace zub::robust {
 long long HeapInUse() {
-  return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
+  // The allocator adds up its threads' counts without stopping them; when
+  // the sum comes out below zero it answers 1. Such an answer says nothing:
+  // ask again.
+  std::size_t bytes = __sanitizer_get_current_allocated_bytes();
+  for (int tries = 0; bytes <= 1 && tries < 1000; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    bytes = __sanitizer_get_current_allocated_bytes();
+  }
+  return static_cast<long long>(bytes);
 }
 } // namespace zub::robust
 
