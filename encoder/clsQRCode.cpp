@@ -173,22 +173,20 @@ Picture clsQRCode::MaskedPicture(const ModuleMatrix &matrix, int mask) {
   Bitmap bitmap = Bitmap::Allocate(n + 2 * kQuiet, n + 2 * kQuiet);
   if (!bitmap.pixels)
     return {};
-  // A row is at most 11 pixels wider than the matrix: one white store at
-  // each end covers the quiet zone and the padding before the modules are
-  // drawn over the rest.
+  // The quiet rows above and below are one white fill each. A row is at
+  // most 11 pixels wider than the matrix: one white store at each end
+  // covers the quiet zone and the padding before the modules are drawn
+  // over the rest.
   const int stride = bitmap.stride;
   const Bytes16 white = Bytes16{} + Picture::kWhite;
-  for (int y = 0; y < bitmap.height; ++y) {
-    std::uint8_t *row = bitmap.scanLine(y);
-    const int my = y - kQuiet;
-    if (my < 0 || my >= n) {
-      FillBytes(row, stride, Picture::kWhite);
-      continue;
-    }
+  FillBytes(bitmap.scanLine(0), kQuiet * stride, Picture::kWhite);
+  FillBytes(bitmap.scanLine(kQuiet + n), kQuiet * stride, Picture::kWhite);
+  for (int y = 0, period = 0; y < n; ++y, period = period + 1 < kMaskRowPeriod ? period + 1 : 0) {
+    std::uint8_t *row = bitmap.scanLine(kQuiet + y);
     Store16(row, white);
     Store16(row + stride - 16, white);
-    const std::uint8_t *cells = matrix.cells.data() + my * matrix.stride;
-    const std::uint8_t *plane = kMaskPlane.of[mask][my % kMaskRowPeriod];
+    const std::uint8_t *cells = matrix.cells.data() + y * matrix.stride;
+    const std::uint8_t *plane = kMaskPlane.of[mask][period];
     std::uint8_t *pixels = row + kQuiet;
     ForEachChunk16(n, [&](int x0) {
       const Bytes16 cell = Load16(cells + x0);
