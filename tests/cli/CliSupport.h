@@ -46,15 +46,15 @@ inline Outcome Shell(const QString &script, const QStringList &args = {}, int ti
           p.readAllStandardOutput()};
 }
 
-// The message bytes zxing-cpp reads from a one-pixel-per-module picture,
-// enlarged four times.
-inline std::optional<QByteArray> Read(const QString &path) {
-  QImage image(path);
-  if (image.isNull())
+// What a reader finds in `picture`: the first QR Code's bytes. Pictures
+// of one pixel a module are enlarged four times first, as a reader needs.
+inline std::optional<QByteArray> Decode(const QImage &picture, bool enlarge) {
+  if (picture.isNull())
     return std::nullopt;
-  image = image.convertToFormat(QImage::Format_Grayscale8)
-              .scaled(image.width() * 4, image.height() * 4, Qt::IgnoreAspectRatio,
-                      Qt::FastTransformation);
+  QImage image = picture.convertToFormat(QImage::Format_Grayscale8);
+  if (enlarge)
+    image = image.scaled(image.width() * 4, image.height() * 4, Qt::IgnoreAspectRatio,
+                         Qt::FastTransformation);
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::QRCode);
   const auto results =
@@ -65,6 +65,11 @@ inline std::optional<QByteArray> Read(const QString &path) {
     return std::nullopt;
   const auto &b = results.front().bytes();
   return QByteArray(reinterpret_cast<const char *>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+// What a reader finds in the picture file at `path`, enlarged four times.
+inline std::optional<QByteArray> Read(const QString &path) {
+  return Decode(QImage(path), true);
 }
 
 } // namespace zub::clitest

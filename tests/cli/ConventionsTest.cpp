@@ -25,22 +25,7 @@ QByteArray ReadAll(const QString &path) {
 // What a reader finds in a picture given as file bytes, enlarged so that
 // one pixel a module reads too.
 std::optional<QByteArray> Decode(const QImage &picture) {
-  if (picture.isNull())
-    return std::nullopt;
-  QImage image = picture.convertToFormat(QImage::Format_Grayscale8);
-  if (image.width() < 400)
-    image = image.scaled(image.width() * 4, image.height() * 4, Qt::IgnoreAspectRatio,
-                         Qt::FastTransformation);
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  const auto results =
-      ZXing::ReadBarcodes({image.constBits(), image.width(), image.height(),
-                           ZXing::ImageFormat::Lum, static_cast<int>(image.bytesPerLine())},
-                          hints);
-  if (results.empty())
-    return std::nullopt;
-  const auto &b = results.front().bytes();
-  return QByteArray(reinterpret_cast<const char *>(b.data()), static_cast<qsizetype>(b.size()));
+  return zub::clitest::Decode(picture, picture.width() < 400);
 }
 
 // An SVG drawn by Qt's own renderer at 8 pixels a unit.
