@@ -264,21 +264,6 @@ TEST(Composite, CanvasLargerThanTheCompositeIsCutNotScaled) {
   EXPECT_EQ(composite.pixel(0, 0), qRgb(1, 2, 3));
 }
 
-// Text of about `fraction` of the byte capacity of a version and level.
-QString TextOfSize(int version, int level, TextEncoding encoding, double fraction) {
-  clsQRCode encoder;
-  const int countBits = version < 10 ? 8 : 16;
-  const int capacity = (8 * encoder.DataCodewords(version, level) - 4 - countBits) / 8;
-  const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
-  QString text;
-  for (int i = 0;; ++i) {
-    const QString next = text + pattern[i % pattern.size()];
-    if (static_cast<double>(MessageBytes(next, encoding).size()) > fraction * capacity)
-      return text;
-    text = next;
-  }
-}
-
 class DecodeTable : public ::testing::TestWithParam<std::tuple<int, TextEncoding>> {};
 
 // The composite with a logo, read as it is by zxing-cpp, gives back exactly
@@ -290,7 +275,7 @@ TEST_P(DecodeTable, CompositeReadsBackUpToVersion20) {
   const auto [level, encoding] = GetParam();
   const QImage logo = SampleLogo();
   for (int version = 1; version <= 20; ++version) {
-    const QString text = TextOfSize(version, level, encoding, 0.8);
+    const QString text = test::TextOfSize(version, level, encoding, 0.8);
     const std::vector<std::uint8_t> message = MessageBytes(text, encoding);
     const Picture symbol = Symbol(message, version, level);
     ASSERT_FALSE(symbol.isNull()) << version;
@@ -331,8 +316,8 @@ TEST(ReadsBack, AgreesWithTheReaderBeyondVersion20AndRefusesOtherContent) {
   // From about version 25 the stretch alone leaves modules too uneven for the
   // reader; the check reports exactly what the reader finds.
   for (int version : {25, 31, 40}) {
-    const std::vector<std::uint8_t> long_ =
-        MessageBytes(TextOfSize(version, kLevelM, TextEncoding::Utf8, 0.8), TextEncoding::Utf8);
+    const std::vector<std::uint8_t> long_ = MessageBytes(
+        test::TextOfSize(version, kLevelM, TextEncoding::Utf8, 0.8), TextEncoding::Utf8);
     const QImage big = ComposeQRPicture(Symbol(long_, version), QImage());
     bool found = false;
     for (const auto &d : DecodeAll(big))
@@ -340,7 +325,7 @@ TEST(ReadsBack, AgreesWithTheReaderBeyondVersion20AndRefusesOtherContent) {
     EXPECT_EQ(ReadsBack(big, long_), found) << version;
   }
   const std::vector<std::uint8_t> v40 =
-      MessageBytes(TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8), TextEncoding::Utf8);
+      MessageBytes(test::TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8), TextEncoding::Utf8);
   EXPECT_FALSE(ReadsBack(ComposeQRPicture(Symbol(v40, 40), QImage()), v40));
 }
 

@@ -66,20 +66,6 @@ QImage Logo(int kind) {
   return logo;
 }
 
-QString TextFor(int version, int level) {
-  clsQRCode encoder;
-  const int countBits = version < 10 ? 8 : 16;
-  const int capacity = (8 * encoder.DataCodewords(version, level) - 4 - countBits) / 8;
-  const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
-  QString text;
-  for (int i = 0;; ++i) {
-    const QString next = text + pattern[i % pattern.size()];
-    if (static_cast<double>(MessageBytes(next, TextEncoding::Utf8).size()) > 0.8 * capacity)
-      return text;
-    text = next;
-  }
-}
-
 // What the readers do, asked directly and without the check's code: zxing
 // through its C++ interface, zbar through its C one.
 struct Oracle {
@@ -160,7 +146,7 @@ TEST(ScanCheck, VerdictAgreesWithBothReadersOverEveryVersionAndLogo) {
     const CodeSource base = Source(QString(), kind);
     for (int v = 1; v <= 40; v += step) {
       CodeSource source = base;
-      source.text = TextFor(v, kLevelM);
+      source.text = test::TextOfSize(v, kLevelM, TextEncoding::Utf8, 0.8);
       // Half with the character set named, so that reading, not guessing,
       // decides more of the table.
       const MadeCode code =
@@ -293,7 +279,7 @@ TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
   EXPECT_FALSE(ReadsBack(QImage(kCanvasSize, QImage::Format_RGB32), plain));
   EXPECT_FALSE(ReadsBack(QImage(), plain));
 
-  const QString long40 = TextFor(40, kLevelM);
+  const QString long40 = test::TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8);
   const MadeCode v40 = MakeCode(encoder, Source(long40, 0), Options(40, TextEncoding::Utf8), false);
   EXPECT_FALSE(ReadsBack(v40.composite, v40.message));
 
@@ -367,7 +353,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
   // 4. Version 40 over the canvas: modules 2 or 3 pixels wide, which no
   // reader follows; nothing larger exists and no higher level holds it.
   {
-    const CodeSource source = Source(TextFor(40, kLevelM), 3);
+    const CodeSource source = Source(test::TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8), 3);
     const MadeCode first = MakeCode(encoder, source, Options(40, TextEncoding::Utf8), true);
     ASSERT_FALSE(first.Passes());
     EXPECT_FALSE(first.report->zxing.read);
@@ -392,7 +378,7 @@ TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {
   EXPECT_FALSE(stopped.found);
 
   // A code no option mends: the search ends within its bounds.
-  const CodeSource noisy = Source(TextFor(30, kLevelM), 2);
+  const CodeSource noisy = Source(test::TextOfSize(30, kLevelM, TextEncoding::Utf8, 0.8), 2);
   const MadeCode v30 = MakeCode(encoder, noisy, Options(30, TextEncoding::Ansi), true);
   const RemedySearch bounded = FindReadableCode(encoder, noisy, v30);
   EXPECT_LE(bounded.made, kMaxCandidates);

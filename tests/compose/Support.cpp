@@ -1,5 +1,7 @@
 #include "Support.h"
 
+#include "clsQRCode.h"
+
 #include <ZXing/ReadBarcode.h>
 
 namespace zub::test {
@@ -17,6 +19,20 @@ std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset) 
       found.push_back({std::vector<std::uint8_t>(r.bytes().begin(), r.bytes().end()),
                        QString::fromStdString(r.text())});
   return found;
+}
+
+QString TextOfSize(int version, int level, TextEncoding encoding, double fraction) {
+  clsQRCode encoder;
+  const int countBits = version < 10 ? 8 : 16;
+  const int capacity = (8 * encoder.DataCodewords(version, level) - 4 - countBits) / 8;
+  const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
+  QString text;
+  for (int i = 0;; ++i) {
+    const QString next = text + pattern[i % pattern.size()];
+    if (static_cast<double>(MessageBytes(next, encoding).size()) > fraction * capacity)
+      return text;
+    text = next;
+  }
 }
 
 QImage SampleLogo() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageBytes.h"
+
 #include <QImage>
 #include <QString>
 
@@ -22,6 +24,10 @@ std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset =
 
 // A colourful, deterministic 160 x 120 logo without transparency.
 QImage SampleLogo();
+
+// A text of Chinese and Latin characters whose bytes in `encoding` take
+// about `fraction` of the byte capacity of a version and level.
+QString TextOfSize(int version, int level, TextEncoding encoding, double fraction);
 
 // Bytes of a string literal, for readable expectations.
 std::vector<std::uint8_t> BytesOf(const std::string &s);
