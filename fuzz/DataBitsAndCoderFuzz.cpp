@@ -13,7 +13,9 @@
 //     nothing when the buffer is too small, and stays within it; the
 //     stream parses back into the message bytes, with counts within their
 //     fields and no kanji where kanji is excluded; it is never longer than
-//     byte mode alone.
+//     byte mode alone; its segments and length are those of a plain
+//     per-character search over all modes (tests/encoder has the same
+//     judge on a seeded table of texts).
 //   field: Init succeeds exactly for valid arguments and leaves the object
 //     unchanged otherwise; every result is a field element; addition and
 //     the direct product follow their definitions; and where the tables
@@ -26,6 +28,7 @@
 //     encoded block vanishes at the roots of g(x), and the byte path agrees
 //     with the general one.
 #include "FuzzSupport.h"
+#include "StreamReference.h"
 #include "clsFiniteField.h"
 #include "clsQRCode.h"
 #include "clsReedSolomon.h"
@@ -42,134 +45,18 @@ using zub::clsQRCode;
 using zub::clsReedSolomon;
 using zub::KanjiMode;
 using zub::fuzz::FuzzInput;
+using zub::fuzz::GroupOf;
+using zub::fuzz::kByte;
+using zub::fuzz::kCountWidth;
+using zub::fuzz::PlainSegmentation;
+using zub::fuzz::Segment;
+using zub::fuzz::StreamParser;
 
 namespace {
 
 // ---------------------------------------------------------------- stream
 
 constexpr int kGroupVersion[3] = {1, 10, 27};
-constexpr int kCountWidth[3][4] = {{8, 10, 9, 8}, {16, 12, 11, 10}, {16, 14, 13, 12}};
-enum Mode { kByte, kNumeric, kAlnum, kKanji };
-constexpr std::string_view kAlnumChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
-
-int GroupOf(int version) {
-  if (version <= 9)
-    return 0;
-  return version <= 26 ? 1 : 2;
-}
-
-// Reads a stream the way a reader does: segment by segment, into the bytes
-// it carries. False when it is malformed.
-class StreamParser {
-public:
-  StreamParser(const BitBuffer &bits, int begin, int end) : bits_(bits), pos_(begin), end_(end) {}
-
-  bool Parse(int group, bool kanjiAllowed, std::vector<std::uint8_t> &out) {
-    for (;;) {
-      int indicator = 0;
-      if (!Read(4, indicator))
-        return false;
-      Mode mode;
-      switch (indicator) {
-      case 0b0000:
-        return pos_ == end_; // the terminator ends the stream
-      case 0b0100:
-        mode = kByte;
-        break;
-      case 0b0001:
-        mode = kNumeric;
-        break;
-      case 0b0010:
-        mode = kAlnum;
-        break;
-      case 0b1000:
-        if (!kanjiAllowed)
-          return false;
-        mode = kKanji;
-        break;
-      default:
-        return false;
-      }
-      int count = 0;
-      if (!Read(kCountWidth[group][mode], count) || count == 0)
-        return false;
-      if (!ParseSegment(mode, count, out))
-        return false;
-    }
-  }
-
-private:
-  bool Read(int width, int &value) {
-    if (pos_ + width > end_)
-      return false;
-    value = 0;
-    for (int i = 0; i < width; ++i)
-      value = value << 1 | bits_.bit(pos_++);
-    return true;
-  }
-
-  static void PutDigits(int value, int digits, std::vector<std::uint8_t> &out) {
-    for (int d = digits - 1; d >= 0; --d) {
-      int p = 1;
-      for (int i = 0; i < d; ++i)
-        p *= 10;
-      out.push_back(static_cast<std::uint8_t>('0' + value / p % 10));
-    }
-  }
-
-  bool ParseSegment(Mode mode, int count, std::vector<std::uint8_t> &out) {
-    int value = 0;
-    switch (mode) {
-    case kNumeric:
-      for (; count >= 3; count -= 3) {
-        if (!Read(10, value) || value > 999)
-          return false;
-        PutDigits(value, 3, out);
-      }
-      if (count > 0) {
-        if (!Read(count == 1 ? 4 : 7, value) || value > (count == 1 ? 9 : 99))
-          return false;
-        PutDigits(value, count, out);
-      }
-      return true;
-    case kAlnum:
-      for (; count >= 2; count -= 2) {
-        if (!Read(11, value) || value >= 45 * 45)
-          return false;
-        out.push_back(static_cast<std::uint8_t>(kAlnumChars[static_cast<std::size_t>(value / 45)]));
-        out.push_back(static_cast<std::uint8_t>(kAlnumChars[static_cast<std::size_t>(value % 45)]));
-      }
-      if (count > 0) {
-        if (!Read(6, value) || value >= 45)
-          return false;
-        out.push_back(static_cast<std::uint8_t>(kAlnumChars[static_cast<std::size_t>(value)]));
-      }
-      return true;
-    case kKanji:
-      for (; count > 0; --count) {
-        if (!Read(13, value) || value % 0xC0 > 0xBF)
-          return false;
-        // Undo the compaction: two bytes of Shift JIS.
-        int pair = (value / 0xC0) << 8 | (value % 0xC0);
-        pair += pair < 0x1F00 ? 0x8140 : 0xC140;
-        out.push_back(static_cast<std::uint8_t>(pair >> 8));
-        out.push_back(static_cast<std::uint8_t>(pair & 0xFF));
-      }
-      return true;
-    default:
-      for (; count > 0; --count) {
-        if (!Read(8, value))
-          return false;
-        out.push_back(static_cast<std::uint8_t>(value));
-      }
-      return true;
-    }
-  }
-
-  const BitBuffer &bits_;
-  int pos_;
-  int end_;
-};
 
 int Estimate(const clsQRCode &qr, const std::uint8_t *data, int n, int version, KanjiMode kanji) {
   std::uint8_t four[1] = {};
@@ -200,6 +87,13 @@ void FuzzStream(FuzzInput &in) {
     const int maxBytes = group == 0 ? 255 : 65535;
     const long long segments = (n + maxBytes - 1) / maxBytes;
     ZUB_CHECK(L <= segments * (4 + kCountWidth[group][kByte]) + 8LL * n + 4);
+  }
+  // The segments and the length of the plain per-character search.
+  int plainBits = 0;
+  std::vector<Segment> plain;
+  if (n > 0) {
+    plain = PlainSegmentation(message.data(), n, group, kanji == KanjiMode::Allowed, plainBits);
+    ZUB_CHECK(L - 4 == plainBits);
   }
 
   int capacity = prefix + L;
@@ -238,6 +132,7 @@ void FuzzStream(FuzzInput &in) {
   StreamParser parser(bits, prefix, prefix + L);
   ZUB_CHECK(parser.Parse(group, kanji == KanjiMode::Allowed, parsed));
   ZUB_CHECK(parsed == message);
+  ZUB_CHECK(parser.segments() == plain);
 }
 
 // ----------------------------------------------------------------- field

@@ -1,3 +1,4 @@
+#include "StreamReference.h"
 #include "clsQRCode.h"
 
 #include <gtest/gtest.h>
@@ -280,6 +281,84 @@ TEST(Segmentation, ShiftJisEdgesOfKanjiMode) {
       EXPECT_EQ(s.length, 4 + 8 + 8 * 8 + 4) << std::hex << int(c.first) << " " << int(c.second);
       EXPECT_EQ(s.bits.substr(0, 12), "0100"
                                       "00001000");
+    }
+  }
+}
+
+// The planner's segments and length are those of a plain search over every
+// character and mode, and the stream reads back as the message. Texts are
+// runs drawn from pools of characters (fixed seed), in shapes that make
+// every mode, every switch and every count limit of the three count-field
+// groups likely.
+TEST(Segmentation, SameSegmentsAsThePlainSearch) {
+  struct Pool {
+    std::string characters; // pairs of bytes for kanji
+    int unit;
+  };
+  const Pool pools[] = {
+      {"0123456789", 1},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:", 1},
+      {"abcxyz!?#&@[_~\n", 1},
+      // Kanji pairs, some with a second byte that is a capital or '@', and
+      // the edges of the lead-byte ranges.
+      {"\x93\x5F\xE4\xAA\x81\x40\x81\x41\x88\x5A\x9F\xFC\xE0\x40\xEA\xFF\xEB\xBF", 2},
+      {"\xE6\x96\x87\xE5\xAD\x97\xC3\xA9\x80\xA0\xEB\xC0\xEC", 1}, // UTF-8 and non-kanji high bytes
+  };
+  struct Shape {
+    const char *what;
+    std::vector<int> pools;
+    int shortestRun, longestRun; // characters
+    int length;                  // bytes, about
+    int texts;
+  };
+  const Shape shapes[] = {
+      {"short runs of every kind", {0, 1, 2, 3, 4}, 1, 6, 60, 150},
+      {"digits, capitals, lowercase in runs of 1-20", {0, 1, 2}, 1, 20, 400, 40},
+      {"kanji among digits and capitals", {0, 1, 3}, 1, 12, 300, 40},
+      {"kanji next to UTF-8 and plain bytes", {2, 3, 4}, 1, 8, 200, 40},
+      {"digits and capitals, long runs", {0, 1}, 10, 80, 600, 20},
+      {"count limits of versions 1-9", {0, 1, 2, 3}, 200, 1100, 2300, 4},
+      {"count limits of versions 10-26", {1, 3}, 1000, 2100, 2600, 2},
+  };
+  constexpr int kFirstVersion[3] = {1, 10, 27}; // of each count-field group
+  std::mt19937 rng(613);
+  for (const Shape &shape : shapes) {
+    for (int text = 0; text < shape.texts; ++text) {
+      std::vector<std::uint8_t> data;
+      while (static_cast<int>(data.size()) < shape.length) {
+        const Pool &pool = pools[shape.pools[rng() % shape.pools.size()]];
+        const auto span = static_cast<unsigned>(shape.longestRun - shape.shortestRun + 1);
+        const int run = shape.shortestRun + static_cast<int>(rng() % span);
+        const auto choices = pool.characters.size() / static_cast<std::size_t>(pool.unit);
+        for (int i = 0; i < run; ++i) {
+          const std::size_t c = rng() % choices * static_cast<std::size_t>(pool.unit);
+          data.insert(data.end(), pool.characters.begin() + static_cast<std::ptrdiff_t>(c),
+                      pool.characters.begin() + static_cast<std::ptrdiff_t>(c) + pool.unit);
+        }
+      }
+      const int n = static_cast<int>(data.size());
+      for (int group = 0; group < 3; ++group)
+        for (KanjiMode kanji : {KanjiMode::Allowed, KanjiMode::Excluded}) {
+          const bool kanjiAllowed = kanji == KanjiMode::Allowed;
+          const clsQRCode qr;
+          std::vector<std::uint8_t> storage(static_cast<std::size_t>(n) + 64, 0);
+          BitBuffer bits(storage.data(), 8 * static_cast<int>(storage.size()));
+          const int length =
+              qr.BuildDataBits(bits, data.data(), n, kFirstVersion[group], false, kanji);
+          ASSERT_EQ(length, bits.size());
+          const std::string where = std::string(shape.what) + ", text " + std::to_string(text) +
+                                    ", group " + std::to_string(group) +
+                                    (kanjiAllowed ? ", kanji allowed" : ", kanji excluded");
+          int plainBits = 0;
+          const std::vector<zub::fuzz::Segment> plain =
+              zub::fuzz::PlainSegmentation(data.data(), n, group, kanjiAllowed, plainBits);
+          ASSERT_EQ(length - 4, plainBits) << where;
+          std::vector<std::uint8_t> parsed;
+          zub::fuzz::StreamParser parser(bits, 0, length);
+          ASSERT_TRUE(parser.Parse(group, kanjiAllowed, parsed)) << where;
+          ASSERT_EQ(parsed, data) << where;
+          ASSERT_TRUE(parser.segments() == plain) << where;
+        }
     }
   }
 }
