@@ -121,8 +121,7 @@ inline Cheapest CheapestOf(const Cell *row) {
 // after the predecessor's cheapest cell beats opening after any other, and
 // continuing always beats opening after the same mode, which leaves two
 // candidates. Impossible predecessors carry their mark and never win.
-template <int m> inline Cell Relax(const Cell *prev, Cheapest cheapest, int open, int maxCount) {
-  const Cell &same = prev[m];
+template <int m> inline Cell Relax(const Cell &same, Cheapest cheapest, int open, int maxCount) {
   const std::int32_t opened = cheapest.cost + open;
   if (same.run < maxCount) {
     const std::int32_t continued = same.cost + FurtherCost(m, same.run);
@@ -173,17 +172,10 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
   }
   Cheapest beforePrev{0, 0};                   // of position t - 2, for kanji
   bool prevOnlyByte = kClass.of[data[0]] == 0; // the previous row reached in byte mode alone
-  // Where the previous position is reached cheapest in byte mode, a
-  // stretch of bytes that only byte mode can carry is settled in one step:
-  // the byte segment goes on through it (continuing is always cheaper than
-  // opening), and where its count is full the next one opens. Only the
-  // cells that a later position or the back-trace reads are written: both
-  // cells around every count limit and the stretch's last two rows. Long
-  // runs of ordinary text go this way.
   for (int t = 1; t < n; ++t) {
     Cell *row = table + kModes * t;
     const Cell *prev = row - kModes;
-    const int cls = kClass.of[data[t]];
+    int cls = kClass.of[data[t]];
     const bool kanjiHere = kanjiAllowed && clsQRCode::IsKanjiPair(data[t - 1], data[t]);
     if (prevOnlyByte && cls >= 1 && !kanjiHere) {
       // After a position that only byte mode reaches, a digit or another
@@ -198,12 +190,59 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
       prevOnlyByte = false;
       continue;
     }
+    prevOnlyByte = false;
+    if (cls >= 1 && !kanjiHere) {
+      // A run of alphanumeric characters, digits among them: no kanji
+      // character ends inside it (its bytes are no lead bytes), so each
+      // position relaxes only the byte, alphanumeric and, at a digit,
+      // numeric cell, from the cells before it held at hand. Mixed text
+      // spends most of its characters here.
+      Cell bytes = prev[kByte];
+      Cell digits = prev[kNumeric];
+      Cell alnum = prev[kAlnum];
+      Cheapest cheapest = CheapestOf(prev);
+      for (;;) {
+        bytes = Relax<kByte>(bytes, cheapest, open[kByte], maxCount[kByte]);
+        digits = cls == 1 ? Relax<kNumeric>(digits, cheapest, open[kNumeric], maxCount[kNumeric])
+                          : kImpossibleCell;
+        alnum = Relax<kAlnum>(alnum, cheapest, open[kAlnum], maxCount[kAlnum]);
+        row[kByte] = bytes;
+        row[kNumeric] = digits;
+        row[kAlnum] = alnum;
+        row[kKanji] = kImpossibleCell;
+        beforePrev = cheapest;
+        if (t + 1 == n || (cls = kClass.of[data[t + 1]]) == 0)
+          break;
+        cheapest = {bytes.cost, kByte};
+        if (digits.cost < cheapest.cost)
+          cheapest = {digits.cost, kNumeric};
+        if (alnum.cost < cheapest.cost)
+          cheapest = {alnum.cost, kAlnum};
+        ++t;
+        row += kModes;
+      }
+      continue;
+    }
     const Cheapest cheapest = CheapestOf(prev);
     if (cls == 0 && !kanjiHere && cheapest.mode == kByte) {
+      // Where the previous position is reached cheapest in byte mode, a
+      // stretch of bytes that only byte mode can carry is settled in one
+      // step: the byte segment goes on through it (continuing is always
+      // cheaper than opening), and where its count is full the next one
+      // opens. Only the cells that a later position or the back-trace reads
+      // are written: both cells around every count limit and the stretch's
+      // last two rows. Long runs of ordinary text go this way.
+      //
+      // The stretch ends before a byte that another mode can carry or that
+      // completes a kanji character; only a byte from 0x81 up leads one.
       int end = t;
-      while (end + 1 < n && kClass.of[data[end + 1]] == 0 &&
-             !(kanjiAllowed && clsQRCode::IsKanjiPair(data[end], data[end + 1])))
-        ++end;
+      for (std::uint8_t last = data[t]; end + 1 < n; ++end) {
+        const std::uint8_t next = data[end + 1];
+        if (kClass.of[next] != 0 ||
+            (last >= 0x81 && kanjiAllowed && clsQRCode::IsKanjiPair(last, next)))
+          break;
+        last = next;
+      }
       const int limit = maxCount[kByte];
       Cell cell = prev[kByte];
       for (int p = t; p <= end;) {
@@ -232,19 +271,19 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
       t = end;
       continue;
     }
-    row[kByte] = Relax<kByte>(prev, cheapest, open[kByte], maxCount[kByte]);
-    row[kNumeric] = cls == 1 ? Relax<kNumeric>(prev, cheapest, open[kNumeric], maxCount[kNumeric])
-                             : kImpossibleCell;
-    row[kAlnum] =
-        cls >= 1 ? Relax<kAlnum>(prev, cheapest, open[kAlnum], maxCount[kAlnum]) : kImpossibleCell;
+    row[kByte] = Relax<kByte>(prev[kByte], cheapest, open[kByte], maxCount[kByte]);
+    row[kNumeric] =
+        cls == 1 ? Relax<kNumeric>(prev[kNumeric], cheapest, open[kNumeric], maxCount[kNumeric])
+                 : kImpossibleCell;
+    row[kAlnum] = cls >= 1 ? Relax<kAlnum>(prev[kAlnum], cheapest, open[kAlnum], maxCount[kAlnum])
+                           : kImpossibleCell;
     if (kanjiHere)
-      row[kKanji] = t >= 2
-                        ? Relax<kKanji>(prev - kModes, beforePrev, open[kKanji], maxCount[kKanji])
-                        : Cell{open[kKanji], 1, -1};
+      row[kKanji] = t >= 2 ? Relax<kKanji>((prev - kModes)[kKanji], beforePrev, open[kKanji],
+                                           maxCount[kKanji])
+                           : Cell{open[kKanji], 1, -1};
     else
       row[kKanji] = kImpossibleCell;
     beforePrev = cheapest;
-    prevOnlyByte = false;
   }
 
   const Cell *last = table + kModes * (n - 1);
@@ -317,12 +356,22 @@ void SegmentPlan::Write(BitBuffer &bits) {
 int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
   // In sixths of a bit: a digit costs at least 10/3, another alphanumeric
   // character 11/2, either byte of a kanji character 13/2, any other byte 8.
-  static constexpr std::uint8_t kSixths[3] = {48, 20, 33};
+  struct SixthsTable {
+    std::uint8_t of[256];
+    constexpr SixthsTable() : of{} {
+      constexpr std::uint8_t kByClass[3] = {48, 20, 33};
+      for (int b = 0; b < 256; ++b)
+        of[b] = kByClass[kClass.of[b]];
+    }
+  };
+  static constexpr SixthsTable kSixths;
   constexpr int kKanjiSixths = 39;
   long long sixths = 0;
   unsigned anyByte = 0; // all bytes ORed: bit 7 tells whether a kanji lead byte can occur
+  // Four bytes a round: the loop's own counting was a third of its cost.
+#pragma GCC unroll 4
   for (int t = 0; t < n; ++t) {
-    sixths += kSixths[kClass.of[data[t]]];
+    sixths += kSixths.of[data[t]];
     anyByte |= data[t];
   }
   if (kanji == KanjiMode::Allowed && (anyByte & 0x80) != 0) {
@@ -331,7 +380,7 @@ int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
       if (data[t] < 0x81 || !clsQRCode::IsKanjiPair(data[t], data[t + 1]))
         continue;
       for (int k = t; k <= t + 1; ++k) {
-        const int cost = kSixths[kClass.of[data[k]]];
+        const int cost = kSixths.of[data[k]];
         // A byte in two overlapping pairs is lowered once.
         if (cost > kKanjiSixths &&
             !(k == t && t >= 1 && clsQRCode::IsKanjiPair(data[t - 1], data[t])))
