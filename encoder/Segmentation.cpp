@@ -197,19 +197,24 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
       // position relaxes only the byte, alphanumeric and, at a digit,
       // numeric cell, from the cells before it held at hand. Mixed text
       // spends most of its characters here.
+      // Inside the run only the cells a mode reaches are written, the
+      // ones the back-trace may read; the run's last row is written whole
+      // for the positions after it.
       Cell bytes = prev[kByte];
       Cell digits = prev[kNumeric];
       Cell alnum = prev[kAlnum];
       Cheapest cheapest = CheapestOf(prev);
       for (;;) {
         bytes = Relax<kByte>(bytes, cheapest, open[kByte], maxCount[kByte]);
-        digits = cls == 1 ? Relax<kNumeric>(digits, cheapest, open[kNumeric], maxCount[kNumeric])
-                          : kImpossibleCell;
-        alnum = Relax<kAlnum>(alnum, cheapest, open[kAlnum], maxCount[kAlnum]);
         row[kByte] = bytes;
-        row[kNumeric] = digits;
+        if (cls == 1) {
+          digits = Relax<kNumeric>(digits, cheapest, open[kNumeric], maxCount[kNumeric]);
+          row[kNumeric] = digits;
+        } else {
+          digits = kImpossibleCell;
+        }
+        alnum = Relax<kAlnum>(alnum, cheapest, open[kAlnum], maxCount[kAlnum]);
         row[kAlnum] = alnum;
-        row[kKanji] = kImpossibleCell;
         beforePrev = cheapest;
         if (t + 1 == n || (cls = kClass.of[data[t + 1]]) == 0)
           break;
@@ -221,6 +226,8 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
         ++t;
         row += kModes;
       }
+      row[kNumeric] = digits;
+      row[kKanji] = kImpossibleCell;
       continue;
     }
     const Cheapest cheapest = CheapestOf(prev);
@@ -320,11 +327,18 @@ void SegmentPlan::Write(BitBuffer &bits) {
     bits.Put(static_cast<std::uint32_t>(m == kKanji ? r / 2 : r), kCountWidth[group_][m]);
     switch (m) {
     case kNumeric: {
+      // Three digits to 10 bits; two such groups go into the stream at once.
+      const auto triple = [p](int i) {
+        return static_cast<std::uint32_t>((p[i] & 0x0F) * 100 + (p[i + 1] & 0x0F) * 10 +
+                                          (p[i + 2] & 0x0F));
+      };
       int i = 0;
-      for (; i + 3 <= r; i += 3)
-        bits.Put(static_cast<std::uint32_t>((p[i] & 0x0F) * 100 + (p[i + 1] & 0x0F) * 10 +
-                                            (p[i + 2] & 0x0F)),
-                 10);
+      for (; i + 6 <= r; i += 6)
+        bits.Put(triple(i) << 10 | triple(i + 3), 20);
+      if (i + 3 <= r) {
+        bits.Put(triple(i), 10);
+        i += 3;
+      }
       if (r - i == 1)
         bits.Put(p[i] & 0x0Fu, 4);
       else if (r - i == 2)
@@ -332,11 +346,18 @@ void SegmentPlan::Write(BitBuffer &bits) {
       break;
     }
     case kAlnum: {
+      // Two characters to 11 bits; two such pairs go into the stream at once.
+      const auto pair = [p](int i) {
+        return static_cast<std::uint32_t>(45 * clsQRCode::AlnumValue(p[i]) +
+                                          clsQRCode::AlnumValue(p[i + 1]));
+      };
       int i = 0;
-      for (; i + 2 <= r; i += 2)
-        bits.Put(static_cast<std::uint32_t>(45 * clsQRCode::AlnumValue(p[i]) +
-                                            clsQRCode::AlnumValue(p[i + 1])),
-                 11);
+      for (; i + 4 <= r; i += 4)
+        bits.Put(pair(i) << 11 | pair(i + 2), 22);
+      if (i + 2 <= r) {
+        bits.Put(pair(i), 11);
+        i += 2;
+      }
       if (i < r)
         bits.Put(static_cast<std::uint32_t>(clsQRCode::AlnumValue(p[i])), 6);
       break;
