@@ -139,6 +139,18 @@ inline Cell NextByteCell(const Cell &same, int open, int limit) {
   return {same.cost + open, 1, kByte};
 }
 
+// The last position of the stretch of bytes from t on that only byte mode
+// can carry: it ends before a byte that another mode can carry or that
+// completes a kanji character, and only a byte from 0x81 up leads one.
+inline int ByteStretchEnd(const std::uint8_t *data, int t, int n, bool kanjiAllowed) {
+  const std::uint8_t *p = data + t + 1;
+  const std::uint8_t *stop = data + n;
+  for (; p < stop && kClass.of[*p] == 0; ++p)
+    if (p[-1] >= 0x81 && kanjiAllowed && clsQRCode::IsKanjiPair(p[-1], *p))
+      break;
+  return static_cast<int>(p - data) - 1;
+}
+
 // A row that only byte mode reaches.
 inline void OnlyByteRow(Cell *row, Cell byteCell) {
   row[kByte] = byteCell;
@@ -239,17 +251,7 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
       // opens. Only the cells that a later position or the back-trace reads
       // are written: both cells around every count limit and the stretch's
       // last two rows. Long runs of ordinary text go this way.
-      //
-      // The stretch ends before a byte that another mode can carry or that
-      // completes a kanji character; only a byte from 0x81 up leads one.
-      int end = t;
-      for (std::uint8_t last = data[t]; end + 1 < n; ++end) {
-        const std::uint8_t next = data[end + 1];
-        if (kClass.of[next] != 0 ||
-            (last >= 0x81 && kanjiAllowed && clsQRCode::IsKanjiPair(last, next)))
-          break;
-        last = next;
-      }
+      const int end = ByteStretchEnd(data, t, n, kanjiAllowed);
       const int limit = maxCount[kByte];
       Cell cell = prev[kByte];
       for (int p = t; p <= end;) {
