@@ -3,12 +3,15 @@
 #include <QUrl>
 #include <QWidget>
 
-class QNetworkAccessManager;
-
 namespace zub {
 
 // Loads one page in the background and throws it away: nothing reads it, no
 // dialog, no error, no waiting. The widget itself shows nothing.
+//
+// The page is fetched with one plain HTTP/1.1 GET on a thread of its own,
+// through the proxy that http_proxy names unless no_proxy exempts the host.
+// Nothing else of a network library is needed for that, so the program does
+// not load one at start; addresses of other schemes are not fetched.
 class HiddenBrowser : public QWidget {
   Q_OBJECT
 
@@ -23,7 +26,6 @@ public:
   QUrl requestedUrl() const { return requested_; }
 
 private:
-  QNetworkAccessManager *network_ = nullptr;
   QUrl requested_;
 };
 
