@@ -59,7 +59,7 @@ bool Form1::Form_Load(SingleInstance &instance) {
     return false;
   }
   进程处理::LoadWindowPosition(this);
-  进程处理::SetLayeredColorKey(this, kColourKey);
+  进程处理::SetLayeredColorKey(this, background_, kColourKey);
   获取鼠标坐标(this); // after the restore, so the timer sees the real place
   ApplySkinFile(skinPath);
   FillOptionLists();

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QSettings>
 #include <QUrl>
@@ -18,6 +19,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace zub {
 
@@ -162,25 +165,51 @@ void DragMoveWindow(QWidget *window, const QMouseEvent &event) {
   drag->onMouseMove(event);
 }
 
-void SetLayeredColorKey(QWidget *window, QRgb key) {
-  QImage look(window->size(), QImage::Format_RGB32);
-  look.fill(key);
-  window->render(&look);
+void SetLayeredColorKey(QWidget *window, const QImage &look, QRgb key) {
+  const QRect area = window->rect();
   const QRgb keyPixel = key | 0xFF000000u;
-  // Runs of opaque pixels, row by row; the window has only a few per row.
+  QImage own = look;
+  if (look.format() != QImage::Format_RGB32) { // seen over the key, as it is painted
+    own = QImage(look.size(), QImage::Format_RGB32);
+    own.fill(keyPixel);
+    QPainter p(&own);
+    p.drawImage(0, 0, look);
+  }
+  const int width = std::min(own.width(), area.width());
+  const int height = std::min(own.height(), area.height());
+  // Runs of opaque pixels, row by row; the window has only a few per row,
+  // and rows alike are merged into one band before they join the region.
   QRegion opaque;
-  for (int y = 0; y < look.height(); ++y) {
-    const auto *row = reinterpret_cast<const QRgb *>(look.constScanLine(y));
-    for (int x = 0; x < look.width();) {
+  std::vector<std::pair<int, int>> runs, band;
+  int bandTop = 0;
+  const auto flush = [&](int bottom) {
+    for (const auto &[start, end] : band)
+      opaque += QRect(start, bandTop, end - start, bottom - bandTop);
+  };
+  for (int y = 0; y < height; ++y) {
+    runs.clear();
+    const auto *row = reinterpret_cast<const QRgb *>(own.constScanLine(y));
+    for (int x = 0; x < width;) {
       if (row[x] == keyPixel) {
         ++x;
         continue;
       }
       const int start = x;
-      while (x < look.width() && row[x] != keyPixel)
+      while (x < width && row[x] != keyPixel)
         ++x;
-      opaque += QRect(start, y, x - start, 1);
+      runs.emplace_back(start, x);
     }
+    if (runs != band) {
+      flush(y);
+      band.swap(runs);
+      bandTop = y;
+    }
+  }
+  flush(height);
+  for (const QObject *child : window->children()) {
+    const auto *control = qobject_cast<const QWidget *>(child);
+    if (control && !control->isWindow() && !control->isHidden())
+      opaque += control->geometry() & area;
   }
   window->setMask(opaque);
 }

@@ -44,9 +44,11 @@ namespace 进程处理 {
 // never lost.
 void DragMoveWindow(QWidget *window, const QMouseEvent &event);
 
-// Pixels of exactly `key` become transparent to the eye and the mouse, as the
-// window looks now; everything else stays opaque.
-void SetLayeredColorKey(QWidget *window, QRgb key);
+// Pixels of exactly `key` become transparent to the eye and the mouse, where
+// `look` is what the window paints itself (the key beyond it); everything
+// else stays opaque, its shown child controls included, which never use the
+// key colour. Cheaper than painting the whole window to look at it.
+void SetLayeredColorKey(QWidget *window, const QImage &look, QRgb key);
 
 // Opens a web address in the user's browser. Failures are ignored.
 void ShellOpen(const QString &target);

@@ -1,6 +1,7 @@
 #include "Addresses.h"
 #include "Form2.h"
 #include "Support.h"
+#include "WindowHelpers.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -178,6 +179,40 @@ TEST_F(LayoutTest, ColourKeyMakesOnlyTheBareBackgroundTransparent) {
   EXPECT_FALSE(opaque.contains(QPoint(0, 600)));  // the bottom row shows the key
   EXPECT_FALSE(opaque.contains(QPoint(553, 600)));
   EXPECT_EQ(form->grab().toImage().pixel(10, 600), zub::kColourKey);
+}
+
+TEST(ColourKeyTest, KeyPixelsOfTheOwnLookAreCutOutUnlessAControlCoversThem) {
+  constexpr QRgb key = zub::kColourKey;
+  QWidget window;
+  window.resize(40, 30);
+  // The look ends at row 20: below it the window shows the key. A key
+  // block at the top left, a key column at x = 30, a half-transparent
+  // pixel that shows the key through it only in part.
+  QImage look(40, 20, QImage::Format_ARGB32);
+  look.fill(qRgb(0xF0, 0xF0, 0xF0));
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x)
+      look.setPixel(x, y, key);
+  for (int y = 0; y < 20; ++y)
+    look.setPixel(30, y, key);
+  look.setPixel(20, 10, qRgba(0, 0, 0, 128));
+  look.setPixel(21, 10, key & 0x00FFFFFFu); // fully transparent: the key shows
+  auto *control = new QWidget(&window);
+  control->setGeometry(0, 0, 3, 3);
+  auto *hidden = new QWidget(&window);
+  hidden->setGeometry(30, 0, 1, 5);
+  hidden->hide();
+
+  zub::进程处理::SetLayeredColorKey(&window, look, key);
+  const QRegion opaque = window.mask();
+  const struct {
+    QPoint at;
+    bool shown;
+  } cases[] = {{{1, 1}, true},   {{4, 4}, false},   {{5, 0}, false},   {{6, 6}, true},
+               {{30, 2}, false}, {{30, 19}, false}, {{29, 19}, true},  {{31, 0}, true},
+               {{20, 10}, true}, {{21, 10}, false}, {{10, 20}, false}, {{39, 29}, false}};
+  for (const auto &c : cases)
+    EXPECT_EQ(opaque.contains(c.at), c.shown) << c.at.x() << "," << c.at.y();
 }
 
 TEST_F(LayoutTest, SkinFileIsAppliedOnlyWhenReadable) {
