@@ -7,11 +7,14 @@ namespace zub {
 
 PictureBox::PictureBox(DrawMode mode, QWidget *parent) : QWidget(parent), mode_(mode) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  image_ = blankImage();
+}
+
+QSize PictureBox::area() const {
+  return size().expandedTo(QSize(1, 1));
 }
 
 QImage PictureBox::blankImage() const {
-  QImage blank(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  QImage blank(area(), QImage::Format_RGB32);
   blank.fill(background_);
   if (!picture_.isNull()) {
     QPainter p(&blank);
@@ -22,14 +25,14 @@ QImage PictureBox::blankImage() const {
 
 void PictureBox::setBackgroundColor(const QColor &colour) {
   background_ = colour;
-  image_ = blankImage();
+  image_ = QImage();
   screen_ = QImage();
   update();
 }
 
 void PictureBox::setBackgroundPicture(const QImage &picture) {
   picture_ = picture;
-  image_ = blankImage();
+  image_ = QImage();
   screen_ = QImage();
   update();
 }
@@ -52,10 +55,12 @@ void PictureBox::drawPicture(const QImage &picture, int x, int y, int width, int
     return;
   const QRect to(x, y, width, height);
   if (mode_ == DrawMode::Persistent) {
+    if (image_.isNull())
+      image_ = blankImage();
     paintInto(image_, picture, to);
   } else {
     if (screen_.isNull()) {
-      screen_ = QImage(image_.size(), QImage::Format_ARGB32_Premultiplied);
+      screen_ = QImage(area(), QImage::Format_ARGB32_Premultiplied);
       screen_.fill(Qt::transparent);
     }
     paintInto(screen_, picture, to);
@@ -65,16 +70,16 @@ void PictureBox::drawPicture(const QImage &picture, int x, int y, int width, int
 
 void PictureBox::clear() {
   if (mode_ == DrawMode::Persistent)
-    image_ = blankImage();
+    image_ = QImage();
   screen_ = QImage();
   update();
 }
 
 void PictureBox::setImage(const QImage &image) {
-  if (image.size() == image_.size() && image.format() == QImage::Format_RGB32) {
+  if (image.size() == area() && image.format() == QImage::Format_RGB32) {
     image_ = image;
   } else {
-    QImage fitted(image_.size(), QImage::Format_RGB32);
+    QImage fitted(area(), QImage::Format_RGB32);
     fitted.fill(background_);
     QPainter p(&fitted);
     p.drawImage(0, 0, image);
@@ -84,10 +89,14 @@ void PictureBox::setImage(const QImage &image) {
   update();
 }
 
+QImage PictureBox::image() const {
+  return image_.isNull() ? blankImage() : image_;
+}
+
 QImage PictureBox::shownImage() const {
   if (screen_.isNull())
-    return image_;
-  QImage shown = image_.copy();
+    return image();
+  QImage shown = image().copy();
   QPainter p(&shown);
   p.drawImage(0, 0, screen_);
   return shown;
@@ -104,9 +113,14 @@ void PictureBox::resizeEvent(QResizeEvent *event) {
 }
 
 void PictureBox::followSize() {
-  if (image_.size() == size().expandedTo(QSize(1, 1)))
+  if (image_.isNull()) { // still blank: it is made at the new size when needed
+    if (screen_.size() != area())
+      screen_ = QImage();
     return;
-  QImage grown(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  }
+  if (image_.size() == area())
+    return;
+  QImage grown(area(), QImage::Format_RGB32);
   grown.fill(background_);
   QPainter p(&grown);
   p.drawImage(0, 0, image_);
@@ -125,7 +139,12 @@ void PictureBox::setShape(const QRegion &shape) {
 void PictureBox::paintEvent(QPaintEvent *event) {
   QPainter p(this);
   p.setClipRegion(event->region());
-  p.drawImage(0, 0, image_);
+  if (image_.isNull()) {
+    p.fillRect(rect(), background_);
+    p.drawImage(0, 0, picture_);
+  } else {
+    p.drawImage(0, 0, image_);
+  }
   if (!screen_.isNull())
     p.drawImage(0, 0, screen_);
 }

@@ -50,8 +50,10 @@ public:
   // image shows again.
   void clear();
 
-  // The backing image: RGB32, exactly the size of the drawing area.
-  QImage image() const { return image_; }
+  // The backing image: RGB32, exactly the size of the drawing area. A box
+  // that was only ever cleared holds none: it is made when drawn into or
+  // asked for, so boxes nobody draws in cost no picture's memory.
+  QImage image() const;
   // Replaces the backing image; it is cut or padded with the background
   // colour to the drawing area.
   void setImage(const QImage &image);
@@ -82,6 +84,7 @@ protected:
   void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+  QSize area() const;
   QImage blankImage() const;
   void followSize();
   void paintInto(QImage &target, const QImage &picture, const QRect &to) const;
@@ -89,7 +92,7 @@ private:
   DrawMode mode_;
   QColor background_{Qt::white};
   QImage picture_;
-  QImage image_;
+  QImage image_;  // null while blank
   QImage screen_; // screen mode only: what was drawn since the last clear
   QRegion clip_;
 };

@@ -36,6 +36,14 @@ TEST(PictureBox, ClearShowsBackgroundColourWithBackgroundPicture) {
   EXPECT_EQ(image.size(), QSize(40, 30));
   EXPECT_EQ(image.pixelColor(5, 5), QColor(Qt::blue));
   EXPECT_EQ(image.pixelColor(20, 20), QColor(Qt::red));
+  // What the screen shows, too, and at a new size, where the picture still
+  // sits at the top left.
+  b.box.setOuterSize(50, 35);
+  const QImage shown = b.box.grab().toImage();
+  EXPECT_EQ(shown.size(), QSize(50, 35));
+  EXPECT_EQ(shown.pixelColor(5, 5), QColor(Qt::blue));
+  EXPECT_EQ(shown.pixelColor(45, 30), QColor(Qt::red));
+  EXPECT_EQ(b.box.image().size(), QSize(50, 35));
 }
 
 TEST(PictureBox, PersistentDrawingStaysThroughRepaints) {
