@@ -1,6 +1,7 @@
 // zubqr-gui: the QR-code generator's window.
 
 #include "Form1.h"
+#include "OwnPictures.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
 
@@ -37,6 +38,8 @@ public:
 } // namespace
 
 int main(int argc, char **argv) {
+  // Decoded while the application object connects to the display.
+  zub::PrefetchOwnPictures();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zubqr-gui"));
   QApplication::setDesktopFileName(QStringLiteral("zubqr-gui"));

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
   libgl-dev libxkbcommon-dev
-  libzxing-dev zbar-tools libzbar-dev libjpeg-dev qt6-svg-dev
+  libzxing-dev zbar-tools libzbar-dev libjpeg-dev libpng-dev qt6-svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev clang-format valgrind
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n

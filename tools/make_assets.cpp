@@ -383,7 +383,7 @@ bool writeSampleCanvas(const QImage &symbol) {
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(QRect(232, 152, 89, 89), defaultLogo(256));
   }
-  return save(canvas, QStringLiteral("sample-canvas.jpg"), "JPG", 95);
+  return save(canvas, QStringLiteral("sample-canvas.png"));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "DataFiles.h"
 #include "Form1.h"
 #include "Form2.h"
+#include "OwnPictures.h"
 #include "WindowHelpers.h"
 
 #include <QComboBox>
@@ -14,7 +15,6 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageReader>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,19 +43,8 @@ template <typename W> W *Place(W *widget, const char *name, const Twips &where) 
   return widget;
 }
 
-// A picture of the program's own, read in the format its name says. A
-// reader left to guess (the default, also of QIcon::addFile) loads and asks
-// every image plugin on the system first, which costs the start-up time and
-// memory that the window does not need.
-QImage ReadOwnPicture(const QString &path) {
-  QImageReader reader(path, path.endsWith(QLatin1String(".jpg")) ? "jpeg" : "png");
-  reader.setAutoDetectImageFormat(false);
-  return reader.read();
-}
-
 QImage Asset(const char *name) {
-  return ReadOwnPicture(QStringLiteral(":/assets/") + QLatin1String(name))
-      .convertToFormat(QImage::Format_RGB32);
+  return OwnPicture(QLatin1String(name)).convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
@@ -65,8 +54,7 @@ QIcon ApplicationIcon() {
   // them all here decodes nothing that would not be.
   QIcon icon;
   for (int size : {16, 24, 32, 48, 64, 256})
-    icon.addPixmap(
-        QPixmap::fromImage(ReadOwnPicture(QStringLiteral(":/assets/icon-%1.png").arg(size))));
+    icon.addPixmap(QPixmap::fromImage(OwnPicture(QStringLiteral("icon-%1.png").arg(size))));
   return icon;
 }
 
@@ -138,13 +126,13 @@ void Form1::BuildControls() {
 
   backPicture1 = Place(new PictureBox(PictureBox::DrawMode::Persistent, this), "backPicture1",
                        {15, 1900, 8280, 6135});
-  backPicture1->setBackgroundPicture(Asset("sample-canvas.jpg"));
+  backPicture1->setBackgroundPicture(Asset("sample-canvas.png"));
   backPicture1->setMouseTracking(true);
   LogoPic = Place(new PictureBox(PictureBox::DrawMode::Screen, backPicture1), "LogoPic",
                   {3480, 2280, 1335, 1335});
   LogoPic->setBackgroundColor(palette().color(QPalette::Base)); // the system window colour
   // Drawn with its transparency over the box's colour.
-  LogoPic->setBackgroundPicture(ReadOwnPicture(QStringLiteral(":/assets/default-logo-64.png")));
+  LogoPic->setBackgroundPicture(OwnPicture(QStringLiteral("default-logo-64.png")));
   LogoPic->setMouseTracking(true);
 
   backPicture1->setAcceptDrops(true); // a logo file dropped here

@@ -3,7 +3,9 @@
 
 #include "Addresses.h"
 #include "Form1.h"
+#include "OwnPictures.h"
 
+#include <QDirIterator>
 #include <QImage>
 
 #include <ZXing/ReadBarcode.h>
@@ -27,7 +29,7 @@ std::vector<std::string> Decode(const QImage &image) {
 } // namespace
 
 TEST(Assets, SampleCanvasIsAScannableCodeOfTheStudiosAddress) {
-  const QImage sample(QStringLiteral(":/assets/sample-canvas.jpg"));
+  const QImage sample(QStringLiteral(":/assets/sample-canvas.png"));
   ASSERT_EQ(sample.size(), QSize(550, 407));
   EXPECT_EQ(Decode(sample), std::vector<std::string>{zub::kStudioAddress});
 }
@@ -51,4 +53,23 @@ TEST(Assets, CanvasAsTheWindowShowsItScans) {
   // The default logo box lies over the sample's centre.
   const QImage shown = form.backPicture1->grab().toImage();
   EXPECT_EQ(Decode(shown), std::vector<std::string>{zub::kStudioAddress});
+}
+
+TEST(Assets, PrefetchedPicturesAreExactlyWhatQtReads) {
+  // The window's pictures are decoded by libpng ahead of time; any
+  // difference in format or pixels from Qt's own reading would show.
+  zub::PrefetchOwnPictures();
+  int seen = 0;
+  QDirIterator it(QStringLiteral(":/assets/"), QDir::Files);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    const QImage expected(path);
+    const QImage prefetched = zub::OwnPicture(path.mid(QStringLiteral(":/assets/").size()));
+    ASSERT_FALSE(prefetched.isNull()) << path.toStdString();
+    EXPECT_EQ(prefetched.format(), expected.format()) << path.toStdString();
+    EXPECT_EQ(prefetched, expected) << path.toStdString();
+    ++seen;
+  }
+  EXPECT_GT(seen, 0);
+  EXPECT_TRUE(zub::OwnPicture(QStringLiteral("no-such-picture.png")).isNull());
 }

@@ -1,0 +1,87 @@
+#include "OwnPictures.h"
+
+#include <QDirIterator>
+#include <QImageReader>
+#include <QResource>
+
+#include <png.h>
+
+#include <future>
+#include <map>
+#include <optional>
+
+namespace zub {
+
+namespace {
+
+using Pictures = std::map<QString, QImage>;
+
+const QString kFolder = QStringLiteral(":/assets/");
+
+// Read in the format the name says: a reader left to guess loads and asks
+// every image plugin on the system first.
+QImage Read(const QString &name) {
+  QImageReader reader(kFolder + name, name.endsWith(QLatin1String(".jpg")) ? "jpeg" : "png");
+  reader.setAutoDetectImageFormat(false);
+  return reader.read();
+}
+
+// The same picture decoded by libpng alone. Qt's image readers consult its
+// plugin loader, which must not run before or while the application object
+// is made; this needs nothing of Qt's but the compiled-in bytes. Null where
+// libpng refuses.
+QImage DecodePng(const QByteArray &bytes) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&png, bytes.constData(),
+                                        static_cast<png_size_t>(bytes.size())))
+    return {};
+  const bool alpha = (png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+  // B, G, R, A in memory is what QImage's 32-bit formats hold on this byte
+  // order; opaque pictures get A = 255, which RGB32 wants.
+  png.format = PNG_FORMAT_BGRA;
+  QImage image(static_cast<int>(png.width), static_cast<int>(png.height),
+               alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  if (image.isNull() ||
+      !png_image_finish_read(&png, nullptr, image.bits(),
+                             static_cast<png_int_32>(image.bytesPerLine()), nullptr)) {
+    png_image_free(&png);
+    return {};
+  }
+  return image;
+}
+
+std::optional<std::shared_future<Pictures>> &Prefetched() {
+  static std::optional<std::shared_future<Pictures>> pictures;
+  return pictures;
+}
+
+} // namespace
+
+void PrefetchOwnPictures() {
+  static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "BGRA bytes are QImage's 32-bit pixels");
+  if (Prefetched())
+    return;
+  Prefetched() = std::async(std::launch::async, [] {
+                   Pictures pictures;
+                   QDirIterator it(kFolder, {QStringLiteral("*.png")}, QDir::Files);
+                   while (it.hasNext()) {
+                     const QString path = it.next();
+                     const QImage image = DecodePng(QResource(path).uncompressedData());
+                     if (!image.isNull())
+                       pictures.emplace(path.mid(kFolder.size()), image);
+                   }
+                   return pictures;
+                 }).share();
+}
+
+QImage OwnPicture(const QString &name) {
+  if (Prefetched()) {
+    const Pictures &pictures = Prefetched()->get(); // waits while still decoding
+    if (const auto found = pictures.find(name); found != pictures.end())
+      return found->second;
+  }
+  return Read(name);
+}
+
+} // namespace zub
