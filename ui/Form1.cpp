@@ -46,7 +46,8 @@ bool ApplySkinFile(const QString &path) {
   const QString text = utf8.decode(bytes);
   if (utf8.hasError() || text.contains(QChar(0)))
     return false;
-  qApp->setStyleSheet(text);
+  if (text != qApp->styleSheet()) // set again, every control would be styled anew
+    qApp->setStyleSheet(text);
   return true;
 }
 

@@ -253,7 +253,11 @@ QString SaveStartFolder(const QString &programFolder);
 QIcon ApplicationIcon();
 
 // Applies the style sheet in `path` to the whole program. A missing,
-// unreadable, oversized or non-UTF-8 file changes nothing: false.
+// unreadable, oversized or non-UTF-8 file changes nothing: false. The sheet
+// already in force is not set again.
 bool ApplySkinFile(const QString &path);
+
+// The skin file the window loads: she.she of the program's data.
+QString DefaultSkinPath();
 
 } // namespace zub

@@ -49,6 +49,10 @@ QImage Asset(const char *name) {
 
 } // namespace
 
+QString DefaultSkinPath() {
+  return FindDataFile(QCoreApplication::applicationDirPath(), QStringLiteral("she.she"));
+}
+
 QIcon ApplicationIcon() {
   // The window system takes every size when the window is shown, so reading
   // them all here decodes nothing that would not be.
@@ -93,7 +97,7 @@ Form1::Form1(QWidget *parent)
   services.popup = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
   services.quit = [] { QCoreApplication::exit(0); };
   services.reveal = [](const QString &path) { 进程处理::RevealInExplorer(path); };
-  skinPath = FindDataFile(QCoreApplication::applicationDirPath(), QStringLiteral("she.she"));
+  skinPath = DefaultSkinPath();
   pageAddress = QUrl(QString::fromLatin1(kMorviAddress));
 
   TimerId = new QTimer(this);

@@ -8,7 +8,7 @@
 
 #include <future>
 #include <map>
-#include <optional>
+#include <utility>
 
 namespace zub {
 
@@ -26,10 +26,13 @@ QImage Read(const QString &name) {
   return reader.read();
 }
 
-// The same picture decoded by libpng alone. Qt's image readers consult its
-// plugin loader, which must not run before or while the application object
-// is made; this needs nothing of Qt's but the compiled-in bytes. Null where
-// libpng refuses.
+std::future<Pictures> &Prefetched() {
+  static std::future<Pictures> pictures;
+  return pictures;
+}
+
+} // namespace
+
 QImage DecodePng(const QByteArray &bytes) {
   png_image png{};
   png.version = PNG_IMAGE_VERSION;
@@ -51,36 +54,35 @@ QImage DecodePng(const QByteArray &bytes) {
   return image;
 }
 
-std::optional<std::shared_future<Pictures>> &Prefetched() {
-  static std::optional<std::shared_future<Pictures>> pictures;
-  return pictures;
-}
-
-} // namespace
-
 void PrefetchOwnPictures() {
   static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "BGRA bytes are QImage's 32-bit pixels");
-  if (Prefetched())
+  if (Prefetched().valid())
     return;
   Prefetched() = std::async(std::launch::async, [] {
-                   Pictures pictures;
-                   QDirIterator it(kFolder, {QStringLiteral("*.png")}, QDir::Files);
-                   while (it.hasNext()) {
-                     const QString path = it.next();
-                     const QImage image = DecodePng(QResource(path).uncompressedData());
-                     if (!image.isNull())
-                       pictures.emplace(path.mid(kFolder.size()), image);
-                   }
-                   return pictures;
-                 }).share();
+    Pictures pictures;
+    // No name filter: it would compile a regular expression.
+    QDirIterator it(kFolder, QDir::Files);
+    while (it.hasNext()) {
+      const QString path = it.next();
+      if (!path.endsWith(QLatin1String(".png")))
+        continue;
+      const QImage image = DecodePng(QResource(path).uncompressedData());
+      if (!image.isNull())
+        pictures.emplace(path.mid(kFolder.size()), image);
+    }
+    return pictures;
+  });
 }
 
 QImage OwnPicture(const QString &name) {
-  if (Prefetched()) {
-    const Pictures &pictures = Prefetched()->get(); // waits while still decoding
-    if (const auto found = pictures.find(name); found != pictures.end())
-      return found->second;
-  }
+  // Each prefetched picture is handed out once, so that none stays in
+  // memory after the window has taken its copy; asked again, it is read
+  // anew.
+  static Pictures prefetched;
+  if (Prefetched().valid())
+    prefetched = Prefetched().get(); // waits while still decoding
+  if (auto found = prefetched.extract(name))
+    return std::move(found.mapped());
   return Read(name);
 }
 

@@ -16,7 +16,14 @@ namespace zub {
 void PrefetchOwnPictures();
 
 // The compiled-in picture `name` (such as "background.png"), as its file
-// holds it; null when there is none.
+// holds it; null when there is none. For the window's own thread.
 QImage OwnPicture(const QString &name);
+
+// The decoder the prefetch uses: libpng alone, as Qt reads PNG pictures
+// (RGB32 when opaque, ARGB32 with transparency). Qt's own image readers
+// consult its plugin loader, which must not run before or while the
+// application object is made; this needs nothing of Qt's. Null where
+// libpng refuses the bytes.
+QImage DecodePng(const QByteArray &bytes);
 
 } // namespace zub

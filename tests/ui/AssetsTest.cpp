@@ -6,6 +6,7 @@
 #include "OwnPictures.h"
 
 #include <QDirIterator>
+#include <QFile>
 #include <QImage>
 
 #include <ZXing/ReadBarcode.h>
@@ -64,12 +65,19 @@ TEST(Assets, PrefetchedPicturesAreExactlyWhatQtReads) {
   while (it.hasNext()) {
     const QString path = it.next();
     const QImage expected(path);
-    const QImage prefetched = zub::OwnPicture(path.mid(QStringLiteral(":/assets/").size()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QImage prefetched = zub::DecodePng(file.readAll());
     ASSERT_FALSE(prefetched.isNull()) << path.toStdString();
     EXPECT_EQ(prefetched.format(), expected.format()) << path.toStdString();
     EXPECT_EQ(prefetched, expected) << path.toStdString();
     ++seen;
   }
   EXPECT_GT(seen, 0);
+  EXPECT_TRUE(zub::DecodePng("\x89PNG\r\n\x1a\n broken").isNull());
+  // Handed out once each, then read anew: the same pictures either way.
+  const QImage background(QStringLiteral(":/assets/background.png"));
+  EXPECT_EQ(zub::OwnPicture(QStringLiteral("background.png")), background);
+  EXPECT_EQ(zub::OwnPicture(QStringLiteral("background.png")), background);
   EXPECT_TRUE(zub::OwnPicture(QStringLiteral("no-such-picture.png")).isNull());
 }
