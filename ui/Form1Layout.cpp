@@ -55,9 +55,11 @@ QString DefaultSkinPath() {
 
 QIcon ApplicationIcon() {
   // The window system takes every size when the window is shown, so reading
-  // them all here decodes nothing that would not be.
+  // them all here decodes nothing that would not be. Up to 128 px: every
+  // size goes to the X server with the window, and shells draw larger icons
+  // from the installed theme icon the desktop entry names.
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64, 256})
+  for (int size : {16, 24, 32, 48, 64, 128})
     icon.addPixmap(QPixmap::fromImage(OwnPicture(QStringLiteral("icon-%1.png").arg(size))));
   return icon;
 }
