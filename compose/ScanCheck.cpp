@@ -2,10 +2,7 @@
 // and the stretch do to the symbol.
 #include "ScanCheck.h"
 
-// zbar first: zxing-cpp defines macros named like zbar's exception classes.
-#include <zbar.h>
-
-#include <ZXing/ReadBarcode.h>
+#include "Readers.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -77,24 +74,17 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
   ReaderOutcome out;
   if (picture.isNull())
     return out;
-  const QImage grey = Grey(picture);
-  const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(),
-                              ZXing::ImageFormat::Lum, static_cast<int>(grey.bytesPerLine()));
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
+  const ReaderCalls *readers = Readers();
+  if (!readers)
+    return out;
   // A composite holds one code: the search may stop at the first.
-  hints.setMaxNumberOfSymbols(1);
-  for (const ZXing::Result &result : ZXing::ReadBarcodes(view, hints)) {
-    if (!result.isValid())
-      continue;
-    const ZXing::ByteArray &bytes = result.bytes();
-    const bool exact =
-        SameBytes(message, reinterpret_cast<const char *>(bytes.data()), bytes.size());
+  for (const ReaderCalls::Code &code : readers->zxing(Grey(picture), 1)) {
+    const bool exact = SameBytes(message, code.bytes.data(), code.bytes.size());
     // The symbol with the message wins over anything else in the picture.
     if (!out.read || (exact && !out.bytesExact)) {
       out.read = true;
       out.bytesExact = exact;
-      out.text = result.text();
+      out.text = code.text;
     }
   }
   if (out.read)
@@ -115,22 +105,11 @@ std::vector<std::uint8_t> PackedGrey(const QImage &picture, unsigned &width, uns
   return pixels;
 }
 
-// The data of every QR Code zbar finds: the bytes as they are (`binary`),
-// or the text zbar makes of them, guessing the character set unless the
-// symbol names it.
+// What zbar finds; nothing when the readers cannot be loaded.
 std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsigned width,
                                   unsigned height, bool binary) {
-  zbar::ImageScanner scanner;
-  scanner.set_config(zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
-  scanner.set_config(zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
-  scanner.set_config(zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_BINARY, binary ? 1 : 0);
-  zbar::Image image(width, height, "Y800", pixels.data(), pixels.size());
-  std::vector<std::string> found;
-  if (scanner.scan(image) > 0)
-    for (auto symbol = image.symbol_begin(); symbol != image.symbol_end(); ++symbol)
-      if (symbol->get_type() == zbar::ZBAR_QRCODE)
-        found.push_back(symbol->get_data());
-  return found;
+  const ReaderCalls *readers = Readers();
+  return readers ? readers->zbar(pixels, width, height, binary) : std::vector<std::string>{};
 }
 
 // What zbar makes of the picture. A typed text is read in text mode

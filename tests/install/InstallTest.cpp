@@ -64,6 +64,7 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
   const Case cases[] = {
       {"bin/zubqr", {}},
       {"bin/zubqr-gui", {}},
+      {"lib/zubqr-gui/zubqr-readers.so", {}}, // the window's readers, loaded on first use
       {"share/zubqr-gui/she.she", {}},
       {"share/applications/zubqr-gui.desktop", {}},
       {"share/metainfo/example.zub.zubqr_gui.metainfo.xml", {}},

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+
+#include <string>
+#include <vector>
+
+namespace zub {
+
+// The scan check's only calls into the two readers, zxing-cpp and zbar.
+// They sit behind this table so that the window can load them on first use
+// (from a module of their own) instead of at start; the command line and
+// the tests have them linked in.
+struct ReaderCalls {
+  struct Code {
+    std::string bytes; // the data as the symbol carries it
+    std::string text;  // as zxing-cpp shows it (UTF-8)
+  };
+  // zxing-cpp's valid QR Codes in the 8-bit grey `grey`, at most `most`.
+  std::vector<Code> (*zxing)(const QImage &grey, int most);
+  // zbar's QR Codes in unpadded 8-bit grey pixels: their bytes as they are
+  // (`binary`), or the text zbar makes of them, guessing the character set
+  // unless the symbol names it.
+  std::vector<std::string> (*zbar)(const std::vector<std::uint8_t> &pixels, unsigned width,
+                                   unsigned height, bool binary);
+};
+
+// The readers of this program: linked in, or loaded on first use where the
+// program provides its own Readers(). Null when they cannot be loaded.
+const ReaderCalls *Readers();
+
+} // namespace zub
+
+// The table of the readers' module, as it exports it.
+extern "C" const zub::ReaderCalls *zub_reader_calls();
