@@ -18,10 +18,10 @@ using Pictures = std::map<QString, QImage>;
 
 const QString kFolder = QStringLiteral(":/assets/");
 
-// Read in the format the name says: a reader left to guess loads and asks
-// every image plugin on the system first.
+// Every compiled-in picture is a PNG. Named, the format needs no guessing: a
+// reader left to guess loads and asks every image plugin on the system.
 QImage Read(const QString &name) {
-  QImageReader reader(kFolder + name, name.endsWith(QLatin1String(".jpg")) ? "jpeg" : "png");
+  QImageReader reader(kFolder + name, "png");
   reader.setAutoDetectImageFormat(false);
   return reader.read();
 }
