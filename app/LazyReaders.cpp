@@ -34,11 +34,14 @@ const ReaderCalls *Load() {
   return nullptr;
 }
 
-} // namespace
-
-const ReaderCalls *Readers() {
+const ReaderCalls *LazyReaders() {
   static const ReaderCalls *const readers = Load(); // once, whichever thread asks first
   return readers;
 }
+
+// The window's one source of readers.
+const bool registeredLazy = (RegisterReaders(&LazyReaders), true);
+
+} // namespace
 
 } // namespace zub

@@ -25,9 +25,21 @@ struct ReaderCalls {
                                    unsigned height, bool binary);
 };
 
-// The readers of this program: linked in, or loaded on first use where the
-// program provides its own Readers(). Null when they cannot be loaded.
+// Where a program's readers come from: linked in (zub_linked_readers) or
+// loaded on first use (the window's loader). Null when they cannot be had.
+using ReaderSource = const ReaderCalls *(*)();
+
+// Names the program's one source of readers. Each program registers exactly
+// one, before main() runs, from the object library it links; a second,
+// different source is a fault of the build and stops the program.
+void RegisterReaders(ReaderSource source);
+
+// The readers of this program, from its registered source. Null when none
+// is registered or they cannot be loaded.
 const ReaderCalls *Readers();
+
+// The source of zub_linked_readers: the readers linked into the program.
+const ReaderCalls *LinkedReaders();
 
 } // namespace zub
 
