@@ -4,7 +4,7 @@
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
-#include "Support.h"
+#include "TestSupport.h"
 #include "clsQRCode.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "MessageBytes.h"
 #include "ScanCheck.h"
 #include "Stretch.h"
-#include "Support.h"
+#include "TestSupport.h"
 #include "clsQRCode.h"
 #include "logomd.h"
 

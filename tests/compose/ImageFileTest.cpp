@@ -1,7 +1,7 @@
 #include "ImageFile.h"
 #include "BitmapFile.h"
 #include "Composite.h"
-#include "Support.h"
+#include "TestSupport.h"
 #include "clsQRCode.h"
 
 #include <gtest/gtest.h>

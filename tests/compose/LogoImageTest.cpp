@@ -1,5 +1,5 @@
 #include "LogoImage.h"
-#include "Support.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

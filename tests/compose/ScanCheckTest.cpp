@@ -7,7 +7,7 @@
 #include "MessageBytes.h"
 #include "ScanRemedy.h"
 #include "Stretch.h"
-#include "Support.h"
+#include "TestSupport.h"
 #include "clsQRCode.h"
 
 // zbar first: zxing-cpp defines macros named like zbar's exception classes.

@@ -7,6 +7,7 @@
 #include "Dialogs.h"
 #include "Form1.h"
 #include "SingleInstance.h"
+#include "TestSupport.h"
 
 #include <QImage>
 #include <QString>
@@ -62,9 +63,8 @@ protected:
 // composite with `logo`, or the symbol alone for a null logo.
 QImage ExpectedComposite(const QString &text, const QImage &logo);
 
-// A deterministic 160 x 120 logo without transparency; variants differ in
-// every pixel.
-QImage SampleLogo(int variant = 0);
+// The shared sample logo.
+using test::SampleLogo;
 // `image` in the file format `format` ("png", "jpg", "bmp").
 QByteArray Encoded(const QImage &image, const char *format);
 QByteArray ReadFile(const QString &path);

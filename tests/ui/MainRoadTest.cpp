@@ -9,7 +9,7 @@
 #include "ScanCheck.h"
 #include "SingleInstance.h"
 #include "Stretch.h"
-#include "Support.h"
+#include "TestSupport.h"
 #include "logomd.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Support.h"
+#include "TestSupport.h"
 
 #include "clsQRCode.h"
 
@@ -35,12 +35,13 @@ QString TextOfSize(int version, int level, TextEncoding encoding, double fractio
   }
 }
 
-QImage SampleLogo() {
+QImage SampleLogo(int variant) {
   QImage logo(160, 120, QImage::Format_RGB32);
   for (int y = 0; y < logo.height(); ++y)
     for (int x = 0; x < logo.width(); ++x) {
-      const bool ring = ((x - 80) * (x - 80) + (y - 60) * (y - 60)) / 400 % 2 == 0;
-      logo.setPixel(x, y, ring ? qRgb(230, 40 + x, 30) : qRgb(20, 90 + y, 200));
+      const bool ring = ((x - 80) * (x - 80) + (y - 60) * (y - 60)) / 400 % 2 == variant % 2;
+      logo.setPixel(
+          x, y, ring ? qRgb(230, 40 + x, 30 + 50 * variant) : qRgb(20 + 60 * variant, 90 + y, 200));
     }
   return logo;
 }

@@ -22,8 +22,9 @@ struct Decoded {
 // kanji segments as Shift JIS).
 std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset = "UTF-8");
 
-// A colourful, deterministic 160 x 120 logo without transparency.
-QImage SampleLogo();
+// A colourful, deterministic 160 x 120 logo without transparency; variants
+// differ in every pixel.
+QImage SampleLogo(int variant = 0);
 
 // A text of Chinese and Latin characters whose bytes in `encoding` take
 // about `fraction` of the byte capacity of a version and level.

@@ -7,7 +7,7 @@
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "SingleInstance.h"
-#include "Support.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
