@@ -295,7 +295,10 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
     }
     progressed.notify_one();
     bar.join();
-    std::fputs("\r\x1b[K", stderr);
+    // The full bar stays above the summary.
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+    DrawProgress(done, static_cast<int>(jobs.size()), seconds.count());
+    std::fputs("\n", stderr);
   }
 
   int failed = 0, unreadable = 0;

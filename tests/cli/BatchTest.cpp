@@ -267,3 +267,21 @@ TEST_F(Batch, InvertedTerminalTextIsForLightGrounds) {
   EXPECT_TRUE(dark.out.startsWith(" \u2584\u2584\u2584\u2584\u2584 "));
   EXPECT_EQ(Zubqr({"encode", "HI", "--invert", "-o", File("x.png"), "--format", "png"}).status, 2);
 }
+
+TEST_F(Batch, ATerminalSeesTheProgressAndAPipeOnlyTheSummary) {
+  QByteArray jobs;
+  for (int i = 0; i < 30; ++i)
+    jobs += "progress " + QByteArray::number(i) + "\n";
+  Put("jobs.txt", jobs);
+  // script(1) gives zubqr a terminal; what it shows comes back on standard
+  // output, and its own record stays in the test's folder.
+  const Outcome shown = Shell("script -qec \"$ZUBQR encode --batch '$1' -o '$2'\" \"$3\"",
+                              {File("jobs.txt"), File("tty"), File("typescript")});
+  ASSERT_EQ(shown.status, 0) << shown.err.toStdString() << shown.out.toStdString();
+  EXPECT_TRUE(shown.out.contains("\r[")) << shown.out.toStdString();
+  EXPECT_TRUE(shown.out.contains("/s")) << shown.out.toStdString();
+  EXPECT_TRUE(shown.out.contains("30 of 30 written")) << shown.out.toStdString();
+  const Outcome piped = Zubqr({"encode", "--batch", File("jobs.txt"), "-o", File("pipe")});
+  EXPECT_FALSE(piped.err.contains("\r")) << piped.err.toStdString();
+  EXPECT_FALSE(piped.err.contains("/s")) << piped.err.toStdString();
+}

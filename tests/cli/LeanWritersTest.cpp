@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QString>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -272,5 +273,33 @@ TEST(BatchLines, NamesFollowThePatternOrTheFolder) {
     if (c.target && named) {
       EXPECT_EQ(job.target, c.target);
     }
+  }
+}
+
+TEST(BatchRun, ExitStatusSaysWhatKindOfFailureThereWas) {
+  QTemporaryDir dir;
+  const std::string jobs = dir.filePath("jobs.txt").toStdString();
+  QFile file(QString::fromStdString(jobs));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("ok\nunreadable\nfailed\nok\n");
+  file.close();
+  struct Case {
+    bool unreadableFails, otherFails;
+    int status;
+  };
+  const Case cases[] = {{false, false, kOk},
+                        {true, false, kUnreadable},
+                        {true, true, kFailed},
+                        {false, true, kFailed}};
+  for (const Case &c : cases) {
+    const BatchSettings settings{jobs, dir.filePath("{n}.png").toStdString(), "png", 2};
+    const int status = RunBatch("test", settings, [&c](const BatchJob &job) {
+      if (job.text == "unreadable" && c.unreadableFails)
+        return JobOutcome{JobOutcome::Unreadable, "none scans"};
+      if (job.text == "failed" && c.otherFails)
+        return JobOutcome{JobOutcome::Failed, "broken"};
+      return JobOutcome{};
+    });
+    EXPECT_EQ(status, c.status) << c.unreadableFails << c.otherFails;
   }
 }
