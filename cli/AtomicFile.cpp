@@ -12,6 +12,8 @@ namespace zub::cli {
 
 namespace {
 
+std::atomic<bool> gDeferFlush = false;
+
 // A sentence of our own for the failures a user can do something about,
 // else the system's description.
 std::string ErrorText(int error) {
@@ -62,13 +64,17 @@ std::string WriteFailureReason(const std::string &folder, int error) {
   return ErrorText(error);
 }
 
+pid_t Pid() {
+  static const pid_t pid = ::getpid();
+  return pid;
+}
+
 // A new, empty file in `folder` under a short name of its own, so that a
 // target name as long as the system allows leaves room for it.
 int CreateTemporary(const std::string &folder, std::string &name) {
   static std::atomic<int> counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name =
-        folder + "/.zubqr-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
+    name = folder + "/.zubqr-" + std::to_string(Pid()) + "-" + std::to_string(++counter) + ".tmp";
     // 0666 less the umask, as any new file gets.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST)
@@ -92,8 +98,9 @@ bool FillAndSync(int fd, const char *data, std::size_t size, bool keepMode, mode
   }
   if (keepMode && ::fchmod(fd, mode) != 0)
     return false;
-  return ::fsync(fd) == 0;
+  return gDeferFlush || ::fsync(fd) == 0;
 }
+
 
 } // namespace
 
@@ -110,9 +117,12 @@ bool WriteFileAtomically(const std::string &path, const void *data, std::size_t 
   }
   std::string target = path;
   // A link is followed: the file it names is replaced, the link stays.
-  if (char *real = ::realpath(path.c_str(), nullptr)) {
-    target = real;
-    std::free(real);
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char *real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
   }
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -154,12 +164,33 @@ bool WriteFileAtomically(const std::string &path, const void *data, std::size_t 
   }
   // The new name itself lives in the folder; have the disk hold it too.
   // Some file systems cannot sync a folder, which is no failure of the file.
+  if (gDeferFlush) {
+    reason.clear();
+    return true;
+  }
   if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
   reason.clear();
   return true;
+}
+
+void DeferFlush(bool defer) {
+  gDeferFlush = defer;
+}
+
+bool FlushDeferred(const std::string &folder, std::string &reason) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::string("cannot open the folder to flush it: ") + strerrordesc_np(errno);
+    return false;
+  }
+  const bool ok = ::syncfs(fd) == 0;
+  if (!ok)
+    reason = "the disk did not take the files: " + ErrorText(errno);
+  ::close(fd);
+  return ok;
 }
 
 } // namespace zub::cli

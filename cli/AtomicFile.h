@@ -17,4 +17,15 @@ namespace zub::cli {
 bool WriteFileAtomically(const std::string &path, const void *data, std::size_t size,
                          std::string &reason);
 
+// A batch writes thousands of files: flushing each one and its folder to the
+// disk would cost more than making it. With the flush deferred, each file
+// still appears complete or not at all (the rename is atomic), and
+// FlushDeferred has the disk hold all of them at once (syncfs) before the
+// batch reports them written. Applies to every thread.
+void DeferFlush(bool defer);
+
+// Has the disk hold everything written to the file system of `folder`.
+// False with `reason` one English sentence when it cannot.
+bool FlushDeferred(const std::string &folder, std::string &reason);
+
 } // namespace zub::cli

@@ -1,5 +1,6 @@
 #include "Batch.h"
 
+#include "AtomicFile.h"
 #include "Options.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -251,6 +253,9 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
     }
   }
 
+  // Each file still appears whole or not at all; the disk is asked once, at
+  // the end, to hold them all.
+  DeferFlush(true);
   std::vector<JobOutcome> outcomes(jobs.size());
   std::atomic<std::size_t> next = 0;
   std::atomic<int> done = 0;
@@ -299,6 +304,25 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
     DrawProgress(done, static_cast<int>(jobs.size()), seconds.count());
     std::fputs("\n", stderr);
+  }
+
+  DeferFlush(false);
+  std::set<std::string> folders;
+  for (std::size_t i = 0; i < jobs.size(); ++i)
+    if (outcomes[i].kind == JobOutcome::Done) {
+      const auto slash = jobs[i].target.find_last_of('/');
+      folders.insert(slash == std::string::npos
+                         ? "."
+                         : jobs[i].target.substr(0, std::max<std::size_t>(slash, 1)));
+    }
+  for (const std::string &written : folders) {
+    std::string reason;
+    if (!FlushDeferred(written, reason)) {
+      std::fprintf(stderr, "%s%s: %s\n", prefix.c_str(), written.c_str(), reason.c_str());
+      for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (outcomes[i].kind == JobOutcome::Done && jobs[i].target.starts_with(written))
+          outcomes[i] = {JobOutcome::Failed, "not known to be on the disk"};
+    }
   }
 
   int failed = 0, unreadable = 0;

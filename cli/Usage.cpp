@@ -41,21 +41,21 @@ namespace {
   "                       what changed; exit 3 without writing when none of them does\n"
 
 #define ZUB_BATCH_OPTIONS                                                                          \
-  "Many codes at once:\n"                                                                           \
+  "Many codes at once:\n"                                                                          \
   "  --batch FILE         one code a line of FILE ('-' = standard input): TEXT, or\n"              \
-  "                       NAME<TAB>TEXT; \\n, \\t and \\\\ stand for a line break, a tab\n"       \
-  "                       and a backslash. -o is then a folder (files NAME.png, else\n"          \
-  "                       by line number) or a pattern with {n} (the line number,\n"            \
-  "                       zero-padded) and {name}. Every other option applies to\n"             \
-  "                       every line; a failing line is reported by its number and the\n"       \
-  "                       rest go on. Two lines for one file: nothing is written.\n"            \
-  "  --threads N          threads for a batch, 1 to 256 (default: ZUBQR_THREADS, else\n"        \
+  "                       NAME<TAB>TEXT; \\n, \\t and \\\\ stand for a line break, a tab\n"        \
+  "                       and a backslash. -o is then a folder (files NAME.png, else\n"            \
+  "                       by line number) or a pattern with {n} (the line number,\n"               \
+  "                       zero-padded) and {name}. Every other option applies to\n"                \
+  "                       every line; a failing line is reported by its number and the\n"          \
+  "                       rest go on. Two lines for one file: nothing is written.\n"               \
+  "  --threads N          threads for a batch, 1 to 256 (default: ZUBQR_THREADS, else\n"           \
   "                       every core); the files do not depend on it\n"
 
 #define ZUB_EXIT_STATUS                                                                            \
   "Exit status: 0 done, 1 the message does not fit or a file failed (nothing written),\n"          \
-  "2 bad usage, 3 --readable found no code that scans (nothing written).\n"                      \
-  "A batch exits 1 when a line failed, 3 when every failure was --readable's.\n"                        \
+  "2 bad usage, 3 --readable found no code that scans (nothing written).\n"                        \
+  "A batch exits 1 when a line failed, 3 when every failure was --readable's.\n"                   \
   "-h, --help: this text; -V: the program's version.\n"
 
 } // namespace
