@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <map>
 #include <mutex>
 #include <set>
@@ -256,6 +257,11 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
   // Each file still appears whole or not at all; the disk is asked once, at
   // the end, to hold them all.
   DeferFlush(true);
+  // Every job makes pictures of the same few sizes: kept on the heap rather
+  // than mapped and unmapped each time, their pages are not faulted in anew
+  // for every code (a quarter of a composite's time).
+  ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
   std::vector<JobOutcome> outcomes(jobs.size());
   std::atomic<std::size_t> next = 0;
   std::atomic<int> done = 0;
