@@ -156,7 +156,8 @@ int Encode(const std::vector<std::string> &args) {
   if (transparent && drawing.format != OutputFormat::Png && drawing.format != OutputFormat::Svg)
     return UsageError("encode", "a transparent colour (#RRGGBBAA) is for png and svg only",
                       EncodeUsage());
-  if (const auto problem = ColourProblem(drawing.look.colours)) {
+  if (const auto problem =
+          drawing.look.colours == Colours{} ? std::nullopt : ColourProblem(drawing.look.colours)) {
     if (options.readable) {
       std::cerr << "zubqr encode: nothing written: --readable refuses these colours: " << *problem
                 << "\n";
