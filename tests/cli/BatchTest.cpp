@@ -178,14 +178,23 @@ TEST_F(Batch, BatchAsksForFilesNotATextOrStandardOutput) {
 }
 
 TEST_F(Batch, EncodeLoadsNoToolkitAndComposeDoes) {
-  // The dynamic loader names every library it maps.
-  const Outcome lean = ZubqrWith({"encode", "lean", "-o", File("a.png")}, "LD_DEBUG", "files");
-  ASSERT_EQ(lean.status, 0);
-  EXPECT_TRUE(lean.err.contains("libpng")) << "the loader said nothing";
-  EXPECT_FALSE(lean.err.contains("libQt6")) << lean.err.toStdString();
-  EXPECT_FALSE(lean.err.contains("ZXing")) << lean.err.toStdString();
-  const Outcome version = ZubqrWith({"-V"}, "LD_DEBUG", "files");
-  EXPECT_FALSE(version.err.contains("libQt6"));
+  // The dynamic loader names every library it maps, dlopen's included.
+  for (const char *format : {"png", "bmp", "jpg", "svg", "utf8", "utf8i"}) {
+    const Outcome lean =
+        ZubqrWith({"encode", "lean", "--format", format, "--fg", "navy", "-o", File("a")},
+                  "LD_DEBUG", "files");
+    ASSERT_EQ(lean.status, 0) << format;
+    EXPECT_TRUE(lean.err.contains("libpng")) << "the loader said nothing";
+    EXPECT_FALSE(lean.err.contains("libQt6")) << format << lean.err.toStdString();
+    EXPECT_FALSE(lean.err.contains("ZXing")) << format << lean.err.toStdString();
+    EXPECT_FALSE(lean.err.contains("zubqr-compose")) << format << lean.err.toStdString();
+  }
+  for (const char *arg : {"-V", "--help"}) {
+    const Outcome answer = ZubqrWith({arg}, "LD_DEBUG", "files");
+    EXPECT_EQ(answer.status, 0);
+    EXPECT_FALSE(answer.err.contains("libQt6")) << arg;
+  }
+  ASSERT_EQ(Zubqr({"encode", "lean", "-o", File("a.png")}).status, 0);
 
   const Outcome read = ZubqrWith({"read", File("a.png")}, "LD_DEBUG", "files");
   EXPECT_EQ(read.status, 0) << read.err.toStdString();
