@@ -101,7 +101,6 @@ bool FillAndSync(int fd, const char *data, std::size_t size, bool keepMode, mode
   return gDeferFlush || ::fsync(fd) == 0;
 }
 
-
 } // namespace
 
 bool WriteFileAtomically(const std::string &path, const void *data, std::size_t size,

@@ -86,16 +86,31 @@ TEST(LeanWriters, RasterFilesAreTheBytesQtWrote) {
 }
 
 TEST(LeanWriters, VectorAndTerminalTextsAreTheOnesWrittenBefore) {
-  const Picture hi = MakeTestSymbol("HI", 1, kLevelL, 3);
-  const Picture url = MakeTestSymbol("https://example.com/", 3, kLevelH, 6);
-  EXPECT_EQ(QByteArray::fromStdString(SymbolSvg(hi, {2, 0, {}})),
-            Golden("v1-L-mask3-HI-scale2-margin0.svg"));
-  EXPECT_EQ(QByteArray::fromStdString(SymbolSvg(url, {3, 4, {}})),
-            Golden("v3-H-mask6-url-scale3.svg"));
-  EXPECT_EQ(QByteArray::fromStdString(SymbolText(hi, {1, 1, {}}, false)),
-            Golden("v1-L-mask3-HI-margin1.txt"));
-  EXPECT_EQ(QByteArray::fromStdString(SymbolText(url, {1, 0, {}}, false)),
-            Golden("v3-H-mask6-url-margin0.txt"));
+  // Written by the program before it drew without Qt.
+  struct Case {
+    const char *text;
+    int version, level, mask, scale, margin;
+    const char *svg, *terminal; // golden files, at `margin` for both
+  };
+  const Case cases[] = {
+      {"HI", 1, kLevelL, 3, 2, 0, "v1-L-mask3-HI-scale2-margin0.svg", nullptr},
+      {"HI", 1, kLevelL, 3, 1, 1, nullptr, "v1-L-mask3-HI-margin1.txt"},
+      {"https://example.com/", 3, kLevelH, 6, 3, 4, "v3-H-mask6-url-scale3.svg", nullptr},
+      {"https://example.com/", 3, kLevelH, 6, 1, 0, nullptr, "v3-H-mask6-url-margin0.txt"},
+      {"0123456789", 7, kLevelM, 5, 5, 2, "v7-M-mask5-digits-scale5-margin2.svg", nullptr},
+      {"0123456789", 7, kLevelM, 5, 1, 4, nullptr, "v7-M-mask5-digits-margin4.txt"},
+  };
+  for (const Case &c : cases) {
+    const Picture symbol = MakeTestSymbol(c.text, c.version, c.level, c.mask);
+    const SymbolLook look{c.scale, c.margin, {}};
+    if (c.svg) {
+      EXPECT_EQ(QByteArray::fromStdString(SymbolSvg(symbol, look)), Golden(c.svg)) << c.svg;
+    }
+    if (c.terminal) {
+      EXPECT_EQ(QByteArray::fromStdString(SymbolText(symbol, look, false)), Golden(c.terminal))
+          << c.terminal;
+    }
+  }
 }
 
 TEST(LeanWriters, InvertedTextDrawsTheDarkModules) {
