@@ -294,3 +294,28 @@ TEST_F(Batch, ATerminalSeesTheProgressAndAPipeOnlyTheSummary) {
   EXPECT_FALSE(piped.err.contains("\r")) << piped.err.toStdString();
   EXPECT_FALSE(piped.err.contains("/s")) << piped.err.toStdString();
 }
+
+TEST_F(Batch, WithoutItsModuleEncodeWorksAndTheRestSaysWhy) {
+  // The program alone, with no zubqr-compose.so beside it or under lib/.
+  ASSERT_TRUE(QDir(dir.path()).mkpath("bin"));
+  const QString alone = File("bin/zubqr");
+  ASSERT_TRUE(QFile::copy(QStringLiteral(ZUBQR_PATH), alone));
+  QProcess p;
+  p.start(alone, {"encode", "alone", "--scale", "4", "-o", File("a.png")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+  EXPECT_EQ(Decode(QImage(File("a.png")), false), "alone");
+  for (const QStringList &args :
+       {QStringList{"read", File("a.png")},
+        QStringList{"encode", "x", "--readable", "-o", File("r.png")},
+        QStringList{"compose", "x", "--logo", File("a.png"), "-o", File("c.png")}}) {
+    p.start(alone, args);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QByteArray err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 1) << args.join(' ').toStdString() << err.toStdString();
+    EXPECT_TRUE(err.contains("cannot load the composition module")) << err.toStdString();
+    EXPECT_TRUE(err.contains("zubqr-compose.so")) << err.toStdString();
+  }
+  EXPECT_FALSE(QFile::exists(File("r.png")));
+  EXPECT_FALSE(QFile::exists(File("c.png")));
+}
