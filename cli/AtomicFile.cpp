@@ -2,9 +2,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,16 +72,81 @@ pid_t Pid() {
   return pid;
 }
 
+// The temporary files being written, so that an interrupt or a termination
+// (Ctrl-C in a long batch) removes them instead of leaving hidden files
+// behind. Fixed slots: a signal handler may only read memory that is there.
+struct InFlight {
+  std::atomic<int> state = 0; // 0 free, 1 being filled in, 2 names a temporary file
+  char path[PATH_MAX] = {};
+};
+constexpr int kInFlightSlots = 512; // more than a batch's threads
+InFlight gInFlight[kInFlightSlots];
+
+extern "C" void RemoveTemporariesAndDie(int signal) {
+  for (InFlight &slot : gInFlight)
+    if (slot.state.load() == 2)
+      ::unlink(slot.path);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+// Installs the handler for the signals that end a program, where nobody
+// else handles or ignores them.
+void CatchEndingSignals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction now {};
+      if (::sigaction(signal, nullptr, &now) != 0 || now.sa_handler != SIG_DFL)
+        continue;
+      struct sigaction ours {};
+      ours.sa_handler = RemoveTemporariesAndDie;
+      sigemptyset(&ours.sa_mask);
+      ::sigaction(signal, &ours, nullptr);
+    }
+  });
+}
+
+// The slot that names `path` until Forget(); nothing when all are taken.
+InFlight *Remember(const std::string &path) {
+  if (path.size() >= PATH_MAX)
+    return nullptr;
+  CatchEndingSignals();
+  for (InFlight &slot : gInFlight) {
+    int expected = 0;
+    if (slot.state.compare_exchange_strong(expected, 1)) {
+      std::memcpy(slot.path, path.c_str(), path.size() + 1);
+      slot.state.store(2);
+      return &slot;
+    }
+  }
+  return nullptr;
+}
+
+void Forget(InFlight *slot) {
+  if (slot)
+    slot->state.store(0);
+}
+
 // A new, empty file in `folder` under a short name of its own, so that a
 // target name as long as the system allows leaves room for it.
-int CreateTemporary(const std::string &folder, std::string &name) {
+// The name is remembered before the file exists, so that no moment leaves
+// a file the signal handler does not know.
+int CreateTemporary(const std::string &folder, std::string &name, InFlight *&slot) {
   static std::atomic<int> counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = folder + "/.zubqr-" + std::to_string(Pid()) + "-" + std::to_string(++counter) + ".tmp";
+    slot = Remember(name);
     // 0666 less the umask, as any new file gets.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST)
+    if (fd >= 0)
       return fd;
+    const int error = errno;
+    Forget(slot);
+    slot = nullptr;
+    errno = error;
+    if (error != EEXIST)
+      return -1;
   }
   return -1;
 }
@@ -140,7 +208,8 @@ bool WriteFileAtomically(const std::string &path, const void *data, std::size_t 
 
   const std::string folder = FolderOf(target);
   std::string temporary;
-  const int fd = CreateTemporary(folder, temporary);
+  InFlight *slot = nullptr;
+  const int fd = CreateTemporary(folder, temporary, slot);
   if (fd < 0) {
     reason = WriteFailureReason(FolderOf(path), errno);
     return false;
@@ -156,8 +225,10 @@ bool WriteFileAtomically(const std::string &path, const void *data, std::size_t 
     ok = false;
     error = errno;
   }
-  if (!ok) {
+  if (!ok)
     ::unlink(temporary.c_str());
+  Forget(slot);
+  if (!ok) {
     reason = WriteFailureReason(FolderOf(path), error);
     return false;
   }

@@ -12,7 +12,9 @@ namespace zub::cli {
 // keeps its permission bits. On any failure the temporary file is removed
 // and an existing file keeps every byte. A symbolic link is followed and the
 // file it names is replaced; an existing target that is not a regular file
-// (a folder, a device, a pipe) is refused and left alone. False with
+// (a folder, a device, a pipe) is refused and left alone. SIGINT, SIGTERM
+// or SIGHUP during the write (where the program leaves them at their
+// default) removes the temporary file before the program ends. False with
 // `reason` one English sentence on failure.
 bool WriteFileAtomically(const std::string &path, const void *data, std::size_t size,
                          std::string &reason);

@@ -319,3 +319,30 @@ TEST_F(Batch, WithoutItsModuleEncodeWorksAndTheRestSaysWhy) {
   EXPECT_FALSE(QFile::exists(File("r.png")));
   EXPECT_FALSE(QFile::exists(File("c.png")));
 }
+
+TEST_F(Batch, AnInterruptedBatchLeavesNoTemporaryFiles) {
+  // Large bitmaps (41 MB each) on two threads: most of the time a temporary
+  // file is being written when the signal comes.
+  QByteArray jobs;
+  for (int i = 0; i < 12; ++i)
+    jobs += "large " + QByteArray::number(i) + "\n";
+  Put("jobs.txt", jobs);
+  int interrupted = 0;
+  for (const int delayMs : {250, 500, 800}) {
+    // Not SIGINT: a shell starts background commands with it ignored.
+    for (const char *signal : {"TERM", "HUP"}) {
+      SCOPED_TRACE(std::string(signal) + " after " + std::to_string(delayMs) + " ms");
+      const QString out = File(QStringLiteral("out-%1-%2").arg(signal).arg(delayMs));
+      const Outcome r = Shell(QStringLiteral("\"$ZUBQR\" encode --batch \"$1\" --version 40 "
+                                             "--scale 20 --format bmp --threads 2 -o \"$2\" & "
+                                             "sleep %1; kill -%2 $!; wait $!")
+                                  .arg(delayMs / 1000.0)
+                                  .arg(QString::fromLatin1(signal)),
+                              {File("jobs.txt"), out});
+      interrupted += r.status > 128;
+      for (const QString &name : QDir(out).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(name.endsWith(".tmp")) << name.toStdString();
+    }
+  }
+  EXPECT_GT(interrupted, 0) << "no run was interrupted: the batch ended too soon";
+}
