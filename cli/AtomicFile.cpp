@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace zub::cli {
@@ -82,7 +83,18 @@ struct InFlight {
 constexpr int kInFlightSlots = 512; // more than a batch's threads
 InFlight gInFlight[kInFlightSlots];
 
+// Files being created right now: the handler waits for them, as another
+// thread may be between naming its file and creating it.
+std::atomic<int> gCreating = 0;
+std::atomic<bool> gEnding = false;
+
 extern "C" void RemoveTemporariesAndDie(int signal) {
+  gEnding = true;
+  // At most about 100 ms: a creation is a single open().
+  for (int wait = 0; wait < 1000 && gCreating.load() > 0; ++wait) {
+    const timespec tenth{0, 100000};
+    ::nanosleep(&tenth, nullptr);
+  }
   for (InFlight &slot : gInFlight)
     if (slot.state.load() == 2)
       ::unlink(slot.path);
@@ -136,9 +148,16 @@ int CreateTemporary(const std::string &folder, std::string &name, InFlight *&slo
   static std::atomic<int> counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = folder + "/.zubqr-" + std::to_string(Pid()) + "-" + std::to_string(++counter) + ".tmp";
+    ++gCreating;
+    if (gEnding) { // the program is ending: no new file
+      --gCreating;
+      errno = EINTR;
+      return -1;
+    }
     slot = Remember(name);
     // 0666 less the umask, as any new file gets.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    --gCreating;
     if (fd >= 0)
       return fd;
     const int error = errno;
