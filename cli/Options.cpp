@@ -97,7 +97,8 @@ void GuardStandardStreams() {
 }
 
 std::optional<int> Number(std::string_view s, int lo, int hi) {
-  if (s.empty() || s.size() > 3)
+  // Enough digits for the widest range asked for; more would overflow.
+  if (s.empty() || s.size() > 9)
     return std::nullopt;
   int value = 0;
   for (char c : s) {

@@ -1,5 +1,6 @@
 #include "Output.h"
 
+#include "AtomicFile.h"
 #include "ImageFile.h"
 
 #include <QString>
@@ -105,10 +106,15 @@ QByteArray RasterBytes(const QImage &image, OutputFormat format) {
 
 bool WriteOutput(const QByteArray &bytes, const std::string &output, std::string &error) {
   if (output != "-") {
-    QString reason;
-    if (WriteFileAtomically(bytes, QString::fromStdString(output), reason, ReasonLanguage::English))
+    // A pipe or a device by name is written into, as a shell's ">" would.
+    WriteOptions options;
+    options.intoSpecialFiles = true;
+    const WriteResult result = WriteFileAtomically(
+        output, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        options);
+    if (result)
       return true;
-    error = "cannot write '" + output + "': " + reason.toStdString();
+    error = "cannot write '" + output + "': " + WriteFailureReason(result, ReasonLanguage::English);
     return false;
   }
   if (StandardOutputClosed()) {

@@ -35,8 +35,9 @@ QByteArray SymbolText(const Picture &symbol, int margin);
 // The bytes of a raster picture in `format` (Png, Bmp or Jpeg).
 QByteArray RasterBytes(const QImage &image, OutputFormat format);
 
-// Writes `bytes` to `output`: "-" is standard output, anything else a file
-// that appears complete or not at all (WriteFileAtomically). False with
+// Writes `bytes` to `output`: "-" is standard output, a pipe, character
+// device or terminal by name is written into, anything else is a file that
+// appears complete or not at all (WriteFileAtomically). False with
 // `error` one English line on failure.
 bool WriteOutput(const QByteArray &bytes, const std::string &output, std::string &error);
 
