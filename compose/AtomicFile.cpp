@@ -440,6 +440,13 @@ WriteResult WriteFileAtomically(const std::string &path, std::string_view bytes,
   if (path.find('\0') != std::string::npos)
     return Fail(WriteFailure::NulInName);
 
+  // A pipe or a device is opened by the name given, so that the kernel
+  // follows links as it would for any program: bash's >(…) names a pipe by
+  // /dev/fd/N, a link to a link whose text is no path at all.
+  if (struct stat followed{}; options.intoSpecialFiles && ::stat(path.c_str(), &followed) == 0 &&
+                              (S_ISFIFO(followed.st_mode) || S_ISCHR(followed.st_mode)))
+    return WriteInto(path, bytes);
+
   // A link is followed, one step at a time, so that each step can be
   // judged as the kernel would judge it; the link itself stays.
   std::string target = path;

@@ -436,10 +436,10 @@ TEST_F(CliConventions, ReadPrintsEveryCodeInAPictureOnce) {
     for (int i = 0; i < count; ++i) {
       const QString name = File(QStringLiteral("code%1.png").arg(i));
       const QByteArray text = "CODE " + QByteArray::number(i);
-      ASSERT_EQ(Zubqr({"encode", "--version", "1", "--scale", QString::number(c.scale), text, "-o",
-                       name})
-                    .status,
-                0);
+      ASSERT_EQ(
+          Zubqr({"encode", "--version", "1", "--scale", QString::number(c.scale), text, "-o", name})
+              .status,
+          0);
       const QImage code = QImage(name).convertToFormat(QImage::Format_Grayscale8);
       if (grid.isNull()) {
         grid = QImage(code.width() * c.columns, code.height() * c.rows, QImage::Format_Grayscale8);
@@ -480,8 +480,8 @@ TEST_F(CliConventions, ReadPrintsEveryCodeInAPictureOnce) {
 TEST_F(CliConventions, TerminalTextIsTheSymbolExactly) {
   for (int margin : {0, 1, 4}) {
     SCOPED_TRACE(margin);
-    const QStringList args = {"encode", "1", "--version", "1", "-l", "L", "--mask", "0",
-                              "--margin", QString::number(margin)};
+    const QStringList args = {"encode", "1",      "--version", "1",        "-l",
+                              "L",      "--mask", "0",         "--margin", QString::number(margin)};
     const Outcome text = Zubqr(args + QStringList{"--format", "utf8", "-o", "-"});
     ASSERT_EQ(text.status, 0);
     ASSERT_EQ(Zubqr(args + QStringList{"-o", File("one.png")}).status, 0);
@@ -512,10 +512,10 @@ TEST_F(CliConventions, EciTakesZeroTo999999) {
     const char *value;
     int status;
   };
-  for (const Case &c : {Case{"0", 0}, Case{"3", 0}, Case{"26", 0}, Case{"999", 0},
-                        Case{"1000", 0}, Case{"4000", 0}, Case{"16383", 0}, Case{"16384", 0},
-                        Case{"999999", 0}, Case{"1000000", 2}, Case{"-1", 2}, Case{"", 2},
-                        Case{"12a", 2}, Case{"99999999999", 2}}) {
+  for (const Case &c :
+       {Case{"0", 0}, Case{"3", 0}, Case{"26", 0}, Case{"999", 0}, Case{"1000", 0}, Case{"4000", 0},
+        Case{"16383", 0}, Case{"16384", 0}, Case{"999999", 0}, Case{"1000000", 2}, Case{"-1", 2},
+        Case{"", 2}, Case{"12a", 2}, Case{"99999999999", 2}}) {
     SCOPED_TRACE(c.value);
     const QString out = File("eci.png");
     const Outcome r = Zubqr({"encode", QStringLiteral("--eci=") + c.value, "hi", "-o", out});
