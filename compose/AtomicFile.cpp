@@ -491,9 +491,14 @@ WriteResult WriteFileAtomically(const std::string &path, std::string_view bytes,
     return Fail(WriteFailure::NotRegular);
   if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
     // A read-only disk is no fault of the file.
-    if (errno == EROFS)
+    const int error = errno;
+    if (error == EROFS)
       return SystemFailure(EROFS);
-    return Fail(WriteFailure::ReadOnlyFile, errno);
+    // Where the folder is closed too, that is what the user must change.
+    if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0 &&
+        errno == EACCES)
+      return Fail(WriteFailure::FolderReadOnly, EACCES);
+    return Fail(WriteFailure::ReadOnlyFile, error);
   }
   if (exists && st.st_nlink > 1)
     return UpdateSharedFile(target, bytes);

@@ -188,7 +188,7 @@ TEST(BashCompletion, CompletesCommandsOptionsAndValues) {
       {"zubqr encode --l", "--level"},
       {"zubqr encode --r", "--readable"},
       {"zubqr compose --l", "--level --logo"},
-      {"zubqr read --", "--bytes --verbose --help"},
+      {"zubqr read --", "--bytes --null --verbose --help"},
       {"zubqr encode -l ", "L M Q H"},
       {"zubqr encode --format ", "png bmp jpg svg utf8"},
       {"zubqr compose --format ", "png bmp jpg"},
