@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AtomicFile.h"
+#include "FileWrite.h"
 
 #include <QByteArray>
 #include <QImage>

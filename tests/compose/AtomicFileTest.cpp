@@ -2,7 +2,7 @@
 // files of other users and with other modes, links, shared files, and a
 // process stopped half-way. Where root would see no difference, the case
 // runs in a child process as the unprivileged user "nobody".
-#include "AtomicFile.h"
+#include "FileWrite.h"
 
 #include <gtest/gtest.h>
 

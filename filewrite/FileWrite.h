@@ -60,6 +60,13 @@ struct WriteOptions {
 WriteResult WriteFileAtomically(const std::string &path, std::string_view bytes,
                                 const WriteOptions &options = {});
 
+// A batch writes thousands of files: flushing each one and its folder to
+// the disk would cost more than making it. With the flush deferred, each
+// file still appears complete or not at all (the rename is atomic), and the
+// batch has the disk hold all of them at once (syncfs) before it reports
+// them written. Applies to every thread.
+void DeferFlush(bool defer);
+
 // One sentence in `language` saying why `result` failed.
 std::string WriteFailureReason(const WriteResult &result, ReasonLanguage language);
 

@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "FileWrite.h"
 
 #include <atomic>
 #include <cerrno>
@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace zub {
@@ -63,81 +64,101 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// The names of named temporary files that exist right now, removed by the
-// signal handler below if the process is stopped while they do. Slots so
-// that writes on several threads each keep their own.
-constexpr int kTemporarySlots = 64;
-char gTemporaryNames[kTemporarySlots][PATH_MAX];
-std::atomic<bool> gTemporaryUsed[kTemporarySlots]; // the name is there to remove
-std::atomic<bool> gSlotTaken[kTemporarySlots];
-std::mutex gHandlerMutex;
-int gHandlerUsers = 0;
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction gPreviousActions[std::size(kCleanupSignals)];
+// Flushing each file of a batch and its folder to the disk would cost more
+// than making it; the batch flushes them all at once instead.
+std::atomic<bool> gDeferFlush = false;
 
-void RemoveTemporariesAndDie(int signal) {
-  for (int i = 0; i < kTemporarySlots; ++i)
-    if (gTemporaryUsed[i].load())
-      ::unlink(gTemporaryNames[i]);
+// The named temporary files that exist right now, so that an interrupt or
+// a termination (Ctrl-C in a long batch) removes them instead of leaving
+// hidden files behind. Fixed slots: a signal handler may only read memory
+// that is there.
+struct InFlight {
+  std::atomic<int> state = 0; // 0 free, 1 being filled in, 2 names a temporary file
+  char path[PATH_MAX] = {};
+};
+constexpr int kInFlightSlots = 512; // more than a batch's threads
+InFlight gInFlight[kInFlightSlots];
+
+// Files being created right now: the handler waits for them, as another
+// thread may be between naming its file and creating it; once the program
+// is ending, no thread creates one.
+std::atomic<int> gCreating = 0;
+std::atomic<bool> gEnding = false;
+
+extern "C" void RemoveTemporariesAndDie(int signal) {
+  gEnding = true;
+  // At most about 100 ms: a creation is a single open() or link().
+  for (int wait = 0; wait < 1000 && gCreating.load() > 0; ++wait) {
+    const timespec tenth{0, 100000};
+    ::nanosleep(&tenth, nullptr);
+  }
+  for (InFlight &slot : gInFlight)
+    if (slot.state.load() == 2)
+      ::unlink(slot.path);
   // The usual death by this signal, so the parent sees what happened.
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  ::sigaction(signal, &fallback, nullptr);
+  ::signal(signal, SIG_DFL);
   ::raise(signal);
 }
 
-// A named temporary file while it exists. The handlers are put in place
-// only for signals that would kill the process anyway.
+// Installs the handler for the signals that end a program, where nobody
+// else handles or ignores them.
+void CatchEndingSignals() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction now {};
+      if (::sigaction(signal, nullptr, &now) != 0 || now.sa_handler != SIG_DFL ||
+          (now.sa_flags & SA_SIGINFO))
+        continue;
+      struct sigaction ours {};
+      ours.sa_handler = RemoveTemporariesAndDie;
+      sigemptyset(&ours.sa_mask);
+      ::sigaction(signal, &ours, nullptr);
+    }
+  });
+}
+
+// A named temporary file from just before it is made until it is gone or
+// has become the target.
 class TemporaryName {
 public:
-  bool Claim(const std::string &name) {
-    if (name.size() >= PATH_MAX)
+  TemporaryName() = default;
+  TemporaryName(const TemporaryName &) = delete;
+  TemporaryName &operator=(const TemporaryName &) = delete;
+  ~TemporaryName() { Release(); }
+
+  // Call right before the system call that makes `name`; Made() right
+  // after. False (errno EINTR) when the program is ending.
+  bool Begin(const std::string &name) {
+    CatchEndingSignals();
+    ++gCreating;
+    if (gEnding) {
+      --gCreating;
+      errno = EINTR;
       return false;
-    for (int i = 0; i < kTemporarySlots; ++i) {
-      bool expected = false;
-      if (!gSlotTaken[i].compare_exchange_strong(expected, true))
-        continue;
-      // Written before the flag shows it to the handler, never after.
-      std::memcpy(gTemporaryNames[i], name.c_str(), name.size() + 1);
-      gTemporaryUsed[i].store(true);
-      slot_ = i;
-      break;
     }
-    std::lock_guard lock(gHandlerMutex);
-    if (gHandlerUsers++ == 0) {
-      for (std::size_t k = 0; k < std::size(kCleanupSignals); ++k) {
-        struct sigaction action {};
-        ::sigaction(kCleanupSignals[k], nullptr, &gPreviousActions[k]);
-        if (gPreviousActions[k].sa_handler != SIG_DFL ||
-            (gPreviousActions[k].sa_flags & SA_SIGINFO))
-          continue;
-        action.sa_handler = RemoveTemporariesAndDie;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(kCleanupSignals[k], &action, nullptr);
+    if (name.size() < PATH_MAX) {
+      for (InFlight &slot : gInFlight) {
+        int expected = 0;
+        if (slot.state.compare_exchange_strong(expected, 1)) {
+          std::memcpy(slot.path, name.c_str(), name.size() + 1);
+          slot.state.store(2);
+          slot_ = &slot;
+          break;
+        }
       }
     }
     return true;
   }
+  void Made() { --gCreating; }
   void Release() {
-    if (slot_ >= 0) {
-      gTemporaryUsed[slot_].store(false);
-      gSlotTaken[slot_].store(false);
-    }
-    slot_ = -1;
-    std::lock_guard lock(gHandlerMutex);
-    if (--gHandlerUsers == 0) {
-      for (std::size_t k = 0; k < std::size(kCleanupSignals); ++k) {
-        struct sigaction current {};
-        ::sigaction(kCleanupSignals[k], nullptr, &current);
-        if (current.sa_handler == RemoveTemporariesAndDie)
-          ::sigaction(kCleanupSignals[k], &gPreviousActions[k], nullptr);
-      }
-    }
+    if (slot_)
+      slot_->state.store(0);
+    slot_ = nullptr;
   }
 
 private:
-  int slot_ = -1;
+  InFlight *slot_ = nullptr;
 };
 
 // A hidden name in `folder` of our own, short so that a target name as long
@@ -174,6 +195,8 @@ bool Fill(int fd, std::string_view bytes, const struct stat *old) {
     return false;
   if (old && !KeepOwnerAndMode(fd, *old))
     return false;
+  if (gDeferFlush)
+    return true;
   errno = 0;
   if (gCalls.fsync(fd) != 0) {
     if (errno == 0)
@@ -193,6 +216,8 @@ bool CloseChecked(int fd) {
 }
 
 void SyncFolder(const std::string &folder) {
+  if (gDeferFlush)
+    return;
   // Some file systems cannot sync a folder, which is no failure of the file.
   if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
     ::fsync(dir);
@@ -225,11 +250,12 @@ WriteResult ReplaceByNamedTemporary(const std::string &target, const std::string
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     name = TemporaryNameIn(folder);
-    if (!guard.Claim(name))
-      return SystemFailure(ENAMETOOLONG);
+    if (!guard.Begin(name))
+      return SystemFailure(EINTR);
     // 0666 less the umask, as any new file gets.
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     const int error = errno;
+    guard.Made();
     if (fd < 0) {
       guard.Release();
       if (error != EEXIST)
@@ -292,13 +318,16 @@ WriteResult ReplaceByUnnamedTemporary(const std::string &target, const std::stri
   if (!linked) {
     for (int attempt = 0; attempt < 100; ++attempt) {
       name = TemporaryNameIn(folder);
-      if (!guard.Claim(name)) {
+      if (!guard.Begin(name)) {
         ::close(fd);
-        return SystemFailure(ENAMETOOLONG);
+        return SystemFailure(EINTR);
       }
-      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-        break;
+      const bool made =
+          ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
       const int error = errno;
+      guard.Made();
+      if (made)
+        break;
       guard.Release();
       name.clear();
       if (error != EEXIST) {
@@ -319,8 +348,7 @@ WriteResult ReplaceByUnnamedTemporary(const std::string &target, const std::stri
   }
   if (!ok)
     ::unlink(linked ? target.c_str() : name.c_str());
-  if (!linked)
-    guard.Release();
+  guard.Release();
   if (!ok)
     return SystemFailure(error);
   SyncFolder(folder);
@@ -424,6 +452,10 @@ WriteResult WriteInto(const std::string &target, std::string_view bytes) {
 }
 
 } // namespace
+
+void DeferFlush(bool defer) {
+  gDeferFlush = defer;
+}
 
 FileWriterCalls RealFileWriterCalls() {
   return {RealWrite, RealFsync, RealClose, true};
