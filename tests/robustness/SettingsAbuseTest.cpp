@@ -18,10 +18,10 @@
 #include <functional>
 
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
-#include <limits>
 
 namespace zub::robust {
 namespace {

@@ -191,8 +191,7 @@ TEST(HiddenBrowserTest, ProxyRulesDecideWhereTheRequestGoes) {
       // A proxy that this plain-HTTP request cannot use, or that is not an
       // address, is not bypassed: no request at all.
       {"https://proxy.lan:3128", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
-      {"socks5://proxy.lan:1080", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr,
-       0},
+      {"socks5://proxy.lan:1080", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
       {"socks5h://proxy.lan", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
       {nullptr, "https://proxy.lan", nullptr, nullptr, "http://www.example.com/", nullptr, 0},
       {"http://proxy.lan:99999", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
@@ -205,7 +204,8 @@ TEST(HiddenBrowserTest, ProxyRulesDecideWhereTheRequestGoes) {
   };
   for (const Case &c : cases) {
     const ScopedEnv proxy("http_proxy", c.proxy ? QByteArray(c.proxy) : QByteArray());
-    const ScopedEnv proxyUpper("HTTP_PROXY", c.proxyUpper ? QByteArray(c.proxyUpper) : QByteArray());
+    const ScopedEnv proxyUpper("HTTP_PROXY",
+                               c.proxyUpper ? QByteArray(c.proxyUpper) : QByteArray());
     const ScopedEnv exempt("no_proxy", c.exempt ? QByteArray(c.exempt) : QByteArray());
     const ScopedEnv exemptUpper("NO_PROXY",
                                 c.exemptUpper ? QByteArray(c.exemptUpper) : QByteArray());
