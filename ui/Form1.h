@@ -271,6 +271,9 @@ QString SaveStartFolder(const QString &programFolder, const QString &lastSaveFol
 // format the logo loader reads, in either case.
 extern const char *const kLogoFilter;
 
+// A list item as the menus and tooltips show it: "Automatic" is "自动".
+QString OptionShownText(const QString &item);
+
 // The program's icon in all its sizes; both windows carry it.
 QIcon ApplicationIcon();
 
