@@ -18,6 +18,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <cmath>
+
 #include <sys/stat.h>
 
 namespace {
@@ -280,4 +282,19 @@ TEST_F(EverydayUseTest, TooLongMessageFollowsTheOptionsInForce) {
     EXPECT_TRUE(messages[0].text.endsWith(QString::fromUtf8(row.advice)));
     EXPECT_EQ(messages[0].text.contains(QStringLiteral("当前纠错等级")), row.level != 1);
   }
+}
+
+// While busy the buttons are greyed: the skin gives a disabled button a look
+// of its own, and its text keeps a readable contrast.
+TEST_F(EverydayUseTest, DisabledButtonLooksDisabled) {
+  ASSERT_TRUE(zub::ApplySkinFile(QStringLiteral(ZUB_SKIN_SOURCE)));
+  LoadAndShow();
+  const QImage enabled = form->Command1->grab().toImage();
+  form->Command1->setEnabled(false);
+  const QImage disabled = form->Command1->grab().toImage();
+  EXPECT_NE(enabled, disabled);
+  // The middle of the button's face, away from its caption.
+  const QColor face = disabled.pixelColor(3, disabled.height() / 2);
+  const QColor normal = enabled.pixelColor(3, enabled.height() / 2);
+  EXPECT_GT(std::abs(face.saturation() - normal.saturation()), 100);
 }
