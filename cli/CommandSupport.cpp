@@ -24,14 +24,11 @@ int ParseCommand(const char *command, const char *usage, const std::vector<std::
   std::string error;
   if (!ParseArgs(args, rules, parsed, error))
     return UsageError(command, error, usage);
-  if (parsed.help) {
-    std::cout << usage;
-    return kOk;
-  }
-  if (parsed.programVersion) {
-    std::cout << ProgramVersion() << "\n";
-    return kOk;
-  }
+  const std::string who = std::string("zubqr ") + command;
+  if (parsed.help)
+    return PrintOrFail(who.c_str(), usage);
+  if (parsed.programVersion)
+    return PrintOrFail(who.c_str(), std::string(ProgramVersion()) + "\n");
   return -1;
 }
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -19,10 +20,8 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-// Reads what `fd` holds, at most `limit` bytes and one more, so that a
-// message too long for any symbol is known at once without reading the
-// rest (`/dev/zero` never ends). False with `error` set when the system
-// cannot read it (a folder, an I/O error, a closed descriptor).
+} // namespace
+
 bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, std::string &error) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -50,6 +49,8 @@ bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, st
   bytes.resize(have);
   return true;
 }
+
+namespace {
 
 bool gStandardInputClosed = false;
 bool gStandardOutputClosed = false;
@@ -104,7 +105,8 @@ void GuardStandardStreams() {
 }
 
 std::optional<int> Number(std::string_view s, int lo, int hi) {
-  if (s.empty() || s.size() > 3)
+  // Enough digits for the widest range asked for; more would overflow.
+  if (s.empty() || s.size() > 9)
     return std::nullopt;
   int value = 0;
   for (char c : s) {
@@ -115,6 +117,29 @@ std::optional<int> Number(std::string_view s, int lo, int hi) {
   if (value < lo || value > hi)
     return std::nullopt;
   return value;
+}
+
+int PrintOrFail(const char *who, std::string_view text) {
+  std::cout.flush();
+  const char *data = text.data();
+  std::size_t left = text.size();
+  int error = StandardOutputClosed() ? EBADF : 0;
+  while (left > 0 && error == 0) {
+    const ssize_t n = ::write(STDOUT_FILENO, data, left);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : EIO;
+      break;
+    }
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (error == 0)
+    return kOk;
+  std::cerr << who << ": cannot write standard output: "
+            << (error == EBADF ? "it is closed" : strerrordesc_np(error)) << "\n";
+  return kFailed;
 }
 
 bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRule> &rules,

@@ -120,6 +120,17 @@ bool StandardInputClosed();
 // What GuardStandardStreams found, handed to the toolkit module.
 void SetStandardStreamsClosed(bool input, bool output);
 
+// Writes `text` to standard output at once (help, the version). Returns
+// kOk, or kFailed with "`who`: cannot write standard output: why" on
+// standard error when it could not (a full disk, a closed pipe).
+int PrintOrFail(const char *who, std::string_view text);
+
+// Reads what `fd` holds, at most `limit` bytes and one more, so that an
+// input too long is known at once without reading the rest (`/dev/zero`
+// never ends). False with `error` set when the system cannot read it (a
+// folder, an I/O error, a closed descriptor).
+bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, std::string &error);
+
 // The usage texts: the whole program's, and each command's.
 const char *Usage();
 const char *EncodeUsage();

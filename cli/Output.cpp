@@ -13,7 +13,8 @@ bool WriteOutput(const void *bytes, std::size_t size, const std::string &output,
                  std::string &error) {
   if (output != "-") {
     std::string reason;
-    if (WriteFileAtomically(output, bytes, size, reason))
+    // A pipe or a device by name is written into, as a shell's ">" would.
+    if (WriteFileAtomically(output, bytes, size, reason, true))
       return true;
     error = "cannot write '" + output + "': " + reason;
     return false;

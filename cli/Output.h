@@ -5,9 +5,10 @@
 
 namespace zub::cli {
 
-// Writes `size` bytes at `data` to `output`: "-" is standard output,
-// anything else a file that appears complete or not at all
-// (WriteFileAtomically). False with `error` one English line on failure.
+// Writes `size` bytes at `data` to `output`: "-" is standard output, a
+// pipe, character device or terminal by name is written into, anything
+// else is a file that appears complete or not at all (WriteFileAtomically). False with `error` one
+// English line on failure.
 bool WriteOutput(const void *data, std::size_t size, const std::string &output, std::string &error);
 
 template <typename Bytes>

@@ -5,11 +5,12 @@
 #include "SymbolReader.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QString>
 
 #include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zub::cli {
 
@@ -25,14 +26,59 @@ std::string Hex(const std::vector<std::uint8_t> &bytes) {
   return out;
 }
 
+// Standard input is read up to this much: the image reader's own
+// allocation limit, so no picture it would accept is cut short, and an
+// endless input is refused in bounded memory.
+constexpr std::size_t kMaxPictureInput = 256u << 20;
+
+// `text` for a terminal: control characters (C0, DEL and C1) shown as
+// escapes, so that a code cannot move the cursor, clear the screen or
+// retitle the window, and a code with line breaks stays on one line; the
+// backslash is doubled so that the escapes are unambiguous.
+std::string ForTerminal(const std::string &text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7f) {
+      out += "\\x";
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    } else if (c == 0xc2 && i + 1 < text.size() &&
+               (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80) {
+      // U+0080..U+009F, two bytes in UTF-8.
+      const auto code = static_cast<unsigned char>(text[++i]);
+      out += "\\u00";
+      out += digits[code >> 4];
+      out += digits[code & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 } // namespace
 
 int Read(const std::vector<std::string> &args) {
-  bool hex = false, verbose = false;
+  bool hex = false, verbose = false, null = false;
   const std::vector<OptionRule> rules = {
       {"--bytes", 0, false,
        [&hex](std::string_view, std::string &) {
          hex = true;
+         return true;
+       }},
+      {"--null", '0', false,
+       [&null](std::string_view, std::string &) {
+         null = true;
          return true;
        }},
       {"--verbose", 'v', false,
@@ -48,25 +94,42 @@ int Read(const std::vector<std::string> &args) {
     return UsageError("read", "no IMAGE to read", ReadUsage());
 
   static const char *const levels[] = {"L", "M", "Q", "H"};
+  const bool terminal = ::isatty(STDOUT_FILENO) == 1;
   int status = kOk;
   for (const std::string &path : parsed.positionals) {
-    // "-" is standard input, as a pipe from `zubqr encode -o -` gives it.
-    QFile input;
+    QImageReader reader;
     QByteArray piped;
     QBuffer pipe(&piped);
-    if (path == "-" && input.open(stdin, QIODevice::ReadOnly)) {
-      piped = input.readAll();
-      pipe.open(QIODevice::ReadOnly);
+    std::string why;
+    if (path == "-") {
+      // "-" is standard input, as a pipe from `zubqr encode -o -` gives it.
+      std::vector<std::uint8_t> bytes;
+      if (!ReadBounded(STDIN_FILENO, kMaxPictureInput, bytes, why)) {
+        why = "cannot read standard input: " + why;
+      } else if (bytes.size() > kMaxPictureInput) {
+        why = "standard input holds more than " + std::to_string(kMaxPictureInput >> 20) +
+              " MB, more than any picture it reads";
+      } else {
+        piped = QByteArray(reinterpret_cast<const char *>(bytes.data()),
+                           static_cast<qsizetype>(bytes.size()));
+        pipe.open(QIODevice::ReadOnly);
+        reader.setDevice(&pipe);
+      }
+    } else {
+      struct stat st {};
+      if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        why = "cannot read '" + path + "': it is a folder";
+      else
+        reader.setFileName(QString::fromStdString(path));
     }
-    QImageReader reader;
-    if (path == "-")
-      reader.setDevice(&pipe);
-    else
-      reader.setFileName(QString::fromStdString(path));
-    const QImage image = reader.read();
-    if (image.isNull()) {
-      std::cerr << "zubqr read: cannot read '" << path
-                << "': " << reader.errorString().toStdString() << "\n";
+    QImage image;
+    if (why.empty()) {
+      image = reader.read();
+      if (image.isNull())
+        why = "cannot read '" + path + "': " + reader.errorString().toStdString();
+    }
+    if (!why.empty()) {
+      std::cerr << "zubqr read: " << why << "\n";
       status = kFailed;
       continue;
     }
@@ -82,7 +145,14 @@ int Read(const std::vector<std::string> &args) {
                   << ", level " << (symbol.ecLevel ? levels[symbol.ecLevel - 1] : "?") << ", mask "
                   << (symbol.mask >= 0 ? std::to_string(symbol.mask) : "?") << ", "
                   << symbol.bytes.size() << " bytes (" << symbol.reader << ")\n";
-      std::cout << (hex ? Hex(symbol.bytes) : symbol.text) << "\n";
+      const std::string shown = hex                 ? Hex(symbol.bytes)
+                                : terminal && !null ? ForTerminal(symbol.text)
+                                                    : symbol.text;
+      std::cout << shown;
+      if (null)
+        std::cout << '\0';
+      else
+        std::cout << '\n';
     }
   }
   std::cout.flush();

@@ -14,7 +14,7 @@ const char *Usage() {
          "                                                 the code with a logo, as the window "
          "saves it\n"
          "       zubqr compose [options] --batch FILE --logo FILE -o OUT\n"
-         "       zubqr read [--bytes] [--verbose] IMAGE...  the messages of QR codes in pictures\n"
+         "       zubqr read [--bytes] [-0] [-v] IMAGE...     the messages of QR codes in pictures\n"
          "       zubqr -h | --help | COMMAND --help         this text, or a command's\n"
          "       zubqr -V | --version                       the program's version\n"
          "exit status: 0 done, 1 the message does not fit or a file failed, 2 bad usage,\n"
@@ -93,10 +93,13 @@ const char *ComposeUsage() {
 }
 
 const char *ReadUsage() {
-  return "usage: zubqr read [--bytes] [--verbose] IMAGE...\n"
+  return "usage: zubqr read [--bytes] [-0] [--verbose] IMAGE...\n"
          "Reads the QR codes in each picture ('-' = standard input) and prints each one's\n"
-         "message on a line.\n"
+         "message on a line: every code either reader finds, once each. On a terminal,\n"
+         "control characters are shown escaped (\\n, \\x1b, \\\\ for a backslash).\n"
          "  --bytes              print the message bytes as hexadecimal instead of text\n"
+         "  -0, --null           end each message with a NUL instead of a line break, and\n"
+         "                       print it unescaped, for scripts\n"
          "  --verbose            name each file, and the version, level and mask of each\n"
          "                       code, on standard error\n"
          "Exit status: 0 every picture held a code, 1 one did not or could not be read,\n"

@@ -45,15 +45,11 @@ int main(int argc, char **argv) {
     return Encode(args);
   if (command == "compose" || command == "read")
     return InModule(command.c_str(), args);
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << Usage();
-    return kOk;
-  }
+  if (command == "--help" || command == "-h" || command == "help")
+    return PrintOrFail("zubqr", Usage());
   // Inside a command --version is the symbol's; alone it is the program's.
-  if (command == "-V" || (command == "--version" && args.empty())) {
-    std::cout << ProgramVersion() << "\n";
-    return kOk;
-  }
+  if (command == "-V" || (command == "--version" && args.empty()))
+    return PrintOrFail("zubqr", std::string(ProgramVersion()) + "\n");
   std::cerr << "zubqr: unknown command '" << command << "'\n" << Usage();
   return kUsage;
 }

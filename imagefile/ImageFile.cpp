@@ -32,96 +32,6 @@ QString Say(ReasonLanguage language, const char *chinese, const char *english) {
                                              : QString::fromUtf8(english);
 }
 
-// The system's failure `error` in one language: a sentence of our own for
-// the failures a user can do something about, else the system's number
-// (Chinese) or its untranslated description (English).
-QString ErrorText(int error, ReasonLanguage language) {
-  switch (error) {
-  case ENOSPC:
-    return Say(language, "磁盘空间不足", "the disk is full");
-  case EDQUOT:
-    return Say(language, "超出了磁盘配额", "the disk quota is used up");
-  case EROFS:
-    return Say(language, "磁盘是只读的", "the disk is read-only");
-  case ENAMETOOLONG:
-    return Say(language, "文件名太长", "the file name is too long");
-  case EACCES:
-  case EPERM:
-    return Say(language, "没有写入的权限", "permission denied");
-  case EFBIG:
-    return Say(language, "文件超出了允许的大小", "the file is larger than allowed");
-  case EIO:
-    return Say(language, "磁盘读写出错", "the disk reported an input/output error");
-  default:
-    break;
-  }
-  if (language == ReasonLanguage::Chinese)
-    return QStringLiteral("写入文件时出错（错误号 %1）").arg(error);
-  const char *description = error != 0 ? strerrordesc_np(error) : nullptr;
-  return QStringLiteral("writing failed: ") +
-         (description ? QString::fromUtf8(description) : QStringLiteral("unknown error"));
-}
-
-// The most telling reason for a failed write of `path`; `error` is errno
-// right after the failing call.
-QString WriteFailureReason(const QString &path, int error, ReasonLanguage language) {
-  const QFileInfo target(path);
-  const QFileInfo folder(target.absolutePath());
-  if (!folder.exists())
-    return Say(language, "保存位置的文件夹不存在", "the folder does not exist");
-  if (!folder.isDir())
-    return Say(language, "保存位置不是文件夹", "what should be its folder is not a folder");
-  // These say more than the permission bits below: a read-only disk also
-  // makes its folders unwritable.
-  if (error == ENOSPC || error == EDQUOT || error == EROFS || error == ENAMETOOLONG)
-    return ErrorText(error, language);
-  if (!folder.isWritable())
-    return Say(language, "没有在该文件夹中写入的权限", "no permission to write in the folder");
-  return ErrorText(error, language);
-}
-
-qint64 WriteAll(QIODevice &file, const QByteArray &bytes) {
-  return file.write(bytes);
-}
-
-FileBytesWriter gWriter = WriteAll;
-
-// A new, empty file in `folder` under a short name of its own, so that a
-// target name as long as the system allows leaves room for it. Returns the
-// descriptor (or -1 with errno set) and the name in `name`.
-int CreateTemporary(const QByteArray &folder, QByteArray &name) {
-  static std::atomic<int> counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = folder + "/.zubqr-" + QByteArray::number(QCoreApplication::applicationPid()) + "-" +
-           QByteArray::number(++counter) + ".tmp";
-    // 0666 less the umask, as any new file gets.
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST)
-      return fd;
-  }
-  return -1;
-}
-
-// Hands `bytes` to the open file `fd`, gives it `mode` when `keepMode`,
-// and has the disk hold every byte. False with errno set on any failure.
-bool FillAndSync(int fd, const QByteArray &bytes, bool keepMode, mode_t mode) {
-  QFile file;
-  if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
-    errno = EBADF;
-    return false;
-  }
-  errno = 0;
-  const qint64 written = gWriter(file, bytes);
-  if (written != bytes.size()) {
-    if (errno == 0)
-      errno = EIO;
-    return false;
-  }
-  if (keepMode && ::fchmod(fd, mode) != 0)
-    return false;
-  return ::fsync(fd) == 0;
-}
-
 // libjpeg reports a fatal error by calling error_exit, which must not return.
 struct JpegErrorJump {
   jpeg_error_mgr manager;
@@ -194,10 +104,6 @@ QByteArray EncodePng(const QImage &image) {
 
 } // namespace
 
-void SetFileWriterForTesting(FileBytesWriter writer) {
-  gWriter = writer ? writer : WriteAll;
-}
-
 ImageFileFormat ImageFileFormatForName(const QString &path) {
   const QString suffix = QFileInfo(path).suffix().toLower();
   if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
@@ -222,81 +128,24 @@ QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format) {
 }
 
 bool WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
-                    QString &reason, ReasonLanguage language) {
+                    QString &reason, ReasonLanguage language, const WriteOptions &options) {
   const QByteArray bytes = EncodeImageFile(image, format);
   if (bytes.isEmpty()) {
     reason = Say(language, "没有可以保存的图片", "there is no picture to write");
     return false;
   }
-  return WriteFileAtomically(bytes, path, reason, language);
+  return WriteFileAtomically(bytes, path, reason, language, options);
 }
 
 bool WriteFileAtomically(const QByteArray &bytes, const QString &path, QString &reason,
-                         ReasonLanguage language) {
-  if (path.isEmpty() || QFileInfo(path).fileName().isEmpty()) {
-    reason = Say(language, "没有给出文件名", "no file name was given");
-    return false;
-  }
-  // The system cuts a name at its first NUL and would write another file.
-  if (path.contains(QChar(0))) {
-    reason = Say(language, "文件名中有不允许的字符", "the file name holds a NUL character");
-    return false;
-  }
-  QByteArray target = QFile::encodeName(path);
-  // A link is followed: the file it names is replaced, the link stays.
-  if (char *real = ::realpath(target.constData(), nullptr)) {
-    target = real;
-    std::free(real);
-  }
-  struct stat existing {};
-  const bool exists = ::stat(target.constData(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) {
-    reason = Say(language, "已有同名的文件夹", "a folder of that name is in the way");
-    return false;
-  }
-  if (exists && !S_ISREG(existing.st_mode)) {
-    reason = Say(language, "同名的是设备、管道等特殊文件，不能替换",
-                 "it is not a regular file (a device, a pipe or a socket), and is left alone");
-    return false;
-  }
-  if (exists && ::access(target.constData(), W_OK) != 0) {
-    reason = Say(language, "原有文件是只读的，不能替换",
-                 "the file there is read-only, and is left alone");
-    return false;
-  }
-
-  const qsizetype slash = target.lastIndexOf('/');
-  const QByteArray folder =
-      slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : target.left(slash));
-  QByteArray temporary;
-  const int fd = CreateTemporary(folder, temporary);
-  if (fd < 0) {
-    reason = WriteFailureReason(path, errno, language);
-    return false;
-  }
-  bool ok = FillAndSync(fd, bytes, exists, existing.st_mode & 07777);
-  int error = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(temporary.constData(), target.constData()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(temporary.constData());
-    reason = WriteFailureReason(path, error, language);
-    return false;
-  }
-  // The new name itself lives in the folder; have the disk hold it too.
-  // Some file systems cannot sync a folder, which is no failure of the file.
-  if (const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  reason.clear();
-  return true;
+                         ReasonLanguage language, const WriteOptions &options) {
+  // The system's own encoding of the name; a NUL survives it, and is refused.
+  const QByteArray name = QFile::encodeName(path);
+  const WriteResult result = WriteFileAtomically(
+      std::string(name.constData(), static_cast<std::size_t>(name.size())),
+      std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
+  reason = QString::fromStdString(WriteFailureReason(result, language));
+  return static_cast<bool>(result);
 }
 
 } // namespace zub

@@ -7,6 +7,7 @@
 
 #include <bit>
 #include <cmath>
+#include <map>
 
 namespace zub {
 
@@ -87,23 +88,25 @@ int MaskOf(const QImage &grey, const ZXing::Position &outline, int version, int 
 
 } // namespace
 
-std::vector<FoundSymbol> ReadSymbols(const QImage &picture) {
-  if (picture.isNull())
-    return {};
-  const QImage original = picture.convertToFormat(QImage::Format_Grayscale8);
-  QImage grey = original;
-  std::vector<ZXing::Result> results;
-  if (grey.width() < kEnlargeBelow && grey.height() < kEnlargeBelow) {
-    grey = original.scaled(original.width() * kEnlarge, original.height() * kEnlarge,
-                           Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    results = Read(grey);
-  }
-  if (results.empty()) {
-    grey = original;
-    results = Read(grey);
-  }
+namespace {
+
+// Adds to `found` the symbols of `more` it does not hold yet: a message
+// already found as often as `more` has it is the same code seen again.
+void AddNew(std::vector<FoundSymbol> &found, std::vector<FoundSymbol> more) {
+  const auto key = [](const FoundSymbol &symbol) {
+    return std::string(symbol.bytes.begin(), symbol.bytes.end());
+  };
+  std::map<std::string, int> seen, have;
+  for (const FoundSymbol &symbol : found)
+    ++have[key(symbol)];
+  for (FoundSymbol &symbol : more)
+    if (++seen[key(symbol)] > have[key(symbol)])
+      found.push_back(std::move(symbol));
+}
+
+std::vector<FoundSymbol> ZxingSymbols(const QImage &grey) {
   std::vector<FoundSymbol> found;
-  for (const ZXing::Result &result : results) {
+  for (const ZXing::Result &result : Read(grey)) {
     FoundSymbol symbol;
     symbol.reader = "zxing-cpp";
     symbol.bytes.assign(result.bytes().begin(), result.bytes().end());
@@ -119,23 +122,44 @@ std::vector<FoundSymbol> ReadSymbols(const QImage &picture) {
       symbol.mask = MaskOf(grey, result.position(), symbol.version, symbol.ecLevel);
     found.push_back(std::move(symbol));
   }
-  if (!found.empty())
-    return found;
-  // The second reader, where the first sees nothing: it says nothing of
-  // version, level or mask.
-  for (const QImage &tried : {grey, original}) {
-    const std::vector<std::string> bytes = ZbarMessages(tried, true);
-    const std::vector<std::string> texts = ZbarMessages(tried, false);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-      FoundSymbol symbol;
-      symbol.reader = "zbar";
-      symbol.bytes.assign(bytes[i].begin(), bytes[i].end());
-      symbol.text = i < texts.size() ? texts[i] : bytes[i];
-      found.push_back(std::move(symbol));
-    }
-    if (!found.empty())
-      break;
+  return found;
+}
+
+// zbar says nothing of version, level or mask.
+std::vector<FoundSymbol> ZbarSymbols(const QImage &grey) {
+  const std::vector<std::string> bytes = ZbarMessages(grey, true);
+  const std::vector<std::string> texts = ZbarMessages(grey, false);
+  std::vector<FoundSymbol> found;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    FoundSymbol symbol;
+    symbol.reader = "zbar";
+    symbol.bytes.assign(bytes[i].begin(), bytes[i].end());
+    symbol.text = i < texts.size() ? texts[i] : bytes[i];
+    found.push_back(std::move(symbol));
   }
+  return found;
+}
+
+} // namespace
+
+std::vector<FoundSymbol> ReadSymbols(const QImage &picture) {
+  if (picture.isNull())
+    return {};
+  // Every code either reader finds, at either size, once each: one reader
+  // may miss codes the other sees, and in a picture of many small codes
+  // the enlarged picture shows some, the original others. zxing-cpp's
+  // first, as it says more of each; the order depends on the picture alone.
+  const QImage original = picture.convertToFormat(QImage::Format_Grayscale8);
+  std::vector<QImage> sizes;
+  if (original.width() < kEnlargeBelow && original.height() < kEnlargeBelow)
+    sizes.push_back(original.scaled(original.width() * kEnlarge, original.height() * kEnlarge,
+                                    Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  sizes.push_back(original);
+  std::vector<FoundSymbol> found;
+  for (const QImage &grey : sizes)
+    AddNew(found, ZxingSymbols(grey));
+  for (const QImage &grey : sizes)
+    AddNew(found, ZbarSymbols(grey));
   return found;
 }
 

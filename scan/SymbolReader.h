@@ -18,10 +18,11 @@ struct FoundSymbol {
   std::string reader;              // "zxing-cpp" or "zbar"
 };
 
-// Every QR Code the readers of the scan check find in `picture`: zxing-cpp's,
-// or where it finds none, zbar's, each in the reader's order. A
+// Every QR Code the readers of the scan check find in `picture`, once each:
+// zxing-cpp's, then those only zbar finds, each in the reader's order. A
 // picture under 1000 pixels a side (`zubqr encode` writes one pixel a
-// module by default) is read enlarged first, as a camera would see it. The mask is read
+// module by default) is read enlarged as well as at its own size, as a
+// camera would see it. The mask is read
 // from the first copy of the format information, sampled in the reader's
 // outline of the symbol. Empty for a null picture or one without a code.
 std::vector<FoundSymbol> ReadSymbols(const QImage &picture);

@@ -235,6 +235,8 @@ private:
   bool generating_ = false;
   std::optional<Inputs> shownInputs_; // of the code on the canvas
   int saveFilterIndex_ = 1;           // the save dialog's last choice
+  QString lastSaveFolder_;            // where the last save went
+  QString lastLogoPath_;              // the logo the dialog gave last
   bool pageRequestPending_ = false;
   bool unloading_ = false;
   // Tells the work of a generation that the window is closing: a search for
@@ -245,9 +247,32 @@ private:
   std::unique_ptr<Form2> form2_;
 };
 
-// Where the save dialog starts: the program's folder when it can be written,
+// What would make a text that is too long fit, with the options it was
+// tried with (version 0: automatic; level 1 to 4: L to H).
+struct TooLongHelp {
+  int version = 0;
+  int ecLevel = 2;
+  bool largerVersion = false; // the smallest version that fits, same level
+  bool lowerLevel = false;    // level L, same version
+  bool both = false;          // only the two together
+};
+
+// The message for a text too long for a code: advises only what would help
+// with the current options, and names the level when it is not the default.
+QString TooLongText(const TooLongHelp &help);
+
+// Where the save dialog starts: the folder of the last save while it exists;
+// else the program's folder when the program runs from its own folder (a
+// portable copy or the build tree: its skin beside it, the folder writable);
 // else the user's Pictures folder (or home when there is none).
-QString SaveStartFolder(const QString &programFolder);
+QString SaveStartFolder(const QString &programFolder, const QString &lastSaveFolder = QString());
+
+// The logo dialog's filter: the two historic entries, then one of every
+// format the logo loader reads, in either case.
+extern const char *const kLogoFilter;
+
+// A list item as the menus and tooltips show it: "Automatic" is "自动".
+QString OptionShownText(const QString &item);
 
 // The program's icon in all its sizes; both windows carry it.
 QIcon ApplicationIcon();

@@ -62,21 +62,73 @@ int SaveFilterIndex(ImageFileFormat format) {
   return 1;
 }
 
+// Which of the options the user can change would make a text that does not
+// fit into a code: a larger version (the smallest that fits), the lowest
+// level, or only both together.
+TooLongHelp WhatWouldFit(clsQRCode &encoder, const CodeSource &source, CodeOptions chosen) {
+  TooLongHelp help;
+  help.version = chosen.version;
+  help.ecLevel = chosen.ecLevel;
+  auto fits = [&](int version, int level) {
+    CodeOptions o = chosen;
+    o.version = version;
+    o.ecLevel = level;
+    return MakeCode(encoder, source, o, false).Made();
+  };
+  const bool fixedVersion = chosen.version != 0;
+  const bool higherThanLowest = chosen.ecLevel > kLevelL;
+  help.largerVersion = fixedVersion && fits(0, chosen.ecLevel);
+  help.lowerLevel = higherThanLowest && fits(chosen.version, kLevelL);
+  help.both = fixedVersion && higherThanLowest && !help.largerVersion && !help.lowerLevel &&
+              fits(0, kLevelL);
+  return help;
+}
+
 void Tell(const Dialogs &dialogs, const QString &text) {
   dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"), text);
 }
 
 } // namespace
 
-QString SaveStartFolder(const QString &programFolder) {
+const char *const kLogoFilter = "图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp|"
+                                "所有图片(*.jpg;*.jpeg;*.png;*.bmp;*.gif)|"
+                                "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.JPG;*.JPEG;*.PNG;*.BMP;*.GIF";
+
+QString SaveStartFolder(const QString &programFolder, const QString &lastSaveFolder) {
+  if (!lastSaveFolder.isEmpty() && QFileInfo(lastSaveFolder).isDir())
+    return lastSaveFolder;
+  // A portable copy or the build tree keeps its data beside the program and
+  // is the user's own folder; an installed program's folder (~/.local/bin,
+  // /usr/bin) is no place for pictures, even where it can be written.
   const QFileInfo program(programFolder);
-  if (program.isDir() && program.isWritable())
+  if (program.isDir() && program.isWritable() &&
+      QFileInfo::exists(QDir(programFolder).filePath(QStringLiteral("she.she"))))
     return programFolder;
-  // An installed program lives in a folder its user cannot write.
   const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
   if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
     return pictures;
   return QDir::homePath();
+}
+
+QString TooLongText(const TooLongHelp &help) {
+  static const char *const kLevels[] = {"L（7%）", "M（15%）", "Q（25%）", "H（30%）"};
+  QString text = QStringLiteral("内容过长，无法生成二维码。\r\n");
+  // A level other than the default may have been set by an earlier offer
+  // of a code that scans; the user may not know it is in force.
+  if (help.ecLevel != kLevelM && help.ecLevel >= kLevelL && help.ecLevel <= kLevelH)
+    text += QStringLiteral("当前纠错等级为") + QString::fromUtf8(kLevels[help.ecLevel - 1]) +
+            QStringLiteral("。\r\n");
+  if (help.largerVersion && help.lowerLevel)
+    text += QStringLiteral("请缩短文字内容，或选择更大的版本、更低的纠错等级。");
+  else if (help.largerVersion)
+    text += QStringLiteral("请缩短文字内容，或选择更大的版本。");
+  else if (help.lowerLevel)
+    text += QStringLiteral("请缩短文字内容，或选择更低的纠错等级。");
+  else if (help.both)
+    text += QStringLiteral("请缩短文字内容，或同时选择更大的版本和更低的纠错等级。");
+  else
+    text += QStringLiteral("请缩短文字内容。");
+  return text;
 }
 
 QString Form1::MessageText() const {
@@ -118,6 +170,7 @@ struct Form1::Generation {
   std::optional<ScanReport> report;
   MadeCode first;      // the code of the options chosen, judged
   RemedySearch search; // for options that scan, when the first does not
+  TooLongHelp help;    // when the text does not fit: what other options would
 
   // Runs off the interface thread; `encoder` is the window's, used by no
   // one else meanwhile. `cancel` is set when the window closes.
@@ -127,9 +180,12 @@ struct Form1::Generation {
       logo.inBox = LogoInBox(logo.file.image, logoBox.size());
     }
     const CodeSource source{inputs.text, {}, logo.inBox, canvasSize, logoBox};
-    first = MakeCode(encoder, source, CodeOptions{version, ecLevel, mask, encoding, eci}, true);
-    if (!first.Made())
+    const CodeOptions chosen{version, ecLevel, mask, encoding, eci};
+    first = MakeCode(encoder, source, chosen, true);
+    if (!first.Made()) {
+      help = WhatWouldFit(encoder, source, chosen);
       return;
+    }
     symbol = first.symbol;
     canvas = first.canvas;
     composite = first.composite;
@@ -171,8 +227,9 @@ void Form1::Command1_Click() {
     return;
   const QString path = 打开文件();
   if (IsBlank(path)) {
-    LogoPic->clear();
-    backPicture1->clear();
+    // A change of mind: the window keeps showing what it showed, which is
+    // also what saving writes. Clearing the canvas here would show the
+    // sample with a patch of the last code while the last code stays saved.
     emit generationFinished();
     return;
   }
@@ -262,8 +319,7 @@ void Form1::ShowGeneration(const Generation &done) {
     LogoPic->clear();
     backPicture1->clear();
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             QStringLiteral("内容过长，无法生成二维码。\r\n"
-                                            "请缩短文字内容，或选择更大的版本、更低的纠错等级。"));
+                             TooLongText(done.help));
     return;
   }
 
@@ -319,7 +375,7 @@ void Form1::Command2_Click() {
   CommonDialog1.DialogTitle =
       QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室");
   CommonDialog1.FileName = QStringLiteral("二维码");
-  CommonDialog1.InitDir = SaveStartFolder(QCoreApplication::applicationDirPath());
+  CommonDialog1.InitDir = SaveStartFolder(QCoreApplication::applicationDirPath(), lastSaveFolder_);
   CommonDialog1.Filter = QStringLiteral("JPEG图片(*.jpg;*.jpeg)|*.jpg;*.jpeg|"
                                         "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp");
   CommonDialog1.FilterIndex = saveFilterIndex_;
@@ -331,6 +387,7 @@ void Form1::Command2_Click() {
   const QString path = *chosen;
   const ImageFileFormat format = ImageFileFormatForName(path);
   saveFilterIndex_ = SaveFilterIndex(format);
+  lastSaveFolder_ = QFileInfo(path).absolutePath();
 
   Picture1->setOuterSize(sAVEPicture3->width(), Picture1->height());
   Picture1->setOuterSize(Picture1->width(), sAVEPicture3->height());
@@ -364,9 +421,20 @@ void Form1::CopyPicture() {
 QString Form1::打开文件() {
   CommonDialog1.FilterIndex = 1;
   CommonDialog1.DialogTitle = QStringLiteral("请选择您的Logo图片");
-  CommonDialog1.Filter = QStringLiteral("图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp");
+  // The two historic entries first; the last lists every format the logo
+  // loader reads, so that no logo it could take stays hidden.
+  CommonDialog1.Filter = QString::fromUtf8(kLogoFilter);
+  // Where the last logo came from, that logo's name filled in: Enter takes
+  // it again. Before any logo, the dialog stays as the save command left it.
+  if (!lastLogoPath_.isEmpty()) {
+    CommonDialog1.InitDir = QFileInfo(lastLogoPath_).absolutePath();
+    CommonDialog1.FileName = lastLogoPath_;
+  }
   // Cancelling always yields an empty string, whatever the save command left.
-  return CommonDialog1.ShowOpen(services.dialogs).value_or(QString());
+  const QString chosen = CommonDialog1.ShowOpen(services.dialogs).value_or(QString());
+  if (!IsBlank(chosen))
+    lastLogoPath_ = chosen;
+  return chosen;
 }
 
 void Form1::LogoSelect(const QString &path, const LoadedLogo &logo) {

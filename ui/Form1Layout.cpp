@@ -26,6 +26,12 @@
 #include <QTimer>
 
 namespace zub {
+
+QString OptionShownText(const QString &item) {
+  // The lists keep their historic English item; our own menus and tooltips
+  // speak Chinese.
+  return item == QLatin1String("Automatic") ? QStringLiteral("自动") : item;
+}
 namespace {
 
 struct Twips {
@@ -291,7 +297,8 @@ void Form1::UpdateOptionsTooltip() {
   const char *const names[] = {"版本", "纠错等级", "掩码", "文字编码"};
   QStringList lines;
   for (std::size_t i = 0; i < cmb1.size(); ++i)
-    lines << QString::fromUtf8(names[i]) + QStringLiteral("：") + cmb1[i]->currentText();
+    lines << QString::fromUtf8(names[i]) + QStringLiteral("：") +
+                 OptionShownText(cmb1[i]->currentText());
   backPicture1->setToolTip(lines.join(QLatin1Char('\n')));
 }
 

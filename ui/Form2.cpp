@@ -67,7 +67,7 @@ void Form2::SyncOptionMenu(std::size_t i) {
   QMenu *menu = optionMenus[i];
   QStringList items;
   for (int k = 0; k < list->count(); ++k)
-    items << list->itemText(k);
+    items << OptionShownText(list->itemText(k));
   QStringList shown;
   for (const QAction *a : menu->actions())
     shown << a->text();

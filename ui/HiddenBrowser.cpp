@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -57,39 +58,58 @@ bool ExemptFromProxy(const QString &host) {
   return false;
 }
 
-// The proxy http_proxy names, when it names a plain HTTP one.
-QUrl ProxyFor(const QUrl &url) {
+// What http_proxy asks of a request to `url`: to go straight to the page's
+// host, to go through a plain HTTP proxy, or nothing at all. Someone who set
+// a proxy did so for a reason (a firewall, privacy), so a proxy that cannot
+// be used, because it is malformed or speaks a protocol this request does
+// not, makes the request stay at home rather than bypass it.
+enum class ProxyUse { Direct, Through, Skip };
+
+ProxyUse ProxyFor(const QUrl &url, QUrl &proxyOut) {
   QByteArray proxy =
       qEnvironmentVariableIsSet("http_proxy") ? qgetenv("http_proxy") : qgetenv("HTTP_PROXY");
   proxy = proxy.trimmed();
   if (proxy.isEmpty() || ExemptFromProxy(url.host()))
-    return {};
+    return ProxyUse::Direct;
   if (!proxy.contains("://"))
     proxy.prepend("http://");
-  QUrl parsed(QString::fromLatin1(proxy));
-  if (!parsed.isValid() || parsed.scheme() != QLatin1String("http") || parsed.host().isEmpty())
-    return {};
-  return parsed;
+  const QUrl parsed(QString::fromLatin1(proxy), QUrl::StrictMode);
+  if (!parsed.isValid() || parsed.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) ||
+      parsed.host().isEmpty() || parsed.port(1080) < 1 || parsed.port(1080) > 65535)
+    return ProxyUse::Skip;
+  proxyOut = parsed;
+  return ProxyUse::Through;
 }
 
-bool PlanRequest(const QUrl &url, PageRequest &request) {
+} // namespace
+
+std::optional<PagePeer> PlanPageRequest(const QUrl &url, std::string *requestText) {
   if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty())
-    return false;
+    return std::nullopt;
   QByteArray target =
       url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
   if (target.isEmpty())
     target = "/";
-  const QUrl proxy = ProxyFor(url);
-  const QUrl &peer = proxy.isEmpty() ? url : proxy;
-  request.connectHost = peer.host(QUrl::FullyEncoded).toStdString();
-  request.connectPort = std::to_string(peer.port(proxy.isEmpty() ? 80 : 1080)); // curl's default
-  if (!proxy.isEmpty()) // a proxy is asked for the whole address
+  QUrl proxy;
+  const ProxyUse use = ProxyFor(url, proxy);
+  if (use == ProxyUse::Skip)
+    return std::nullopt;
+  const bool through = use == ProxyUse::Through;
+  const QUrl &peer = through ? proxy : url;
+  PagePeer to;
+  to.host = peer.host(QUrl::FullyEncoded).toStdString();
+  to.port = peer.port(through ? 1080 : 80); // 1080: curl's default for a proxy
+  to.viaProxy = through;
+  if (through) // a proxy is asked for the whole address
     target = url.toEncoded(QUrl::RemoveUserInfo | QUrl::RemoveFragment);
-  request.text = ("GET " + target + " HTTP/1.1\r\nHost: " + HostHeader(url) +
-                  "\r\nUser-Agent: zubqr-gui\r\nAccept: */*\r\nConnection: close\r\n\r\n")
-                     .toStdString();
-  return true;
+  if (requestText)
+    *requestText = ("GET " + target + " HTTP/1.1\r\nHost: " + HostHeader(url) +
+                    "\r\nUser-Agent: zubqr-gui\r\nAccept: */*\r\nConnection: close\r\n\r\n")
+                       .toStdString();
+  return to;
 }
+
+namespace {
 
 bool WaitFor(int fd, short events) {
   pollfd p{fd, events, 0};
@@ -164,8 +184,11 @@ HiddenBrowser::HiddenBrowser(QWidget *parent) : QWidget(parent) {}
 void HiddenBrowser::Navigate2(const QUrl &url) {
   requested_ = url;
   PageRequest request;
-  if (!PlanRequest(url, request))
+  const std::optional<PagePeer> peer = PlanPageRequest(url, &request.text);
+  if (!peer)
     return;
+  request.connectHost = peer->host;
+  request.connectPort = std::to_string(peer->port);
   // Nobody waits for the page: the thread ends on its own, or with the
   // process.
   std::thread([request = std::move(request)] { Fetch(request); }).detach();

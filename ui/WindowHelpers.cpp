@@ -5,6 +5,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
@@ -21,6 +23,10 @@
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zub {
 
@@ -33,9 +39,42 @@ int TwipsToPixels(double twips) {
       std::clamp(pixels, -double(kMaxPixelCoordinate), double(kMaxPixelCoordinate)));
 }
 
+QString PositionStorePath() {
+  // Where QSettings keeps a user's INI file of this name; named here so the
+  // file can be looked at before QSettings opens it.
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/Zub二维码.ini");
+}
+
+bool PositionStoreUsable(const QString &path) {
+  const QByteArray name = QFile::encodeName(path);
+  struct stat link {};
+  if (::lstat(name.constData(), &link) != 0)
+    return errno == ENOENT; // made afresh by the first store
+  if (S_ISREG(link.st_mode))
+    return true;
+  if (!S_ISLNK(link.st_mode))
+    return false; // a FIFO would block the window in open(), a device be replaced
+  // A link is followed only where the kernel's own protection for links in
+  // shared folders would follow it: in a sticky folder that everyone may
+  // write, only a link of this user or of the folder's owner.
+  const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+  struct stat dir {};
+  if (::stat(folder.constData(), &dir) != 0)
+    return false;
+  if ((dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH) && link.st_uid != ::geteuid() &&
+      link.st_uid != dir.st_uid)
+    return false;
+  struct stat target {};
+  // A dangling link would have its target made wherever it points.
+  return ::stat(name.constData(), &target) == 0 && S_ISREG(target.st_mode);
+}
+
 std::unique_ptr<QSettings> OpenPositionStore() {
-  auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                           QStringLiteral("Zub二维码"));
+  const QString path = PositionStorePath();
+  if (!PositionStoreUsable(path))
+    return nullptr;
+  auto store = std::make_unique<QSettings>(path, QSettings::IniFormat);
   store->beginGroup(QStringLiteral("Soft_Stat"));
   return store;
 }
@@ -240,11 +279,20 @@ void RevealInExplorer(const QString &path, const QDBusConnection &bus) {
 
 void SaveWindowPosition(const QWidget *window) {
   const std::unique_ptr<QSettings> store = OpenPositionStore();
+  if (!store)
+    return; // not a file the window may write: nobody is told
   const QRect frame = window->frameGeometry();
   const std::pair<const char *, int> values[] = {{"Left", frame.left()},
                                                  {"Top", frame.top()},
                                                  {"Width", frame.width()},
                                                  {"Height", frame.height()}};
+  // The pointer passing over a window that stays put stores nothing new:
+  // the file is rewritten only when a value differs from the one stored.
+  bool same = true;
+  for (const auto &[key, pixels] : values)
+    same = same && store->value(QLatin1String(key)).toString() == toText(pixels * kTwipsPerPixel);
+  if (same)
+    return;
   for (const auto &[key, pixels] : values)
     store->setValue(QLatin1String(key), toText(pixels * kTwipsPerPixel));
   // One write for the four values; a store that cannot be written is left
@@ -254,6 +302,10 @@ void SaveWindowPosition(const QWidget *window) {
 
 void LoadWindowPosition(QWidget *window) {
   const std::unique_ptr<QSettings> store = OpenPositionStore();
+  if (!store) {
+    centre(window); // as with nothing stored
+    return;
+  }
   auto text = [&](const char *key) { return store->value(QLatin1String(key)).toString(); };
   const QString l = text("Left"), t = text("Top"), w = text("Width"), h = text("Height");
   if (l.isEmpty() || t.isEmpty()) {

@@ -31,8 +31,15 @@ int TwipsToPixels(double twips);
 // than the area starts at its top, so the title band stays reachable.
 QPoint CentredIn(const QRect &area, QSize frame);
 
-// The per-user settings store: application "Zub二维码", section "Soft_Stat".
+// The per-user settings store: application "Zub二维码", section "Soft_Stat",
+// in the user's configuration folder. Null when the file there may not be
+// read or written: it is neither missing nor a regular file, nor a link to
+// one that the kernel's protection for links in shared folders would follow
+// (a FIFO, a device, a dangling link, another user's link in a sticky
+// folder). The window then starts where it starts with nothing stored, and
+// stores nothing.
 std::unique_ptr<QSettings> OpenPositionStore();
+QString PositionStorePath();
 
 namespace 进程处理 {
 

@@ -9,9 +9,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <iostream>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -122,48 +125,205 @@ TEST_F(CliFaults, AWriteThatFailsPartWayExits1AndKeepsTheOldFile) {
   }
 }
 
-TEST_F(CliFaults, OutputsThatAreNotRegularFilesAreRefused) {
-  ASSERT_EQ(::mkfifo(QFile::encodeName(File("fifo")).constData(), 0644), 0);
+// A pipe or a device named as the output is written into, where it is, as
+// a shell's ">" would: a reader at the other end of the pipe gets the
+// picture, a device stays a device. A folder is refused. Every node here is
+// the test's own; afterwards each is still what it was.
+TEST_F(CliFaults, PipesAndDevicesAreWrittenIntoAndFoldersRefused) {
+  const QString fifo = File("fifo");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
   ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
   // A private copy of the null device, where this user may make one.
   const bool haveDevice =
       ::mknod(QFile::encodeName(File("null")).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-  struct Case {
-    QString path;
-    mode_t type;
-    const char *says;
-  };
-  std::vector<Case> cases = {
-      {File("fifo"), S_IFIFO, "not a regular file"},
-      {File("folder"), S_IFDIR, "a folder of that name"},
-  };
-  if (haveDevice)
-    cases.push_back({File("null"), S_IFCHR, "not a regular file"});
-  else
-    std::cout << "[   NOTE   ] cannot make a device node here; the pipe stands in\n";
+  if (!haveDevice)
+    std::cout << "[   NOTE   ] cannot make a device node here; the device case is skipped\n";
+  qputenv("FIFO", QFile::encodeName(fifo));
+  qputenv("GOT", QFile::encodeName(File("got.png")));
   const QStringList before = Entries(dir.path());
-  for (const Case &c : cases) {
-    for (const char *command : {"encode", "compose"}) {
-      SCOPED_TRACE(c.path.toStdString() + " " + command);
-      const Outcome r = Zubqr(Command(command, c.path));
-      EXPECT_EQ(r.status, 1);
-      EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
-      EXPECT_TRUE(OneLine(r.err)) << r.err.toStdString();
-      EXPECT_TRUE(r.out.isEmpty());
-      struct stat st {};
-      ASSERT_EQ(::lstat(QFile::encodeName(c.path).constData(), &st), 0);
-      EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+
+  for (const char *command : {"encode", "compose"}) {
+    SCOPED_TRACE(command);
+    // The pipe: a reader takes what zubqr writes into it.
+    QFile::remove(File("got.png"));
+    Outcome r = Shell("cat \"$FIFO\" > \"$GOT\" & reader=$!; \"$ZUBQR\" \"$@\"; rc=$?; "
+                      "wait $reader; exit $rc",
+                      Command(command, fifo));
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_EQ(Read(File("got.png")), std::optional<QByteArray>("new"));
+    QFile::remove(File("got.png"));
+
+    if (haveDevice) {
+      r = Zubqr(Command(command, File("null")));
+      EXPECT_EQ(r.status, 0) << r.err.toStdString();
     }
+
+    r = Zubqr(Command(command, File("folder")));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("a folder of that name")) << r.err.toStdString();
+    EXPECT_TRUE(OneLine(r.err)) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+  }
+  struct Node {
+    const char *name;
+    mode_t type;
+  };
+  for (const Node &n : {Node{"fifo", S_IFIFO}, Node{"folder", S_IFDIR}, Node{"null", S_IFCHR}}) {
+    if (n.type == S_IFCHR && !haveDevice)
+      continue;
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(File(n.name)).constData(), &st), 0) << n.name;
+    EXPECT_EQ(st.st_mode & S_IFMT, n.type) << n.name;
   }
   EXPECT_EQ(Entries(dir.path()), before);
 
+  // encode into a pipe, read from it: the pipeline of `-o /dev/stdout |
+  // zubqr read -`, with the test's own pipe standing in for the machine's.
+  const Outcome pipeline = Shell(
+      "\"$ZUBQR\" read - < \"$FIFO\" & reader=$!; \"$ZUBQR\" encode piped -o \"$FIFO\" || exit 9; "
+      "wait $reader");
+  EXPECT_EQ(pipeline.status, 0) << pipeline.err.toStdString();
+  EXPECT_EQ(pipeline.out, "piped\n");
+  // And bash's process substitution, which names a pipe of its own.
+  if (Shell("command -v bash").status == 0) {
+    const Outcome substituted = Shell(
+        "exec bash -c '\"$ZUBQR\" encode substituted -o >(cat > \"$GOT\"); rc=$?; wait; exit $rc'");
+    EXPECT_EQ(substituted.status, 0) << substituted.err.toStdString();
+    EXPECT_EQ(Read(File("got.png")), std::optional<QByteArray>("substituted"));
+    QFile::remove(File("got.png"));
+  }
+
   // "-o -" with standard output closed is a failed write, not a success.
   for (const char *command : {"encode", "compose"}) {
-    const Outcome r = Shell("\"$ZUBQR\" \"$@\" >&-", Command(command, "-"));
-    EXPECT_EQ(r.status, 1) << command;
-    EXPECT_TRUE(r.err.contains("cannot write standard output: it is closed"))
-        << r.err.toStdString();
+    const Outcome closed = Shell("\"$ZUBQR\" \"$@\" >&-", Command(command, "-"));
+    EXPECT_EQ(closed.status, 1) << command;
+    EXPECT_TRUE(closed.err.contains("cannot write standard output: it is closed"))
+        << closed.err.toStdString();
   }
+}
+
+// Help and the version into a full disk (the test's own copy of the full
+// device) fail with the write error, status 1.
+TEST_F(CliFaults, HelpAndVersionThatCannotBeWrittenExit1) {
+  const QByteArray full = QFile::encodeName(File("full"));
+  if (::mknod(full.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+    std::cout << "[   NOTE   ] cannot make a device node here; skipped\n";
+    return;
+  }
+  qputenv("FULL", full);
+  for (const QStringList &args :
+       {QStringList{"--help"}, QStringList{"-V"}, QStringList{"--version"},
+        QStringList{"encode", "--help"}, QStringList{"read", "-h"}, QStringList{"compose", "-V"}}) {
+    SCOPED_TRACE(args.join(' ').toStdString());
+    const Outcome r = Shell("\"$ZUBQR\" \"$@\" > \"$FULL\"", args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("cannot write standard output: No space left on device"))
+        << r.err.toStdString();
+    EXPECT_TRUE(OneLine(r.err)) << r.err.toStdString();
+  }
+  struct stat st {};
+  ASSERT_EQ(::lstat(full.constData(), &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+// A read-only disk is said to be one, not blamed on the file.
+TEST_F(CliFaults, AReadOnlyDiskIsNamedAsSuch) {
+  if (Shell("unshare -m sh -c 'mount -t tmpfs tmpfs /mnt'").status != 0) {
+    std::cout << "[   NOTE   ] cannot mount a tmpfs here; skipped\n";
+    return;
+  }
+  qputenv("FOLDER", QFile::encodeName(File("disk")));
+  ASSERT_TRUE(QDir(dir.path()).mkdir("disk"));
+  for (const char *name : {"old.png", "new.png"}) {
+    SCOPED_TRACE(name);
+    const Outcome r = Shell("exec unshare -m sh -c 'mount -t tmpfs tmpfs \"$FOLDER\" && "
+                            "echo old > \"$FOLDER/old.png\" && "
+                            "mount -o remount,ro \"$FOLDER\" && exec \"$ZUBQR\" \"$@\"' sh "
+                            "\"$@\"",
+                            Command("encode", File("disk/") + name));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("the disk is read-only")) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("the file there")) << r.err.toStdString();
+  }
+}
+
+// zubqr read: standard input is read only as far as a picture can go, so
+// an endless one is refused in bounded memory; a folder is called one.
+TEST_F(CliFaults, ReadRefusesEndlessInputAndNamesFolders) {
+  const QString bound = kBoundMemory ? QStringLiteral("ulimit -v 1500000; ") : QString();
+  struct Case {
+    const char *what;
+    QString script;
+    const char *says;
+  };
+  ASSERT_TRUE(QDir(dir.path()).mkdir("folder.png"));
+  qputenv("FOLDER", QFile::encodeName(File("folder.png")));
+  const Case cases[] = {
+      {"endless", bound + "exec \"$ZUBQR\" read - < /dev/zero",
+       "standard input holds more than 256 MB"},
+      {"a folder", "exec \"$ZUBQR\" read \"$FOLDER\"", "it is a folder"},
+      {"a folder on standard input", "exec \"$ZUBQR\" read - < \"$FOLDER\"",
+       "cannot read standard input: it is a folder"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const Outcome r = Shell(c.script, {}, 60000);
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("zubqr read: ")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+    EXPECT_TRUE(OneLine(r.err)) << r.err.toStdString();
+  }
+}
+
+// What a code holds reaches a terminal with its control characters shown
+// as escapes: no title change, no cursor moves, one line a code. Scripts
+// get the bytes as they are, with -0 a NUL after each; --bytes is hex as
+// ever.
+TEST_F(CliFaults, ReadShowsControlCharactersEscapedOnATerminal) {
+  const QByteArray message = "a\x1b]0;owned\x07"
+                             "b\r\nc\\d\x7f\xc2\x9b"
+                             "2J";
+  QFile input(File("message"));
+  ASSERT_TRUE(input.open(QIODevice::WriteOnly));
+  input.write(message);
+  input.close();
+  ASSERT_EQ(Zubqr({"encode", "--input", File("message"), "-o", File("code.png")}).status, 0);
+
+  // The test's own terminal.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const QByteArray slave = ::ptsname(master);
+  const int held = ::open(slave.constData(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(held, 0);
+  termios raw{};
+  ASSERT_EQ(::tcgetattr(held, &raw), 0);
+  ::cfmakeraw(&raw);
+  ASSERT_EQ(::tcsetattr(held, TCSANOW, &raw), 0);
+  qputenv("PTS", slave);
+  const auto onTerminal = [&](const QStringList &args) {
+    const Outcome r = Shell("exec \"$ZUBQR\" \"$@\" > \"$PTS\"", args);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    QByteArray shown;
+    char buffer[4096];
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+      shown.append(buffer, n);
+    return shown;
+  };
+  EXPECT_EQ(onTerminal({"read", File("code.png")}),
+            "a\\x1b]0;owned\\x07b\\r\\nc\\\\d\\x7f\\u009b2J\n");
+  EXPECT_EQ(onTerminal({"read", "--bytes", File("code.png")}), message.toHex() + "\n");
+  EXPECT_EQ(onTerminal({"read", "-0", File("code.png")}), message + QByteArray(1, '\0'));
+  ::close(held);
+  ::close(master);
+
+  // Not a terminal: the text as it is.
+  EXPECT_EQ(Zubqr({"read", File("code.png")}).out, message + "\n");
+  EXPECT_EQ(Zubqr({"read", "--null", File("code.png"), File("code.png")}).out,
+            message + QByteArray(1, '\0') + message + QByteArray(1, '\0'));
 }
 
 TEST_F(CliFaults, AMessageThatCannotBeReadExits1AndWritesNothing) {

@@ -172,11 +172,18 @@ TEST_F(ImageFile, EachFormatHoldsThePicture) {
 // files larger than 4 kB (smaller than any of the three files), or the disk
 // fills half-way. The failure is reported, the existing file keeps every
 // byte and no temporary file stays behind.
-qint64 WriteUntilDiskFull(QIODevice &file, const QByteArray &bytes) {
-  const qint64 half = file.write(bytes.left(bytes.size() / 2));
-  errno = ENOSPC;
-  return half;
+ssize_t WriteUntilDiskFull(int fd, const void *data, size_t size) {
+  if (::lseek(fd, 0, SEEK_CUR) > 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return ::write(fd, data, size / 2 + 1);
 }
+const FileWriterCalls kDiskFills = [] {
+  FileWriterCalls calls = RealFileWriterCalls();
+  calls.write = WriteUntilDiskFull;
+  return calls;
+}();
 
 TEST_F(ImageFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
   enum class Fault { FileSizeLimit, DiskFull };
@@ -213,12 +220,12 @@ TEST_F(ImageFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
         small.rlim_cur = 4096;
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
       } else {
-        SetFileWriterForTesting(WriteUntilDiskFull);
+        SetFileWriterCallsForTesting(&kDiskFills);
       }
       QString reason;
       const bool written = WriteImageFile(composite_, path, c.format, reason, language);
       setrlimit(RLIMIT_FSIZE, &saved);
-      SetFileWriterForTesting(nullptr);
+      SetFileWriterCallsForTesting(nullptr);
 
       EXPECT_FALSE(written);
       EXPECT_TRUE(reason.contains(

@@ -7,6 +7,7 @@
 #include "SingleInstance.h"
 #include "WindowHelpers.h"
 
+#include <QFile>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QProcess>
@@ -53,6 +54,7 @@ protected:
     ASSERT_TRUE(TheDesktop().ready) << TheDesktop().why.toStdString();
     ASSERT_TRUE(dir.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
     form = std::make_unique<Form1>();
     form->skinPath = dir.filePath(QStringLiteral("she.she"));
     form->pageAddress = QUrl();

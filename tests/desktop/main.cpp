@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include <QFile>
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@ int main(int argc, char **argv) {
   {
     QApplication app(argc, argv);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path()));
     ::testing::InitGoogleTest(&argc, argv);
     status = RUN_ALL_TESTS();
   }

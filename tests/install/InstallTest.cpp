@@ -215,7 +215,7 @@ TEST(BashCompletion, CompletesCommandsOptionsAndValues) {
       {"zubqr encode --b", "--batch --bg"},
       {"zubqr compose --b", "--batch"},
       {"zubqr compose --l", "--level --logo"},
-      {"zubqr read --", "--bytes --verbose --help"},
+      {"zubqr read --", "--bytes --null --verbose --help"},
       {"zubqr encode -l ", "L M Q H"},
       {"zubqr encode --format ", "png bmp jpg svg utf8 utf8i"},
       {"zubqr compose --format ", "png bmp jpg"},

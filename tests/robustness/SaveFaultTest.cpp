@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <sched.h>
 #include <sys/mount.h>
+#include <unistd.h>
 
 namespace zub::robust {
 namespace {
@@ -41,12 +42,20 @@ private:
   bool mounted_ = false;
 };
 
-// A write that fills the disk half-way, as a full disk does.
-qint64 WriteUntilDiskFull(QIODevice &file, const QByteArray &bytes) {
-  const qint64 half = file.write(bytes.left(bytes.size() / 2));
-  errno = ENOSPC;
-  return half;
+// A disk that fills half-way: the first write takes half the bytes, the
+// next finds no room.
+ssize_t WriteUntilDiskFull(int fd, const void *data, size_t size) {
+  if (::lseek(fd, 0, SEEK_CUR) > 0) {
+    errno = ENOSPC;
+    return -1;
+  }
+  return ::write(fd, data, size / 2 + 1);
 }
+const FileWriterCalls kDiskFills = [] {
+  FileWriterCalls calls = RealFileWriterCalls();
+  calls.write = WriteUntilDiskFull;
+  return calls;
+}();
 
 const QByteArray kOldContent = QByteArray("an earlier code, kept whole ").repeated(300);
 
@@ -174,10 +183,10 @@ TEST_F(SaveFault, FullDisk) {
     Write(QString::fromUtf8(c.what) + QStringLiteral("/二维码.bmp"), kOldContent);
 
     if (c.injected)
-      SetFileWriterForTesting(WriteUntilDiskFull);
+      SetFileWriterCallsForTesting(&kDiskFills);
     ExpectFailure(old, "磁盘空间不足");
     ExpectFailure(folder + QStringLiteral("/新的.bmp"), "磁盘空间不足");
-    SetFileWriterForTesting(nullptr);
+    SetFileWriterCallsForTesting(nullptr);
 
     EXPECT_EQ(ReadFile(old), kOldContent);
     EXPECT_EQ(Entries(folder), QStringList{QStringLiteral("二维码.bmp")});

@@ -15,7 +15,13 @@
 #include <QTest>
 
 #include <cmath>
+#include <functional>
+
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace zub::robust {
 namespace {
@@ -23,7 +29,7 @@ namespace {
 class SettingsAbuse : public WindowTest {
 protected:
   // The file of the position store, written byte for byte.
-  QString StoreFile() const { return OpenPositionStore()->fileName(); }
+  QString StoreFile() const { return PositionStorePath(); }
   void WriteStore(const QByteArray &bytes) const {
     QFile::remove(StoreFile());
     QFile file(StoreFile());
@@ -122,6 +128,116 @@ TEST_F(SettingsAbuse, BrokenSettingsFileStillStartsAndIsWrittenAfresh) {
   QFile::remove(StoreFile());
   ASSERT_TRUE(QDir().mkpath(StoreFile()));
   ExpectReachableStart();
+}
+
+// A settings file that is not a regular file, nor a link the kernel would
+// let this user follow to one: the window starts where it starts with
+// nothing stored (centred), stores nothing, and leaves the node as it was.
+// A FIFO would block the start in open(); a device behind a link would be
+// replaced by a text file.
+TEST_F(SettingsAbuse, NodesThatAreNotFilesAreNeitherOpenedNorReplaced) {
+  const QByteArray store = QFile::encodeName(StoreFile());
+  const QByteArray device = QFile::encodeName(File(QStringLiteral("device")));
+  const QByteArray elsewhere = QFile::encodeName(File(QStringLiteral("elsewhere.ini")));
+  const struct {
+    const char *what;
+    std::function<bool()> make;  // false: this user cannot make it here
+    std::function<void()> check; // the node is still what it was
+  } cases[] = {
+      {"FIFO", [&] { return ::mkfifo(store.constData(), 0600) == 0; },
+       [&] {
+         struct stat st {};
+         ASSERT_EQ(::lstat(store.constData(), &st), 0);
+         EXPECT_TRUE(S_ISFIFO(st.st_mode));
+       }},
+      // A device node made in the test's own folder: only root may.
+      {"link to a character device",
+       [&] {
+         return ::mknod(device.constData(), S_IFCHR | 0600, makedev(1, 3)) == 0 &&
+                ::symlink(device.constData(), store.constData()) == 0;
+       },
+       [&] {
+         struct stat st {};
+         ASSERT_EQ(::lstat(device.constData(), &st), 0);
+         EXPECT_TRUE(S_ISCHR(st.st_mode));
+         ASSERT_EQ(::lstat(store.constData(), &st), 0);
+         EXPECT_TRUE(S_ISLNK(st.st_mode));
+       }},
+      {"dangling link", [&] { return ::symlink(elsewhere.constData(), store.constData()) == 0; },
+       [&] {
+         struct stat st {};
+         EXPECT_NE(::stat(elsewhere.constData(), &st), 0); // its target was not made
+         ASSERT_EQ(::lstat(store.constData(), &st), 0);
+         EXPECT_TRUE(S_ISLNK(st.st_mode));
+       }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    ::unlink(store.constData());
+    ::unlink(device.constData());
+    if (!c.make()) {
+      EXPECT_EQ(std::string(c.what), "link to a character device") << "could not make the node";
+      continue;
+    }
+    ExpectReachableStart();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(form->frameGeometry().topLeft(), CentredIn(screen, form->frameGeometry().size()));
+    form->move(100, 50);
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(form->mapToGlobal(QPoint(5, 5))),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(form->backPicture1, &move);
+    c.check();
+    EXPECT_EQ(OpenPositionStore(), nullptr);
+  }
+  ::unlink(store.constData());
+  ::unlink(device.constData());
+}
+
+// A link to a regular file is followed where the kernel would follow it:
+// here, in the user's own folder, the position is read through it and
+// stored through it, and the link stays a link.
+TEST_F(SettingsAbuse, LinkToARegularFileIsFollowed) {
+  const QByteArray store = QFile::encodeName(StoreFile());
+  const QString real = File(QStringLiteral("real.ini"));
+  {
+    QFile file(real);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Soft_Stat]\nLeft=1500\nTop=750\nWidth=8310\nHeight=9015\n");
+  }
+  ::unlink(store.constData());
+  ASSERT_EQ(::symlink(QFile::encodeName(real).constData(), store.constData()), 0);
+  ASSERT_NE(OpenPositionStore(), nullptr);
+  EXPECT_EQ(OpenPositionStore()->value(QStringLiteral("Left")).toString(), QStringLiteral("1500"));
+  ::unlink(store.constData());
+}
+
+// In a sticky folder that everyone may write, another user's link is not
+// followed (the kernel's own rule for such folders); this user's is. Needs
+// root to make a link owned by someone else.
+TEST_F(SettingsAbuse, AnotherUsersLinkInAStickyFolderIsNotFollowed) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "only root can give a link to another user";
+  const QString shared = File(QStringLiteral("shared"));
+  ASSERT_TRUE(QDir().mkpath(shared));
+  ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+  ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), 4242, 4242), 0); // not root's
+  const QByteArray victim = QFile::encodeName(File(QStringLiteral("victim.ini")));
+  {
+    QFile file(QFile::decodeName(victim));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("thesis");
+  }
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(shared));
+  const QByteArray link = QFile::encodeName(PositionStorePath());
+  ASSERT_EQ(::symlink(victim.constData(), link.constData()), 0);
+  ASSERT_EQ(::lchown(link.constData(), 4343, 4343), 0); // a stranger's link
+  EXPECT_EQ(OpenPositionStore(), nullptr);
+  ASSERT_EQ(::lchown(link.constData(), 4242, 4242), 0); // the folder owner's
+  EXPECT_NE(OpenPositionStore(), nullptr);
+  ASSERT_EQ(::lchown(link.constData(), 0, 0), 0); // the writer's own
+  EXPECT_NE(OpenPositionStore(), nullptr);
+  ::unlink(link.constData());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
 }
 
 // Stored coordinates far outside the range of a screen become clamped pixel

@@ -25,6 +25,7 @@ namespace zub::robust {
 void WindowTest::SetUp() {
   ASSERT_TRUE(dir.isValid());
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
 }
 
 void WindowTest::TearDown() {

@@ -1,3 +1,4 @@
+#include <QFile>
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@ int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path()));
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -141,18 +141,6 @@ TEST(FileDialog, SaveGivesABareNameTheFiltersSuffixAndAsksBeforeReplacing) {
   }
 }
 
-TEST(SaveStartFolder, ProgramFolderWhenWritableElsePictures) {
-  QTemporaryDir writable;
-  EXPECT_EQ(zub::SaveStartFolder(writable.path()), writable.path());
-  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-  const QString fallback = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
-  // Gone, or a file: a folder nobody can save into.
-  EXPECT_EQ(zub::SaveStartFolder(writable.filePath(QStringLiteral("gone"))), fallback);
-  QFile file(writable.filePath(QStringLiteral("file")));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  EXPECT_EQ(zub::SaveStartFolder(file.fileName()), fallback);
-}
-
 using CommandsTest = FormTest;
 
 TEST_F(CommandsTest, LogoChooserAsksWithItsTitleAndFilterAndReturnsThePathOrEmpty) {
@@ -168,8 +156,8 @@ TEST_F(CommandsTest, LogoChooserAsksWithItsTitleAndFilterAndReturnsThePathOrEmpt
   EXPECT_EQ(form->打开文件(), QStringLiteral(" /tmp/logo.jpg"));
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].title, QStringLiteral("请选择您的Logo图片"));
-  EXPECT_EQ(asked[0].filter,
-            QStringLiteral("图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp"));
+  EXPECT_TRUE(asked[0].filter.startsWith(
+      QStringLiteral("图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp|")));
   EXPECT_EQ(asked[0].filterIndex, 1);
   EXPECT_EQ(asked[0].startFolder, QStringLiteral("/opt/zub"));
   EXPECT_EQ(asked[0].fileName, QStringLiteral("/opt/zub/二维码"));

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include <netinet/in.h>
@@ -152,5 +153,110 @@ TEST(HiddenBrowserTest, OtherAddressesAreLeftAloneWithoutComplaint) {
     const auto before = std::chrono::steady_clock::now();
     browser.Navigate2(QUrl(QString::fromLatin1(address)));
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(1)) << address;
+  }
+}
+
+// Where the request goes for each proxy setting, read off the plan: the
+// rules that decide it, each in a case of its own.
+TEST(HiddenBrowserTest, ProxyRulesDecideWhereTheRequestGoes) {
+  struct Case {
+    const char *proxy;      // http_proxy; nullptr: unset
+    const char *proxyUpper; // HTTP_PROXY
+    const char *exempt;     // no_proxy
+    const char *exemptUpper;
+    const char *page;
+    const char *host; // where the connection goes; nullptr: no request
+    int port;
+  } cases[] = {
+      {nullptr, nullptr, nullptr, nullptr, "http://www.example.com/", "www.example.com", 80},
+      {"proxy.lan:3128", nullptr, nullptr, nullptr, "http://www.example.com/", "proxy.lan", 3128},
+      // Without a port a proxy is asked on 1080, not on the web's 80.
+      {"http://proxy.lan", nullptr, nullptr, nullptr, "http://www.example.com/", "proxy.lan", 1080},
+      {"proxy.lan", nullptr, nullptr, nullptr, "http://www.example.com:8080/", "proxy.lan", 1080},
+      {nullptr, "proxy.lan:3128", nullptr, nullptr, "http://www.example.com/", "proxy.lan", 3128},
+      // An exemption covers the domain and its hosts, at a dot boundary only.
+      {"proxy.lan:3128", nullptr, "example.com", nullptr, "http://www.example.com/",
+       "www.example.com", 80},
+      {"proxy.lan:3128", nullptr, "example.com", nullptr, "http://example.com/", "example.com", 80},
+      {"proxy.lan:3128", nullptr, ".example.com", nullptr, "http://www.example.com/",
+       "www.example.com", 80},
+      {"proxy.lan:3128", nullptr, "example.com", nullptr, "http://badexample.com/", "proxy.lan",
+       3128},
+      {"proxy.lan:3128", nullptr, "ample.com", nullptr, "http://www.example.com/", "proxy.lan",
+       3128},
+      // The upper-case exemption counts when the lower-case one is unset.
+      {"proxy.lan:3128", nullptr, nullptr, "example.com", "http://www.example.com/",
+       "www.example.com", 80},
+      {"proxy.lan:3128", nullptr, nullptr, "*", "http://www.example.com/", "www.example.com", 80},
+      // A proxy that this plain-HTTP request cannot use, or that is not an
+      // address, is not bypassed: no request at all.
+      {"https://proxy.lan:3128", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      {"socks5://proxy.lan:1080", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      {"socks5h://proxy.lan", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      {nullptr, "https://proxy.lan", nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      {"http://proxy.lan:99999", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      {"http://::1:18555", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      {"http://proxy.lan:0", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      {"http:// bad host/", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      // An exempt host needs no proxy, usable or not.
+      {"socks5://proxy.lan", nullptr, "example.com", nullptr, "http://www.example.com/",
+       "www.example.com", 80},
+  };
+  for (const Case &c : cases) {
+    const ScopedEnv proxy("http_proxy", c.proxy ? QByteArray(c.proxy) : QByteArray());
+    const ScopedEnv proxyUpper("HTTP_PROXY",
+                               c.proxyUpper ? QByteArray(c.proxyUpper) : QByteArray());
+    const ScopedEnv exempt("no_proxy", c.exempt ? QByteArray(c.exempt) : QByteArray());
+    const ScopedEnv exemptUpper("NO_PROXY",
+                                c.exemptUpper ? QByteArray(c.exemptUpper) : QByteArray());
+    const std::optional<zub::PagePeer> peer =
+        zub::PlanPageRequest(QUrl(QString::fromLatin1(c.page)));
+    const std::string what = std::string(c.proxy ? c.proxy : "-") + " / " +
+                             (c.proxyUpper ? c.proxyUpper : "-") + " / " +
+                             (c.exempt ? c.exempt : "-") + " / " +
+                             (c.exemptUpper ? c.exemptUpper : "-") + " -> " + c.page;
+    if (!c.host) {
+      EXPECT_FALSE(peer) << what << " went to " << (peer ? peer->host : "");
+      continue;
+    }
+    ASSERT_TRUE(peer) << what;
+    EXPECT_EQ(peer->host, c.host) << what;
+    EXPECT_EQ(peer->port, c.port) << what;
+  }
+}
+
+// The same rules seen where the connections go: two local listeners, one the
+// page's host and one the proxy.
+TEST(HiddenBrowserTest, UpperCaseExemptionAndUnusableProxiesSeenOnTheWire) {
+  NoProxies clean;
+  Listener page, proxy;
+  ASSERT_NE(page.port(), 0);
+  ASSERT_NE(proxy.port(), 0);
+  const QByteArray proxyAt = "127.0.0.1:" + QByteArray::number(proxy.port());
+  const QUrl address(QStringLiteral("http://127.0.0.1:%1/p").arg(page.port()));
+  zub::HiddenBrowser browser;
+  {
+    ScopedEnv set("http_proxy", proxyAt);
+    ScopedEnv exempt("NO_PROXY", "127.0.0.1");
+    browser.Navigate2(address);
+    EXPECT_EQ(page.NextRequest().rfind("GET /p HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(proxy.NextRequest(300), "");
+  }
+  {
+    // Not exempt: 127.0.0.1 does not lie in a domain "27.0.0.1".
+    ScopedEnv set("http_proxy", proxyAt);
+    ScopedEnv exempt("no_proxy", "27.0.0.1");
+    browser.Navigate2(address);
+    EXPECT_EQ(proxy.NextRequest().rfind("GET " + address.toString().toStdString(), 0), 0u);
+    EXPECT_EQ(page.NextRequest(300), "");
+  }
+  for (const QByteArray &unusable :
+       {"socks5://" + proxyAt, "https://" + proxyAt, QByteArray("http://127.0.0.1:99999"),
+        QByteArray("http://::1:") + QByteArray::number(proxy.port())}) {
+    ScopedEnv set("http_proxy", unusable);
+    browser.Navigate2(address);
+    // Neither bypassed nor spoken to as plain HTTP.
+    EXPECT_EQ(page.NextRequest(300), "") << unusable.constData();
+    EXPECT_EQ(proxy.NextRequest(300), "") << unusable.constData();
   }
 }

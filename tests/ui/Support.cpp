@@ -2,6 +2,7 @@
 
 #include "WindowHelpers.h"
 
+#include <QFile>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,7 @@
 void FormTest::SetUp() {
   ASSERT_TRUE(dir.isValid());
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
   form = std::make_unique<zub::Form1>();
   form->skinPath = dir.filePath(QStringLiteral("she.she")); // none unless a test writes one
   form->pageAddress = QUrl();
