@@ -70,6 +70,10 @@ int ComposeReadable(const EncodeOptions &options, const Message &message, const 
       {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, true);
   const MadeCode *chosen = &first;
   RemedySearch search;
+  if (first.report && !first.report->checked) {
+    std::cerr << "zubqr compose: " << OneLine(NotCheckedText(*first.report)) << "\n";
+    return kFailed;
+  }
   if (!first.Passes()) {
     search = FindReadableCode(encoder, source, first);
     if (!search.found) {
@@ -136,6 +140,10 @@ int Compose(const std::vector<std::string> &args) {
   }
   const ScanReport report = CheckScan({composite, SymbolView(symbol).copy(), options.ecLevel,
                                        kLogoBoxRect, message.bytes, message.text});
+  if (!report.checked) {
+    std::cerr << "zubqr compose: " << OneLine(NotCheckedText(report)) << "\n";
+    return kFailed;
+  }
   if (!report.Passes())
     std::cerr << "zubqr compose: 警告：" << OneLine(ScanWarningText(report)) << "\n";
   return kOk;

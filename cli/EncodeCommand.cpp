@@ -127,6 +127,13 @@ int Encode(const std::vector<std::string> &args) {
     const RemedySearch search = FindReadableSymbol(
         encoder, source,
         {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, first);
+    if (first.report && !first.report->checked) {
+      std::cerr
+          << "zubqr encode: "
+          << NotCheckedText(*first.report).replace(QLatin1String("\r\n"), QString()).toStdString()
+          << "\n";
+      return kFailed;
+    }
     if (!first.Passes()) {
       if (!search.found) {
         std::cerr

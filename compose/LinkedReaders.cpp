@@ -9,4 +9,9 @@ const ReaderCalls *Readers() {
   return zub_reader_calls();
 }
 
+const ReadersProblem &ReadersLoadProblem() {
+  static const ReadersProblem none;
+  return none;
+}
+
 } // namespace zub

@@ -29,6 +29,17 @@ struct ReaderCalls {
 // program provides its own Readers(). Null when they cannot be loaded.
 const ReaderCalls *Readers();
 
+// Why Readers() is null: the module, and either the place where it lies but
+// does not load (with the loader's reason) or every place it was looked for.
+struct ReadersProblem {
+  std::string module;              // the module's file name
+  std::vector<std::string> places; // where it was looked for, in order
+  std::string brokenAt;            // the place where it lies but does not load
+  std::string reason;              // the loader's words for that place
+};
+// Empty `module` while the readers load (or are linked in).
+const ReadersProblem &ReadersLoadProblem();
+
 } // namespace zub
 
 // The table of the readers' module, as it exports it.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleDamage.h"
+#include "Readers.h"
 
 #include <QImage>
 #include <QRect>
@@ -44,16 +45,24 @@ struct ScanReport {
   ReaderOutcome zxing;
   ReaderOutcome zbar;
   ModuleDamage damage;
+  // False when the readers could not be loaded: nothing was read, which
+  // says nothing of the code. Such a report never passes, and is no failure
+  // either: no cause is named and no remedy sought.
+  bool checked = true;
+  ReadersProblem notChecked; // why, when not checked
 
   // Both readers give exactly the message (and its text), and no block
   // has more wrong codewords than it corrects.
   bool Passes() const;
-  // Why it does not, one short Chinese line per cause; empty when it passes.
+  // The check ran and the code did not pass it.
+  bool Fails() const { return checked && !Passes(); }
+  // Why it does not, one short Chinese line per cause; empty when it passes
+  // or was not checked.
   QStringList Causes() const;
 };
 
-// Judges `subject`. Runs both readers (the second on the thread pool) and
-// counts the damage; takes some ten milliseconds for a canvas-sized picture.
+// Judges `subject`; not checked when the readers cannot be loaded. Runs both readers (the second on
+// the thread pool) and counts the damage; takes some ten milliseconds for a canvas-sized picture.
 ScanReport CheckScan(const ScanSubject &subject);
 
 // What zxing-cpp and zbar make of `picture`, each on its own.
@@ -73,5 +82,24 @@ bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
 // The warning for a report that does not pass: what fails, then that the
 // code can still be saved. Chinese, one line per cause.
 QString ScanWarningText(const ScanReport &report);
+
+// While one lives, the check runs as if the readers could not be loaded,
+// for `problem`: what the window and the commands do then is tested without
+// taking their module away.
+class ReadersMissingForTest {
+public:
+  explicit ReadersMissingForTest(ReadersProblem problem);
+  ~ReadersMissingForTest();
+  ReadersMissingForTest(const ReadersMissingForTest &) = delete;
+  ReadersMissingForTest &operator=(const ReadersMissingForTest &) = delete;
+
+private:
+  ReadersProblem problem_;
+};
+
+// For a report that was not checked: that the code could not be checked,
+// why (the readers' module and where it was looked for), and that it can
+// be saved all the same. Chinese, one line each.
+QString NotCheckedText(const ScanReport &report);
 
 } // namespace zub

@@ -56,6 +56,9 @@ MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOption
 RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
                               const std::atomic<bool> *cancel) {
   RemedySearch search;
+  // Without readers no candidate can be judged either.
+  if (first.report && !first.report->checked)
+    return search;
   const CodeOptions &o = first.options;
   const int level = o.ecLevel >= 1 && o.ecLevel <= 4 ? o.ecLevel : kLevelM;
 
@@ -145,6 +148,7 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
         continue;
     }
     ++search.made;
+    search.tried.push_back({options, candidate.version});
     // The damage count rules out what no reader may trust, cheaply.
     if (candidate.damage.PastCapacity())
       continue;
