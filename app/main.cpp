@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -35,9 +36,33 @@ public:
   }
 };
 
+// --help and --version are answered on standard output without a window
+// (and without a display); anything else the window ignores, as it did.
+bool AnsweredWithoutWindow(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs("usage: zubqr-gui\n"
+                 "Opens the Zub QR Code Generator window (Zub二维码生成器); it takes no\n"
+                 "options. The command line of the same codes is zubqr (zubqr --help).\n"
+                 "  -h, --help     this text\n"
+                 "  -V, --version  the program's version\n",
+                 stdout);
+      return true;
+    }
+    if (arg == "--version" || arg == "-V") {
+      std::fputs("zubqr-gui " ZUB_VERSION "\n", stdout);
+      return true;
+    }
+  }
+  return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+  if (AnsweredWithoutWindow(argc, argv))
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
   // Decoded while the application object connects to the display.
   zub::PrefetchOwnPictures();
   QApplication app(argc, argv);

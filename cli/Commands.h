@@ -8,7 +8,8 @@
 
 namespace zub::cli {
 
-// Each command takes the arguments after its name and returns the exit status.
+// Each command takes the arguments after its name and returns the exit
+// status. Compose and Read run in the toolkit module (Module.h).
 int Encode(const std::vector<std::string> &args);
 int Compose(const std::vector<std::string> &args);
 int Read(const std::vector<std::string> &args);
@@ -26,6 +27,11 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
 // A malformed command line: the reason and the command's usage on standard
 // error; returns kUsage.
 int UsageError(const char *command, const std::string &error, const char *usage);
+
+// Encodes `message` by the options. False with `error` one line saying why
+// it does not fit.
+bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture &symbol,
+                   std::string &error);
 
 // Reads the message the options name and encodes it. On failure prints the
 // one-line reason under the command's name and returns kFailed; else kOk.

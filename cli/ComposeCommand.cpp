@@ -1,9 +1,11 @@
 // zubqr compose: the window's main road without a window. The message
 // becomes a symbol stretched over the canvas, the logo goes into its rounded
 // box, and the composite is written; the pixels are the window's own.
+#include "Batch.h"
 #include "Commands.h"
 
 #include "Composite.h"
+#include "ImageFile.h"
 #include "Layout.h"
 #include "LogoImage.h"
 #include "Options.h"
@@ -54,43 +56,94 @@ std::string OneLine(const QString &text) {
   return QString(text).replace(QLatin1String("\r\n"), QLatin1String("")).toStdString();
 }
 
-// --readable: the composite of the options given when it scans, else the
-// first candidate that does; nothing when none does.
-int ComposeReadable(const EncodeOptions &options, const Message &message, const QImage &logo,
-                    OutputFormat format) {
+QByteArray RasterBytes(const QImage &image, OutputFormat format) {
+  switch (format) {
+  case OutputFormat::Png:
+    return EncodeImageFile(image, ImageFileFormat::Png);
+  case OutputFormat::Jpeg:
+    return EncodeImageFile(image, ImageFileFormat::Jpeg);
+  default:
+    return EncodeImageFile(image, ImageFileFormat::Bmp);
+  }
+}
+
+CodeSource SourceOf(const Message &message) {
   CodeSource source;
-  source.text = message.text;
-  if (!message.text)
+  if (message.text)
+    source.text = QString::fromStdString(*message.text);
+  else
     source.raw = message.bytes;
   source.kanji = message.kanji;
-  source.logoInBox = LogoInBox(logo, kLogoBoxRect.size());
+  return source;
+}
+
+JobOutcome Write(const QImage &composite, OutputFormat format, const std::string &output) {
+  const QByteArray bytes = RasterBytes(composite, format);
+  std::string error;
+  if (bytes.isEmpty())
+    return {JobOutcome::Failed, "cannot make the picture"};
+  if (!WriteOutput(bytes, output, error))
+    return {JobOutcome::Failed, error};
+  return {};
+}
+
+// --readable: the composite of the options given when it scans, else the
+// first candidate that does; nothing when none does. The note says what
+// was changed.
+JobOutcome ComposeReadable(const EncodeOptions &options, const Message &message,
+                           const QImage &logoInBox, OutputFormat format,
+                           const std::string &output) {
+  CodeSource source = SourceOf(message);
+  source.logoInBox = logoInBox;
   clsQRCode encoder;
   const MadeCode first = MakeCode(
       encoder, source,
       {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, true);
   const MadeCode *chosen = &first;
   RemedySearch search;
-  if (first.report && !first.report->checked) {
-    std::cerr << "zubqr compose: " << OneLine(NotCheckedText(*first.report)) << "\n";
-    return kFailed;
-  }
+  if (first.report && !first.report->checked)
+    return {JobOutcome::Failed, OneLine(NotCheckedText(*first.report))};
   if (!first.Passes()) {
     search = FindReadableCode(encoder, source, first);
-    if (!search.found) {
-      std::cerr << "zubqr compose: 没有写出文件：" << OneLine(NoRemedyText(first, search)) << "\n";
-      return kUnreadable;
-    }
+    if (!search.found)
+      return {JobOutcome::Unreadable, "没有写出文件：" + OneLine(NoRemedyText(first, search))};
     chosen = &*search.found;
   }
+  JobOutcome outcome = Write(chosen->composite, format, output);
+  if (outcome.kind == JobOutcome::Done && chosen != &first)
+    outcome.message = "已改用" + DescribeCode(*chosen).toStdString() + "生成：" +
+                      first.report->Causes().join(QString()).toStdString();
+  return outcome;
+}
+
+// Without --readable: the composite of the options given, written, with a
+// warning in the note when a reader cannot read it back.
+JobOutcome ComposePlain(const EncodeOptions &options, const Message &message, const Picture &symbol,
+                        const QImage &logo, OutputFormat format, const std::string &output) {
+  const QImage composite = ComposeQRPicture(symbol, logo);
+  JobOutcome outcome = Write(composite, format, output);
+  if (outcome.kind != JobOutcome::Done)
+    return outcome;
+  const std::optional<QString> text =
+      message.text ? std::optional<QString>(QString::fromStdString(*message.text)) : std::nullopt;
+  const ScanReport report = CheckScan(
+      {composite, SymbolView(symbol).copy(), options.ecLevel, kLogoBoxRect, message.bytes, text});
+  if (!report.checked)
+    return {JobOutcome::Failed, OneLine(NotCheckedText(report))};
+  if (!report.Passes())
+    outcome.message = "警告：" + OneLine(ScanWarningText(report));
+  return outcome;
+}
+
+JobOutcome ComposeOne(const EncodeOptions &options, const Message &message, const QImage &logo,
+                      const QImage &logoInBox, OutputFormat format, const std::string &output) {
+  Picture symbol;
   std::string error;
-  if (!WriteOutput(RasterBytes(chosen->composite, format), options.output, error)) {
-    std::cerr << "zubqr compose: " << error << "\n";
-    return kFailed;
-  }
-  if (chosen != &first)
-    std::cerr << "zubqr compose: 已改用" << DescribeCode(*chosen).toStdString() << "生成："
-              << first.report->Causes().join(QString()).toStdString() << "\n";
-  return kOk;
+  if (!EncodeMessage(options, message, symbol, error))
+    return {JobOutcome::Failed, error};
+  if (options.readable)
+    return ComposeReadable(options, message, logoInBox, format, output);
+  return ComposePlain(options, message, symbol, logo, format, output);
 }
 
 } // namespace
@@ -109,7 +162,8 @@ int Compose(const std::vector<std::string> &args) {
   if (!logoPath)
     return UsageError("compose", "--logo FILE is missing", ComposeUsage());
   const std::optional<OutputFormat> format = ChooseFormat(options);
-  if (!format || *format == OutputFormat::Svg || *format == OutputFormat::Utf8)
+  if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
+                  *format != OutputFormat::Jpeg))
     return UsageError("compose",
                       "the composite is written as png, bmp or jpg only; '" + options.output +
                           "' asks for another format",
@@ -117,7 +171,7 @@ int Compose(const std::vector<std::string> &args) {
   // Nothing is written unless both the symbol and the logo are there.
   Message message;
   Picture symbol;
-  if (SymbolFor("compose", options, message, symbol) != kOk)
+  if (!options.batch && SymbolFor("compose", options, message, symbol) != kOk)
     return kFailed;
   const LogoLoad logo = [&logoPath] {
     QuietStandardError quiet;
@@ -128,25 +182,26 @@ int Compose(const std::vector<std::string> &args) {
     std::cerr << "zubqr compose: " << logo.error.toStdString() << "\n";
     return kFailed;
   }
+  const QImage logoInBox = options.readable ? LogoInBox(logo.image, kLogoBoxRect.size()) : QImage();
 
-  if (options.readable)
-    return ComposeReadable(options, message, logo.image, *format);
+  if (options.batch) {
+    const BatchSettings settings{*options.batch, options.output, FormatSuffix(*format),
+                                 options.threads};
+    return RunBatch("compose", settings, [&](const BatchJob &job) {
+      return ComposeOne(options, TextMessage(job.text, options.encoding), logo.image, logoInBox,
+                        *format, job.target);
+    });
+  }
 
-  const QImage composite = ComposeQRPicture(symbol, logo.image);
-  std::string error;
-  if (!WriteOutput(RasterBytes(composite, *format), options.output, error)) {
-    std::cerr << "zubqr compose: " << error << "\n";
-    return kFailed;
-  }
-  const ScanReport report = CheckScan({composite, SymbolView(symbol).copy(), options.ecLevel,
-                                       kLogoBoxRect, message.bytes, message.text});
-  if (!report.checked) {
-    std::cerr << "zubqr compose: " << OneLine(NotCheckedText(report)) << "\n";
-    return kFailed;
-  }
-  if (!report.Passes())
-    std::cerr << "zubqr compose: 警告：" << OneLine(ScanWarningText(report)) << "\n";
-  return kOk;
+  const JobOutcome outcome =
+      options.readable
+          ? ComposeReadable(options, message, logoInBox, *format, options.output)
+          : ComposePlain(options, message, symbol, logo.image, *format, options.output);
+  if (!outcome.message.empty())
+    std::cerr << "zubqr compose: " << outcome.message << "\n";
+  if (outcome.kind == JobOutcome::Unreadable)
+    return kUnreadable;
+  return outcome.kind == JobOutcome::Failed ? kFailed : kOk;
 }
 
 } // namespace zub::cli

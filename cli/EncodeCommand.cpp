@@ -1,9 +1,11 @@
 // zubqr encode: message bytes to the symbol picture, one pixel per module
-// unless --scale says otherwise.
+// unless --scale says otherwise. Drawn and written without the toolkit;
+// only --readable loads the module with the readers.
+#include "Batch.h"
 #include "Commands.h"
-
+#include "Module.h"
 #include "Output.h"
-#include "ScanRemedy.h"
+#include "SymbolFiles.h"
 
 #include <iostream>
 
@@ -11,94 +13,126 @@ namespace zub::cli {
 
 namespace {
 
-const char *LevelName(int level) {
-  static const char *names[] = {"L", "M", "Q", "H"};
-  return names[level - 1];
+// What the command draws, besides the symbol options.
+struct Drawing {
+  OutputFormat format = OutputFormat::Png;
+  SymbolLook look;
+};
+
+// With --readable, the symbol that scans in place of `symbol`: the
+// module's search. Returns kOk, or kUnreadable / kFailed with `why` set;
+// `note` says what was changed.
+int MakeReadable(const EncodeOptions &options, const Message &message, Picture &symbol,
+                 std::string &note, std::string &why) {
+  std::string error;
+  const ModuleCalls *module = Module(error);
+  if (!module) {
+    why = "cannot check whether the code scans: " + error;
+    return kFailed;
+  }
+  ReadableSymbol found = module->readableSymbol(options, message);
+  if (found.status != kOk) {
+    why = found.note;
+    return found.status;
+  }
+  if (!found.symbol.isNull())
+    symbol = found.symbol;
+  note = found.note;
+  return kOk;
+}
+
+// The file's bytes; empty when the picture cannot be made.
+std::string FileBytes(const Picture &symbol, const Drawing &drawing, std::string &why) {
+  const auto raster = [&](std::vector<std::uint8_t> bytes) {
+    if (bytes.empty())
+      why = PictureSide(symbol, drawing.look) > kMaxPictureSide
+                ? "the picture would be more than " + std::to_string(kMaxPictureSide) +
+                      " pixels a side; choose a smaller --scale"
+                : "cannot make the picture";
+    return std::string(bytes.begin(), bytes.end());
+  };
+  switch (drawing.format) {
+  case OutputFormat::Svg:
+    return SymbolSvg(symbol, drawing.look);
+  case OutputFormat::Utf8:
+    return SymbolText(symbol, drawing.look, false);
+  case OutputFormat::Utf8Inverted:
+    return SymbolText(symbol, drawing.look, true);
+  case OutputFormat::Png:
+    return raster(SymbolPng(symbol, drawing.look));
+  case OutputFormat::Jpeg:
+    return raster(SymbolJpeg(symbol, drawing.look));
+  case OutputFormat::Bmp:
+    break;
+  }
+  return raster(SymbolBmp(symbol, drawing.look));
+}
+
+// One message to one file: the symbol, the --readable search, the picture
+// and the write.
+JobOutcome MakeFile(const EncodeOptions &options, const Drawing &drawing, const Message &message,
+                    const std::string &output) {
+  Picture symbol;
+  JobOutcome outcome;
+  if (!EncodeMessage(options, message, symbol, outcome.message))
+    return {JobOutcome::Failed, outcome.message};
+  if (options.readable) {
+    std::string why;
+    if (const int status = MakeReadable(options, message, symbol, outcome.message, why);
+        status != kOk)
+      return {status == kUnreadable ? JobOutcome::Unreadable : JobOutcome::Failed, why};
+  }
+  std::string why;
+  const std::string bytes = FileBytes(symbol, drawing, why);
+  if (bytes.empty() || !WriteOutput(bytes, output, why))
+    return {JobOutcome::Failed, why};
+  return outcome;
+}
+
+bool Colour(std::string_view v, const char *option, std::optional<Rgba> &colour,
+            std::string &error) {
+  colour = ParseColour(v);
+  if (!colour)
+    error = std::string(option) + " takes #RRGGBB, #RRGGBBAA or a CSS colour name, not '" +
+            std::string(v) + "'";
+  return colour.has_value();
 }
 
 } // namespace
 
-int UsageError(const char *command, const std::string &error, const char *usage) {
-  std::cerr << "zubqr " << command << ": " << error << "\n" << usage;
-  return kUsage;
-}
-
-int ParseCommand(const char *command, const char *usage, const std::vector<std::string> &args,
-                 const std::vector<OptionRule> &rules, ParsedArgs &parsed) {
-  std::string error;
-  if (!ParseArgs(args, rules, parsed, error))
-    return UsageError(command, error, usage);
-  if (parsed.help) {
-    std::cout << usage;
-    return kOk;
-  }
-  if (parsed.programVersion) {
-    std::cout << ProgramVersion() << "\n";
-    return kOk;
-  }
-  return -1;
-}
-
-int ParseEncodeCommand(const char *command, const char *usage, const std::vector<std::string> &args,
-                       std::vector<OptionRule> rules, EncodeOptions &options) {
-  const std::vector<OptionRule> shared = EncodeOptionRules(options);
-  rules.insert(rules.begin(), shared.begin(), shared.end());
-  ParsedArgs parsed;
-  if (const int done = ParseCommand(command, usage, args, rules, parsed); done >= 0)
-    return done;
-  std::string error;
-  if (!FinishEncodeOptions(options, parsed, error))
-    return UsageError(command, error, usage);
-  return -1;
-}
-
-int SymbolFor(const char *command, const EncodeOptions &options, Message &message,
-              Picture &symbol) {
-  std::string error;
-  if (!ReadMessage(options, message, error)) {
-    std::cerr << "zubqr " << command << ": " << error << "\n";
-    return kFailed;
-  }
-  if (message.tooLong) {
-    std::cerr << "zubqr " << command << ": the message (more than " << message.bytes.size() - 1
-              << " bytes) does not fit any version\n";
-    return kFailed;
-  }
-  clsQRCode encoder;
-  symbol = encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
-                              options.version, options.ecLevel, options.mask, message.kanji,
-                              options.eci);
-  if (symbol.isNull()) {
-    const std::string where =
-        options.version == 0 ? "any version" : "version " + std::to_string(options.version);
-    std::cerr << "zubqr " << command << ": the message (" << message.bytes.size()
-              << " bytes) does not fit " << where << " at level " << LevelName(options.ecLevel)
-              << "\n";
-    return kFailed;
-  }
-  return kOk;
-}
-
 int Encode(const std::vector<std::string> &args) {
   EncodeOptions options;
-  int scale = 1;
-  int margin = kPictureQuietZone;
+  Drawing drawing;
+  std::optional<Rgba> fg, bg;
+  bool invert = false;
   std::vector<OptionRule> rules = {
       {"--scale", 0, true,
-       [&scale](std::string_view v, std::string &error) {
+       [&drawing](std::string_view v, std::string &error) {
          const auto n = Number(v, 1, 100);
          if (!n)
            error = "--scale takes 1 to 100 pixels a module, not '" + std::string(v) + "'";
-         scale = n.value_or(scale);
+         drawing.look.scale = n.value_or(drawing.look.scale);
          return n.has_value();
        }},
       {"--margin", 0, true,
-       [&margin](std::string_view v, std::string &error) {
+       [&drawing](std::string_view v, std::string &error) {
          const auto n = Number(v, 0, 100);
          if (!n)
            error = "--margin takes 0 to 100 modules, not '" + std::string(v) + "'";
-         margin = n.value_or(margin);
+         drawing.look.margin = n.value_or(drawing.look.margin);
          return n.has_value();
+       }},
+      {"--fg", 0, true,
+       [&fg](std::string_view v, std::string &error) { return Colour(v, "--fg", fg, error); }},
+      {"--bg", 0, true,
+       [&bg](std::string_view v, std::string &error) { return Colour(v, "--bg", bg, error); }},
+      // The same as --format utf8i; with --format utf8 too.
+      {"--invert", 0, false,
+       [&invert, &options](std::string_view, std::string &) {
+         invert = true;
+         if (!options.format)
+           options.format = OutputFormat::Utf8Inverted;
+         return true;
        }},
   };
   if (const int done = ParseEncodeCommand("encode", EncodeUsage(), args, rules, options); done >= 0)
@@ -107,68 +141,56 @@ int Encode(const std::vector<std::string> &args) {
   if (!format)
     return UsageError("encode",
                       "cannot tell the format of '" + options.output +
-                          "' by its name: use .png, .bmp, .jpg, .svg or --format",
+                          "' by its name: use .png, .bmp, .jpg, .svg, .txt or --format",
                       EncodeUsage());
+  drawing.format = *format;
+  if (invert) {
+    if (drawing.format != OutputFormat::Utf8 && drawing.format != OutputFormat::Utf8Inverted)
+      return UsageError("encode", "--invert is for the terminal format (utf8) only", EncodeUsage());
+    drawing.format = OutputFormat::Utf8Inverted;
+  }
+  drawing.look.colours.dark = fg.value_or(drawing.look.colours.dark);
+  drawing.look.colours.light = bg.value_or(drawing.look.colours.light);
+  const bool transparent =
+      !drawing.look.colours.dark.Opaque() || !drawing.look.colours.light.Opaque();
+  if (transparent && drawing.format != OutputFormat::Png && drawing.format != OutputFormat::Svg)
+    return UsageError("encode", "a transparent colour (#RRGGBBAA) is for png and svg only",
+                      EncodeUsage());
+  if (const auto problem =
+          drawing.look.colours == Colours{} ? std::nullopt : ColourProblem(drawing.look.colours)) {
+    if (options.readable) {
+      std::cerr << "zubqr encode: nothing written: --readable refuses these colours: " << *problem
+                << "\n";
+      return kUnreadable;
+    }
+    std::cerr << "zubqr encode: warning: " << *problem << "\n";
+  }
+
+  if (options.batch) {
+    const BatchSettings settings{*options.batch, options.output, FormatSuffix(drawing.format),
+                                 options.threads};
+    return RunBatch("encode", settings, [&](const BatchJob &job) {
+      return MakeFile(options, drawing, TextMessage(job.text, options.encoding), job.target);
+    });
+  }
 
   Message message;
-  Picture symbol;
-  if (SymbolFor("encode", options, message, symbol) != kOk)
-    return kFailed;
-  if (options.readable) {
-    // Only the text matters here: the symbol alone, read at four pixels a
-    // module, must give it back on both readers.
-    CodeSource source;
-    source.text = message.text;
-    if (!message.text)
-      source.raw = message.bytes;
-    source.kanji = message.kanji;
-    clsQRCode encoder;
-    MadeCode first;
-    const RemedySearch search = FindReadableSymbol(
-        encoder, source,
-        {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, first);
-    if (first.report && !first.report->checked) {
-      std::cerr
-          << "zubqr encode: "
-          << NotCheckedText(*first.report).replace(QLatin1String("\r\n"), QString()).toStdString()
-          << "\n";
-      return kFailed;
-    }
-    if (!first.Passes()) {
-      if (!search.found) {
-        std::cerr
-            << "zubqr encode: 没有写出文件："
-            << NoRemedyText(first, search).replace(QLatin1String("\r\n"), QString()).toStdString()
-            << "\n";
-        return kUnreadable;
-      }
-      std::cerr << "zubqr encode: 已改用" << DescribeCode(*search.found).toStdString() << "生成："
-                << first.report->Causes().join(QString()).toStdString() << "\n";
-      symbol = encoder.MakeSymbol(
-          search.found->message.data(), static_cast<int>(search.found->message.size()),
-          search.found->options.version, search.found->options.ecLevel, search.found->options.mask,
-          source.kanji, search.found->options.eci);
-    }
-  }
-  QByteArray bytes;
-  if (*format == OutputFormat::Svg) {
-    bytes = SymbolSvg(symbol, scale, margin);
-  } else if (*format == OutputFormat::Utf8) {
-    bytes = SymbolText(symbol, margin);
-  } else {
-    const QImage image = SymbolImage(symbol, scale, margin);
-    if (image.isNull()) {
-      std::cerr << "zubqr encode: the picture would be more than " << kMaxPictureSide
-                << " pixels a side; choose a smaller --scale\n";
-      return kFailed;
-    }
-    bytes = RasterBytes(image, *format);
-  }
   std::string error;
-  if (bytes.isEmpty() || !WriteOutput(bytes, options.output, error)) {
-    std::cerr << "zubqr encode: " << (error.empty() ? "cannot make the picture" : error) << "\n";
+  if (!ReadMessage(options, message, error)) {
+    std::cerr << "zubqr encode: " << error << "\n";
     return kFailed;
   }
+  const JobOutcome outcome = MakeFile(options, drawing, message, options.output);
+  if (outcome.kind == JobOutcome::Unreadable) {
+    std::cerr << "zubqr encode: " << outcome.message << "\n";
+    return kUnreadable;
+  }
+  if (outcome.kind == JobOutcome::Failed) {
+    std::cerr << "zubqr encode: " << outcome.message << "\n";
+    return kFailed;
+  }
+  if (!outcome.message.empty())
+    std::cerr << "zubqr encode: " << outcome.message << "\n";
   return kOk;
 }
 

@@ -1,7 +1,5 @@
 #include "Options.h"
 
-#include <QString>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -81,6 +79,15 @@ bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uin
 
 bool StandardOutputClosed() {
   return gStandardOutputClosed;
+}
+
+bool StandardInputClosed() {
+  return gStandardInputClosed;
+}
+
+void SetStandardStreamsClosed(bool input, bool output) {
+  gStandardInputClosed = input;
+  gStandardOutputClosed = output;
 }
 
 void GuardStandardStreams() {
@@ -236,6 +243,20 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          options.readable = true;
          return true;
        }},
+      {"--batch", 0, true,
+       [&options](std::string_view v, std::string &) {
+         options.batch = std::string(v);
+         return true;
+       }},
+      {"--threads", 0, true,
+       [&options](std::string_view v, std::string &error) {
+         const auto n = Number(v, 1, 256);
+         if (!n)
+           error = "--threads takes 1 to 256, not '" + std::string(v) + "'";
+         else
+           options.threads = *n;
+         return n.has_value();
+       }},
       {"--text", 0, true,
        [&options](std::string_view v, std::string &) {
          options.text = std::string(v);
@@ -264,8 +285,10 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
            options.format = OutputFormat::Svg;
          } else if (f == "utf8" || f == "utf-8") {
            options.format = OutputFormat::Utf8;
+         } else if (f == "utf8i" || f == "utf-8i") {
+           options.format = OutputFormat::Utf8Inverted;
          } else {
-           error = "--format takes png, bmp, jpg, svg or utf8, not '" + std::string(v) + "'";
+           error = "--format takes png, bmp, jpg, svg, utf8 or utf8i, not '" + std::string(v) + "'";
            return false;
          }
          return true;
@@ -276,6 +299,14 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
 bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::string &error) {
   if (parsed.positionals.size() > 1) {
     error = "unexpected argument '" + parsed.positionals[1] + "' (quote a text with spaces)";
+    return false;
+  }
+  if (options.batch && (!parsed.positionals.empty() || options.text || options.inputFile)) {
+    error = "--batch takes the messages from its file, not from TEXT, --text or --input";
+    return false;
+  }
+  if (options.batch && options.output == "-") {
+    error = "--batch writes files: -o names a folder or a pattern with {n} or {name}";
     return false;
   }
   if (!parsed.positionals.empty()) {
@@ -290,7 +321,8 @@ bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::
     return false;
   }
   // Text for a terminal goes to the terminal unless told otherwise.
-  if (options.output.empty() && options.format == OutputFormat::Utf8)
+  if (options.output.empty() && !options.batch &&
+      (options.format == OutputFormat::Utf8 || options.format == OutputFormat::Utf8Inverted))
     options.output.assign(1, '-');
   if (options.output.empty()) {
     error = "--output FILE is missing";
@@ -303,6 +335,9 @@ std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options) {
   if (options.format)
     return options.format;
   if (options.output == "-")
+    return OutputFormat::Png;
+  if (options.batch && options.output.find("{n}") == std::string::npos &&
+      options.output.find("{name}") == std::string::npos)
     return OutputFormat::Png;
   const std::string name = options.output.substr(options.output.find_last_of('/') + 1);
   const auto dot = name.find_last_of('.');
@@ -319,6 +354,36 @@ std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options) {
   if (suffix == "svg")
     return OutputFormat::Svg;
   return std::nullopt;
+}
+
+const char *FormatSuffix(OutputFormat format) {
+  switch (format) {
+  case OutputFormat::Png:
+    return "png";
+  case OutputFormat::Bmp:
+    return "bmp";
+  case OutputFormat::Jpeg:
+    return "jpg";
+  case OutputFormat::Svg:
+    return "svg";
+  case OutputFormat::Utf8:
+  case OutputFormat::Utf8Inverted:
+    break;
+  }
+  return "txt";
+}
+
+Message TextMessage(const std::string &text, TextEncoding encoding) {
+  Message message;
+  if (text.size() > kMaxTextBytes) {
+    message.tooLong = true;
+    message.bytes.assign(text.begin(), text.begin() + kMaxTextBytes + 1);
+    return message;
+  }
+  message.bytes = TextBytes(Utf16FromUtf8(text), encoding);
+  message.kanji = KanjiMode::Excluded;
+  message.text = text;
+  return message;
 }
 
 bool ReadMessage(const EncodeOptions &options, Message &message, std::string &error) {
@@ -340,11 +405,7 @@ bool ReadMessage(const EncodeOptions &options, Message &message, std::string &er
     message.bytes = std::move(raw);
     return true;
   }
-  const QString text = QString::fromUtf8(reinterpret_cast<const char *>(raw.data()),
-                                         static_cast<qsizetype>(raw.size()));
-  message.bytes = MessageBytes(text, options.encoding);
-  message.kanji = KanjiMode::Excluded;
-  message.text = text;
+  message = TextMessage(std::string(raw.begin(), raw.end()), options.encoding);
   return true;
 }
 

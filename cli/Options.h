@@ -1,9 +1,7 @@
 #pragma once
 
-#include "MessageBytes.h"
+#include "TextBytes.h"
 #include "clsQRCode.h"
-
-#include <QString>
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +19,8 @@ namespace zub::cli {
 enum Exit : int { kOk = 0, kFailed = 1, kUsage = 2, kUnreadable = 3 };
 
 // What a command writes: pictures, a vector picture, or text for a terminal.
-enum class OutputFormat { Png, Bmp, Jpeg, Svg, Utf8 };
+// Utf8Inverted draws the dark modules, for a terminal with a light ground.
+enum class OutputFormat { Png, Bmp, Jpeg, Svg, Utf8, Utf8Inverted };
 
 // The options every encoding command shares, with the program's defaults:
 // automatic version, level M, mask "auto" (mask 0), UTF-8.
@@ -36,6 +35,8 @@ struct EncodeOptions {
   std::optional<OutputFormat> format;   // --format; else by the output's name
   int eci = 0;                          // --eci: the ECI assignment number, 0 none
   bool readable = false;                // --readable: write only a code that scans
+  std::optional<std::string> batch;     // --batch FILE: one job a line, "-" standard input
+  int threads = 0;                      // --threads: a batch's threads, 0 every core
 };
 
 // One option of a command. `apply` receives the value (empty for a flag)
@@ -65,7 +66,7 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRul
 
 // The options of `options` that every encoding command takes: --version,
 // --level/-l, --mask, --encoding/-e, --eci, --text, --input, --output/-o,
-// --format, --readable. Commands append their own to the list.
+// --format, --readable, --batch, --threads. Commands append their own to the list.
 std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options);
 
 // After parsing: takes a plain argument as the text, and checks that the
@@ -76,9 +77,9 @@ bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::
 std::optional<int> Number(std::string_view s, int lo, int hi);
 
 // The format to write: --format when given, else by the output's name:
-// ".png", ".bmp", ".jpg"/".jpeg", ".svg"; a name without a suffix is a
-// bitmap (as the window saves), and standard output gets PNG. Nothing for
-// a suffix the program does not write.
+// ".png", ".bmp", ".jpg"/".jpeg", ".svg"; a name without a suffix is a bitmap (as the window
+// saves), and standard output gets PNG. A batch's folder (an output without "{n}" or "{name}") gets
+// PNG. Nothing for a suffix the program does not write.
 std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options);
 
 // No symbol holds more than 7,089 bytes (version 40-L, all digits).
@@ -99,10 +100,13 @@ inline constexpr std::size_t kMaxTextBytes = 4 * 2953;
 struct Message {
   std::vector<std::uint8_t> bytes;
   KanjiMode kanji = KanjiMode::Allowed;
-  bool tooLong = false;        // reading stopped: longer than any symbol holds
-  std::optional<QString> text; // the text the bytes were made of; none for --input
+  bool tooLong = false;            // reading stopped: longer than any symbol holds
+  std::optional<std::string> text; // the text (UTF-8) the bytes were made of; none for --input
 };
 bool ReadMessage(const EncodeOptions &options, Message &message, std::string &error);
+
+// The message of one batch line: `text` converted by --encoding.
+Message TextMessage(const std::string &text, TextEncoding encoding);
 
 // Call first thing: a standard stream the program was started without
 // would otherwise be the number of the next file anyone opens, and message
@@ -112,12 +116,18 @@ bool ReadMessage(const EncodeOptions &options, Message &message, std::string &er
 // writing the picture to it fails (StandardOutputClosed).
 void GuardStandardStreams();
 bool StandardOutputClosed();
+bool StandardInputClosed();
+// What GuardStandardStreams found, handed to the toolkit module.
+void SetStandardStreamsClosed(bool input, bool output);
 
 // The usage texts: the whole program's, and each command's.
 const char *Usage();
 const char *EncodeUsage();
 const char *ComposeUsage();
 const char *ReadUsage();
+
+// The suffix of a file in `format`: "png", "bmp", "jpg", "svg", "txt".
+const char *FormatSuffix(OutputFormat format);
 
 // "zubqr 1.0.0"
 const char *ProgramVersion();

@@ -9,9 +9,11 @@ const char *ProgramVersion() {
 
 const char *Usage() {
   return "usage: zubqr encode  [options] [TEXT] -o FILE    the QR code of a message\n"
+         "       zubqr encode  [options] --batch FILE -o OUT one code a line of FILE\n"
          "       zubqr compose [options] [TEXT] --logo FILE -o FILE\n"
          "                                                 the code with a logo, as the window "
          "saves it\n"
+         "       zubqr compose [options] --batch FILE --logo FILE -o OUT\n"
          "       zubqr read [--bytes] [--verbose] IMAGE...  the messages of QR codes in pictures\n"
          "       zubqr -h | --help | COMMAND --help         this text, or a command's\n"
          "       zubqr -V | --version                       the program's version\n"
@@ -38,9 +40,22 @@ namespace {
   "                       then UTF-8 and UTF-8 with ECI 26, and say on standard error\n"           \
   "                       what changed; exit 3 without writing when none of them does\n"
 
+#define ZUB_BATCH_OPTIONS                                                                          \
+  "Many codes at once:\n"                                                                          \
+  "  --batch FILE         one code a line of FILE ('-' = standard input): TEXT, or\n"              \
+  "                       NAME<TAB>TEXT; \\n, \\t and \\\\ stand for a line break, a tab\n"        \
+  "                       and a backslash. -o is then a folder (files NAME.png, else\n"            \
+  "                       by line number) or a pattern with {n} (the line number,\n"               \
+  "                       zero-padded) and {name}. Every other option applies to\n"                \
+  "                       every line; a failing line is reported by its number and the\n"          \
+  "                       rest go on. Two lines for one file: nothing is written.\n"               \
+  "  --threads N          threads for a batch, 1 to 256 (default: ZUBQR_THREADS, else\n"           \
+  "                       every core); the files do not depend on it\n"
+
 #define ZUB_EXIT_STATUS                                                                            \
   "Exit status: 0 done, 1 the message does not fit or a file failed (nothing written),\n"          \
   "2 bad usage, 3 --readable found no code that scans (nothing written).\n"                        \
+  "A batch exits 1 when a line failed, 3 when every failure was --readable's.\n"                   \
   "-h, --help: this text; -V: the program's version.\n"
 
 } // namespace
@@ -50,13 +65,18 @@ const char *EncodeUsage() {
          "The QR code of a message, one module a pixel by default, with a quiet "
          "zone.\n" ZUB_MESSAGE_OPTIONS "The picture:\n"
          "  -o, --output FILE    where to write it; '-' = standard output\n"
-         "  --format F           png, bmp, jpg, svg or utf8; without it the name's suffix\n"
-         "                       decides (.png .bmp .jpg .jpeg .svg; no suffix: bmp) and\n"
-         "                       standard output gets png. utf8 draws the code with half\n"
-         "                       blocks for a terminal (to standard output without -o).\n"
+         "  --format F           png, bmp, jpg, svg, utf8 or utf8i; without it the name's\n"
+         "                       suffix decides (.png .bmp .jpg .jpeg .svg; no suffix: bmp)\n"
+         "                       and standard output gets png. utf8 draws the code with half\n"
+         "                       blocks for a dark terminal (to standard output without -o),\n"
+         "                       utf8i (or --invert) for a light one.\n"
+         "  --fg C, --bg C       the dark and the light modules' colours: #RRGGBB, #RRGGBBAA\n"
+         "                       (png and svg) or a CSS colour name; black on white by\n"
+         "                       default. Too little contrast or light on dark: a warning\n"
+         "                       (--readable refuses them, exit 3).\n"
          "  --scale N            pixels a module, 1 (default) to 100; a reader wants 3 or more\n"
          "  --margin N           modules of quiet zone around the code, 0 to 100 (default "
-         "4)\n" ZUB_EXIT_STATUS;
+         "4)\n" ZUB_BATCH_OPTIONS ZUB_EXIT_STATUS;
 }
 
 const char *ComposeUsage() {
@@ -69,7 +89,7 @@ const char *ComposeUsage() {
          "  --format F           png, bmp or jpg; without it the name's suffix decides\n"
          "                       (.png .bmp .jpg .jpeg; no suffix: bmp), standard output png\n"
          "A warning on standard error (the file is still written) says when a reader\n"
-         "cannot read the composite back.\n" ZUB_EXIT_STATUS;
+         "cannot read the composite back.\n" ZUB_BATCH_OPTIONS ZUB_EXIT_STATUS;
 }
 
 const char *ReadUsage() {

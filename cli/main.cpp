@@ -1,13 +1,31 @@
 // zubqr: the encoder, the composition and a reader for scripts, without a
-// window.
+// window. `encode` draws and writes on the standard library, libpng and
+// libjpeg alone, so a script that makes one code after another does not
+// wait for a toolkit to load; compose, read and --readable load the module
+// that holds the toolkit and the readers (Module.h) when first asked.
 #include "Commands.h"
-
-#include <QCoreApplication>
+#include "Module.h"
 
 #include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
+
+namespace {
+
+int InModule(const char *command, const std::vector<std::string> &args) {
+  using namespace zub::cli;
+  std::string error;
+  const ModuleCalls *module = Module(error);
+  if (!module) {
+    std::cerr << "zubqr " << command << ": " << error << "\n";
+    return kFailed;
+  }
+  module->shareStreams(StandardInputClosed(), StandardOutputClosed());
+  return std::string_view(command) == "read" ? module->read(args) : module->compose(args);
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
   using namespace zub::cli;
@@ -15,8 +33,6 @@ int main(int argc, char **argv) {
   // A reader that goes away is a failed write (EPIPE, exit 1), not a
   // silent death.
   std::signal(SIGPIPE, SIG_IGN);
-  // Reading and writing pictures needs Qt's image plugins, never a display.
-  QCoreApplication app(argc, argv);
 
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
@@ -27,10 +43,8 @@ int main(int argc, char **argv) {
   args.erase(args.begin());
   if (command == "encode")
     return Encode(args);
-  if (command == "compose")
-    return Compose(args);
-  if (command == "read")
-    return Read(args);
+  if (command == "compose" || command == "read")
+    return InModule(command.c_str(), args);
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << Usage();
     return kOk;

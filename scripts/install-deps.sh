@@ -14,6 +14,7 @@ packages=(
   dbus-x11
   desktop-file-utils appstream man-db groff-base bash-completion
   openbox xdotool
+  dpkg-dev file lintian hyperfine
 )
 
 missing=()

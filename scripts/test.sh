@@ -11,6 +11,8 @@ export QT_QPA_PLATFORM=offscreen
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+# The Debian package of the Release build: contents, lintian, install and removal.
+bash scripts/package-test.sh build/release
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUB_SANITIZE=ON -DZUB_BENCH=OFF
 cmake --build build/sanitize -j "$jobs"

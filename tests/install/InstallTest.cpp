@@ -65,11 +65,12 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
       {"bin/zubqr", {}},
       {"bin/zubqr-gui", {}},
       {"lib/zubqr-gui/zubqr-readers.so", {}}, // the window's readers, loaded on first use
+      {"lib/zubqr-gui/zubqr-compose.so", {}}, // zubqr's toolkit part, loaded on first use
       {"share/zubqr-gui/she.she", {}},
       {"share/applications/zubqr-gui.desktop", {}},
       {"share/metainfo/example.zub.zubqr_gui.metainfo.xml", {}},
-      {"share/man/man1/zubqr.1", {}},
-      {"share/man/man1/zubqr-gui.1", {}},
+      {"share/man/man1/zubqr.1.gz", {}},
+      {"share/man/man1/zubqr-gui.1.gz", {}},
       {"share/bash-completion/completions/zubqr", {}},
       {"share/icons/hicolor/16x16/apps/zubqr-gui.png", {16, 16}},
       {"share/icons/hicolor/48x48/apps/zubqr-gui.png", {48, 48}},
@@ -88,6 +89,31 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
   const Ran version = Start(File("bin/zubqr"), {"-V"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, "zubqr " + QByteArray(ZUB_PROJECT_VERSION) + "\n");
+  // The installed program finds its module where it was installed.
+  const QString picture = File("installed.png");
+  ASSERT_EQ(Start(File("bin/zubqr"), {"encode", "installed", "--scale", "4", "-o", picture}).status,
+            0);
+  const Ran read = Start(File("bin/zubqr"), {"read", picture});
+  EXPECT_EQ(read.status, 0) << read.err.toStdString();
+  EXPECT_EQ(read.out, "installed\n");
+}
+
+TEST_F(Installed, TheWindowAnswersHelpAndVersionWithoutOpening) {
+  // No display at all: a window could not open, and the answer needs none.
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    env.remove(QString::fromUtf8(name));
+  for (const char *flag : {"--version", "-V"}) {
+    const Ran r = Start(File("bin/zubqr-gui"), {flag}, env);
+    EXPECT_EQ(r.status, 0) << flag << r.err.toStdString();
+    EXPECT_EQ(r.out, "zubqr-gui " + QByteArray(ZUB_PROJECT_VERSION) + "\n");
+  }
+  for (const char *flag : {"--help", "-h"}) {
+    const Ran r = Start(File("bin/zubqr-gui"), {flag}, env);
+    EXPECT_EQ(r.status, 0) << flag << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("usage: zubqr-gui")) << r.out.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+  }
 }
 
 TEST_F(Installed, TheDesktopsValidatorsAndManAcceptTheFiles) {
@@ -101,10 +127,9 @@ TEST_F(Installed, TheDesktopsValidatorsAndManAcceptTheFiles) {
   const Case cases[] = {
       {"desktop-file-validate", {File("share/applications/zubqr-gui.desktop")}},
       {"appstreamcli",
-       {"validate", "--no-net", "--pedantic",
-        File("share/metainfo/example.zub.zubqr_gui.metainfo.xml")}},
-      {"man", {"--warnings", "-l", File("share/man/man1/zubqr.1")}},
-      {"man", {"--warnings", "-l", File("share/man/man1/zubqr-gui.1")}},
+       {"validate", "--pedantic", File("share/metainfo/example.zub.zubqr_gui.metainfo.xml")}},
+      {"man", {"--warnings", "-l", File("share/man/man1/zubqr.1.gz")}},
+      {"man", {"--warnings", "-l", File("share/man/man1/zubqr-gui.1.gz")}},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.program) + " " + c.args.last().toStdString());
@@ -187,10 +212,12 @@ TEST(BashCompletion, CompletesCommandsOptionsAndValues) {
       {"zubqr encode --sc", "--scale"},
       {"zubqr encode --l", "--level"},
       {"zubqr encode --r", "--readable"},
+      {"zubqr encode --b", "--batch --bg"},
+      {"zubqr compose --b", "--batch"},
       {"zubqr compose --l", "--level --logo"},
       {"zubqr read --", "--bytes --verbose --help"},
       {"zubqr encode -l ", "L M Q H"},
-      {"zubqr encode --format ", "png bmp jpg svg utf8"},
+      {"zubqr encode --format ", "png bmp jpg svg utf8 utf8i"},
       {"zubqr compose --format ", "png bmp jpg"},
       {"zubqr encode -e ", "utf8 ansi"},
   };

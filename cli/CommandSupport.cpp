@@ -1,0 +1,82 @@
+// What every command shares: parsing its line, and the message's symbol.
+#include "Commands.h"
+
+#include <iostream>
+
+namespace zub::cli {
+
+namespace {
+
+const char *LevelName(int level) {
+  static const char *names[] = {"L", "M", "Q", "H"};
+  return names[level - 1];
+}
+
+} // namespace
+
+int UsageError(const char *command, const std::string &error, const char *usage) {
+  std::cerr << "zubqr " << command << ": " << error << "\n" << usage;
+  return kUsage;
+}
+
+int ParseCommand(const char *command, const char *usage, const std::vector<std::string> &args,
+                 const std::vector<OptionRule> &rules, ParsedArgs &parsed) {
+  std::string error;
+  if (!ParseArgs(args, rules, parsed, error))
+    return UsageError(command, error, usage);
+  if (parsed.help) {
+    std::cout << usage;
+    return kOk;
+  }
+  if (parsed.programVersion) {
+    std::cout << ProgramVersion() << "\n";
+    return kOk;
+  }
+  return -1;
+}
+
+int ParseEncodeCommand(const char *command, const char *usage, const std::vector<std::string> &args,
+                       std::vector<OptionRule> rules, EncodeOptions &options) {
+  const std::vector<OptionRule> shared = EncodeOptionRules(options);
+  rules.insert(rules.begin(), shared.begin(), shared.end());
+  ParsedArgs parsed;
+  if (const int done = ParseCommand(command, usage, args, rules, parsed); done >= 0)
+    return done;
+  std::string error;
+  if (!FinishEncodeOptions(options, parsed, error))
+    return UsageError(command, error, usage);
+  return -1;
+}
+
+bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture &symbol,
+                   std::string &error) {
+  if (message.tooLong) {
+    error = "the message (more than " + std::to_string(message.bytes.size() - 1) +
+            " bytes) does not fit any version";
+    return false;
+  }
+  clsQRCode encoder;
+  symbol = encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
+                              options.version, options.ecLevel, options.mask, message.kanji,
+                              options.eci);
+  if (symbol.isNull()) {
+    const std::string where =
+        options.version == 0 ? "any version" : "version " + std::to_string(options.version);
+    error = "the message (" + std::to_string(message.bytes.size()) + " bytes) does not fit " +
+            where + " at level " + LevelName(options.ecLevel);
+    return false;
+  }
+  return true;
+}
+
+int SymbolFor(const char *command, const EncodeOptions &options, Message &message,
+              Picture &symbol) {
+  std::string error;
+  if (!ReadMessage(options, message, error) || !EncodeMessage(options, message, symbol, error)) {
+    std::cerr << "zubqr " << command << ": " << error << "\n";
+    return kFailed;
+  }
+  return kOk;
+}
+
+} // namespace zub::cli

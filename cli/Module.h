@@ -1,0 +1,42 @@
+#pragma once
+
+// The seam between the lean `zubqr` and its toolkit part. `zubqr encode`
+// draws and writes with the standard library, libpng and libjpeg alone; what
+// needs Qt and the two readers (compose, read, the --readable search) lives
+// in the module zubqr-compose.so, loaded on first use.
+#include "Options.h"
+#include "Picture.h"
+
+#include <string>
+#include <vector>
+
+namespace zub::cli {
+
+// What --readable makes of a message for `encode`: kOk with the symbol to
+// write (null: the one asked for scans; else the first candidate that does,
+// `note` then saying what changed), or kUnreadable (kFailed where the readers cannot be loaded)
+// with `note` saying why none does. `note` is one line, without the "zubqr encode: " prefix.
+struct ReadableSymbol {
+  int status = kOk;
+  Picture symbol;
+  std::string note;
+};
+
+struct ModuleCalls {
+  // Tells the module which standard streams the program was started without
+  // (GuardStandardStreams); call before the commands.
+  void (*shareStreams)(bool inputClosed, bool outputClosed);
+  int (*compose)(const std::vector<std::string> &args);
+  int (*read)(const std::vector<std::string> &args);
+  ReadableSymbol (*readableSymbol)(const EncodeOptions &options, const Message &message);
+};
+
+// The module's calls, loaded once by whichever thread asks first: beside the
+// program in the build tree, under lib/zubqr-gui/ once installed. Null when
+// it cannot be loaded; `error` then names what was tried and why it failed.
+const ModuleCalls *Module(std::string &error);
+
+} // namespace zub::cli
+
+// The one symbol the module exports.
+extern "C" const zub::cli::ModuleCalls *zubqr_module_calls();
