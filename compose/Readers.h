@@ -7,7 +7,8 @@
 
 namespace zub {
 
-// The scan check's only calls into the two readers, zxing-cpp and zbar.
+// The scan check's only calls into its readers: zxing-cpp, zbar and
+// OpenCV's wechat_qrcode.
 // They sit behind this table so that the window can load them on first use
 // (from a module of their own) instead of at start; the command line and
 // the tests have them linked in.
@@ -23,6 +24,9 @@ struct ReaderCalls {
   // unless the symbol names it.
   std::vector<std::string> (*zbar)(const std::vector<std::uint8_t> &pixels, unsigned width,
                                    unsigned height, bool binary);
+  // OpenCV's wechat_qrcode engine (its plain detector, no model files): the
+  // text of every QR Code it finds in the 8-bit grey `grey`, in UTF-8.
+  std::vector<std::string> (*wechat)(const QImage &grey);
 };
 
 // The readers of this program: linked in, or loaded on first use where the

@@ -115,6 +115,35 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
   return out;
 }
 
+ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
+                             const std::optional<QString> &text) {
+  ReaderOutcome out;
+  if (picture.isNull())
+    return out;
+  const ReaderCalls *readers = CheckReaders(nullptr);
+  if (!readers)
+    return out;
+  const std::string wanted = text ? text->toStdString() : std::string();
+  for (const std::string &shown : readers->wechat(Grey(picture))) {
+    // Text only: the message's bytes came through when the text is them as
+    // they are, or them read in some character set.
+    const bool exact = (text && shown == wanted) ||
+                       SameBytes(message, shown.data(), shown.size()) ||
+                       !CharsetShowing(message, shown).isEmpty();
+    // As for the others: the symbol with the message wins, and of two with
+    // it, the one whose text is shown wrong.
+    if (!out.read || (exact && !out.bytesExact) ||
+        (exact && text && out.text == wanted && shown != wanted)) {
+      out.read = true;
+      out.bytesExact = exact;
+      out.text = shown;
+    }
+  }
+  if (out.read)
+    JudgeText(out, message, text);
+  return out;
+}
+
 namespace {
 
 // zbar wants the rows without padding.
@@ -191,7 +220,7 @@ ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t
 }
 
 bool ScanReport::Passes() const {
-  return zxing.Exact() && zbar.Exact() && !damage.PastCapacity();
+  return checked && zxing.Exact() && zbar.Exact() && wechat.Exact() && !damage.PastCapacity();
 }
 
 QStringList ScanReport::Causes() const {
@@ -201,7 +230,7 @@ QStringList ScanReport::Causes() const {
   const struct {
     const ReaderOutcome &outcome;
     const char *name;
-  } readers[] = {{zxing, "zxing-cpp"}, {zbar, "zbar"}};
+  } readers[] = {{zxing, "zxing-cpp"}, {zbar, "zbar"}, {wechat, "wechat_qrcode"}};
   bool unread = false;
   for (const auto &r : readers) {
     const QString name = QString::fromLatin1(r.name);
@@ -267,20 +296,24 @@ ScanReport CheckScan(const ScanSubject &subject) {
         CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
     return report;
   }
-  // Two independent readers of one picture: zbar on the thread pool while
-  // zxing-cpp reads here.
+  // Three independent readers of one picture: zbar and wechat_qrcode on
+  // the thread pool while zxing-cpp reads here.
   QFuture<ReaderOutcome> zbar = QtConcurrent::run(
       [&subject] { return ReadWithZbar(subject.composite, subject.message, subject.text); });
+  QFuture<ReaderOutcome> wechat = QtConcurrent::run(
+      [&subject] { return ReadWithWechat(subject.composite, subject.message, subject.text); });
   report.zxing = ReadWithZxing(subject.composite, subject.message, subject.text);
   report.damage =
       CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
   report.zbar = zbar.result();
+  report.wechat = wechat.result();
   return report;
 }
 
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message) {
   return ReadWithZxing(picture, message, std::nullopt).Exact() &&
-         ReadWithZbar(picture, message, std::nullopt).Exact();
+         ReadWithZbar(picture, message, std::nullopt).Exact() &&
+         ReadWithWechat(picture, message, std::nullopt).Exact();
 }
 
 ReadersMissingForTest::ReadersMissingForTest(ReadersProblem problem)

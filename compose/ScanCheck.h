@@ -40,10 +40,11 @@ struct ScanSubject {
   std::optional<QString> text;
 };
 
-// The verdict on a composite: two independent readers and the damage count.
+// The verdict on a composite: three independent readers and the damage count.
 struct ScanReport {
   ReaderOutcome zxing;
   ReaderOutcome zbar;
+  ReaderOutcome wechat; // OpenCV's wechat_qrcode
   ModuleDamage damage;
   // False when the readers could not be loaded: nothing was read, which
   // says nothing of the code. Such a report never passes, and is no failure
@@ -51,7 +52,7 @@ struct ScanReport {
   bool checked = true;
   ReadersProblem notChecked; // why, when not checked
 
-  // Both readers give exactly the message (and its text), and no block
+  // All three readers give exactly the message (and its text), and no block
   // has more wrong codewords than it corrects.
   bool Passes() const;
   // The check ran and the code did not pass it.
@@ -71,11 +72,17 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
 ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
                            const std::optional<QString> &text);
 
+// What OpenCV's wechat_qrcode engine makes of `picture`. It gives text
+// only: its bytes are right when the text is the message read in some
+// character set (the typed text, for typed text).
+ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
+                             const std::optional<QString> &text);
+
 // Every QR Code zbar finds in `picture`: its data as bytes (`binary`) or as
 // the text zbar makes of them, in zbar's order.
 std::vector<std::string> ZbarMessages(const QImage &picture, bool binary);
 
-// Whether both readers find, in `picture` as it is, a QR Code whose content
+// Whether all three readers find, in `picture` as it is, a QR Code whose content
 // is exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
 
