@@ -118,8 +118,8 @@ JobOutcome ComposeReadable(const EncodeOptions &options, const Message &message,
 
 // Without --readable: the composite of the options given, written, with a
 // warning in the note when a reader cannot read it back.
-JobOutcome ComposePlain(const EncodeOptions &options, const Message &message, const Picture &symbol,
-                        const QImage &logo, OutputFormat format, const std::string &output) {
+JobOutcome ComposePlain(const Message &message, const Picture &symbol, const QImage &logo,
+                        OutputFormat format, const std::string &output) {
   const QImage composite = ComposeQRPicture(symbol, logo);
   JobOutcome outcome = Write(composite, format, output);
   if (outcome.kind != JobOutcome::Done)
@@ -127,7 +127,7 @@ JobOutcome ComposePlain(const EncodeOptions &options, const Message &message, co
   const std::optional<QString> text =
       message.text ? std::optional<QString>(QString::fromStdString(*message.text)) : std::nullopt;
   const ScanReport report = CheckScan(
-      {composite, SymbolView(symbol).copy(), options.ecLevel, kLogoBoxRect, message.bytes, text});
+      {composite, SymbolView(symbol).copy(), symbol.facts(), kLogoBoxRect, message.bytes, text});
   if (!report.checked)
     return {JobOutcome::Failed, OneLine(NotCheckedText(report))};
   if (!report.Passes())
@@ -143,7 +143,7 @@ JobOutcome ComposeOne(const EncodeOptions &options, const Message &message, cons
     return {JobOutcome::Failed, error};
   if (options.readable)
     return ComposeReadable(options, message, logoInBox, format, output);
-  return ComposePlain(options, message, symbol, logo, format, output);
+  return ComposePlain(message, symbol, logo, format, output);
 }
 
 } // namespace
@@ -194,9 +194,8 @@ int Compose(const std::vector<std::string> &args) {
   }
 
   const JobOutcome outcome =
-      options.readable
-          ? ComposeReadable(options, message, logoInBox, *format, options.output)
-          : ComposePlain(options, message, symbol, logo.image, *format, options.output);
+      options.readable ? ComposeReadable(options, message, logoInBox, *format, options.output)
+                       : ComposePlain(message, symbol, logo.image, *format, options.output);
   if (!outcome.message.empty())
     std::cerr << "zubqr compose: " << outcome.message << "\n";
   if (outcome.kind == JobOutcome::Unreadable)

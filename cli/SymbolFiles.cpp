@@ -25,16 +25,12 @@ constexpr int kBmpInfoHeaderBytes = 40;
 // Baseline JPEG quality: high enough that module edges stay crisp.
 constexpr int kJpegQuality = 95;
 
-int Modules(const Picture &symbol) {
-  return symbol.width() - 2 * kPictureQuietZone;
-}
-
 // Draws the picture row by row: Row(y) gives pixel row y as one byte a
 // pixel, 1 for a dark module and 0 for a light one.
 class Rows {
 public:
   Rows(const Picture &symbol, const SymbolLook &look)
-      : symbol_(symbol), look_(look), modules_(Modules(symbol)),
+      : symbol_(symbol), look_(look), modules_(symbol.facts().modules),
         side_(static_cast<int>(PictureSide(symbol, look))),
         row_(static_cast<std::size_t>(side_), 0) {}
 
@@ -46,7 +42,7 @@ public:
       lastModuleY_ = moduleY;
       std::memset(row_.data(), 0, row_.size());
       if (moduleY >= 0 && moduleY < modules_) {
-        const std::uint8_t *in = symbol_.scanLine(moduleY + kPictureQuietZone) + kPictureQuietZone;
+        const std::uint8_t *in = symbol_.scanLine(moduleY + kQuietZone) + kQuietZone;
         for (int x = 0; x < modules_; ++x)
           if (in[x] == Picture::kBlack)
             std::memset(row_.data() + (x + look_.margin) * look_.scale, 1,
@@ -188,7 +184,7 @@ void Put32(std::uint8_t *at, std::uint32_t v) {
 } // namespace
 
 long long PictureSide(const Picture &symbol, const SymbolLook &look) {
-  return static_cast<long long>(Modules(symbol) + 2 * look.margin) * look.scale;
+  return static_cast<long long>(symbol.facts().modules + 2 * look.margin) * look.scale;
 }
 
 std::vector<std::uint8_t> SymbolPng(const Picture &symbol, const SymbolLook &look) {
@@ -261,12 +257,12 @@ std::vector<std::uint8_t> SymbolBmp(const Picture &symbol, const SymbolLook &loo
 }
 
 std::string SymbolSvg(const Picture &symbol, const SymbolLook &look) {
-  const int n = Modules(symbol);
+  const int n = symbol.facts().modules;
   const int margin = look.margin;
   const int side = n + 2 * margin;
   const auto dark = [&](int x, int y) {
     return x >= 0 && y >= 0 && x < n && y < n &&
-           symbol.pixel(x + kPictureQuietZone, y + kPictureQuietZone) == Picture::kBlack;
+           symbol.pixel(x + kQuietZone, y + kQuietZone) == Picture::kBlack;
   };
   // Black on white keeps the short forms it always had.
   const auto fill = [](const Rgba &colour, const char *plain, bool isPlain) {
@@ -309,11 +305,11 @@ std::string SymbolSvg(const Picture &symbol, const SymbolLook &look) {
 }
 
 std::string SymbolText(const Picture &symbol, const SymbolLook &look, bool invert) {
-  const int n = Modules(symbol);
+  const int n = symbol.facts().modules;
   const int margin = look.margin;
   const auto drawn = [&](int x, int y) {
     const bool dark = x >= 0 && y >= 0 && x < n && y < n &&
-                      symbol.pixel(x + kPictureQuietZone, y + kPictureQuietZone) == Picture::kBlack;
+                      symbol.pixel(x + kQuietZone, y + kQuietZone) == Picture::kBlack;
     return dark == invert;
   };
   std::string start, end;

@@ -293,7 +293,7 @@ ScanReport CheckScan(const ScanSubject &subject) {
   if (!CheckReaders(&report.notChecked)) {
     report.checked = false;
     report.damage =
-        CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
+        CountModuleDamage(subject.composite, subject.symbol, subject.facts, subject.logoBox);
     return report;
   }
   // Three independent readers of one picture: zbar and wechat_qrcode on
@@ -304,7 +304,7 @@ ScanReport CheckScan(const ScanSubject &subject) {
       [&subject] { return ReadWithWechat(subject.composite, subject.message, subject.text); });
   report.zxing = ReadWithZxing(subject.composite, subject.message, subject.text);
   report.damage =
-      CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
+      CountModuleDamage(subject.composite, subject.symbol, subject.facts, subject.logoBox);
   report.zbar = zbar.result();
   report.wechat = wechat.result();
   return report;

@@ -35,7 +35,7 @@ MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOption
       options.mask, KanjiMode::Excluded, options.eci);
   if (picture.isNull())
     return code;
-  code.version = (picture.width() - 25) / 4;
+  code.facts = picture.facts();
   code.symbol = SymbolView(picture).copy();
   code.canvas = StretchPicture(code.symbol, source.canvasSize);
   BitmapInfo header;
@@ -44,12 +44,11 @@ MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOption
   code.composite = ComposeComposite(code.canvas, ImageFromBitmapBits(header, bits, 0),
                                     source.logoBox, source.canvasSize);
   const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
-  const int level = options.ecLevel >= 1 && options.ecLevel <= 4 ? options.ecLevel : kLevelM;
   if (check)
     code.report =
-        CheckScan({code.composite, code.symbol, level, logoBox, code.message, source.text});
+        CheckScan({code.composite, code.symbol, code.facts, logoBox, code.message, source.text});
   code.damage = code.report ? code.report->damage
-                            : CountModuleDamage(code.composite, code.symbol, level, logoBox);
+                            : CountModuleDamage(code.composite, code.symbol, code.facts, logoBox);
   return code;
 }
 
@@ -90,7 +89,7 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
         return;
     order.push_back(c);
   };
-  const int base = first.Made() ? first.version : std::max(o.version, 1);
+  const int base = first.Made() ? first.facts.version : std::max(o.version, 1);
   for (const Charset &cs : charsets) {
     CodeOptions c = o;
     c.encoding = cs.encoding;
@@ -145,17 +144,17 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
       CodeOptions automatic = options;
       automatic.version = 0;
       candidate = MakeCode(encoder, source, automatic, false);
-      if (!candidate.Made() || candidate.version < options.version)
+      if (!candidate.Made() || candidate.facts.version < options.version)
         continue;
     }
     ++search.made;
-    search.tried.push_back({options, candidate.version});
+    search.tried.push_back({options, candidate.facts.version});
     // The damage count rules out what no reader may trust, cheaply.
     if (candidate.damage.PastCapacity())
       continue;
     const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
-    candidate.report = CheckScan({candidate.composite, candidate.symbol, candidate.options.ecLevel,
-                                  logoBox, candidate.message, source.text});
+    candidate.report = CheckScan({candidate.composite, candidate.symbol, candidate.facts, logoBox,
+                                  candidate.message, source.text});
     ++search.read;
     if (candidate.report->Passes()) {
       search.found = std::move(candidate);
@@ -191,11 +190,11 @@ RemedySearch FindReadableSymbol(clsQRCode &encoder, const CodeSource &source,
     if (!picture.isNull()) {
       ++search.made;
       ++search.read;
-      code.version = (picture.width() - 25) / 4;
+      code.facts = picture.facts();
       code.symbol = SymbolView(picture).copy();
       code.composite = code.symbol.scaled(code.symbol.size() * 4);
-      code.report = CheckScan(
-          {code.composite, QImage(), code.options.ecLevel, QRect(), code.message, source.text});
+      code.report =
+          CheckScan({code.composite, QImage(), code.facts, QRect(), code.message, source.text});
     }
     const bool passes = code.Passes();
     if (i == 0)
@@ -215,7 +214,7 @@ QString DescribeCode(const MadeCode &code) {
   if (code.options.eci != 0)
     encoding += QStringLiteral("（ECI %1）").arg(code.options.eci);
   return QStringLiteral("版本%1、纠错等级%2、%3")
-      .arg(code.version)
+      .arg(code.facts.version)
       .arg(LevelLetter(code.options.ecLevel))
       .arg(encoding);
 }

@@ -44,7 +44,7 @@ struct CodeSource {
 // One code made and judged.
 struct MadeCode {
   CodeOptions options;
-  int version = 0; // the version made; 0 when the message does not fit
+  SymbolFacts facts; // the symbol made; version 0 when the message does not fit
   std::vector<std::uint8_t> message;
   QImage symbol;    // the encoder's picture (grey, one pixel a module)
   QImage canvas;    // the symbol stretched over the canvas
@@ -52,7 +52,7 @@ struct MadeCode {
   ModuleDamage damage;
   std::optional<ScanReport> report; // the full check, when it ran
 
-  bool Made() const { return version > 0; }
+  bool Made() const { return facts.version > 0; }
   bool Passes() const { return report && report->Passes(); }
 };
 

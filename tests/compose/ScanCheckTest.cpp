@@ -224,7 +224,7 @@ TEST(ModuleDamage, EqualsAHandCountForKnownFootprints) {
     const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
                                               c.version, c.level, 0, KanjiMode::Excluded);
     const ModuleDamage d = CountModuleDamage(WithInvertedModules(symbol, c.footprint),
-                                             SymbolView(symbol), c.level, QRect());
+                                             SymbolView(symbol), symbol.facts(), QRect());
     ASSERT_EQ(d.version, c.version);
     ASSERT_EQ(d.blocks.size(), c.wrong.size());
     for (std::size_t b = 0; b < c.wrong.size(); ++b) {
@@ -239,13 +239,20 @@ TEST(ModuleDamage, EqualsAHandCountForKnownFootprints) {
   const Picture v1 = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 1,
                                         kLevelM, 0, KanjiMode::Excluded);
   const ModuleDamage clean =
-      CountModuleDamage(StretchSymbol(v1, kCanvasSize), SymbolView(v1), kLevelM, QRect());
+      CountModuleDamage(StretchSymbol(v1, kCanvasSize), SymbolView(v1), v1.facts(), QRect());
   EXPECT_EQ(clean.wrongModules, 0);
   EXPECT_EQ(clean.WorstBlock(), -1);
   const ModuleDamage timing = CountModuleDamage(
-      WithInvertedModules(v1, QRect(QPoint(8, 6), QPoint(12, 6))), SymbolView(v1), kLevelM, {});
+      WithInvertedModules(v1, QRect(QPoint(8, 6), QPoint(12, 6))), SymbolView(v1), v1.facts(), {});
   EXPECT_EQ(timing.damaged, unsigned{kTimingPart});
   EXPECT_EQ(timing.blocks[0].wrong, 0);
+  // Facts that are not the picture's count nothing.
+  const QImage canvas = StretchSymbol(v1, kCanvasSize);
+  SymbolFacts larger = v1.facts();
+  larger.version = 2;
+  larger.modules = 25;
+  for (const SymbolFacts &wrong : {SymbolFacts{}, larger, SymbolFacts{1, 0, 0, 21}})
+    EXPECT_EQ(CountModuleDamage(canvas, SymbolView(v1), wrong, QRect()).version, 0);
 }
 
 // The reserve the smallest symbols keep against misdecoding, and the
@@ -274,7 +281,7 @@ TEST(ModuleDamage, SaysWhatTheLogoCovers) {
     const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), v,
                                               kLevelM, 0, KanjiMode::Excluded);
     const ModuleDamage d = CountModuleDamage(ComposeQRPicture(symbol, logo), SymbolView(symbol),
-                                             kLevelM, kLogoBoxRect);
+                                             symbol.facts(), kLogoBoxRect);
     EXPECT_EQ((d.underLogo & kAlignmentPart) != 0, v >= 7) << v;
     EXPECT_EQ(d.underLogo & kFinderPart, 0u) << v;
     EXPECT_GT(d.wrongModules, 0) << v;
@@ -301,7 +308,7 @@ TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
 
   const MadeCode noisy =
       MakeCode(encoder, Source(QStringLiteral("生成器"), 3), Options(0, TextEncoding::Utf8), false);
-  ASSERT_EQ(noisy.version, 1);
+  ASSERT_EQ(noisy.facts.version, 1);
   EXPECT_TRUE(ZxingGives(noisy.composite, noisy.message, QStringLiteral("生成器")));
   EXPECT_FALSE(ZbarData(noisy.composite, true).has_value());
   EXPECT_FALSE(ReadsBack(noisy.composite, noisy.message));
@@ -553,7 +560,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     const RemedySearch search = FindReadableCode(encoder, source, first);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 0, kLevelQ));
-    EXPECT_EQ(search.found->version, 1);
+    EXPECT_EQ(search.found->facts.version, 1);
     EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
     EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
     EXPECT_EQ(RemedyQuestion(first, *search.found).split(QStringLiteral("\r\n")).last(),

@@ -69,6 +69,39 @@ TEST(FunctionPatterns, Version7AlignmentAndVersionAreas) {
   EXPECT_EQ(m.at(38, 7), 2) << "separator of the top-right finder";
 }
 
+// The order codeword bits fill the free cells in: every one once, up the
+// rightmost column pair first (right cell before left), then down the next,
+// the vertical timing column never used as the right one of a pair.
+TEST(Placement, OrderVisitsEveryFreeCellOnceInZigZag) {
+  for (int v = 1; v <= 40; ++v) {
+    ModuleMatrix m(clsQRCode::SymbolSize(v));
+    clsQRCode::DrawFunctionPatterns(m, v);
+    std::vector<std::uint16_t> order{1, 2, 3}; // replaced, not appended to
+    clsQRCode::PlacementOrder(m, order);
+    ASSERT_EQ(order.size(), static_cast<std::size_t>(clsQRCode::DataModules(v))) << v;
+    std::vector<int> seen(m.cells.size(), 0);
+    for (std::uint16_t offset : order) {
+      ASSERT_EQ(m.cells[offset], 0) << "a function module, version " << v;
+      ASSERT_EQ(seen[offset]++, 0) << "twice, version " << v;
+      ASSERT_NE(offset % m.stride, 6) << "the timing column, version " << v;
+    }
+  }
+  ModuleMatrix m(21);
+  clsQRCode::DrawFunctionPatterns(m, 1);
+  std::vector<std::uint16_t> order;
+  clsQRCode::PlacementOrder(m, order);
+  auto at = [&m](int x, int y) { return static_cast<std::uint16_t>(y * m.stride + x); };
+  // Rows 20 to 9 of columns 20 and 19 (the format row 8 and the finder above
+  // end the way up), then down columns 18 and 17 from row 9.
+  EXPECT_EQ(order[0], at(20, 20));
+  EXPECT_EQ(order[1], at(19, 20));
+  EXPECT_EQ(order[2], at(20, 19));
+  EXPECT_EQ(order[23], at(19, 9));
+  EXPECT_EQ(order[24], at(18, 9));
+  EXPECT_EQ(order[25], at(17, 9));
+  EXPECT_EQ(order.back(), at(0, 12)); // the last cell: up the leftmost pair to row 9
+}
+
 TEST(Masks, PatternsInvertTheRightCells) {
   const int n = 6;
   for (int mask : {-1, 0, 1, 2, 8, 100}) {
@@ -115,6 +148,38 @@ TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
   const int formatColumns[] = {0, 1, 2, 3, 4, 5, 7, 8};
   for (int i = 0; i < 8; ++i)
     EXPECT_EQ(p.pixel(4 + formatColumns[i], 4 + 8) == Picture::kBlack, format[i] == '1') << i;
+}
+
+// The picture says what it shows: the version as its size has it, the
+// level and mask made (after the fallbacks), the modules a side; the same
+// facts as the matrix of the same call. Other pictures are no symbol.
+TEST(Picture, CarriesTheFactsOfTheSymbolItShows) {
+  clsQRCode qr;
+  const auto text = Bytes("FACTS 0123456789 facts");
+  struct Case {
+    int version, level, mask;
+    zub::SymbolFacts made;
+  } const cases[] = {
+      {0, zub::kLevelH, 5, {3, 4, 5, 29}},
+      {0, zub::kLevelL, 7, {2, 1, 7, 25}},
+      {7, zub::kLevelQ, 3, {7, 3, 3, 45}},
+      {40, 9, -2, {40, 2, 0, 177}}, // fallbacks: M, mask 0
+  };
+  for (const Case &c : cases) {
+    const Picture p =
+        qr.MakeSymbol(text.data(), static_cast<int>(text.size()), c.version, c.level, c.mask);
+    ASSERT_FALSE(p.isNull());
+    EXPECT_EQ(p.facts(), c.made) << c.version << "/" << c.level << "/" << c.mask;
+    EXPECT_EQ(p.width(), c.made.modules + 2 * zub::kQuietZone);
+    EXPECT_EQ((p.width() - 25) / 4, p.facts().version);
+    Symbol s;
+    ASSERT_TRUE(qr.MakeMatrix(text.data(), static_cast<int>(text.size()), c.version, c.level,
+                              c.mask, KanjiMode::Allowed, s));
+    EXPECT_EQ(s.facts(), p.facts());
+  }
+  const std::uint8_t bits[] = {1, 0, 0, 1};
+  EXPECT_EQ(zub::BitsToPicture(bits, 2, 2, 1, 1, 1, 1).facts(), zub::SymbolFacts{});
+  EXPECT_EQ(qr.MakeSymbol(text.data(), 200, 1, 1, 0).facts(), zub::SymbolFacts{}); // null
 }
 
 TEST(Picture, SizesFollowTheVersionAndBitsToPictureKeepsPixels) {
