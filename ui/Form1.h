@@ -103,6 +103,9 @@ public:
   bool Form_Load(SingleInstance &instance);
   void Form_Unload();
   void Text1_GotFocus();
+  // A later start asked for the window: restored if minimised, raised and
+  // activated.
+  void ComeToFront();
 
   // --- Title-bar buttons and mouse-leave tracking -------------------------
   void 按钮恢复();
