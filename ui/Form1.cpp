@@ -66,6 +66,10 @@ bool Form1::Form_Load(SingleInstance &instance) {
   进程处理::SetLayeredColorKey(this, background_, kColourKey);
   获取鼠标坐标(this); // after the restore, so the timer sees the real place
   ApplySkinFile(skinPath);
+  // The dialogs, menus and tooltips keep the desktop theme's colours, made
+  // readable where a pair of them is not (a selection's pale blue under
+  // white letters, in light and dark themes alike).
+  QApplication::setPalette(ReadablePalette(QApplication::palette()));
   FillOptionLists();
   // Keys typed after the start go into the text box (the tab order still
   // starts at the plug-in list).
