@@ -1,7 +1,7 @@
 // The window loads the two readers when it checks its first code, not at
 // start: binding them and their libraries was a good part of the start-up
 // that the first paint does not need.
-#include "Readers.h"
+#include "LazyReaders.h"
 
 #include <dlfcn.h>
 
@@ -13,24 +13,62 @@ namespace zub {
 
 namespace {
 
+constexpr const char *kModule = "zubqr-readers.so";
+
+ReadersProblem &Problem() {
+  static ReadersProblem problem;
+  return problem;
+}
+
 const ReaderCalls *Load() {
   std::error_code error;
   const std::filesystem::path folder =
       std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
   // Beside the program in the build tree; under lib/zubqr-gui/ installed.
-  const std::filesystem::path places[] = {
-      folder / "zubqr-readers.so",
-      (folder / ZUB_LIB_FROM_BIN / "zubqr-gui" / "zubqr-readers.so").lexically_normal()};
-  for (const std::filesystem::path &place : places) {
-    void *module = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module)
+  const ReaderCalls *calls = LoadReadersFrom(
+      {(folder / kModule).string(),
+       (folder / ZUB_LIB_FROM_BIN / "zubqr-gui" / kModule).lexically_normal().string()},
+      Problem());
+  if (!calls)
+    std::fprintf(stderr, "zubqr-gui: cannot load the readers: %s\n",
+                 Problem().brokenAt.empty()
+                     ? ("no " + Problem().module + " in " + Problem().places.front() + " or " +
+                        Problem().places.back())
+                           .c_str()
+                     : (Problem().brokenAt + ": " + Problem().reason).c_str());
+  return calls;
+}
+
+} // namespace
+
+const ReaderCalls *LoadReadersFrom(const std::vector<std::string> &places,
+                                   ReadersProblem &problem) {
+  problem = ReadersProblem{kModule, places, {}, {}};
+  for (const std::string &place : places) {
+    std::error_code error;
+    // A place without the module is no reason to give: the next may have it.
+    // The first place that has it is the one that counts.
+    if (!std::filesystem::exists(place, error))
       continue;
+    void *module = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+      const char *reason = ::dlerror();
+      problem.brokenAt = place;
+      problem.reason = reason ? reason : "";
+      return nullptr;
+    }
     using Entry = const ReaderCalls *(*)();
-    if (const auto entry = reinterpret_cast<Entry>(::dlsym(module, "zub_reader_calls")))
-      return entry();
+    const auto entry = reinterpret_cast<Entry>(::dlsym(module, "zub_reader_calls"));
+    const ReaderCalls *calls = entry ? entry() : nullptr;
+    if (!calls) {
+      problem.brokenAt = place;
+      problem.reason = "it has no table of readers";
+      ::dlclose(module);
+      return nullptr;
+    }
+    problem = ReadersProblem{};
+    return calls;
   }
-  const char *reason = ::dlerror();
-  std::fprintf(stderr, "zubqr-gui: cannot load the readers: %s\n", reason ? reason : "");
   return nullptr;
 }
 
@@ -38,6 +76,13 @@ const ReaderCalls *LazyReaders() {
   static const ReaderCalls *const readers = Load(); // once, whichever thread asks first
   return readers;
 }
+
+const ReadersProblem &ReadersLoadProblem() {
+  LazyReaders(); // the problem is known once loading was tried
+  return Problem();
+}
+
+namespace {
 
 // The window's one source of readers.
 const bool registeredLazy = (RegisterReaders(&LazyReaders), true);

@@ -101,6 +101,8 @@ JobOutcome ComposeReadable(const EncodeOptions &options, const Message &message,
       {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, true);
   const MadeCode *chosen = &first;
   RemedySearch search;
+  if (first.report && !first.report->checked)
+    return {JobOutcome::Failed, OneLine(NotCheckedText(*first.report))};
   if (!first.Passes()) {
     search = FindReadableCode(encoder, source, first);
     if (!search.found)
@@ -126,6 +128,8 @@ JobOutcome ComposePlain(const EncodeOptions &options, const Message &message, co
       message.text ? std::optional<QString>(QString::fromStdString(*message.text)) : std::nullopt;
   const ScanReport report = CheckScan(
       {composite, SymbolView(symbol).copy(), options.ecLevel, kLogoBoxRect, message.bytes, text});
+  if (!report.checked)
+    return {JobOutcome::Failed, OneLine(NotCheckedText(report))};
   if (!report.Passes())
     outcome.message = "警告：" + OneLine(ScanWarningText(report));
   return outcome;

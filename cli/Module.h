@@ -14,8 +14,8 @@ namespace zub::cli {
 
 // What --readable makes of a message for `encode`: kOk with the symbol to
 // write (null: the one asked for scans; else the first candidate that does,
-// `note` then saying what changed), or kUnreadable with `note` saying
-// why none does. `note` is one line, without the "zubqr encode: " prefix.
+// `note` then saying what changed), or kUnreadable (kFailed where the readers cannot be loaded)
+// with `note` saying why none does. `note` is one line, without the "zubqr encode: " prefix.
 struct ReadableSymbol {
   int status = kOk;
   Picture symbol;

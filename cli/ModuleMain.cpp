@@ -26,6 +26,12 @@ ReadableSymbol FindReadable(const EncodeOptions &options, const Message &message
       encoder, source,
       {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, first);
   ReadableSymbol answer;
+  if (first.report && !first.report->checked) {
+    answer.status = kFailed;
+    answer.note =
+        NotCheckedText(*first.report).replace(QLatin1String("\r\n"), QString()).toStdString();
+    return answer;
+  }
   if (first.Passes())
     return answer; // the symbol asked for
 

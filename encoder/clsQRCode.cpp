@@ -279,13 +279,11 @@ bool clsQRCode::BuildMatrix(const std::uint8_t *data, int length, int version, i
   for (int h = 0, c = 0; h < B; ++h) {
     const int blockLength = h < S ? K - 1 : K;
     const std::uint8_t *block = DataBits + c;
-    for (int k = 0; k < blockLength; ++k) {
-      const int p = k < K - 1 ? k * B + h : (K - 1) * B + (h - S);
-      CodewordBytes[p] = block[k];
-    }
+    for (int k = 0; k < blockLength; ++k)
+      CodewordBytes[InterleavedDataPosition(B, K, S, h, k)] = block[k];
     coder_->EncodeBytes(block, blockLength, check);
     for (int m = 0; m < E; ++m)
-      CodewordBytes[D + m * B + h] = check[m];
+      CodewordBytes[InterleavedCheckPosition(D, B, h, m)] = check[m];
     c += blockLength;
   }
 

@@ -101,6 +101,17 @@ public:
   int EcCodewords(int v, int level) const { return EcCodewords_[TableIndex(v, level)]; }
   int DataCodewords(int v, int level) const { return DataCodewords_[TableIndex(v, level)]; }
 
+  // The interleaving of a symbol's codewords: S short blocks of K - 1 data
+  // codewords, then B - S long blocks of K. Data codeword k of block h goes
+  // to position k * B + h, the long blocks' last one after all others;
+  // check codeword m of block h to D + m * B + h, D data codewords in all.
+  static constexpr int InterleavedDataPosition(int B, int K, int S, int h, int k) {
+    return k < K - 1 ? k * B + h : (K - 1) * B + (h - S);
+  }
+  static constexpr int InterleavedCheckPosition(int D, int B, int h, int m) {
+    return D + m * B + h;
+  }
+
   // Function patterns of version v (1..40; anything else draws nothing).
   void DrawFunctionPatterns(ModuleMatrix &matrix, int v) const;
 

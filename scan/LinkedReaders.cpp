@@ -8,6 +8,11 @@ const ReaderCalls *LinkedReaders() {
   return zub_reader_calls();
 }
 
+const ReadersProblem &ReadersLoadProblem() {
+  static const ReadersProblem none;
+  return none;
+}
+
 namespace {
 
 const bool registeredLinked = (RegisterReaders(&LinkedReaders), true);

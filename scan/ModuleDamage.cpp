@@ -197,29 +197,30 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol, in
     upward = !upward;
   }
 
-  // Codewords to blocks: the interleaving sends data codeword k of block h
-  // to position k * B + h, the long blocks' last one after all others, and
-  // check codeword m of block h to D + m * B + h.
   const int B = tables.EcBlocks(v, ecLevel);
   const int E = tables.EcCodewords(v, ecLevel);
-  const int D = total - B * E;
-  const int K = (D + B - 1) / B;
-  const int S = D % B > 0 ? B - D % B : 0;
   damage.blocks.assign(static_cast<std::size_t>(B),
                        BlockDamage{0, CorrectableErrors(v, ecLevel, E)});
-  for (int p = 0; p < total; ++p) {
-    if (!codewordWrong[static_cast<std::size_t>(p)])
-      continue;
-    int h;
-    if (p >= D)
-      h = (p - D) % B;
-    else if (p < (K - 1) * B)
-      h = p % B;
-    else
-      h = S + (p - (K - 1) * B);
-    ++damage.blocks[static_cast<std::size_t>(h)].wrong;
-  }
+  for (int p = 0; p < total; ++p)
+    if (codewordWrong[static_cast<std::size_t>(p)])
+      ++damage.blocks[static_cast<std::size_t>(BlockOfCodeword(total, B, E, p))].wrong;
   return damage;
+}
+
+int BlockOfCodeword(int totalCodewords, int blocks, int checkPerBlock, int position) {
+  // The interleaving read backwards: data codeword k of block h lies at
+  // k * B + h, the long blocks' last one after all others, and check
+  // codeword m of block h at D + m * B + h.
+  const int B = blocks;
+  const int D = totalCodewords - B * checkPerBlock;
+  const int K = (D + B - 1) / B;
+  const int S = D % B > 0 ? B - D % B : 0;
+  const int p = position;
+  if (p >= D)
+    return (p - D) % B;
+  if (p < (K - 1) * B)
+    return p % B;
+  return S + (p - (K - 1) * B);
 }
 
 } // namespace zub

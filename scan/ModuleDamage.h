@@ -48,6 +48,11 @@ struct ModuleDamage {
 // back so that a damaged symbol is not taken for another one.
 int CorrectableErrors(int version, int ecLevel, int ecCodewords);
 
+// The block that codeword `position` of the placement order belongs to, in
+// a symbol of `totalCodewords` codewords in `blocks` blocks of
+// `checkPerBlock` check codewords each; short blocks first.
+int BlockOfCodeword(int totalCodewords, int blocks, int checkPerBlock, int position);
+
 // Counts the damage of `composite`, whose top-left canvas-sized part shows
 // `symbol` (the encoder's picture: one grey pixel per module, a 4-module
 // quiet zone) stretched over the whole composite, at level `ecLevel`. The

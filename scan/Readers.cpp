@@ -5,6 +5,9 @@
 
 #include <ZXing/ReadBarcode.h>
 
+#include <opencv2/core.hpp>
+#include <opencv2/wechat_qrcode.hpp>
+
 namespace zub {
 
 namespace {
@@ -37,11 +40,24 @@ std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsig
   return found;
 }
 
+std::vector<std::string> WechatScan(const QImage &grey) {
+  // The engine keeps no state between pictures, but one detector per
+  // thread spares building it for every picture.
+  thread_local cv::wechat_qrcode::WeChatQRCode detector;
+  const cv::Mat image(grey.height(), grey.width(), CV_8UC1, const_cast<uchar *>(grey.constBits()),
+                      static_cast<std::size_t>(grey.bytesPerLine()));
+  try {
+    return detector.detectAndDecode(image);
+  } catch (const cv::Exception &) {
+    return {};
+  }
+}
+
 } // namespace
 
 } // namespace zub
 
 extern "C" const zub::ReaderCalls *zub_reader_calls() {
-  static const zub::ReaderCalls calls{zub::ZxingCodes, zub::ZbarScan};
+  static const zub::ReaderCalls calls{zub::ZxingCodes, zub::ZbarScan, zub::WechatScan};
   return &calls;
 }

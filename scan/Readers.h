@@ -7,7 +7,8 @@
 
 namespace zub {
 
-// The scan check's only calls into the two readers, zxing-cpp and zbar.
+// The scan check's only calls into its readers: zxing-cpp, zbar and
+// OpenCV's wechat_qrcode.
 // They sit behind this table so that the window can load them on first use
 // (from a module of their own) instead of at start; the command line and
 // the tests have them linked in.
@@ -23,6 +24,9 @@ struct ReaderCalls {
   // unless the symbol names it.
   std::vector<std::string> (*zbar)(const std::vector<std::uint8_t> &pixels, unsigned width,
                                    unsigned height, bool binary);
+  // OpenCV's wechat_qrcode engine (its plain detector, no model files): the
+  // text of every QR Code it finds in the 8-bit grey `grey`, in UTF-8.
+  std::vector<std::string> (*wechat)(const QImage &grey);
 };
 
 // Where a program's readers come from: linked in (zub_linked_readers) or
@@ -40,6 +44,17 @@ const ReaderCalls *Readers();
 
 // The source of zub_linked_readers: the readers linked into the program.
 const ReaderCalls *LinkedReaders();
+
+// Why Readers() is null: the module, and either the place where it lies but
+// does not load (with the loader's reason) or every place it was looked for.
+struct ReadersProblem {
+  std::string module;              // the module's file name
+  std::vector<std::string> places; // where it was looked for, in order
+  std::string brokenAt;            // the place where it lies but does not load
+  std::string reason;              // the loader's words for that place
+};
+// Empty `module` while the readers load (or are linked in).
+const ReadersProblem &ReadersLoadProblem();
 
 } // namespace zub
 

@@ -9,6 +9,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace zub {
@@ -63,6 +64,24 @@ void JudgeText(ReaderOutcome &out, const std::vector<std::uint8_t> &message,
     out.misreadAs = CharsetShowing(message, out.text);
 }
 
+// Symbols zxing-cpp looks for in a composite: ours and one a logo may show.
+constexpr int kMostSymbols = 2;
+
+std::atomic<const ReadersProblem *> missingForTest{nullptr};
+
+// The readers the check uses; null with `problem` set when there are none.
+const ReaderCalls *CheckReaders(ReadersProblem *problem) {
+  if (const ReadersProblem *missing = missingForTest.load()) {
+    if (problem)
+      *problem = *missing;
+    return nullptr;
+  }
+  const ReaderCalls *readers = Readers();
+  if (!readers && problem)
+    *problem = ReadersLoadProblem();
+  return readers;
+}
+
 QImage Grey(const QImage &picture) {
   return picture.convertToFormat(QImage::Format_Grayscale8);
 }
@@ -74,17 +93,50 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
   ReaderOutcome out;
   if (picture.isNull())
     return out;
-  const ReaderCalls *readers = Readers();
+  const ReaderCalls *readers = CheckReaders(nullptr);
   if (!readers)
     return out;
-  // A composite holds one code: the search may stop at the first.
-  for (const ReaderCalls::Code &code : readers->zxing(Grey(picture), 1)) {
+  // A composite holds one code of ours, but the logo may hold one of its
+  // own: the search may not stop at the first.
+  const std::string wanted = text ? text->toStdString() : std::string();
+  for (const ReaderCalls::Code &code : readers->zxing(Grey(picture), kMostSymbols)) {
     const bool exact = SameBytes(message, code.bytes.data(), code.bytes.size());
-    // The symbol with the message wins over anything else in the picture.
-    if (!out.read || (exact && !out.bytesExact)) {
+    // The symbol with the message wins over anything else in the picture;
+    // of two with the message, the one whose text is shown wrong.
+    if (!out.read || (exact && !out.bytesExact) ||
+        (exact && text && out.text == wanted && code.text != wanted)) {
       out.read = true;
       out.bytesExact = exact;
       out.text = code.text;
+    }
+  }
+  if (out.read)
+    JudgeText(out, message, text);
+  return out;
+}
+
+ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
+                             const std::optional<QString> &text) {
+  ReaderOutcome out;
+  if (picture.isNull())
+    return out;
+  const ReaderCalls *readers = CheckReaders(nullptr);
+  if (!readers)
+    return out;
+  const std::string wanted = text ? text->toStdString() : std::string();
+  for (const std::string &shown : readers->wechat(Grey(picture))) {
+    // Text only: the message's bytes came through when the text is them as
+    // they are, or them read in some character set.
+    const bool exact = (text && shown == wanted) ||
+                       SameBytes(message, shown.data(), shown.size()) ||
+                       !CharsetShowing(message, shown).isEmpty();
+    // As for the others: the symbol with the message wins, and of two with
+    // it, the one whose text is shown wrong.
+    if (!out.read || (exact && !out.bytesExact) ||
+        (exact && text && out.text == wanted && shown != wanted)) {
+      out.read = true;
+      out.bytesExact = exact;
+      out.text = shown;
     }
   }
   if (out.read)
@@ -108,35 +160,22 @@ std::vector<std::uint8_t> PackedGrey(const QImage &picture, unsigned &width, uns
 // What zbar finds; nothing when the readers cannot be loaded.
 std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsigned width,
                                   unsigned height, bool binary) {
-  const ReaderCalls *readers = Readers();
+  const ReaderCalls *readers = CheckReaders(nullptr);
   return readers ? readers->zbar(pixels, width, height, binary) : std::vector<std::string>{};
 }
 
-// What zbar makes of the picture. A typed text is read in text mode
-// first: when zbar shows exactly that text, the symbol carries the message
-// and one scan was enough. Otherwise, and for raw bytes, the bytes as they
-// are tell an unread code from one read in the wrong character set.
+// What zbar makes of the picture: the bytes as they are find the symbol
+// that carries the message (a logo may hold a code of its own, even one of
+// the same text), and only that symbol's text is judged. The two scans
+// find the symbols in the same order.
 ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned width, unsigned height,
                           const std::vector<std::uint8_t> &message,
                           const std::optional<QString> &text) {
   ReaderOutcome out;
-  std::vector<std::string> texts;
-  if (text) {
-    const std::string wanted = text->toStdString();
-    texts = ZbarScan(pixels, width, height, false);
-    for (const std::string &t : texts)
-      if (t == wanted) {
-        out.read = out.bytesExact = out.textExact = true;
-        out.text = t;
-        return out;
-      }
-  }
   const std::vector<std::string> bytes = ZbarScan(pixels, width, height, true);
   if (bytes.empty())
     return out;
   out.read = true;
-  // The symbol with the message wins over anything else in the picture; the
-  // two scans find the symbols in the same order.
   std::size_t ours = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i)
     if (SameBytes(message, bytes[i].data(), bytes[i].size())) {
@@ -144,8 +183,19 @@ ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned widt
       out.bytesExact = true;
       break;
     }
-  if (text && ours < texts.size())
-    out.text = texts[ours];
+  if (text && out.bytesExact) {
+    const std::vector<std::string> texts = ZbarScan(pixels, width, height, false);
+    // Another count of symbols leaves the pairing unknown: not shown right.
+    if (texts.size() == bytes.size()) {
+      out.text = texts[ours];
+      // Where more than one symbol carries the message bytes, each must
+      // show the text: the one shown wrong is judged.
+      const std::string wanted = text->toStdString();
+      for (std::size_t i = ours + 1; i < bytes.size(); ++i)
+        if (out.text == wanted && SameBytes(message, bytes[i].data(), bytes[i].size()))
+          out.text = texts[i];
+    }
+  }
   JudgeText(out, message, text);
   return out;
 }
@@ -170,17 +220,17 @@ ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t
 }
 
 bool ScanReport::Passes() const {
-  return zxing.Exact() && zbar.Exact() && !damage.PastCapacity();
+  return checked && zxing.Exact() && zbar.Exact() && wechat.Exact() && !damage.PastCapacity();
 }
 
 QStringList ScanReport::Causes() const {
   QStringList causes;
-  if (Passes())
+  if (!Fails())
     return causes;
   const struct {
     const ReaderOutcome &outcome;
     const char *name;
-  } readers[] = {{zxing, "zxing-cpp"}, {zbar, "zbar"}};
+  } readers[] = {{zxing, "zxing-cpp"}, {zbar, "zbar"}, {wechat, "wechat_qrcode"}};
   bool unread = false;
   for (const auto &r : readers) {
     const QString name = QString::fromLatin1(r.name);
@@ -240,20 +290,59 @@ ScanReport CheckScan(const ScanSubject &subject) {
   ScanReport report;
   if (subject.composite.isNull())
     return report;
-  // Two independent readers of one picture: zbar on the thread pool while
-  // zxing-cpp reads here.
+  if (!CheckReaders(&report.notChecked)) {
+    report.checked = false;
+    report.damage =
+        CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
+    return report;
+  }
+  // Three independent readers of one picture: zbar and wechat_qrcode on
+  // the thread pool while zxing-cpp reads here.
   QFuture<ReaderOutcome> zbar = QtConcurrent::run(
       [&subject] { return ReadWithZbar(subject.composite, subject.message, subject.text); });
+  QFuture<ReaderOutcome> wechat = QtConcurrent::run(
+      [&subject] { return ReadWithWechat(subject.composite, subject.message, subject.text); });
   report.zxing = ReadWithZxing(subject.composite, subject.message, subject.text);
   report.damage =
       CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
   report.zbar = zbar.result();
+  report.wechat = wechat.result();
   return report;
 }
 
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message) {
   return ReadWithZxing(picture, message, std::nullopt).Exact() &&
-         ReadWithZbar(picture, message, std::nullopt).Exact();
+         ReadWithZbar(picture, message, std::nullopt).Exact() &&
+         ReadWithWechat(picture, message, std::nullopt).Exact();
+}
+
+ReadersMissingForTest::ReadersMissingForTest(ReadersProblem problem)
+    : problem_(std::move(problem)) {
+  missingForTest.store(&problem_);
+}
+
+ReadersMissingForTest::~ReadersMissingForTest() {
+  missingForTest.store(nullptr);
+}
+
+QString NotCheckedText(const ScanReport &report) {
+  const ReadersProblem &p = report.notChecked;
+  const QString module = QString::fromStdString(p.module.empty() ? "zubqr-readers.so" : p.module);
+  QString why;
+  if (!p.brokenAt.empty()) {
+    why = QStringLiteral("读码模块%1无法载入（%2）。")
+              .arg(QString::fromStdString(p.brokenAt), QString::fromStdString(p.reason));
+  } else {
+    QStringList places;
+    for (const std::string &place : p.places)
+      places << QString::fromStdString(place);
+    why = places.isEmpty() ? QStringLiteral("找不到读码模块%1。").arg(module)
+                           : QStringLiteral("找不到读码模块%1（查找过：%2）。")
+                                 .arg(module, places.join(QStringLiteral("、")));
+  }
+  return QStringList{QStringLiteral("无法检查这个二维码能否被扫描识别：") + why,
+                     QStringLiteral("二维码没有经过检查，仍然可以保存。")}
+      .join(QStringLiteral("\r\n"));
 }
 
 QString ScanWarningText(const ScanReport &report) {

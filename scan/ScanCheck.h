@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleDamage.h"
+#include "Readers.h"
 
 #include <QImage>
 #include <QRect>
@@ -39,21 +40,30 @@ struct ScanSubject {
   std::optional<QString> text;
 };
 
-// The verdict on a composite: two independent readers and the damage count.
+// The verdict on a composite: three independent readers and the damage count.
 struct ScanReport {
   ReaderOutcome zxing;
   ReaderOutcome zbar;
+  ReaderOutcome wechat; // OpenCV's wechat_qrcode
   ModuleDamage damage;
+  // False when the readers could not be loaded: nothing was read, which
+  // says nothing of the code. Such a report never passes, and is no failure
+  // either: no cause is named and no remedy sought.
+  bool checked = true;
+  ReadersProblem notChecked; // why, when not checked
 
-  // Both readers give exactly the message (and its text), and no block
+  // All three readers give exactly the message (and its text), and no block
   // has more wrong codewords than it corrects.
   bool Passes() const;
-  // Why it does not, one short Chinese line per cause; empty when it passes.
+  // The check ran and the code did not pass it.
+  bool Fails() const { return checked && !Passes(); }
+  // Why it does not, one short Chinese line per cause; empty when it passes
+  // or was not checked.
   QStringList Causes() const;
 };
 
-// Judges `subject`. Runs both readers (the second on the thread pool) and
-// counts the damage; takes some ten milliseconds for a canvas-sized picture.
+// Judges `subject`; not checked when the readers cannot be loaded. Runs both readers (the second on
+// the thread pool) and counts the damage; takes some ten milliseconds for a canvas-sized picture.
 ScanReport CheckScan(const ScanSubject &subject);
 
 // What zxing-cpp and zbar make of `picture`, each on its own.
@@ -62,16 +72,41 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
 ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
                            const std::optional<QString> &text);
 
+// What OpenCV's wechat_qrcode engine makes of `picture`. It gives text
+// only: its bytes are right when the text is the message read in some
+// character set (the typed text, for typed text).
+ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
+                             const std::optional<QString> &text);
+
 // Every QR Code zbar finds in `picture`: its data as bytes (`binary`) or as
 // the text zbar makes of them, in zbar's order.
 std::vector<std::string> ZbarMessages(const QImage &picture, bool binary);
 
-// Whether both readers find, in `picture` as it is, a QR Code whose content
+// Whether all three readers find, in `picture` as it is, a QR Code whose content
 // is exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
 
 // The warning for a report that does not pass: what fails, then that the
 // code can still be saved. Chinese, one line per cause.
 QString ScanWarningText(const ScanReport &report);
+
+// While one lives, the check runs as if the readers could not be loaded,
+// for `problem`: what the window and the commands do then is tested without
+// taking their module away.
+class ReadersMissingForTest {
+public:
+  explicit ReadersMissingForTest(ReadersProblem problem);
+  ~ReadersMissingForTest();
+  ReadersMissingForTest(const ReadersMissingForTest &) = delete;
+  ReadersMissingForTest &operator=(const ReadersMissingForTest &) = delete;
+
+private:
+  ReadersProblem problem_;
+};
+
+// For a report that was not checked: that the code could not be checked,
+// why (the readers' module and where it was looked for), and that it can
+// be saved all the same. Chinese, one line each.
+QString NotCheckedText(const ScanReport &report);
 
 } // namespace zub

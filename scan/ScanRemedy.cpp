@@ -13,7 +13,7 @@ namespace zub {
 namespace {
 
 bool TextComesBackWrong(const ScanReport &report) {
-  for (const ReaderOutcome *r : {&report.zxing, &report.zbar})
+  for (const ReaderOutcome *r : {&report.zxing, &report.zbar, &report.wechat})
     if (r->read && r->bytesExact && !r->textExact)
       return true;
   return false;
@@ -56,6 +56,9 @@ MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOption
 RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
                               const std::atomic<bool> *cancel) {
   RemedySearch search;
+  // Without readers no candidate can be judged either.
+  if (first.report && !first.report->checked)
+    return search;
   const CodeOptions &o = first.options;
   const int level = o.ecLevel >= 1 && o.ecLevel <= 4 ? o.ecLevel : kLevelM;
 
@@ -71,7 +74,8 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
   const bool textWrong = first.report && TextComesBackWrong(*first.report);
   if (!textWrong)
     charsets.push_back({o.encoding, o.eci});
-  const bool allRead = first.report && first.report->zxing.read && first.report->zbar.read;
+  const bool allRead = first.report && first.report->zxing.read && first.report->zbar.read &&
+                       first.report->wechat.read;
   if (source.text && (textWrong || !allRead)) {
     if (o.encoding == TextEncoding::Ansi)
       charsets.push_back({TextEncoding::Utf8, 0});
@@ -145,6 +149,7 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
         continue;
     }
     ++search.made;
+    search.tried.push_back({options, candidate.version});
     // The damage count rules out what no reader may trust, cheaply.
     if (candidate.damage.PastCapacity())
       continue;
@@ -232,7 +237,7 @@ QString NoRemedyText(const MadeCode &first, const RemedySearch &search) {
   if (!search.cancelled)
     lines << (search.made == 0
                   ? QStringLiteral("没有可改用的方案：更高的纠错等级或更大的版本都放不下这段内容。")
-                  : QStringLiteral("试过%1种版本、纠错等级和编码的组合，没有一种能被两个读码器"
+                  : QStringLiteral("试过%1种版本、纠错等级和编码的组合，没有一种能被三个读码器"
                                    "正确读出。")
                         .arg(search.made));
   lines << QStringLiteral("二维码仍然可以保存。");

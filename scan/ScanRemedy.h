@@ -69,6 +69,13 @@ struct RemedySearch {
   int read = 0;                  // of them, candidates the readers ran on
   bool cancelled = false;
   bool outOfTime = false; // stopped by kSearchMilliseconds
+  // Every candidate made, in order: the options asked for and the version
+  // made (larger than asked where the level did not fit the user's version).
+  struct Tried {
+    CodeOptions asked;
+    int version = 0;
+  };
+  std::vector<Tried> tried;
 };
 
 // Upper bounds of one search: candidates made, and candidates read.

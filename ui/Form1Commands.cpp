@@ -190,7 +190,8 @@ struct Form1::Generation {
     canvas = first.canvas;
     composite = first.composite;
     report = first.report;
-    if (first.Passes())
+    // Unchecked is no failure: nothing to mend.
+    if (first.Passes() || !first.report || !first.report->checked)
       return;
     if (cancel)
       search.cancelled = true;
@@ -334,6 +335,12 @@ void Form1::ShowGeneration(const Generation &done) {
 
   if (!done.report || done.report->Passes())
     return;
+  if (!done.report->checked) {
+    // One plain word on why, and nothing offered: the code may well scan.
+    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
+                             NotCheckedText(*done.report));
+    return;
+  }
   // The code stays saveable either way; the user chooses.
   if (!done.search.found) {
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),

@@ -15,6 +15,8 @@
 
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/wechat_qrcode.hpp>
 
 #include <QPainter>
 
@@ -122,6 +124,18 @@ bool ZbarGives(const QImage &composite, const std::vector<std::uint8_t> &message
          ZbarData(composite, false) == text.toStdString();
 }
 
+// Whether OpenCV's wechat_qrcode engine, asked directly, shows `text`.
+bool WechatGives(const QImage &composite, const QString &text) {
+  const QImage grey = composite.convertToFormat(QImage::Format_Grayscale8);
+  cv::wechat_qrcode::WeChatQRCode engine;
+  const cv::Mat image(grey.height(), grey.width(), CV_8UC1, const_cast<uchar *>(grey.constBits()),
+                      static_cast<std::size_t>(grey.bytesPerLine()));
+  for (const std::string &found : engine.detectAndDecode(image))
+    if (QString::fromStdString(found) == text)
+      return true;
+  return false;
+}
+
 CodeSource Source(const QString &text, int logoKind) {
   return {text, {}, LogoInBox(Logo(logoKind), kLogoBoxRect.size())};
 }
@@ -131,10 +145,10 @@ CodeOptions Options(int version, TextEncoding encoding, int eci = 0, int level =
 }
 
 // Every version at level M under four logos: the verdict passes exactly
-// when both readers give the typed text and no block is past what it
+// when all three readers give the typed text and no block is past what it
 // corrects. Under the sanitizer, which makes the readers ten times slower,
 // every third version.
-TEST(ScanCheck, VerdictAgreesWithBothReadersOverEveryVersionAndLogo) {
+TEST(ScanCheck, VerdictAgreesWithAllThreeReadersOverEveryVersionAndLogo) {
 #ifdef ZUB_SANITIZED
   const int step = 3;
 #else
@@ -156,8 +170,10 @@ TEST(ScanCheck, VerdictAgreesWithBothReadersOverEveryVersionAndLogo) {
       const bool zx = ZxingGives(code.composite, code.message, *source.text);
       const bool zb = ZbarGives(code.composite, code.message, *source.text);
       EXPECT_EQ(r.zxing.Exact(), zx) << "logo " << kind << " version " << v;
+      const bool wc = WechatGives(code.composite, *source.text);
       EXPECT_EQ(r.zbar.Exact(), zb) << "logo " << kind << " version " << v;
-      EXPECT_EQ(r.Passes(), zx && zb && !r.damage.PastCapacity())
+      EXPECT_EQ(r.wechat.Exact(), wc) << "logo " << kind << " version " << v;
+      EXPECT_EQ(r.Passes(), zx && zb && wc && !r.damage.PastCapacity())
           << "logo " << kind << " version " << v;
       EXPECT_EQ(r.Causes().isEmpty(), r.Passes()) << "logo " << kind << " version " << v;
       (r.Passes() ? passes : fails)++;
@@ -291,6 +307,233 @@ TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
   EXPECT_FALSE(ReadsBack(noisy.composite, noisy.message));
 }
 
+// A reader whose output is only the start of the message, or runs past
+// it, has not given the message: a truncated code must not pass. Both
+// readers, bytes and typed text alike.
+TEST(ScanCheck, OnlyTheWholeMessageCounts) {
+  clsQRCode encoder;
+  const QString shown = QStringLiteral("http://www.zub.cn/short");
+  const MadeCode code = MakeCode(encoder, Source(shown, 0), Options(0, TextEncoding::Utf8), false);
+  ASSERT_TRUE(code.Made());
+  const auto message = [](const QString &t) { return MessageBytes(t, TextEncoding::Utf8); };
+  ASSERT_TRUE(ReadWithZxing(code.composite, message(shown), shown).Exact());
+  ASSERT_TRUE(ReadWithZbar(code.composite, message(shown), shown).Exact());
+  for (const QString &wanted : {shown + QStringLiteral("了一点"), shown.left(shown.size() - 1)}) {
+    for (const std::optional<QString> &text :
+         {std::optional<QString>(wanted), std::optional<QString>()}) {
+      const ReaderOutcome zx = ReadWithZxing(code.composite, message(wanted), text);
+      const ReaderOutcome zb = ReadWithZbar(code.composite, message(wanted), text);
+      EXPECT_TRUE(zx.read && zb.read);
+      EXPECT_FALSE(zx.bytesExact || zx.Exact()) << wanted.toStdString();
+      EXPECT_FALSE(zb.bytesExact || zb.Exact()) << wanted.toStdString();
+    }
+    EXPECT_FALSE(ReadsBack(code.composite, message(wanted)));
+  }
+}
+
+// Uneven modules are named as the reason a code is not found while the
+// narrowest is at most 3 pixels: at 3 to 4 pixels still, no more at 4 to 5,
+// never when all are alike.
+TEST(ScanCheck, StretchIsNamedUpToThreePixelModules) {
+  struct Case {
+    int narrowest, widest;
+    bool named;
+  } const cases[] = {{2, 3, true}, {3, 4, true}, {4, 5, false}, {3, 3, false}};
+  for (const Case &c : cases) {
+    ScanReport report;
+    report.zbar = {true, true, true, "x", {}};
+    report.damage.version = 12;
+    report.damage.minModulePixels = c.narrowest;
+    report.damage.maxModulePixels = c.widest;
+    const QString stretch = QStringLiteral("拉伸使模块宽%1到%2像素不等，读码器难以对准网格。")
+                                .arg(c.narrowest)
+                                .arg(c.widest);
+    EXPECT_EQ(report.Causes().contains(stretch), c.named) << c.narrowest << "-" << c.widest;
+    // Named only for a code a reader did not find.
+    report.zxing = report.wechat = report.zbar;
+    report.zbar.textExact = false;
+    EXPECT_FALSE(report.Causes().contains(stretch)) << c.narrowest << "-" << c.widest;
+  }
+}
+
+// A logo that holds a QR Code of its own: zbar finds two symbols, and its
+// text verdict is about the one that carries the message, whichever it
+// finds first. Here zbar shows the message's UTF-8 as Shift JIS, while the
+// logo's symbol reads as the right text would.
+TEST(ScanCheck, ZbarJudgesTheSymbolThatCarriesTheMessage) {
+  clsQRCode encoder;
+  const QString text = QStringLiteral("中国");
+  const auto message = MessageBytes(text, TextEncoding::Utf8);
+  const Picture ours = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
+                                          kLevelM, 0, KanjiMode::Excluded);
+  const auto other = MessageBytes(QStringLiteral("LOGO CODE"), TextEncoding::Utf8);
+  const Picture theirs = encoder.MakeSymbol(other.data(), static_cast<int>(other.size()), 0,
+                                            kLevelM, 0, KanjiMode::Excluded);
+  const QImage a = SymbolView(ours).scaled(SymbolView(ours).size() * 6);
+  const QImage b = SymbolView(theirs).scaled(SymbolView(theirs).size() * 6);
+  const Picture eci =
+      encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
+                         SymbolView(theirs).width() / 4 - 6, kLevelM, 0, KanjiMode::Excluded, 26);
+  const QImage withEci = SymbolView(eci).scaled(SymbolView(eci).size() * 6);
+  ASSERT_EQ(withEci.size(), b.size());
+  ASSERT_EQ(ZbarData(withEci, false), text.toStdString());
+  const std::optional<std::string> alone = ZbarData(a, false);
+  ASSERT_TRUE(alone);
+  ASSERT_NE(*alone, text.toStdString()); // the misreading this fixture needs
+  // Side by side, both ways round: one of them puts the logo's symbol first.
+  for (bool oursFirst : {true, false}) {
+    QImage picture(a.width() + b.width(), std::max(a.height(), b.height()), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    p.drawImage(oursFirst ? 0 : b.width(), 0, a);
+    p.drawImage(oursFirst ? a.width() : 0, 0, b);
+    p.end();
+    ASSERT_EQ(ZbarMessages(picture, true).size(), 2u);
+    const ReaderOutcome zb = ReadWithZbar(picture, message, text);
+    EXPECT_TRUE(zb.read && zb.bytesExact) << oursFirst;
+    EXPECT_FALSE(zb.textExact) << oursFirst;
+    EXPECT_EQ(zb.text, *alone) << oursFirst;
+    EXPECT_EQ(zb.misreadAs, QStringLiteral("Shift JIS")) << oursFirst;
+    // zxing-cpp, too, judges the symbol with the message.
+    EXPECT_TRUE(ReadWithZxing(picture, message, text).Exact()) << oursFirst;
+    // And where zbar shows the logo's text right, that is no pass either.
+    // A logo's code of the very same text, which zbar shows right (it names
+    // UTF-8), does not make up for the message's code shown wrong.
+    QImage same = picture;
+    QPainter q(&same);
+    q.drawImage(oursFirst ? a.width() : 0, 0, withEci);
+    q.end();
+    const ReaderOutcome twin = ReadWithZbar(same, message, text);
+    EXPECT_TRUE(twin.bytesExact) << oursFirst;
+    EXPECT_FALSE(twin.textExact) << oursFirst;
+  }
+}
+
+// The damage count reads the interleaving backwards: every codeword the
+// encoder places, data and check alike, of every version and level, is
+// charged to the block the encoder took it from.
+TEST(ModuleDamage, DeinterleavingUndoesTheEncodersInterleaving) {
+  const clsQRCode t;
+  for (int v = 1; v <= 40; ++v)
+    for (int level = kLevelL; level <= kLevelH; ++level) {
+      const int total = clsQRCode::TotalCodewords(v);
+      const int B = t.EcBlocks(v, level), E = t.EcCodewords(v, level);
+      const int D = t.DataCodewords(v, level);
+      ASSERT_EQ(D, total - B * E);
+      const int K = (D + B - 1) / B, S = D % B > 0 ? B - D % B : 0;
+      std::vector<int> seen(static_cast<std::size_t>(total), 0);
+      for (int h = 0; h < B; ++h) {
+        const int length = h < S ? K - 1 : K;
+        std::vector<int> positions;
+        for (int k = 0; k < length; ++k)
+          positions.push_back(clsQRCode::InterleavedDataPosition(B, K, S, h, k));
+        for (int m = 0; m < E; ++m)
+          positions.push_back(clsQRCode::InterleavedCheckPosition(D, B, h, m));
+        for (int p : positions) {
+          ASSERT_TRUE(p >= 0 && p < total) << v << "-" << level;
+          ++seen[static_cast<std::size_t>(p)];
+          ASSERT_EQ(BlockOfCodeword(total, B, E, p), h)
+              << "version " << v << " level " << level << " position " << p;
+        }
+      }
+      // Every position carries exactly one codeword.
+      EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), total) << v << "-" << level;
+    }
+}
+
+// Without its readers the check says so and nothing else: no cause, no
+// remedy; the words name the module and where it was looked for, or where
+// it lies and does not load.
+TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
+  clsQRCode encoder;
+  const CodeSource source = Source(QStringLiteral("中国"), 3); // fails when checked
+  {
+    const ReadersMissingForTest missing(
+        {"zubqr-readers.so", {"/opt/a/zubqr-readers.so", "/opt/lib/zubqr-readers.so"}, {}, {}});
+    const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
+    ASSERT_TRUE(first.report);
+    EXPECT_FALSE(first.report->checked);
+    EXPECT_FALSE(first.Passes());
+    EXPECT_FALSE(first.report->Fails());
+    EXPECT_TRUE(first.report->Causes().isEmpty());
+    const RemedySearch search = FindReadableCode(encoder, source, first);
+    EXPECT_FALSE(search.found);
+    EXPECT_EQ(search.made, 0);
+    EXPECT_EQ(NotCheckedText(*first.report),
+              QStringLiteral("无法检查这个二维码能否被扫描识别：找不到读码模块zubqr-readers.so"
+                             "（查找过：/opt/a/zubqr-readers.so、/opt/lib/zubqr-readers.so）。\r\n"
+                             "二维码没有经过检查，仍然可以保存。"));
+  }
+  {
+    const ReadersMissingForTest broken({"zubqr-readers.so",
+                                        {"/opt/a/zubqr-readers.so", "/opt/lib/zubqr-readers.so"},
+                                        "/opt/a/zubqr-readers.so",
+                                        "file too short"});
+    const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
+    EXPECT_EQ(NotCheckedText(*first.report).split(QStringLiteral("\r\n")).first(),
+              QStringLiteral("无法检查这个二维码能否被扫描识别：读码模块/opt/a/zubqr-readers.so"
+                             "无法载入（file too short）。"));
+  }
+  // Back with the readers: checked, and failing.
+  const MadeCode again = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
+  EXPECT_TRUE(again.report->checked);
+  EXPECT_TRUE(again.report->Fails());
+}
+
+// The order of the search where the user fixed the version: the higher
+// levels at that version first, H included; where a level does not fit it,
+// the smallest version that holds it; larger versions only as asked. Every
+// candidate is spoilt by a logo over nearly the whole canvas, so the
+// damage count rules them all out without a reader.
+TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
+  clsQRCode encoder;
+  struct Case {
+    int version;
+    double fill;    // of the version's capacity at level M
+    bool levelsFit; // Q and H still fit the user's version
+  } const cases[] = {{5, 0.3, true}, {5, 1.0, false}, {12, 0.95, false}};
+  for (const Case &c : cases) {
+    CodeSource source = Source(test::TextOfSize(c.version, kLevelM, TextEncoding::Utf8, c.fill), 1);
+    source.logoBox = QRect(QPoint(8, 8), kCanvasSize - QSize(16, 16));
+    source.logoInBox = LogoInBox(Logo(1), source.logoBox.size());
+    const MadeCode first = MakeCode(encoder, source, Options(c.version, TextEncoding::Utf8), true);
+    ASSERT_TRUE(first.Made()) << c.version;
+    ASSERT_TRUE(first.report->Fails());
+    const RemedySearch search = FindReadableCode(encoder, source, first);
+    EXPECT_FALSE(search.found);
+    EXPECT_EQ(search.read, 0);
+    ASSERT_GE(search.tried.size(), 3u);
+    EXPECT_EQ(search.made, static_cast<int>(search.tried.size()));
+    for (int i = 0; i < 2; ++i) {
+      const RemedySearch::Tried &t = search.tried[static_cast<std::size_t>(i)];
+      EXPECT_EQ(t.asked.version, c.version) << c.version;
+      EXPECT_EQ(t.asked.ecLevel, kLevelQ + i) << c.version;
+      if (c.levelsFit)
+        EXPECT_EQ(t.version, c.version) << c.version;
+      else
+        EXPECT_GT(t.version, c.version) << c.version;
+    }
+    // Past the user's version, a candidate is what it was asked to be.
+    for (std::size_t i = 2; i < search.tried.size(); ++i) {
+      EXPECT_GT(search.tried[i].asked.version, c.version) << c.version;
+      EXPECT_EQ(search.tried[i].version, search.tried[i].asked.version) << c.version;
+    }
+    // Candidates were made and ruled out: that is not "nothing fits".
+    const QString said = NoRemedyText(first, search);
+    EXPECT_FALSE(said.contains(QStringLiteral("放不下"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("试过%1种").arg(search.made))) << said.toStdString();
+  }
+  // Nothing fits: raw bytes that fill 40-M, which no higher level holds.
+  CodeSource full;
+  full.raw.assign(static_cast<std::size_t>(clsQRCode().DataCodewords(40, kLevelM) - 3), 0xA5);
+  const MadeCode first = MakeCode(encoder, full, Options(40, TextEncoding::Utf8), true);
+  ASSERT_TRUE(first.Made());
+  ASSERT_TRUE(first.report->Fails());
+  const RemedySearch none = FindReadableCode(encoder, full, first);
+  EXPECT_EQ(none.made, 0);
+  EXPECT_TRUE(NoRemedyText(first, none).contains(QStringLiteral("放不下")));
+}
+
 // One fixture per cause: what the check says, and what the search offers.
 TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
   clsQRCode encoder;
@@ -365,6 +608,36 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     EXPECT_FALSE(search.cancelled);
     EXPECT_TRUE(NoRemedyText(first, search).contains(QStringLiteral("没有")));
   }
+}
+
+// Composites that zxing-cpp and zbar read but wechat_qrcode does not: the
+// check flags them for that reader alone, and the search offers one that
+// all three read.
+TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
+  clsQRCode encoder;
+  int seen = 0;
+  for (int v : {29, 30, 36}) {
+    const CodeSource source = Source(test::TextOfSize(v, kLevelM, TextEncoding::Utf8, 0.8), 0);
+    const MadeCode first = MakeCode(encoder, source, Options(v, TextEncoding::Utf8, 26), true);
+    ASSERT_TRUE(first.Made() && first.report) << v;
+    const ScanReport &r = *first.report;
+    if (!(r.zxing.Exact() && r.zbar.Exact() && !r.wechat.Exact()))
+      continue;
+    ++seen;
+    EXPECT_TRUE(ZxingGives(first.composite, first.message, *source.text)) << v;
+    EXPECT_TRUE(ZbarGives(first.composite, first.message, *source.text)) << v;
+    EXPECT_FALSE(WechatGives(first.composite, *source.text)) << v;
+    EXPECT_FALSE(r.Passes()) << v;
+    EXPECT_TRUE(r.Causes().contains(QStringLiteral("读码器wechat_qrcode读不出这个二维码。")))
+        << v << r.Causes().join(QLatin1Char('|')).toStdString();
+    const RemedySearch search = FindReadableCode(encoder, source, first);
+    ASSERT_TRUE(search.found) << v;
+    const MadeCode &found = *search.found;
+    EXPECT_TRUE(ZxingGives(found.composite, found.message, *source.text)) << v;
+    EXPECT_TRUE(ZbarGives(found.composite, found.message, *source.text)) << v;
+    EXPECT_TRUE(WechatGives(found.composite, *source.text)) << v;
+  }
+  EXPECT_GT(seen, 0); // the fixture shows what it is for
 }
 
 TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {

@@ -2,10 +2,12 @@
 // linked like the window (its own Readers(), libraries only as needed) and
 // lies beside the module as the window does.
 
-#include "Readers.h"
+#include "LazyReaders.h"
 #include "clsQRCode.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -56,4 +58,33 @@ TEST(LazyReaders, LoadedOnFirstUseAndReadingBothWays) {
                                    static_cast<unsigned>(grey.height()), true);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0], text);
+}
+
+// A module that is not there, or not one: null, and the reason names the
+// right place: every place looked in when it lies nowhere, the place where
+// it lies when it does not load there, though a later place was tried too.
+TEST(LazyReaders, AMissingOrEmptyModuleIsNamedWhereItWasLookedFor) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string first = dir.filePath(QStringLiteral("bin/zubqr-readers.so")).toStdString();
+  const std::string second =
+      dir.filePath(QStringLiteral("lib/zubqr-gui/zubqr-readers.so")).toStdString();
+  zub::ReadersProblem problem;
+  EXPECT_EQ(zub::LoadReadersFrom({first, second}, problem), nullptr);
+  EXPECT_EQ(problem.module, "zubqr-readers.so");
+  EXPECT_EQ(problem.places, (std::vector<std::string>{first, second}));
+  EXPECT_TRUE(problem.brokenAt.empty());
+
+  ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("bin")));
+  QFile empty(QString::fromStdString(first));
+  ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+  empty.close();
+  EXPECT_EQ(zub::LoadReadersFrom({first, second}, problem), nullptr);
+  EXPECT_EQ(problem.brokenAt, first);
+  EXPECT_FALSE(problem.reason.empty());
+
+  ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("lib/zubqr-gui")));
+  ASSERT_TRUE(QFile::rename(QString::fromStdString(first), QString::fromStdString(second)));
+  EXPECT_EQ(zub::LoadReadersFrom({first, second}, problem), nullptr);
+  EXPECT_EQ(problem.brokenAt, second);
 }

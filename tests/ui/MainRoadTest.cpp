@@ -484,7 +484,7 @@ TEST_F(MainRoad, NoOptionsThatScanIsSaid) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
   EXPECT_TRUE(messages[0].text.contains(QStringLiteral("拉伸使模块宽")));
-  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("没有一种能被两个读码器正确读出")) ||
+  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("没有一种能被三个读码器正确读出")) ||
               messages[0].text.contains(QStringLiteral("没有可改用的方案")))
       << messages[0].text.toStdString();
   EXPECT_FALSE(form->lastRemedySearch().found);

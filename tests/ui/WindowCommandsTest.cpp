@@ -6,6 +6,7 @@
 #include "Form2.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
+#include "ScanCheck.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
 
@@ -363,6 +364,35 @@ TEST_F(WindowCommands, CodeWithoutALogoIsSavedCopiedAndCheckedLikeAnyOther) {
   EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
   form->CopyPicture();
   EXPECT_EQ(Read(QGuiApplication::clipboard()->image()), test::BytesOf("no logo"));
+}
+
+// Without its readers the window cannot check the code: it says so once,
+// plainly, offers nothing, and the code is saved as any other. The text is
+// one that fails the check when it runs (zbar shows it as Shift JIS).
+TEST_F(WindowCommands, CodeThatCouldNotBeCheckedIsSaidSoAndStaysSaveable) {
+  const ReadersProblem problem{"zubqr-readers.so",
+                               {"/opt/zub/bin/zubqr-readers.so", "/opt/zub/lib/zubqr-readers.so"},
+                               {},
+                               {}};
+  {
+    const ReadersMissingForTest missing(problem);
+    Generate(QStringLiteral("中国"));
+  }
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
+  ScanReport unchecked;
+  unchecked.checked = false;
+  unchecked.notChecked = problem;
+  EXPECT_EQ(messages[0].text, NotCheckedText(unchecked));
+  EXPECT_TRUE(form->lastRemedySearch().tried.empty());
+  EXPECT_EQ(Composite(), Expected(QStringLiteral("中国"), logo)); // the options as chosen
+
+  messages.clear();
+  saveChoice = dir.filePath(QStringLiteral("unchecked.png"));
+  form->Command2_Click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功!")));
+  EXPECT_EQ(Read(QImage(*saveChoice)), MessageBytes(QStringLiteral("中国"), TextEncoding::Utf8));
 }
 
 TEST_F(WindowCommands, KeysGenerateAndSave) {
