@@ -187,6 +187,20 @@ TEST_F(ThemeContrastTest, TextBoxWithAndWithoutSelection) {
   ExpectReadable(box->grab().toImage(), viewport, QStringLiteral("text box"));
 }
 
+// The letters of the title and bottom bands, drawn into the window's picture.
+TEST_F(ThemeContrastTest, BandLetters) {
+  const QImage window = form->grab().toImage();
+  const struct {
+    QRect area;
+    const char *what;
+  } texts[] = {{{70, 12, 200, 26}, "title"},
+               {{71, 42, 200, 16}, "subtitle"},
+               {{84, 544, 280, 22}, "slogan"},
+               {{84, 570, 210, 18}, "makers"}};
+  for (const auto &t : texts)
+    ExpectReadable(window, t.area, QString::fromLatin1(t.what));
+}
+
 TEST_F(ThemeContrastTest, ButtonsInEveryState) {
   QPushButton *button = form->Command1;
   ExpectReadable(button, QStringLiteral("button"));
