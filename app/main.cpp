@@ -74,6 +74,7 @@ int main(int argc, char **argv) {
   // The skin the window loads is set before its controls exist: set later,
   // every control already made would be styled a second time.
   zub::ApplySkinFile(zub::DefaultSkinPath());
+  zub::MakeThemeReadable();
   zub::SingleInstance instance;
   zub::Form1 form;
   zub::RouteTerminationSignals(&form, [&form] { form.Form_Unload(); });

@@ -69,7 +69,7 @@ bool Form1::Form_Load(SingleInstance &instance) {
   // The dialogs, menus and tooltips keep the desktop theme's colours, made
   // readable where a pair of them is not (a selection's pale blue under
   // white letters, in light and dark themes alike).
-  QApplication::setPalette(ReadablePalette(QApplication::palette()));
+  MakeThemeReadable();
   FillOptionLists();
   // Keys typed after the start go into the text box (the tab order still
   // starts at the plug-in list).

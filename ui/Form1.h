@@ -288,6 +288,11 @@ QPalette WindowPalette();
 // rather than its text, so that it stays the theme's hue.
 QPalette ReadablePalette(QPalette palette);
 
+// Makes the application's palette (the theme's) readable by ReadablePalette;
+// sets it only when that changes something. Best called before the
+// controls exist, as the skin is: set later, every control hears of it.
+void MakeThemeReadable();
+
 // The contrast ratio of two colours, as the web's accessibility guidelines
 // compute it: 1 (none) to 21 (black on white).
 double ContrastRatio(const QColor &a, const QColor &b);

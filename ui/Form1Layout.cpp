@@ -9,6 +9,7 @@
 #include "OwnPictures.h"
 #include "WindowHelpers.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
@@ -107,6 +108,13 @@ QPalette ReadablePalette(QPalette palette) {
       separate(group, text, background);
   }
   return palette;
+}
+
+void MakeThemeReadable() {
+  const QPalette theme = QApplication::palette();
+  const QPalette readable = ReadablePalette(theme);
+  if (readable != theme)
+    QApplication::setPalette(readable);
 }
 
 QPalette WindowPalette() {
