@@ -185,6 +185,14 @@ TEST_F(ThemeContrastTest, TextBoxWithAndWithoutSelection) {
   cursor.clearSelection();
   box->setTextCursor(cursor);
   ExpectReadable(box->grab().toImage(), viewport, QStringLiteral("text box"));
+  const QImage focused = box->grab().toImage();
+  // Its frame says where the keys go, and a disabled box looks it.
+  form->Command2->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !box->hasFocus(); }, 5000));
+  EXPECT_NE(box->grab().toImage(), focused) << "the focus cannot be seen";
+  box->setEnabled(false);
+  ExpectReadable(box->grab().toImage(), viewport, QStringLiteral("text box disabled"));
+  EXPECT_NE(box->grab().toImage(), focused);
 }
 
 // The letters of the title and bottom bands, drawn into the window's picture.
