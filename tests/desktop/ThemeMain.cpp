@@ -1,0 +1,66 @@
+// The contrast tests run once per desktop theme, each in a process of its
+// own, since Qt reads the platform theme when the application starts:
+// --theme=plain (Qt's own), --theme=light and --theme=dark (the GTK theme
+// Adwaita and Adwaita:dark, as a GNOME desktop sets them).
+
+#include "Desktop.h"
+#include "Dialogs.h"
+#include "ThemeContrast.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+// When the GTK theme sizes its widgets, pango has fontconfig make patterns
+// and language sets that its caches keep for the life of the process; their
+// stacks end in fontconfig, which nothing of ours calls. Only this program
+// loads the GTK theme, so only its leak check is told so.
+extern "C" const char *__lsan_default_suppressions() {
+  return "leak:libfontconfig.so.1\n";
+}
+
+namespace zub::test {
+QString theme = QStringLiteral("plain");
+} // namespace zub::test
+
+int main(int argc, char **argv) {
+  bool listing = false;
+  for (int i = 1; i < argc; ++i) {
+    listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
+    if (std::strncmp(argv[i], "--theme=", 8) == 0)
+      zub::test::theme = QString::fromLatin1(argv[i] + 8);
+  }
+  QTemporaryDir scratch;
+  qputenv("XDG_RUNTIME_DIR", scratch.path().toLocal8Bit());
+  qputenv("HOME", scratch.path().toLocal8Bit()); // GTK keeps its own files there
+  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+  qunsetenv("QT_STYLE_OVERRIDE");
+  if (zub::test::theme == QLatin1String("plain")) {
+    qunsetenv("QT_QPA_PLATFORMTHEME");
+  } else {
+    qputenv("QT_QPA_PLATFORMTHEME", "gtk3");
+    // GTK's settings stay in memory: no settings daemon, and no message bus
+    // started for one on the display, whose end would end this process.
+    qputenv("GSETTINGS_BACKEND", "memory");
+    qputenv("NO_AT_BRIDGE", "1");
+    qputenv("GTK_THEME", zub::test::theme == QLatin1String("dark") ? "Adwaita:dark" : "Adwaita");
+  }
+  if (!listing)
+    zub::test::StartDesktop();
+  int status = 0;
+  {
+    QApplication app(argc, argv);
+    zub::InstallQtTranslations(); // as the program does
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path()));
+    ::testing::InitGoogleTest(&argc, argv);
+    status = RUN_ALL_TESTS();
+  }
+  zub::test::StopDesktop();
+  return status;
+}
