@@ -5,6 +5,7 @@
 // before and after.
 
 #include "Desktop.h"
+#include "ProgramProcess.h"
 
 #include <QFile>
 #include <QProcess>
@@ -43,13 +44,9 @@ protected:
       GTEST_SKIP() << "xprop is not installed";
     ASSERT_TRUE(dir.isValid());
     ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0700), 0);
-    env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env = test::ProgramEnvironment(dir, QStringLiteral("xcb"));
     env.insert(QStringLiteral("DISPLAY"), TheDesktop().display);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     env.remove(QStringLiteral("QT_QPA_PLATFORMTHEME"));
-    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
   }
 
   void TearDown() override {
@@ -60,12 +57,7 @@ protected:
   }
 
   std::unique_ptr<QProcess> Start() {
-    auto p = std::make_unique<QProcess>();
-    p->setProcessEnvironment(env);
-    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p->start(QStringLiteral(ZUB_GUI_EXECUTABLE), QStringList());
-    EXPECT_TRUE(p->waitForStarted(10000));
-    return p;
+    return test::StartProgram(env, QStringLiteral(ZUB_GUI_EXECUTABLE));
   }
 
   // The visible window of `p`, once openbox manages it.

@@ -7,12 +7,7 @@
 #include "Dialogs.h"
 #include "ThemeContrast.h"
 
-#include <QApplication>
-#include <QFile>
-#include <QSettings>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 
@@ -29,9 +24,7 @@ QString theme = QStringLiteral("plain");
 } // namespace zub::test
 
 int main(int argc, char **argv) {
-  bool listing = false;
   for (int i = 1; i < argc; ++i) {
-    listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
     if (std::strncmp(argv[i], "--theme=", 8) == 0)
       zub::test::theme = QString::fromLatin1(argv[i] + 8);
   }
@@ -50,17 +43,7 @@ int main(int argc, char **argv) {
     qputenv("NO_AT_BRIDGE", "1");
     qputenv("GTK_THEME", zub::test::theme == QLatin1String("dark") ? "Adwaita:dark" : "Adwaita");
   }
-  if (!listing)
-    zub::test::StartDesktop();
-  int status = 0;
-  {
-    QApplication app(argc, argv);
-    zub::InstallQtTranslations(); // as the program does
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch.path());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.path()));
-    ::testing::InitGoogleTest(&argc, argv);
-    status = RUN_ALL_TESTS();
-  }
-  zub::test::StopDesktop();
-  return status;
+  // Qt's dialogs speak Chinese, as in the program.
+  return zub::test::RunOnTheDesktop(argc, argv, scratch.path(),
+                                    [] { zub::InstallQtTranslations(); });
 }
