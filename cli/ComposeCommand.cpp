@@ -104,7 +104,7 @@ JobOutcome ComposeReadable(const EncodeOptions &options, const Message &message,
   if (first.report && !first.report->checked)
     return {JobOutcome::Failed, OneLine(NotCheckedText(*first.report))};
   if (!first.Passes()) {
-    search = FindReadableCode(encoder, source, first);
+    search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     if (!search.found)
       return {JobOutcome::Unreadable, "没有写出文件：" + OneLine(NoRemedyText(first, search))};
     chosen = &*search.found;
