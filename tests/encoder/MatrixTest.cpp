@@ -1,6 +1,8 @@
 #include "clsQRCode.h"
 #include "mdlFakeBarCode.h"
 
+#include "TestBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,6 +14,8 @@ using zub::ModuleMatrix;
 using zub::Picture;
 using zub::Symbol;
 
+using zub::test::BytesOf;
+
 namespace {
 
 int FreeCells(const ModuleMatrix &m) {
@@ -20,10 +24,6 @@ int FreeCells(const ModuleMatrix &m) {
     for (int x = 0; x < m.n; ++x)
       count += m.at(x, y) == 0;
   return count;
-}
-
-std::vector<std::uint8_t> Bytes(const std::string &s) {
-  return {s.begin(), s.end()};
 }
 
 } // namespace
@@ -119,7 +119,7 @@ TEST(Masks, PatternsInvertTheRightCells) {
 
 TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
   clsQRCode qr;
-  const auto text = Bytes("HELLO WORLD");
+  const auto text = BytesOf("HELLO WORLD");
   const Picture p = qr.MakeSymbol(text.data(), static_cast<int>(text.size()), 0, 2, -1);
   ASSERT_FALSE(p.isNull());
   ASSERT_EQ(p.width(), 29);
@@ -155,7 +155,7 @@ TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
 // facts as the matrix of the same call. Other pictures are no symbol.
 TEST(Picture, CarriesTheFactsOfTheSymbolItShows) {
   clsQRCode qr;
-  const auto text = Bytes("FACTS 0123456789 facts");
+  const auto text = BytesOf("FACTS 0123456789 facts");
   struct Case {
     int version, level, mask;
     zub::SymbolFacts made;
@@ -184,7 +184,7 @@ TEST(Picture, CarriesTheFactsOfTheSymbolItShows) {
 
 TEST(Picture, SizesFollowTheVersionAndBitsToPictureKeepsPixels) {
   clsQRCode qr;
-  const auto text = Bytes("x");
+  const auto text = BytesOf("x");
   for (int v : {1, 7, 40}) {
     const Picture p = qr.MakeSymbol(text.data(), 1, v, 1, 0);
     ASSERT_FALSE(p.isNull());
@@ -222,7 +222,7 @@ TEST(Driver, VersionChoiceAndCapacityEdges) {
   EXPECT_EQ(version(std::vector<std::uint8_t>(10, 'a'), -1, 2), -1);
 
   // Out-of-range level and mask fall back to M and mask 0.
-  const auto text = Bytes("FALLBACK");
+  const auto text = BytesOf("FALLBACK");
   ASSERT_TRUE(qr.MakeMatrix(text.data(), 8, 3, 2, 0, KanjiMode::Allowed, s));
   const std::vector<std::uint8_t> reference = s.modules.cells;
   for (int level : {0, 5})
@@ -250,8 +250,8 @@ TEST(Driver, OversizedMessagesGiveNullWithoutOverrun) {
 
 TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
   clsQRCode qr;
-  const auto a = Bytes("first message 123");
-  const auto b = Bytes("ANOTHER ONE");
+  const auto a = BytesOf("first message 123");
+  const auto b = BytesOf("ANOTHER ONE");
   Symbol first, again;
   ASSERT_TRUE(
       qr.MakeMatrix(a.data(), static_cast<int>(a.size()), 0, 3, 5, KanjiMode::Allowed, first));
@@ -268,7 +268,7 @@ TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
 // finished matrix on its own, bit by bit.
 TEST(FunctionPatterns, BothFormatCopiesAndBothVersionBlocksCarryTheirBits) {
   clsQRCode qr;
-  const std::vector<std::uint8_t> message = Bytes("Zub");
+  const std::vector<std::uint8_t> message = BytesOf("Zub");
   auto make = [&](int version, int level, int mask) {
     Symbol s;
     EXPECT_TRUE(qr.MakeMatrix(message.data(), static_cast<int>(message.size()), version, level,

@@ -45,8 +45,4 @@ QImage SampleLogo(int variant) {
   return logo;
 }
 
-std::vector<std::uint8_t> BytesOf(const std::string &s) {
-  return {s.begin(), s.end()};
-}
-
 } // namespace zub::test

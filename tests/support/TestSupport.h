@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MessageBytes.h"
+#include "TestBytes.h"
 
 #include <QImage>
 #include <QString>
@@ -29,8 +30,5 @@ QImage SampleLogo(int variant = 0);
 // A text of Chinese and Latin characters whose bytes in `encoding` take
 // about `fraction` of the byte capacity of a version and level.
 QString TextOfSize(int version, int level, TextEncoding encoding, double fraction);
-
-// Bytes of a string literal, for readable expectations.
-std::vector<std::uint8_t> BytesOf(const std::string &s);
 
 } // namespace zub::test
