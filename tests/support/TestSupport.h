@@ -20,7 +20,8 @@ struct Decoded {
 
 // Every QR Code that zxing-cpp finds in `image`, as it is. `charset` is the
 // character set the reader falls back to for byte segments (it always reads
-// kanji segments as Shift JIS).
+// kanji segments as Shift JIS); empty, the reader guesses as it does
+// unasked.
 std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset = "UTF-8");
 
 // A colourful, deterministic 160 x 120 logo without transparency; variants
