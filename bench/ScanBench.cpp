@@ -7,22 +7,22 @@
 //     longest searches we know (every candidate read, none passes).
 #include "LogoImage.h"
 #include "ScanRemedy.h"
+#include "TestSupport.h"
 #include "Workloads.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
-#include <QPainter>
 
 #include <random>
 
 namespace zub::bench {
 namespace {
 
-// A picture-like logo: sky, sun, hills and a badge; or camera noise.
+// A picture-like logo, or camera noise.
 QImage Logo(bool noisy) {
-  QImage logo(512, 512, QImage::Format_RGB32);
   if (noisy) {
+    QImage logo(512, 512, QImage::Format_RGB32);
     std::mt19937 rng(7);
     for (int y = 0; y < 512; ++y)
       for (int x = 0; x < 512; ++x)
@@ -31,19 +31,7 @@ QImage Logo(bool noisy) {
                            static_cast<int>(rng() % 256)));
     return logo;
   }
-  QPainter p(&logo);
-  QLinearGradient sky(0, 0, 0, 512);
-  sky.setColorAt(0, QColor(90, 150, 230));
-  sky.setColorAt(1, QColor(240, 220, 180));
-  p.fillRect(logo.rect(), sky);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(250, 200, 40));
-  p.drawEllipse(QPoint(360, 140), 80, 80);
-  p.setBrush(QColor(40, 120, 50));
-  p.drawEllipse(QPoint(120, 520), 300, 200);
-  p.setBrush(QColor(200, 30, 30));
-  p.drawRoundedRect(QRect(60, 60, 180, 120), 30, 30);
-  return logo;
+  return test::PaintedLogo();
 }
 
 QString Text(const std::vector<std::uint8_t> &bytes) {

@@ -42,21 +42,10 @@ QImage Logo(int kind) {
       }
     break;
   default: {
-    // Sky, a sun, hills and a lettered badge: smooth areas and sharp edges.
+    // The painted picture, its badge lettered.
+    logo = test::PaintedLogo();
     QPainter p(&logo);
-    QLinearGradient sky(0, 0, 0, 512);
-    sky.setColorAt(0, QColor(90, 150, 230));
-    sky.setColorAt(1, QColor(240, 220, 180));
-    p.fillRect(logo.rect(), sky);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(250, 200, 40));
-    p.drawEllipse(QPoint(360, 140), 80, 80);
-    p.setBrush(QColor(40, 120, 50));
-    p.drawEllipse(QPoint(120, 520), 300, 200);
-    p.setBrush(QColor(20, 70, 30));
-    p.drawEllipse(QPoint(420, 560), 260, 200);
-    p.setBrush(QColor(200, 30, 30));
-    p.drawRoundedRect(QRect(60, 60, 180, 120), 30, 30);
     p.setBrush(Qt::white);
     p.drawRect(QRect(90, 90, 20, 60));
     p.drawRect(QRect(130, 90, 60, 20));

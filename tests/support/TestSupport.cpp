@@ -2,9 +2,30 @@
 
 #include "clsQRCode.h"
 
+#include <QPainter>
+
 #include <ZXing/ReadBarcode.h>
 
 namespace zub::test {
+
+QImage PaintedLogo() {
+  QImage logo(512, 512, QImage::Format_RGB32);
+  QPainter p(&logo);
+  QLinearGradient sky(0, 0, 0, 512);
+  sky.setColorAt(0, QColor(90, 150, 230));
+  sky.setColorAt(1, QColor(240, 220, 180));
+  p.fillRect(logo.rect(), sky);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(250, 200, 40));
+  p.drawEllipse(QPoint(360, 140), 80, 80);
+  p.setBrush(QColor(40, 120, 50));
+  p.drawEllipse(QPoint(120, 520), 300, 200);
+  p.setBrush(QColor(20, 70, 30));
+  p.drawEllipse(QPoint(420, 560), 260, 200);
+  p.setBrush(QColor(200, 30, 30));
+  p.drawRoundedRect(QRect(60, 60, 180, 120), 30, 30);
+  return logo;
+}
 
 std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset) {
   const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);

@@ -28,6 +28,10 @@ std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset =
 // differ in every pixel.
 QImage SampleLogo(int variant = 0);
 
+// A picture-like 512 x 512 logo: a sky, a sun, hills and a red badge;
+// smooth areas and sharp edges, as a photograph under the code has them.
+QImage PaintedLogo();
+
 // A text of Chinese and Latin characters whose bytes in `encoding` take
 // about `fraction` of the byte capacity of a version and level.
 QString TextOfSize(int version, int level, TextEncoding encoding, double fraction);
