@@ -93,7 +93,7 @@ JobOutcome ComposeCode(clsQRCode &encoder, const EncodeOptions &options, const M
       outcome.message = "警告：" + OneLine(ScanWarningText(*code.report));
     return outcome;
   }
-  const ReadableCode made = MakeReadableCode(encoder, source, std::move(encoded));
+  const ReadableCode made = FinishReadableCode(encoder, source, std::move(encoded));
   switch (made.verdict) {
   case ReadableCode::Verdict::TooLong:
     return {JobOutcome::Failed, DoesNotFit(options, message)};

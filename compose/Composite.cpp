@@ -10,6 +10,8 @@ QImage ComposeComposite(const QImage &canvas, const QImage &logoBox, const QRect
   if (composite.isNull())
     return {};
   composite.fill(kWindowColour);
+  composite.setDotsPerMeterX(kDotsPerMeter);
+  composite.setDotsPerMeterY(kDotsPerMeter);
   if (!canvas.isNull())
     DrawStretched(composite, QRect(QPoint(0, 0), canvas.size()), canvas);
   DrawStretched(composite, box, logoBox);

@@ -12,7 +12,7 @@ namespace zub {
 // The composite picture: a `size` image of the window colour, the canvas's
 // backing image drawn at its natural size from (0, 0) (cut at the right and
 // bottom, never scaled), and the logo box's backing image drawn over `box`
-// stretched to its size. Format_RGB32.
+// stretched to its size. Format_RGB32, at kDotsPerMeter.
 QImage ComposeComposite(const QImage &canvas, const QImage &logoBox, const QRect &box, QSize size);
 
 // One code's composition, each step's picture made once: what the window's

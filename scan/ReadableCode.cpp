@@ -34,6 +34,7 @@ RemedySearch SearchCharsets(clsQRCode &encoder, const CodeSource &source, const 
       continue;
     ++search.made;
     ++search.read;
+    search.tried.push_back({options, code.version});
     if (code.Passes()) {
       search.found = std::move(code);
       break;
@@ -46,11 +47,11 @@ RemedySearch SearchCharsets(clsQRCode &encoder, const CodeSource &source, const 
 
 ReadableCode MakeReadableCode(clsQRCode &encoder, const CodeSource &source,
                               const CodeOptions &options, const std::atomic<bool> *cancel) {
-  return MakeReadableCode(encoder, source, EncodeCode(encoder, source, options), cancel);
+  return FinishReadableCode(encoder, source, EncodeCode(encoder, source, options), cancel);
 }
 
-ReadableCode MakeReadableCode(clsQRCode &encoder, const CodeSource &source, MadeCode encoded,
-                              const std::atomic<bool> *cancel) {
+ReadableCode FinishReadableCode(clsQRCode &encoder, const CodeSource &source, MadeCode encoded,
+                                const std::atomic<bool> *cancel) {
   ReadableCode made;
   made.first = std::move(encoded);
   if (!made.first.Made())

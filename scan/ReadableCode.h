@@ -40,7 +40,7 @@ ReadableCode MakeReadableCode(clsQRCode &encoder, const CodeSource &source,
 // The same from the options' code already encoded (EncodeCode): a front end
 // that must know whether the message fits before it loads the logo does
 // not encode it again.
-ReadableCode MakeReadableCode(clsQRCode &encoder, const CodeSource &source, MadeCode encoded,
-                              const std::atomic<bool> *cancel = nullptr);
+ReadableCode FinishReadableCode(clsQRCode &encoder, const CodeSource &source, MadeCode encoded,
+                                const std::atomic<bool> *cancel = nullptr);
 
 } // namespace zub
