@@ -93,7 +93,8 @@ JobOutcome ComposeCode(clsQRCode &encoder, const EncodeOptions &options, const M
       outcome.message = "警告：" + OneLine(ScanWarningText(*code.report));
     return outcome;
   }
-  const ReadableCode made = FinishReadableCode(encoder, source, std::move(encoded));
+  const ReadableCode made =
+      FinishReadableCode(encoder, source, std::move(encoded), nullptr, kNoTimeBudget);
   switch (made.verdict) {
   case ReadableCode::Verdict::TooLong:
     return {JobOutcome::Failed, DoesNotFit(options, message)};

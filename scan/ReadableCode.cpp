@@ -46,12 +46,14 @@ RemedySearch SearchCharsets(clsQRCode &encoder, const CodeSource &source, const 
 } // namespace
 
 ReadableCode MakeReadableCode(clsQRCode &encoder, const CodeSource &source,
-                              const CodeOptions &options, const std::atomic<bool> *cancel) {
-  return FinishReadableCode(encoder, source, EncodeCode(encoder, source, options), cancel);
+                              const CodeOptions &options, const std::atomic<bool> *cancel,
+                              int milliseconds) {
+  return FinishReadableCode(encoder, source, EncodeCode(encoder, source, options), cancel,
+                            milliseconds);
 }
 
 ReadableCode FinishReadableCode(clsQRCode &encoder, const CodeSource &source, MadeCode encoded,
-                                const std::atomic<bool> *cancel) {
+                                const std::atomic<bool> *cancel, int milliseconds) {
   ReadableCode made;
   made.first = std::move(encoded);
   if (!made.first.Made())
@@ -70,7 +72,7 @@ ReadableCode FinishReadableCode(clsQRCode &encoder, const CodeSource &source, Ma
   else if (source.symbolAlone)
     made.search = SearchCharsets(encoder, source, made.first, cancel);
   else
-    made.search = FindReadableCode(encoder, source, made.first, cancel);
+    made.search = FindReadableCode(encoder, source, made.first, cancel, milliseconds);
   made.verdict =
       made.search.found ? ReadableCode::Verdict::Remedied : ReadableCode::Verdict::Unreadable;
   return made;

@@ -32,15 +32,18 @@ struct ReadableCode {
 // not scan, searches for options that do (FindReadableCode; for a source
 // whose symbol stands alone only the character set changes: UTF-8 for
 // ANSI, then UTF-8 with ECI 26). Every candidate's message is encoded once.
-// `cancel`, when set before the search or between candidates, stops it.
+// `cancel`, when set before the search or between candidates, stops it;
+// so does `milliseconds` (FindReadableCode's time budget) unless it is
+// kNoTimeBudget.
 ReadableCode MakeReadableCode(clsQRCode &encoder, const CodeSource &source,
-                              const CodeOptions &options,
-                              const std::atomic<bool> *cancel = nullptr);
+                              const CodeOptions &options, const std::atomic<bool> *cancel = nullptr,
+                              int milliseconds = kSearchMilliseconds);
 
 // The same from the options' code already encoded (EncodeCode): a front end
 // that must know whether the message fits before it loads the logo does
 // not encode it again.
 ReadableCode FinishReadableCode(clsQRCode &encoder, const CodeSource &source, MadeCode encoded,
-                                const std::atomic<bool> *cancel = nullptr);
+                                const std::atomic<bool> *cancel = nullptr,
+                                int milliseconds = kSearchMilliseconds);
 
 } // namespace zub

@@ -46,7 +46,8 @@ protected:
     clsQRCode encoder;
     ReadableCode made;
     encodings = Encodings([&] {
-      made = MakeReadableCode(encoder, source, {0, kLevelM, 0, encoding, 0});
+      made =
+          MakeReadableCode(encoder, source, {0, kLevelM, 0, encoding, 0}, nullptr, kNoTimeBudget);
     });
     return made;
   }

@@ -456,7 +456,7 @@ TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
     EXPECT_FALSE(first.Passes());
     EXPECT_FALSE(first.report->Fails());
     EXPECT_TRUE(first.report->Causes().isEmpty());
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_EQ(search.made, 0);
     EXPECT_EQ(NotCheckedText(*first.report),
@@ -499,7 +499,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
     const MadeCode first = MakeCode(encoder, source, Options(c.version, TextEncoding::Utf8), true);
     ASSERT_TRUE(first.Made()) << c.version;
     ASSERT_TRUE(first.report->Fails());
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_EQ(search.read, 0);
     ASSERT_GE(search.tried.size(), 3u);
@@ -529,7 +529,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
   const MadeCode first = MakeCode(encoder, full, Options(40, TextEncoding::Utf8), true);
   ASSERT_TRUE(first.Made());
   ASSERT_TRUE(first.report->Fails());
-  const RemedySearch none = FindReadableCode(encoder, full, first);
+  const RemedySearch none = FindReadableCode(encoder, full, first, nullptr, kNoTimeBudget);
   EXPECT_EQ(none.made, 0);
   EXPECT_TRUE(NoRemedyText(first, none).contains(QStringLiteral("放不下")));
 }
@@ -550,7 +550,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     EXPECT_TRUE(causes.contains(QStringLiteral("读码器zbar读不出这个二维码。")));
     EXPECT_TRUE(causes.contains(QStringLiteral("Logo遮挡了第1块的5个码字，超过其纠错能力4个。")))
         << causes.join(QLatin1Char('|')).toStdString();
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 0, kLevelQ));
     EXPECT_EQ(search.found->version, 1);
@@ -570,7 +570,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     EXPECT_FALSE(first.report->zbar.textExact);
     EXPECT_TRUE(first.report->Causes().contains(
         QStringLiteral("读码器zbar把文字当作Big5解读，扫出的文字是乱码。")));
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8));
     EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
@@ -585,7 +585,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     EXPECT_TRUE(first.report->zxing.Exact());
     EXPECT_TRUE(first.report->Causes().contains(
         QStringLiteral("读码器zbar把文字当作Shift JIS解读，扫出的文字是乱码。")));
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 26));
     EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
@@ -603,7 +603,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     EXPECT_FALSE(first.report->zbar.read);
     EXPECT_TRUE(first.report->Causes().contains(
         QStringLiteral("拉伸使模块宽2到3像素不等，读码器难以对准网格。")));
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_FALSE(search.cancelled);
     EXPECT_TRUE(NoRemedyText(first, search).contains(QStringLiteral("没有")));
@@ -630,7 +630,7 @@ TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
     EXPECT_FALSE(r.Passes()) << v;
     EXPECT_TRUE(r.Causes().contains(QStringLiteral("读码器wechat_qrcode读不出这个二维码。")))
         << v << r.Causes().join(QLatin1Char('|')).toStdString();
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found) << v;
     const MadeCode &found = *search.found;
     EXPECT_TRUE(ZxingGives(found.composite, found.message, *source.text)) << v;
@@ -653,7 +653,7 @@ TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {
   // A code no option mends: the search ends within its bounds.
   const CodeSource noisy = Source(test::TextOfSize(30, kLevelM, TextEncoding::Utf8, 0.8), 2);
   const MadeCode v30 = MakeCode(encoder, noisy, Options(30, TextEncoding::Ansi), true);
-  const RemedySearch bounded = FindReadableCode(encoder, noisy, v30);
+  const RemedySearch bounded = FindReadableCode(encoder, noisy, v30, nullptr, kNoTimeBudget);
   EXPECT_LE(bounded.made, kMaxCandidates);
   EXPECT_LE(bounded.read, kMaxCandidatesRead);
 }
