@@ -289,7 +289,7 @@ TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
 
   const MadeCode noisy =
       MakeCode(encoder, Source(QStringLiteral("生成器"), 3), Options(0, TextEncoding::Utf8), false);
-  ASSERT_EQ(noisy.facts.version, 1);
+  ASSERT_EQ(noisy.picture.facts().version, 1);
   EXPECT_TRUE(ZxingGives(noisy.composite, noisy.message, QStringLiteral("生成器")));
   EXPECT_FALSE(ZbarData(noisy.composite, true).has_value());
   EXPECT_FALSE(ReadsBack(noisy.composite, noisy.message));
@@ -541,7 +541,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 0, kLevelQ));
-    EXPECT_EQ(search.found->facts.version, 1);
+    EXPECT_EQ(search.found->picture.facts().version, 1);
     EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
     EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
     EXPECT_EQ(RemedyQuestion(first, *search.found).split(QStringLiteral("\r\n")).last(),
