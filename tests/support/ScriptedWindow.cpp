@@ -1,5 +1,7 @@
 #include "ScriptedWindow.h"
 
+#include "TestSupport.h"
+
 #include <QAction>
 #include <QSignalSpy>
 #include <QTest>
@@ -47,6 +49,14 @@ void LoadAndShow(Form1 &form, std::unique_ptr<SingleInstance> &instance, const Q
   ASSERT_TRUE(form.Form_Load(*instance));
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+}
+
+void ShownWindow::SetUp() {
+  ASSERT_TRUE(dir.isValid());
+  logo = dir.filePath(QStringLiteral("logo.png"));
+  ASSERT_TRUE(SampleLogo().save(logo));
+  form = MakeForm(*this, dir);
+  LoadAndShow(*form, instance, dir);
 }
 
 void FinishGeneration(Form1 &form, const std::function<void()> &start) {

@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,6 +53,18 @@ std::unique_ptr<Form1> MakeForm(ScriptedDesktop &desktop, const QTemporaryDir &d
 // Form_Load of `form` with a fresh instance lock in `dir`, then shown and
 // exposed; a failure fails the test.
 void LoadAndShow(Form1 &form, std::unique_ptr<SingleInstance> &instance, const QTemporaryDir &dir);
+
+// The main window loaded and shown on a scripted desktop, the sample logo
+// saved as `logo` in the scratch folder `dir`.
+class ShownWindow : public ::testing::Test, public ScriptedDesktop {
+protected:
+  void SetUp() override;
+
+  QTemporaryDir dir;
+  QString logo;
+  std::unique_ptr<Form1> form;
+  std::unique_ptr<SingleInstance> instance;
+};
 
 // Runs `start` and waits until the generation it began has reported.
 void FinishGeneration(Form1 &form, const std::function<void()> &start);

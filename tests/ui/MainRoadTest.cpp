@@ -39,16 +39,8 @@ namespace {
 
 using test::Shown;
 
-class MainRoad : public ::testing::Test, public test::ScriptedDesktop {
+class MainRoad : public test::ShownWindow {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    logo = dir.filePath(QStringLiteral("logo.png"));
-    ASSERT_TRUE(test::SampleLogo().save(logo));
-    form = test::MakeForm(*this, dir);
-    test::LoadAndShow(*form, instance, dir);
-  }
-
   // Sets the option lists by position, the text and the logo answer,
   // clicks "生成二维码" and waits until the window has the result.
   void Generate(const QString &text, std::optional<QString> chosenLogo, int version = 0,
@@ -85,11 +77,6 @@ protected:
     return blank.image();
   }
   QString File(const QString &name) const { return dir.filePath(name); }
-
-  QTemporaryDir dir;
-  QString logo;
-  std::unique_ptr<Form1> form;
-  std::unique_ptr<SingleInstance> instance;
 };
 
 TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {

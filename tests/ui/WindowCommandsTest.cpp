@@ -33,16 +33,8 @@ namespace {
 
 using test::Shown;
 
-class WindowCommands : public ::testing::Test, public test::ScriptedDesktop {
+class WindowCommands : public test::ShownWindow {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    logo = dir.filePath(QStringLiteral("logo.png"));
-    ASSERT_TRUE(test::SampleLogo().save(logo));
-    form = test::MakeForm(*this, dir);
-    test::LoadAndShow(*form, instance, dir);
-  }
-
   // Runs `start` and waits until the generation it began has reported.
   void Finish(const std::function<void()> &start) { test::FinishGeneration(*form, start); }
 
@@ -68,11 +60,6 @@ protected:
   }
 
   bool MarkShown() const { return form->canvasMark->isVisible(); }
-
-  QTemporaryDir dir;
-  QString logo;
-  std::unique_ptr<Form1> form;
-  std::unique_ptr<SingleInstance> instance;
 };
 
 // While the work runs, the window shows it and refuses, with a word, what
