@@ -69,6 +69,10 @@ ScanReport CheckScan(const ScanSubject &subject);
 // What zxing-cpp and zbar make of `picture`, each on its own.
 ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_t> &message,
                             const std::optional<QString> &text);
+// zbar is asked about the grey picture Qt makes and, where it differs,
+// about the one zbar's own command-line front end makes of the saved file
+// (Rec. 709 weights of the colour values as they are): the stricter
+// outcome of the two holds.
 ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
                            const std::optional<QString> &text);
 
