@@ -719,6 +719,48 @@ TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
   EXPECT_GT(seen, 0); // the fixture shows what it is for
 }
 
+// The search reads a candidate only as far as its verdict: the same
+// verdict as the whole check's, and where it passes the same report. Codes
+// that pass, that zxing-cpp or zbar miss, and that only wechat_qrcode
+// misses.
+TEST(ScanCheck, ReadingUntilItFailsGivesTheWholeChecksVerdict) {
+  clsQRCode encoder;
+  const struct {
+    CodeSource source;
+    CodeOptions options;
+  } cases[] = {
+      {Source(QStringLiteral("first click here"), 3), Options(0, TextEncoding::Utf8)},
+      {Source(QStringLiteral("生成器"), 3), Options(0, TextEncoding::Utf8)},
+      {Source(QStringLiteral("中国"), 3), Options(0, TextEncoding::Utf8)},
+      {Source(test::TextOfSize(30, kLevelM, TextEncoding::Utf8, 0.8), 0),
+       Options(30, TextEncoding::Utf8, 26)},
+      {Source(test::TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8), 3),
+       Options(40, TextEncoding::Utf8)},
+  };
+  int passes = 0, fails = 0;
+  for (const auto &c : cases) {
+    const MadeCode code = MakeCode(encoder, c.source, c.options, false);
+    ASSERT_TRUE(code.Made());
+    const ScanSubject subject{code.composite, code.symbol,  c.options.ecLevel,
+                              kLogoBoxRect,   code.message, c.source.text};
+    const ScanReport whole = CheckScan(subject);
+    const ScanReport quick = CheckScan(subject, ScanDepth::UntilItFails);
+    SCOPED_TRACE(c.source.text->left(20).toStdString());
+    EXPECT_EQ(quick.Passes(), whole.Passes());
+    EXPECT_EQ(quick.zxing.Exact(), whole.zxing.Exact());
+    EXPECT_EQ(quick.zbar.Exact(), whole.zbar.Exact());
+    if (whole.Passes()) {
+      EXPECT_TRUE(quick.wechat.Exact());
+    }
+    // wechat_qrcode is asked exactly when the others pass.
+    EXPECT_EQ(quick.wechat.read, whole.zxing.Exact() && whole.zbar.Exact() &&
+                                     !whole.damage.PastCapacity() && whole.wechat.read);
+    (whole.Passes() ? passes : fails)++;
+  }
+  EXPECT_GT(passes, 0);
+  EXPECT_GT(fails, 1);
+}
+
 TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {
   clsQRCode encoder;
   const CodeSource source = Source(QStringLiteral("中国"), 3);
