@@ -75,8 +75,8 @@ enum class ScanDepth {
 
 // Judges `subject`; not checked when the readers cannot be loaded. Makes
 // the greys once, runs zbar and wechat_qrcode on the thread pool beside
-// zxing-cpp and counts the damage: about ten milliseconds of the machine's
-// two cores for a canvas-sized picture that passes.
+// zxing-cpp and counts the damage: some twenty milliseconds of processor
+// time for a canvas-sized picture that passes, shared by the thread pool.
 ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth = ScanDepth::Whole);
 
 // What zxing-cpp and zbar make of `picture`, each on its own.
