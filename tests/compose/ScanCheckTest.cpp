@@ -307,7 +307,11 @@ TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
   EXPECT_TRUE(ReadsBack(ComposeQRPicture(small, QImage()), plain));
   EXPECT_TRUE(ReadsBack(ComposeQRPicture(small, Logo(3)), plain));
   EXPECT_FALSE(ReadsBack(ComposeQRPicture(small, Logo(3)), test::BytesOf("http://www.zub.c")));
-  EXPECT_FALSE(ReadsBack(QImage(kCanvasSize, QImage::Format_RGB32), plain));
+  // A blank canvas: filled, since a fresh image's memory may still hold
+  // the composite just freed, which reads.
+  QImage blank(kCanvasSize, QImage::Format_RGB32);
+  blank.fill(Qt::white);
+  EXPECT_FALSE(ReadsBack(blank, plain));
   EXPECT_FALSE(ReadsBack(QImage(), plain));
 
   const QString long40 = test::TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8);
