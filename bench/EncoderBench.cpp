@@ -12,7 +12,7 @@ void BM_MakeSymbol(benchmark::State &state, const zub::bench::Workload &w) {
     zub::Picture p =
         qr.MakeSymbol(w.bytes.data(), static_cast<int>(w.bytes.size()), 0, w.ecLevel, 0);
     benchmark::DoNotOptimize(p.bits());
-    version = (p.width() - 25) / 4;
+    version = p.facts().version;
   }
   state.counters["version"] = version;
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *

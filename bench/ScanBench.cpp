@@ -9,12 +9,12 @@
 //     (every candidate read, none passes).
 #include "LogoImage.h"
 #include "ScanRemedy.h"
+#include "TestSupport.h"
 #include "Workloads.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
-#include <QPainter>
 
 #include <random>
 
@@ -23,35 +23,22 @@ namespace {
 
 enum class LogoKind { Picture, Noise, White };
 
-// A picture-like logo: sky, sun, hills and a badge; camera noise; or a
-// plain white square.
+// A picture-like logo (the tests' painted one); camera noise; or a plain
+// white square.
 QImage Logo(LogoKind kind) {
+  if (kind == LogoKind::Picture)
+    return test::PaintedLogo();
   QImage logo(512, 512, QImage::Format_RGB32);
   if (kind == LogoKind::White) {
     logo.fill(Qt::white);
     return logo;
   }
-  if (kind == LogoKind::Noise) {
-    std::mt19937 rng(7);
-    for (int y = 0; y < 512; ++y)
-      for (int x = 0; x < 512; ++x)
-        logo.setPixel(x, y,
-                      qRgb(static_cast<int>(rng() % 256), static_cast<int>(rng() % 256),
-                           static_cast<int>(rng() % 256)));
-    return logo;
-  }
-  QPainter p(&logo);
-  QLinearGradient sky(0, 0, 0, 512);
-  sky.setColorAt(0, QColor(90, 150, 230));
-  sky.setColorAt(1, QColor(240, 220, 180));
-  p.fillRect(logo.rect(), sky);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(250, 200, 40));
-  p.drawEllipse(QPoint(360, 140), 80, 80);
-  p.setBrush(QColor(40, 120, 50));
-  p.drawEllipse(QPoint(120, 520), 300, 200);
-  p.setBrush(QColor(200, 30, 30));
-  p.drawRoundedRect(QRect(60, 60, 180, 120), 30, 30);
+  std::mt19937 rng(7);
+  for (int y = 0; y < 512; ++y)
+    for (int x = 0; x < 512; ++x)
+      logo.setPixel(x, y,
+                    qRgb(static_cast<int>(rng() % 256), static_cast<int>(rng() % 256),
+                         static_cast<int>(rng() % 256)));
   return logo;
 }
 

@@ -413,9 +413,9 @@ Message TextMessage(const std::string &text, TextEncoding encoding) {
 bool ReadMessage(const EncodeOptions &options, Message &message, std::string &error) {
   if (options.inputFile) {
     message.kanji = KanjiMode::Allowed;
-    if (!ReadSource(*options.inputFile, kMaxMessageBytes, message.bytes, error))
+    if (!ReadSource(*options.inputFile, std::size_t{kMaxMessageBytes}, message.bytes, error))
       return false;
-    message.tooLong = message.bytes.size() > kMaxMessageBytes;
+    message.tooLong = message.bytes.size() > std::size_t{kMaxMessageBytes};
     return true;
   }
 

@@ -82,8 +82,6 @@ std::optional<int> Number(std::string_view s, int lo, int hi);
 // PNG. Nothing for a suffix the program does not write.
 std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options);
 
-// No symbol holds more than 7,089 bytes (version 40-L, all digits).
-inline constexpr std::size_t kMaxMessageBytes = 7089;
 // Text from standard input is read as UTF-8 before --encoding converts it;
 // GBK turns a 4-byte character into one "?", so a text that fits may be up
 // to four times a byte-mode symbol's 2,953 bytes.

@@ -1,5 +1,7 @@
 #include "SymbolFiles.h"
 
+#include "JpegFile.h"
+
 #include <png.h>
 
 #include <csetjmp>
@@ -9,8 +11,6 @@
 #include <initializer_list>
 #include <limits>
 #include <string_view>
-
-#include <jpeglib.h>
 
 namespace zub::cli {
 
@@ -22,19 +22,13 @@ constexpr png_uint_32 kPngDotsPerMeter = 3937;
 constexpr std::uint32_t kBmpDotsPerMeter = 3780;
 constexpr int kBmpFileHeaderBytes = 14;
 constexpr int kBmpInfoHeaderBytes = 40;
-// Baseline JPEG quality: high enough that module edges stay crisp.
-constexpr int kJpegQuality = 95;
-
-int Modules(const Picture &symbol) {
-  return symbol.width() - 2 * kPictureQuietZone;
-}
 
 // Draws the picture row by row: Row(y) gives pixel row y as one byte a
 // pixel, 1 for a dark module and 0 for a light one.
 class Rows {
 public:
   Rows(const Picture &symbol, const SymbolLook &look)
-      : symbol_(symbol), look_(look), modules_(Modules(symbol)),
+      : symbol_(symbol), look_(look), modules_(symbol.facts().modules),
         side_(static_cast<int>(PictureSide(symbol, look))),
         row_(static_cast<std::size_t>(side_), 0) {}
 
@@ -46,7 +40,7 @@ public:
       lastModuleY_ = moduleY;
       std::memset(row_.data(), 0, row_.size());
       if (moduleY >= 0 && moduleY < modules_) {
-        const std::uint8_t *in = symbol_.scanLine(moduleY + kPictureQuietZone) + kPictureQuietZone;
+        const std::uint8_t *in = symbol_.scanLine(moduleY + kQuietZone) + kQuietZone;
         for (int x = 0; x < modules_; ++x)
           if (in[x] == Picture::kBlack)
             std::memset(row_.data() + (x + look_.margin) * look_.scale, 1,
@@ -118,58 +112,6 @@ bool CompressPng(PngJob &job, Rows &rows, const Colours &colours) {
   return true;
 }
 
-// --- JPEG through libjpeg ---
-
-// libjpeg reports a fatal error by calling error_exit, which must not return.
-struct JpegErrorJump {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void JumpOnJpegError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegErrorJump *>(info->err)->jump, 1);
-}
-
-struct JpegJob {
-  jpeg_compress_struct info{};
-  JpegErrorJump error{};
-  unsigned char *buffer = nullptr;
-  unsigned long size = 0;
-  std::vector<std::uint8_t> line;
-};
-
-bool CompressJpeg(JpegJob &job, Rows &rows, const Colours &colours) {
-  job.info.err = jpeg_std_error(&job.error.manager);
-  job.error.manager.error_exit = JumpOnJpegError;
-  if (setjmp(job.error.jump) != 0)
-    return false;
-  jpeg_create_compress(&job.info);
-  jpeg_mem_dest(&job.info, &job.buffer, &job.size);
-  job.info.image_width = static_cast<JDIMENSION>(rows.Side());
-  job.info.image_height = static_cast<JDIMENSION>(rows.Side());
-  job.info.input_components = 3;
-  job.info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&job.info);
-  jpeg_set_quality(&job.info, kJpegQuality, TRUE);
-  // Full-size colour planes (4:4:4), so coloured module edges stay sharp.
-  for (int c = 0; c < job.info.num_components; ++c) {
-    job.info.comp_info[c].h_samp_factor = 1;
-    job.info.comp_info[c].v_samp_factor = 1;
-  }
-  jpeg_start_compress(&job.info, TRUE);
-  const std::uint8_t dark[3] = {colours.dark.r, colours.dark.g, colours.dark.b};
-  const std::uint8_t light[3] = {colours.light.r, colours.light.g, colours.light.b};
-  while (job.info.next_scanline < job.info.image_height) {
-    const std::uint8_t *row = rows.Row(static_cast<int>(job.info.next_scanline));
-    for (int x = 0; x < rows.Side(); ++x)
-      std::memcpy(job.line.data() + 3 * x, row[x] ? dark : light, 3);
-    JSAMPROW line = job.line.data();
-    jpeg_write_scanlines(&job.info, &line, 1);
-  }
-  jpeg_finish_compress(&job.info);
-  return true;
-}
-
 void Append(std::string &out, std::initializer_list<std::string_view> parts) {
   for (std::string_view part : parts)
     out.append(part);
@@ -188,7 +130,7 @@ void Put32(std::uint8_t *at, std::uint32_t v) {
 } // namespace
 
 long long PictureSide(const Picture &symbol, const SymbolLook &look) {
-  return static_cast<long long>(Modules(symbol) + 2 * look.margin) * look.scale;
+  return static_cast<long long>(symbol.facts().modules + 2 * look.margin) * look.scale;
 }
 
 std::vector<std::uint8_t> SymbolPng(const Picture &symbol, const SymbolLook &look) {
@@ -208,18 +150,19 @@ std::vector<std::uint8_t> SymbolPng(const Picture &symbol, const SymbolLook &loo
 }
 
 std::vector<std::uint8_t> SymbolJpeg(const Picture &symbol, const SymbolLook &look) {
-  if (!Drawable(symbol, look) || PictureSide(symbol, look) > JPEG_MAX_DIMENSION)
+  if (!Drawable(symbol, look))
     return {};
   Rows rows(symbol, look);
-  JpegJob job;
-  job.line.resize(static_cast<std::size_t>(rows.Side()) * 3);
-  const bool ok = CompressJpeg(job, rows, look.colours);
-  std::vector<std::uint8_t> out;
-  if (ok && job.buffer)
-    out.assign(job.buffer, job.buffer + job.size);
-  jpeg_destroy_compress(&job.info);
-  std::free(job.buffer);
-  return out;
+  std::vector<std::uint8_t> line(static_cast<std::size_t>(rows.Side()) * 3);
+  const Colours &c = look.colours;
+  const std::uint8_t dark[3] = {c.dark.r, c.dark.g, c.dark.b};
+  const std::uint8_t light[3] = {c.light.r, c.light.g, c.light.b};
+  return CompressJpeg(rows.Side(), rows.Side(), [&](int y) {
+    const std::uint8_t *row = rows.Row(y);
+    for (int x = 0; x < rows.Side(); ++x)
+      std::memcpy(line.data() + 3 * x, row[x] ? dark : light, 3);
+    return static_cast<const std::uint8_t *>(line.data());
+  });
 }
 
 std::vector<std::uint8_t> SymbolBmp(const Picture &symbol, const SymbolLook &look) {
@@ -261,12 +204,12 @@ std::vector<std::uint8_t> SymbolBmp(const Picture &symbol, const SymbolLook &loo
 }
 
 std::string SymbolSvg(const Picture &symbol, const SymbolLook &look) {
-  const int n = Modules(symbol);
+  const int n = symbol.facts().modules;
   const int margin = look.margin;
   const int side = n + 2 * margin;
   const auto dark = [&](int x, int y) {
     return x >= 0 && y >= 0 && x < n && y < n &&
-           symbol.pixel(x + kPictureQuietZone, y + kPictureQuietZone) == Picture::kBlack;
+           symbol.pixel(x + kQuietZone, y + kQuietZone) == Picture::kBlack;
   };
   // Black on white keeps the short forms it always had.
   const auto fill = [](const Rgba &colour, const char *plain, bool isPlain) {
@@ -309,11 +252,11 @@ std::string SymbolSvg(const Picture &symbol, const SymbolLook &look) {
 }
 
 std::string SymbolText(const Picture &symbol, const SymbolLook &look, bool invert) {
-  const int n = Modules(symbol);
+  const int n = symbol.facts().modules;
   const int margin = look.margin;
   const auto drawn = [&](int x, int y) {
     const bool dark = x >= 0 && y >= 0 && x < n && y < n &&
-                      symbol.pixel(x + kPictureQuietZone, y + kPictureQuietZone) == Picture::kBlack;
+                      symbol.pixel(x + kQuietZone, y + kQuietZone) == Picture::kBlack;
     return dark == invert;
   };
   std::string start, end;

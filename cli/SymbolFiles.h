@@ -9,9 +9,6 @@
 
 namespace zub::cli {
 
-// The encoder's picture holds the symbol with a quiet zone of this many
-// modules, one pixel a module.
-inline constexpr int kPictureQuietZone = 4;
 // The largest picture side `encode` makes: a bitmap of it takes 200 MB.
 inline constexpr int kMaxPictureSide = 8192;
 
@@ -19,7 +16,7 @@ inline constexpr int kMaxPictureSide = 8192;
 // zone, in `colours`.
 struct SymbolLook {
   int scale = 1;
-  int margin = kPictureQuietZone;
+  int margin = kQuietZone;
   Colours colours;
 };
 

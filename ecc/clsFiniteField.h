@@ -5,6 +5,10 @@
 
 namespace zub {
 
+// The reduction polynomial of the QR Code field GF(256):
+// x^8 + x^4 + x^3 + x^2 + 1.
+inline constexpr int kQrFieldPolynomial = 285;
+
 // A finite field of q = 2 .. 16384 elements with log and exponent tables of
 // its primitive element: a binary field GF(2^m) given by its reduction
 // polynomial, or the integers modulo q for any other q (q is not tested for

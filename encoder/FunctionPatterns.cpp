@@ -24,7 +24,7 @@ struct FinderBlock {
 constexpr FinderBlock kFinder;
 } // namespace
 
-void clsQRCode::DrawFunctionPatterns(ModuleMatrix &m, int v) const {
+void clsQRCode::DrawFunctionPatterns(ModuleMatrix &m, int v) {
   if (v < 1 || v > 40)
     return;
   const int n = m.n;

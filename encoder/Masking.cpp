@@ -46,7 +46,7 @@ int clsQRCode::VersionBits(int v) {
   return v * 4096 | BchRemainder(v, kVersionPoly, 0x1000, 12);
 }
 
-void clsQRCode::WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) const {
+void clsQRCode::WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) {
   const int n = m.n;
   if (v >= 7) {
     const int bits = VersionBits(v);

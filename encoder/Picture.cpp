@@ -32,7 +32,7 @@ Bitmap Bitmap::Create(int width, int height, std::uint8_t fill) {
   return b;
 }
 
-Picture Picture::FromBitmap(Bitmap &&bitmap) {
+Picture Picture::FromBitmap(Bitmap &&bitmap, const SymbolFacts &facts) {
   Picture p;
   if (!bitmap.pixels)
     return p;
@@ -40,6 +40,7 @@ Picture Picture::FromBitmap(Bitmap &&bitmap) {
   p.width_ = bitmap.width;
   p.height_ = bitmap.height;
   p.stride_ = bitmap.stride;
+  p.facts_ = facts;
   return p;
 }
 

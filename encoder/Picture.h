@@ -5,6 +5,19 @@
 
 namespace zub {
 
+// The white modules around every symbol the encoder draws.
+inline constexpr int kQuietZone = 4;
+
+// What a symbol picture shows, as the encoder made it.
+struct SymbolFacts {
+  int version = 0; // 1..40; 0: the picture is no symbol
+  int ecLevel = 0; // 1 L, 2 M, 3 Q, 4 H
+  int mask = 0;    // 0..7
+  int modules = 0; // modules a side, 4 * version + 17, without the quiet zone
+
+  bool operator==(const SymbolFacts &) const = default;
+};
+
 // An off-screen 8-bit grey bitmap while it is being drawn. Rows are top-down
 // and padded to a multiple of 4 bytes, so toolkits that want 32-bit aligned
 // scan lines can use the pixels in place. No pixels means creation failed.
@@ -32,8 +45,9 @@ class Picture {
 public:
   Picture() = default;
 
-  // Takes the bitmap over; null when it has no pixels.
-  static Picture FromBitmap(Bitmap &&bitmap);
+  // Takes the bitmap over; null when it has no pixels. A symbol's picture
+  // keeps the symbol's facts.
+  static Picture FromBitmap(Bitmap &&bitmap, const SymbolFacts &facts = {});
 
   bool isNull() const { return !pixels_; }
   explicit operator bool() const { return static_cast<bool>(pixels_); }
@@ -41,6 +55,8 @@ public:
   int width() const { return width_; }
   int height() const { return height_; }
   int bytesPerLine() const { return stride_; }
+  // Version 0 for a picture that is no symbol.
+  const SymbolFacts &facts() const { return facts_; }
   const std::uint8_t *bits() const { return pixels_.get(); }
   const std::uint8_t *scanLine(int y) const { return pixels_.get() + y * stride_; }
   // 0 is black, 255 white; the encoder's pictures hold nothing else.
@@ -54,6 +70,7 @@ private:
   int width_ = 0;
   int height_ = 0;
   int stride_ = 0;
+  SymbolFacts facts_;
 };
 
 } // namespace zub

@@ -16,9 +16,6 @@ namespace {
 
 constexpr int kMaxDataCodewords = 2956; // version 40-L
 constexpr int kMaxCodewords = 3706;     // version 40
-// The densest mode packs three digits into 10 bits, so no message longer
-// than the digits 40-L holds can fit any symbol.
-constexpr int kMaxMessageBytes = 7089;
 // Version ranges that share the widths of the character-count fields.
 constexpr int kVersionRanges[3][2] = {{1, 9}, {10, 26}, {27, 40}};
 constexpr std::uint8_t kPadCodewords[2] = {0xEC, 0x11};
@@ -40,6 +37,11 @@ struct ReversedSpreadTable {
 constexpr ReversedSpreadTable kReversedSpread;
 
 } // namespace
+
+clsQRCode::clsQRCode()
+    : field_(std::make_unique<clsFiniteField>()), coder_(std::make_unique<clsReedSolomon>()) {
+  field_->Init(256, kQrFieldPolynomial, 2);
+}
 
 int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji,
                              int headerBits) {
@@ -72,21 +74,11 @@ int clsQRCode::ChooseVersion(const std::uint8_t *data, int length, int ecLevel, 
   return 0;
 }
 
-const clsQRCode::VersionLayout &clsQRCode::Layout(int v) {
-  if (layout_.version == v)
-    return layout_;
-  VersionLayout &layout = layout_;
-  layout.version = 0; // until it is complete
-  layout.functions = ModuleMatrix(SymbolSize(v));
-  DrawFunctionPatterns(layout.functions, v);
-
-  // Column pairs from the right edge leftwards, alternately upward and
-  // downward, the right column of a pair first; the timing column 6 is
-  // skipped. Every free cell is visited once, remainder cells included.
-  const ModuleMatrix &m = layout.functions;
+void clsQRCode::PlacementOrder(const ModuleMatrix &functions, std::vector<std::uint16_t> &order) {
+  const ModuleMatrix &m = functions;
   const int n = m.n;
-  layout.order.resize(static_cast<std::size_t>(DataModules(v)));
-  std::uint16_t *next = layout.order.data();
+  order.clear();
+  order.reserve(static_cast<std::size_t>(DataModules((n - 17) / 4)));
   const std::uint8_t *cells = m.cells.data();
   bool upward = true;
   for (int right = n - 1; right >= 1; right -= 2) {
@@ -96,13 +88,23 @@ const clsQRCode::VersionLayout &clsQRCode::Layout(int v) {
       const int y = upward ? n - 1 - i : i;
       const int offset = y * m.stride + right;
       if (cells[offset] == 0)
-        *next++ = static_cast<std::uint16_t>(offset);
+        order.push_back(static_cast<std::uint16_t>(offset));
       if (cells[offset - 1] == 0)
-        *next++ = static_cast<std::uint16_t>(offset - 1);
+        order.push_back(static_cast<std::uint16_t>(offset - 1));
     }
     upward = !upward;
   }
-  assert(next == layout.order.data() + layout.order.size());
+}
+
+const clsQRCode::VersionLayout &clsQRCode::Layout(int v) {
+  if (layout_.version == v)
+    return layout_;
+  VersionLayout &layout = layout_;
+  layout.version = 0; // until it is complete
+  layout.functions = ModuleMatrix(SymbolSize(v));
+  DrawFunctionPatterns(layout.functions, v);
+  PlacementOrder(layout.functions, layout.order);
+  assert(layout.order.size() == static_cast<std::size_t>(DataModules(v)));
 
   // The shape of every codeword's cells.
   const int T = TotalCodewords(v);
@@ -168,9 +170,10 @@ void clsQRCode::MaskAndMerge(ModuleMatrix &matrix, int mask) {
   }
 }
 
-Picture clsQRCode::MaskedPicture(const ModuleMatrix &matrix, int mask) {
-  constexpr int kQuiet = 4;
+Picture clsQRCode::MaskedPicture(const ModuleMatrix &matrix, const SymbolFacts &facts) {
+  constexpr int kQuiet = kQuietZone;
   const int n = matrix.n;
+  const int mask = facts.mask;
   Bitmap bitmap = Bitmap::Allocate(n + 2 * kQuiet, n + 2 * kQuiet);
   if (!bitmap.pixels)
     return {};
@@ -195,7 +198,7 @@ Picture clsQRCode::MaskedPicture(const ModuleMatrix &matrix, int mask) {
       Store16(pixels + x0, dark - 1); // dark 1 to black 0, light 0 to white 255
     });
   }
-  return Picture::FromBitmap(std::move(bitmap));
+  return Picture::FromBitmap(std::move(bitmap), facts);
 }
 
 bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
@@ -320,8 +323,8 @@ Picture clsQRCode::MakeSymbol(const std::uint8_t *data, int length, int version,
   WriteVersionAndFormat(symbol.modules, symbol.version, symbol.ecLevel, symbol.mask);
 
   // 11-12 and 14 in one pass: every module masked, merged and drawn as one
-  // pixel, inside a 4-module white quiet zone.
-  return MaskedPicture(symbol.modules, symbol.mask);
+  // pixel, inside the white quiet zone.
+  return MaskedPicture(symbol.modules, symbol.facts());
 }
 
 } // namespace zub

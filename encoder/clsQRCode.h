@@ -21,6 +21,10 @@ enum class KanjiMode { Allowed, Excluded };
 // Error-correction levels as the encoder numbers them.
 enum EcLevelIndex : int { kLevelL = 1, kLevelM = 2, kLevelQ = 3, kLevelH = 4 };
 
+// No symbol holds a longer message: the densest mode packs three digits into
+// 10 bits, and version 40-L holds 7,089 digits.
+inline constexpr int kMaxMessageBytes = 7089;
+
 // The module matrix of one symbol: (n + 3) x (n + 3) bytes, row-major, cell
 // (x, y) at y * (n + 3) + x. While a symbol is built a cell holds 0 (free,
 // carries data), 1 (dark function module) or 2 (light function module);
@@ -43,6 +47,8 @@ struct Symbol {
   int ecLevel = 0;
   int mask = 0;
   ModuleMatrix modules{0};
+
+  SymbolFacts facts() const { return {version, ecLevel, mask, modules.n}; }
 };
 
 // The QR Code model 2 encoder: message bytes to a symbol picture.
@@ -54,7 +60,8 @@ public:
   clsQRCode();
 
   // Encodes `length` bytes of `data` as a symbol and returns its picture:
-  // one pixel per module, a 4-module white quiet zone, (4v + 25) pixels square.
+  // one pixel per module, a white quiet zone of kQuietZone modules, (4v + 25)
+  // pixels square; the picture's facts() tell the version, level and mask made.
   //   version: 1..40 that version; 0 or > 40 the smallest that fits; < 0 null.
   //   ecLevel: 1 L, 2 M, 3 Q, 4 H; anything else is M.
   //   mask:    0..7 that pattern; anything else is mask 0.
@@ -89,17 +96,17 @@ public:
   static void PutEci(BitBuffer &bits, int eci);
 
   // Size functions: versions 1..40, and -1..-4 for the Micro sizes M1..M4.
-  static int SymbolSize(int v);
-  static int AlignmentCount(int v);
-  static int AlignmentPatterns(int v);
-  static int DataModules(int v);
-  static int TotalCodewords(int v);
+  static constexpr int SymbolSize(int v);
+  static constexpr int AlignmentCount(int v);
+  static constexpr int AlignmentPatterns(int v);
+  static constexpr int DataModules(int v);
+  static constexpr int TotalCodewords(int v);
 
-  // Tables by version 1..40 and level 1..4.
-  int AlignStep(int v) const { return AlignStep_[static_cast<std::size_t>(v - 1)]; }
-  int EcBlocks(int v, int level) const { return EcBlocks_[TableIndex(v, level)]; }
-  int EcCodewords(int v, int level) const { return EcCodewords_[TableIndex(v, level)]; }
-  int DataCodewords(int v, int level) const { return DataCodewords_[TableIndex(v, level)]; }
+  // Tables by version 1..40 and level 1..4, the same for every encoder.
+  static constexpr int AlignStep(int v);
+  static constexpr int EcBlocks(int v, int level);
+  static constexpr int EcCodewords(int v, int level);
+  static constexpr int DataCodewords(int v, int level);
 
   // The interleaving of a symbol's codewords: S short blocks of K - 1 data
   // codewords, then B - S long blocks of K. Data codeword k of block h goes
@@ -113,7 +120,15 @@ public:
   }
 
   // Function patterns of version v (1..40; anything else draws nothing).
-  void DrawFunctionPatterns(ModuleMatrix &matrix, int v) const;
+  static void DrawFunctionPatterns(ModuleMatrix &matrix, int v);
+
+  // The free cells of `functions`, a matrix with the function patterns of
+  // its version drawn and every other cell 0, in the order the codeword bits
+  // fill them, as offsets into its cells: column pairs from the right edge
+  // leftwards, alternately upward and downward, the right cell of a pair
+  // first, the timing column skipped. All DataModules of them, the remainder
+  // cells last.
+  static void PlacementOrder(const ModuleMatrix &functions, std::vector<std::uint16_t> &order);
 
   // Inverts the cells of mask `mask` (0..7, else 0) in an n x n matrix with
   // the given row stride; returns the mask applied.
@@ -131,9 +146,6 @@ public:
   const clsFiniteField &field() const { return *field_; }
 
 private:
-  static std::size_t TableIndex(int v, int level) {
-    return static_cast<std::size_t>(4 * (v - 1) + (level - 1));
-  }
   int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji,
                     int headerBits);
   bool BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
@@ -162,19 +174,16 @@ private:
   void PlaceCodewords(ModuleMatrix &matrix, const VersionLayout &layout,
                       const std::uint8_t *codewords, int totalCodewords) const;
   static void MaskAndMerge(ModuleMatrix &matrix, int mask);
-  static Picture MaskedPicture(const ModuleMatrix &matrix, int mask);
-  void WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) const;
+  static Picture MaskedPicture(const ModuleMatrix &matrix, const SymbolFacts &facts);
+  static void WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask);
 
   std::unique_ptr<clsFiniteField> field_;
   std::unique_ptr<clsReedSolomon> coder_;
-  std::array<std::uint8_t, 40> AlignStep_{};
-  std::array<std::uint8_t, 160> EcBlocks_{};
-  std::array<std::uint8_t, 160> EcCodewords_{};
-  std::array<std::int16_t, 160> DataCodewords_{}; // total less the check codewords
-  std::array<std::int32_t, 18> Pow2_{};
   SegmentPlan plan_; // kept between calls for its storage
   VersionLayout layout_;
   Symbol scratch_; // MakeSymbol's matrix, kept for its storage
 };
 
 } // namespace zub
+
+#include "SymbolTables.h"

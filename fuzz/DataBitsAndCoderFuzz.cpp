@@ -182,7 +182,7 @@ FieldArgs DrawField(FuzzInput &in) {
     a.modulus = in.Int();
     break;
   case 2:
-    a.modulus = 285;
+    a.modulus = zub::kQrFieldPolynomial;
     break;
   default: // x^m plus lower terms
     a.modulus = elements ? a.size | in.Below(a.size) : in.Int();
@@ -477,7 +477,7 @@ void CheckEncode(clsReedSolomon &coder, FuzzInput &in) {
 
 void FuzzCoder(FuzzInput &in) {
   clsFiniteField qrField;
-  ZUB_CHECK(qrField.Init(256, 285, 2));
+  ZUB_CHECK(qrField.Init(256, zub::kQrFieldPolynomial, 2));
   auto other = std::make_unique<clsFiniteField>();
   if (!other->Init(16, 19, 0))
     ZUB_CHECK(false);

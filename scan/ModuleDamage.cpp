@@ -12,8 +12,6 @@ namespace zub {
 
 namespace {
 
-constexpr int kQuietZone = 4;
-
 // The pixel that shows the middle of source pixel `s` when `sourceLength`
 // pixels are stretched over `targetLength` with NearestSource, and the
 // number of pixels that show it.
@@ -36,7 +34,7 @@ Span SpanOf(int s, int sourceLength, int targetLength) {
 // to; 0 for a data module.
 class PartMap {
 public:
-  PartMap(int v, int step) : n_(4 * v + 17), v_(v) {
+  PartMap(int v, int step) : n_(clsQRCode::SymbolSize(v)), v_(v) {
     centres_.push_back(6);
     if (v >= 2)
       for (int c = n_ - 7; c >= 18; c -= step)
@@ -114,19 +112,19 @@ int ModuleDamage::WorstBlock() const {
   return worst;
 }
 
-ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol, int ecLevel,
-                               const QRect &logoBox) {
+ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
+                               const SymbolFacts &facts, const QRect &logoBox) {
   ModuleDamage damage;
-  const int side = symbol.width();
-  const int n = side - 2 * kQuietZone;
-  if (composite.isNull() || symbol.isNull() || symbol.height() != side || n < 21 || n > 177 ||
-      (n - 17) % 4 != 0 || ecLevel < kLevelL || ecLevel > kLevelH)
+  const int v = facts.version;
+  const int ecLevel = facts.ecLevel;
+  const int n = facts.modules;
+  const int side = n + 2 * kQuietZone;
+  if (composite.isNull() || v < 1 || v > 40 || n != clsQRCode::SymbolSize(v) ||
+      symbol.width() != side || symbol.height() != side || ecLevel < kLevelL || ecLevel > kLevelH)
     return damage;
-  const int v = (n - 17) / 4;
   damage.version = v;
   damage.ecLevel = ecLevel;
 
-  thread_local clsQRCode tables;
   const QImage grey = symbol.convertToFormat(QImage::Format_Grayscale8);
   const QImage shown = composite.convertToFormat(QImage::Format_RGB32);
   const int width = shown.width();
@@ -147,8 +145,8 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol, in
 
   // Every module: does it read as the symbol has it, and does the logo
   // cover it?
-  std::vector<std::uint8_t> wrong(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
-  const PartMap parts(v, tables.AlignStep(v));
+  ModuleMatrix wrong(n); // 1 where the module reads wrong
+  const PartMap parts(v, clsQRCode::AlignStep(v));
   for (int y = 0; y < n; ++y) {
     const Span row = rows[static_cast<std::size_t>(y)];
     const auto *line = reinterpret_cast<const QRgb *>(shown.constScanLine(row.centre));
@@ -158,7 +156,7 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol, in
       const bool dark = qGray(line[column.centre]) < 128;
       const bool wanted = source[x] < 128;
       const bool bad = dark != wanted;
-      wrong[static_cast<std::size_t>(y * n + x)] = bad ? 1 : 0;
+      wrong.at(x, y) = bad ? 1 : 0;
       const unsigned part = parts.PartOf(x, y);
       if (bad) {
         ++damage.wrongModules;
@@ -171,34 +169,21 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol, in
     }
   }
 
-  // The codeword every data module carries: the placement's zig-zag over
-  // the cells the function patterns leave free, two columns at a time from
-  // the right, skipping the vertical timing line.
-  ModuleMatrix free(n);
-  tables.DrawFunctionPatterns(free, v);
+  // The codeword every data module carries, in the encoder's placement
+  // order; the remainder cells after the last codeword carry none.
+  ModuleMatrix functions(n);
+  clsQRCode::DrawFunctionPatterns(functions, v);
+  std::vector<std::uint16_t> order;
+  clsQRCode::PlacementOrder(functions, order);
   const int total = clsQRCode::TotalCodewords(v);
   std::vector<std::uint8_t> codewordWrong(static_cast<std::size_t>(total), 0);
-  int bit = 0;
-  bool upward = true;
-  for (int right = n - 1; right >= 1; right -= 2) {
-    if (right == 6)
-      right = 5;
-    for (int i = 0; i < n; ++i) {
-      const int y = upward ? n - 1 - i : i;
-      for (int x = right; x >= right - 1; --x) {
-        if (free.at(x, y) != 0)
-          continue;
-        const int codeword = bit / 8;
-        if (codeword < total && wrong[static_cast<std::size_t>(y * n + x)])
-          codewordWrong[static_cast<std::size_t>(codeword)] = 1;
-        ++bit;
-      }
-    }
-    upward = !upward;
-  }
+  const std::size_t bits = std::min(order.size(), static_cast<std::size_t>(8 * total));
+  for (std::size_t i = 0; i < bits; ++i)
+    if (wrong.cells[order[i]])
+      codewordWrong[i / 8] = 1;
 
-  const int B = tables.EcBlocks(v, ecLevel);
-  const int E = tables.EcCodewords(v, ecLevel);
+  const int B = clsQRCode::EcBlocks(v, ecLevel);
+  const int E = clsQRCode::EcCodewords(v, ecLevel);
   damage.blocks.assign(static_cast<std::size_t>(B),
                        BlockDamage{0, CorrectableErrors(v, ecLevel, E)});
   for (int p = 0; p < total; ++p)

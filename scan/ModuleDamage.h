@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Picture.h"
+
 #include <QImage>
 #include <QRect>
 
@@ -53,13 +55,13 @@ int CorrectableErrors(int version, int ecLevel, int ecCodewords);
 // `checkPerBlock` check codewords each; short blocks first.
 int BlockOfCodeword(int totalCodewords, int blocks, int checkPerBlock, int position);
 
-// Counts the damage of `composite`, whose top-left canvas-sized part shows
-// `symbol` (the encoder's picture: one grey pixel per module, a 4-module
-// quiet zone) stretched over the whole composite, at level `ecLevel`. The
-// logo box `logoBox` (empty: no logo) decides what lies under the logo: a
-// module whose centre falls in its rounded region. A symbol that is no
-// encoder picture gives version 0.
-ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol, int ecLevel,
-                               const QRect &logoBox);
+// Counts the damage of `composite`, which shows `symbol` (the encoder's
+// picture: one grey pixel per module inside the quiet zone, made as `facts`
+// say) stretched over the whole composite. The logo box `logoBox` (empty: no
+// logo) decides what lies under the logo: a module whose centre falls in its
+// rounded region. A symbol whose size is not the one its facts give, or
+// facts of no symbol, give version 0.
+ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
+                               const SymbolFacts &facts, const QRect &logoBox);
 
 } // namespace zub

@@ -34,7 +34,7 @@ RemedySearch SearchCharsets(clsQRCode &encoder, const CodeSource &source, const 
       continue;
     ++search.made;
     ++search.read;
-    search.tried.push_back({options, code.version});
+    search.tried.push_back({options, code.picture.facts().version});
     if (code.Passes()) {
       search.found = std::move(code);
       break;

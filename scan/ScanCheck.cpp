@@ -362,7 +362,7 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
   if (!found) {
     report.checked = false;
     report.damage =
-        CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
+        CountModuleDamage(subject.composite, subject.symbol, subject.facts, subject.logoBox);
     return report;
   }
   const ReaderCalls &readers = *found;
@@ -393,7 +393,7 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
         [&] { return ZbarScan(greys.frontEnd, greys.width, greys.height, true); });
   report.zxing = ZxingOutcome(readers, greys.qt, subject.message, subject.text);
   report.damage =
-      CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
+      CountModuleDamage(subject.composite, subject.symbol, subject.facts, subject.logoBox);
   const ZbarRead qt = zbar.result();
   report.zbar = greys.frontEnd.empty()
                     ? qt.outcome

@@ -30,10 +30,10 @@ struct ReaderOutcome {
 
 // A composite to judge and what it should give back.
 struct ScanSubject {
-  QImage composite; // exactly as it is saved
-  QImage symbol;    // the encoder's picture it was made from
-  int ecLevel = 2;
-  QRect logoBox; // where the logo lies in the composite; empty without one
+  QImage composite;  // exactly as it is saved
+  QImage symbol;     // the encoder's picture it was made from
+  SymbolFacts facts; // that symbol's, as the encoder made it
+  QRect logoBox;     // where the logo lies in the composite; empty without one
   std::vector<std::uint8_t> message;
   // The typed text the message was made of; none for raw bytes, whose
   // text no one types and so no reader can get wrong.

@@ -30,7 +30,6 @@ MadeCode EncodeCode(clsQRCode &encoder, const CodeSource &source, const CodeOpti
                          options.version, options.ecLevel, options.mask, source.kanji, options.eci);
   if (code.picture.isNull())
     return code;
-  code.version = (code.picture.width() - 25) / 4;
   code.symbol = SymbolView(code.picture).copy();
   return code;
 }
@@ -42,7 +41,7 @@ void FinishCode(MadeCode &code, const CodeSource &source, bool check) {
     code.composite = code.symbol.scaled(code.symbol.size() * 4);
     if (check)
       code.report = CheckScan(
-          {code.composite, QImage(), code.options.ecLevel, QRect(), code.message, source.text});
+          {code.composite, QImage(), code.picture.facts(), QRect(), code.message, source.text});
     return;
   }
   Composition made = ComposeCode(code.symbol, source.logoInBox, source.canvasSize, source.logoBox);
@@ -50,13 +49,12 @@ void FinishCode(MadeCode &code, const CodeSource &source, bool check) {
   code.logoBox = std::move(made.logoBox);
   code.composite = std::move(made.composite);
   const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
-  const int level =
-      code.options.ecLevel >= 1 && code.options.ecLevel <= 4 ? code.options.ecLevel : kLevelM;
+  const SymbolFacts &facts = code.picture.facts();
   if (check)
     code.report =
-        CheckScan({code.composite, code.symbol, level, logoBox, code.message, source.text});
+        CheckScan({code.composite, code.symbol, facts, logoBox, code.message, source.text});
   code.damage = code.report ? code.report->damage
-                            : CountModuleDamage(code.composite, code.symbol, level, logoBox);
+                            : CountModuleDamage(code.composite, code.symbol, facts, logoBox);
 }
 
 MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options,
@@ -103,7 +101,7 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
         return;
     order.push_back(c);
   };
-  const int base = first.Made() ? first.version : std::max(o.version, 1);
+  const int base = first.Made() ? first.picture.facts().version : std::max(o.version, 1);
   for (const Charset &cs : charsets) {
     CodeOptions c = o;
     c.encoding = cs.encoding;
@@ -158,17 +156,17 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
       CodeOptions automatic = options;
       automatic.version = 0;
       candidate = MakeCode(encoder, source, automatic, false);
-      if (!candidate.Made() || candidate.version < options.version)
+      if (!candidate.Made() || candidate.picture.facts().version < options.version)
         continue;
     }
     ++search.made;
-    search.tried.push_back({options, candidate.version});
+    search.tried.push_back({options, candidate.picture.facts().version});
     // The damage count rules out what no reader may trust, cheaply.
     if (candidate.damage.PastCapacity())
       continue;
     const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
     // Only whether it passes: the first that does is whole.
-    candidate.report = CheckScan({candidate.composite, candidate.symbol, candidate.options.ecLevel,
+    candidate.report = CheckScan({candidate.composite, candidate.symbol, candidate.picture.facts(),
                                   logoBox, candidate.message, source.text},
                                  ScanDepth::UntilItFails);
     ++search.read;
@@ -188,7 +186,7 @@ QString DescribeCode(const MadeCode &code) {
   if (code.options.eci != 0)
     encoding += QStringLiteral("（ECI %1）").arg(code.options.eci);
   return QStringLiteral("版本%1、纠错等级%2、%3")
-      .arg(code.version)
+      .arg(code.picture.facts().version)
       .arg(QLatin1Char(LevelLetter(code.options.ecLevel)))
       .arg(encoding);
 }

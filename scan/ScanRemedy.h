@@ -49,9 +49,9 @@ struct CodeSource {
 // with the options and the symbol it came from.
 struct MadeCode {
   CodeOptions options;
-  int version = 0; // the version made; 0 when the message does not fit
   std::vector<std::uint8_t> message;
-  Picture picture;  // the encoder's picture, as the symbol's files draw it
+  Picture picture;  // the encoder's picture, as the symbol's files draw it, and
+                    // its facts: version 0 when the message does not fit
   QImage symbol;    // the same as a grey image, one pixel a module
   QImage canvas;    // the symbol stretched over the canvas
   QImage logoBox;   // the logo box as captured over the canvas
@@ -61,7 +61,7 @@ struct MadeCode {
   ModuleDamage damage;
   std::optional<ScanReport> report; // the full check, when it ran
 
-  bool Made() const { return version > 0; }
+  bool Made() const { return picture.facts().version > 0; }
   bool Passes() const { return report && report->Passes(); }
 };
 

@@ -5,6 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# Every C++ source of the repository as clang-format writes it.
+{ git ls-files -z -- '*.cpp' '*.h' 2>/dev/null ||
+  find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0; } |
+  xargs -0 clang-format --dry-run --Werror
+
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 

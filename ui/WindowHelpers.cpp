@@ -332,5 +332,9 @@ void LoadWindowPosition(QWidget *window) {
   window->move(target.topLeft());
 }
 
+// clang-format 14 takes a non-ASCII name in this comment for a wrong one
+// and asks for the same comment again: its check is left out here.
+// clang-format off
 } // namespace 进程处理
+// clang-format on
 } // namespace zub

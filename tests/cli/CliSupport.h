@@ -5,7 +5,8 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <ZXing/ReadBarcode.h>
+
+#include "TestSupport.h"
 
 #include <optional>
 
@@ -55,15 +56,10 @@ inline std::optional<QByteArray> Decode(const QImage &picture, bool enlarge) {
   if (enlarge)
     image = image.scaled(image.width() * 4, image.height() * 4, Qt::IgnoreAspectRatio,
                          Qt::FastTransformation);
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  const auto results =
-      ZXing::ReadBarcodes({image.constBits(), image.width(), image.height(),
-                           ZXing::ImageFormat::Lum, static_cast<int>(image.bytesPerLine())},
-                          hints);
-  if (results.empty())
+  const std::vector<test::Decoded> found = test::DecodeAll(image);
+  if (found.empty())
     return std::nullopt;
-  const auto &b = results.front().bytes();
+  const std::vector<std::uint8_t> &b = found.front().bytes;
   return QByteArray(reinterpret_cast<const char *>(b.data()), static_cast<qsizetype>(b.size()));
 }
 

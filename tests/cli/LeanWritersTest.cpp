@@ -33,13 +33,13 @@ Picture MakeTestSymbol(const std::string &text, int version, int level, int mask
 
 // The picture as the program drew it through Qt: 8-bit grey, black on white.
 QImage QtPicture(const Picture &symbol, int scale, int margin) {
-  const int n = symbol.width() - 2 * kPictureQuietZone;
+  const int n = symbol.width() - 2 * kQuietZone;
   const int side = (n + 2 * margin) * scale;
   QImage image(side, side, QImage::Format_Grayscale8);
   image.fill(Qt::white);
   for (int y = 0; y < n; ++y)
     for (int x = 0; x < n; ++x)
-      if (symbol.pixel(x + kPictureQuietZone, y + kPictureQuietZone) == Picture::kBlack)
+      if (symbol.pixel(x + kQuietZone, y + kQuietZone) == Picture::kBlack)
         for (int dy = 0; dy < scale; ++dy)
           std::memset(image.scanLine((y + margin) * scale + dy) + (x + margin) * scale, 0,
                       static_cast<std::size_t>(scale));

@@ -4,6 +4,8 @@
 // rewritten for speed; any change to a single module or pixel shows here.
 #include "clsQRCode.h"
 
+#include "TestBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,6 +17,8 @@ using zub::clsQRCode;
 using zub::KanjiMode;
 using zub::Picture;
 using zub::Symbol;
+
+using zub::test::BytesOf;
 
 namespace {
 
@@ -33,10 +37,6 @@ public:
 private:
   std::uint64_t hash_ = 0xCBF29CE484222325ULL;
 };
-
-std::vector<std::uint8_t> Bytes(const std::string &s) {
-  return {s.begin(), s.end()};
-}
 
 // Runs of digits, capitals, lowercase letters and Shift JIS double bytes
 // (some of them outside the kanji range), from a fixed linear congruential
@@ -123,21 +123,21 @@ std::vector<DigestCase> Cases() {
     allBytes.push_back(static_cast<std::uint8_t>(b));
   // Shift JIS: a run of kanji characters, the range's edges, and a pair
   // just outside it.
-  const auto kanji = Bytes("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8e\x9a\x97\xf1\x81\x40"
-                           "\xe0\x40\xeb\xbf abc \xeb\xc0\x9f\xfc");
+  const auto kanji = BytesOf("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8e\x9a\x97\xf1\x81\x40"
+                             "\xe0\x40\xeb\xbf abc \xeb\xc0\x9f\xfc");
   const std::vector<int> small = {0, 1, 2, 6, 7, 9, 41};
   const std::vector<int> middle = {0, 10, 13, 20, 26};
   const std::vector<int> large = {0, 27, 33, 40};
   return {
       {"empty", {}, KanjiMode::Allowed, small, 0xc158d088c160f22dULL},
-      {"url", Bytes("https://example.com/q7x"), KanjiMode::Allowed, small, 0x6f1d0160bcbf1da3ULL},
-      {"digits", Bytes("01234567890123456789012345678"), KanjiMode::Allowed, small,
+      {"url", BytesOf("https://example.com/q7x"), KanjiMode::Allowed, small, 0x6f1d0160bcbf1da3ULL},
+      {"digits", BytesOf("01234567890123456789012345678"), KanjiMode::Allowed, small,
        0xa99255f195e9276bULL},
-      {"alphanumeric", Bytes("HELLO WORLD $%*+-./: 0123"), KanjiMode::Allowed, small,
+      {"alphanumeric", BytesOf("HELLO WORLD $%*+-./: 0123"), KanjiMode::Allowed, small,
        0x11b1ba233131dd4bULL},
       {"shift-jis allowed", kanji, KanjiMode::Allowed, small, 0xad068fcfa37dfdadULL},
       {"shift-jis excluded", kanji, KanjiMode::Excluded, small, 0x23b20f5156a266f9ULL},
-      {"utf-8 chinese", Bytes("生成二维码：Zub 二维码生成器 2026"), KanjiMode::Allowed, small,
+      {"utf-8 chinese", BytesOf("生成二维码：Zub 二维码生成器 2026"), KanjiMode::Allowed, small,
        0x66aad3762af594c1ULL},
       {"every byte value", allBytes, KanjiMode::Allowed, middle, 0x282fcab016f87ffdULL},
       {"mixed 300", Mixed(300, 1), KanjiMode::Allowed, middle, 0x17ef2698a0ed5de9ULL},

@@ -13,7 +13,7 @@ namespace {
 
 clsFiniteField QrField() {
   clsFiniteField f;
-  EXPECT_TRUE(f.Init(256, 285, 2));
+  EXPECT_TRUE(f.Init(256, zub::kQrFieldPolynomial, 2));
   return f;
 }
 

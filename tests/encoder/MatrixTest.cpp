@@ -1,6 +1,8 @@
 #include "clsQRCode.h"
 #include "mdlFakeBarCode.h"
 
+#include "TestBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,6 +14,8 @@ using zub::ModuleMatrix;
 using zub::Picture;
 using zub::Symbol;
 
+using zub::test::BytesOf;
+
 namespace {
 
 int FreeCells(const ModuleMatrix &m) {
@@ -20,10 +24,6 @@ int FreeCells(const ModuleMatrix &m) {
     for (int x = 0; x < m.n; ++x)
       count += m.at(x, y) == 0;
   return count;
-}
-
-std::vector<std::uint8_t> Bytes(const std::string &s) {
-  return {s.begin(), s.end()};
 }
 
 } // namespace
@@ -69,6 +69,39 @@ TEST(FunctionPatterns, Version7AlignmentAndVersionAreas) {
   EXPECT_EQ(m.at(38, 7), 2) << "separator of the top-right finder";
 }
 
+// The order codeword bits fill the free cells in: every one once, up the
+// rightmost column pair first (right cell before left), then down the next,
+// the vertical timing column never used as the right one of a pair.
+TEST(Placement, OrderVisitsEveryFreeCellOnceInZigZag) {
+  for (int v = 1; v <= 40; ++v) {
+    ModuleMatrix m(clsQRCode::SymbolSize(v));
+    clsQRCode::DrawFunctionPatterns(m, v);
+    std::vector<std::uint16_t> order{1, 2, 3}; // replaced, not appended to
+    clsQRCode::PlacementOrder(m, order);
+    ASSERT_EQ(order.size(), static_cast<std::size_t>(clsQRCode::DataModules(v))) << v;
+    std::vector<int> seen(m.cells.size(), 0);
+    for (std::uint16_t offset : order) {
+      ASSERT_EQ(m.cells[offset], 0) << "a function module, version " << v;
+      ASSERT_EQ(seen[offset]++, 0) << "twice, version " << v;
+      ASSERT_NE(offset % m.stride, 6) << "the timing column, version " << v;
+    }
+  }
+  ModuleMatrix m(21);
+  clsQRCode::DrawFunctionPatterns(m, 1);
+  std::vector<std::uint16_t> order;
+  clsQRCode::PlacementOrder(m, order);
+  auto at = [&m](int x, int y) { return static_cast<std::uint16_t>(y * m.stride + x); };
+  // Rows 20 to 9 of columns 20 and 19 (the format row 8 and the finder above
+  // end the way up), then down columns 18 and 17 from row 9.
+  EXPECT_EQ(order[0], at(20, 20));
+  EXPECT_EQ(order[1], at(19, 20));
+  EXPECT_EQ(order[2], at(20, 19));
+  EXPECT_EQ(order[23], at(19, 9));
+  EXPECT_EQ(order[24], at(18, 9));
+  EXPECT_EQ(order[25], at(17, 9));
+  EXPECT_EQ(order.back(), at(0, 12)); // the last cell: up the leftmost pair to row 9
+}
+
 TEST(Masks, PatternsInvertTheRightCells) {
   const int n = 6;
   for (int mask : {-1, 0, 1, 2, 8, 100}) {
@@ -86,7 +119,7 @@ TEST(Masks, PatternsInvertTheRightCells) {
 
 TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
   clsQRCode qr;
-  const auto text = Bytes("HELLO WORLD");
+  const auto text = BytesOf("HELLO WORLD");
   const Picture p = qr.MakeSymbol(text.data(), static_cast<int>(text.size()), 0, 2, -1);
   ASSERT_FALSE(p.isNull());
   ASSERT_EQ(p.width(), 29);
@@ -117,9 +150,41 @@ TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
     EXPECT_EQ(p.pixel(4 + formatColumns[i], 4 + 8) == Picture::kBlack, format[i] == '1') << i;
 }
 
+// The picture says what it shows: the version as its size has it, the
+// level and mask made (after the fallbacks), the modules a side; the same
+// facts as the matrix of the same call. Other pictures are no symbol.
+TEST(Picture, CarriesTheFactsOfTheSymbolItShows) {
+  clsQRCode qr;
+  const auto text = BytesOf("FACTS 0123456789 facts");
+  struct Case {
+    int version, level, mask;
+    zub::SymbolFacts made;
+  } const cases[] = {
+      {0, zub::kLevelH, 5, {3, 4, 5, 29}},
+      {0, zub::kLevelL, 7, {2, 1, 7, 25}},
+      {7, zub::kLevelQ, 3, {7, 3, 3, 45}},
+      {40, 9, -2, {40, 2, 0, 177}}, // fallbacks: M, mask 0
+  };
+  for (const Case &c : cases) {
+    const Picture p =
+        qr.MakeSymbol(text.data(), static_cast<int>(text.size()), c.version, c.level, c.mask);
+    ASSERT_FALSE(p.isNull());
+    EXPECT_EQ(p.facts(), c.made) << c.version << "/" << c.level << "/" << c.mask;
+    EXPECT_EQ(p.width(), c.made.modules + 2 * zub::kQuietZone);
+    EXPECT_EQ((p.width() - 25) / 4, p.facts().version);
+    Symbol s;
+    ASSERT_TRUE(qr.MakeMatrix(text.data(), static_cast<int>(text.size()), c.version, c.level,
+                              c.mask, KanjiMode::Allowed, s));
+    EXPECT_EQ(s.facts(), p.facts());
+  }
+  const std::uint8_t bits[] = {1, 0, 0, 1};
+  EXPECT_EQ(zub::BitsToPicture(bits, 2, 2, 1, 1, 1, 1).facts(), zub::SymbolFacts{});
+  EXPECT_EQ(qr.MakeSymbol(text.data(), 200, 1, 1, 0).facts(), zub::SymbolFacts{}); // null
+}
+
 TEST(Picture, SizesFollowTheVersionAndBitsToPictureKeepsPixels) {
   clsQRCode qr;
-  const auto text = Bytes("x");
+  const auto text = BytesOf("x");
   for (int v : {1, 7, 40}) {
     const Picture p = qr.MakeSymbol(text.data(), 1, v, 1, 0);
     ASSERT_FALSE(p.isNull());
@@ -157,7 +222,7 @@ TEST(Driver, VersionChoiceAndCapacityEdges) {
   EXPECT_EQ(version(std::vector<std::uint8_t>(10, 'a'), -1, 2), -1);
 
   // Out-of-range level and mask fall back to M and mask 0.
-  const auto text = Bytes("FALLBACK");
+  const auto text = BytesOf("FALLBACK");
   ASSERT_TRUE(qr.MakeMatrix(text.data(), 8, 3, 2, 0, KanjiMode::Allowed, s));
   const std::vector<std::uint8_t> reference = s.modules.cells;
   for (int level : {0, 5})
@@ -185,8 +250,8 @@ TEST(Driver, OversizedMessagesGiveNullWithoutOverrun) {
 
 TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
   clsQRCode qr;
-  const auto a = Bytes("first message 123");
-  const auto b = Bytes("ANOTHER ONE");
+  const auto a = BytesOf("first message 123");
+  const auto b = BytesOf("ANOTHER ONE");
   Symbol first, again;
   ASSERT_TRUE(
       qr.MakeMatrix(a.data(), static_cast<int>(a.size()), 0, 3, 5, KanjiMode::Allowed, first));
@@ -203,7 +268,7 @@ TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
 // finished matrix on its own, bit by bit.
 TEST(FunctionPatterns, BothFormatCopiesAndBothVersionBlocksCarryTheirBits) {
   clsQRCode qr;
-  const std::vector<std::uint8_t> message = Bytes("Zub");
+  const std::vector<std::uint8_t> message = BytesOf("Zub");
   auto make = [&](int version, int level, int mask) {
     Symbol s;
     EXPECT_TRUE(qr.MakeMatrix(message.data(), static_cast<int>(message.size()), version, level,

@@ -16,8 +16,8 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 // Reads a symbol picture enlarged by a whole factor: readers miss large
-// versions at one or two pixels a module.
-std::optional<Bytes> Decode(const Picture &p, int scale = 4) {
+// versions at one or two pixels a module. The first symbol found.
+ZXing::Result Read(const Picture &p, int scale = 4) {
   const int w = p.width() * scale;
   const int h = p.height() * scale;
   std::vector<std::uint8_t> lum(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
@@ -26,11 +26,15 @@ std::optional<Bytes> Decode(const Picture &p, int scale = 4) {
       lum[static_cast<std::size_t>(y * w + x)] = p.pixel(x / scale, y / scale);
   ZXing::DecodeHints hints;
   hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  const auto results = ZXing::ReadBarcodes({lum.data(), w, h, ZXing::ImageFormat::Lum}, hints);
-  if (results.empty() || !results.front().isValid())
+  return ZXing::ReadBarcode({lum.data(), w, h, ZXing::ImageFormat::Lum}, hints);
+}
+
+// Its bytes, when it reads.
+std::optional<Bytes> Decode(const Picture &p, int scale = 4) {
+  const ZXing::Result result = Read(p, scale);
+  if (!result.isValid())
     return std::nullopt;
-  const auto &bytes = results.front().bytes();
-  return Bytes(bytes.begin(), bytes.end());
+  return Bytes(result.bytes().begin(), result.bytes().end());
 }
 
 enum class Content { Numeric, Alphanumeric, Byte, Kanji, Mixed };
@@ -165,14 +169,7 @@ TEST(RoundTrip, EciTellsTheReaderTheCharacterSet) {
   const Picture p = qr.MakeSymbol(utf8.data(), static_cast<int>(utf8.size()), 0, zub::kLevelM, 0,
                                   KanjiMode::Excluded, 26);
   ASSERT_FALSE(p.isNull());
-  const int w = p.width() * 4;
-  std::vector<std::uint8_t> lum(static_cast<std::size_t>(w) * static_cast<std::size_t>(w));
-  for (int y = 0; y < w; ++y)
-    for (int x = 0; x < w; ++x)
-      lum[static_cast<std::size_t>(y * w + x)] = p.pixel(x / 4, y / 4);
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  const auto result = ZXing::ReadBarcode({lum.data(), w, w, ZXing::ImageFormat::Lum}, hints);
+  const ZXing::Result result = Read(p);
   ASSERT_TRUE(result.isValid());
   EXPECT_TRUE(result.hasECI());
   EXPECT_EQ(result.text(), text);

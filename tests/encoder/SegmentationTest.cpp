@@ -1,6 +1,8 @@
 #include "StreamReference.h"
 #include "clsQRCode.h"
 
+#include "TestBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,6 +12,8 @@
 using zub::BitBuffer;
 using zub::clsQRCode;
 using zub::KanjiMode;
+
+using zub::test::BytesOf;
 
 namespace {
 
@@ -37,10 +41,6 @@ int Estimate(const clsQRCode &qr, const std::vector<std::uint8_t> &data, int ver
   return qr.BuildDataBits(bits, data.data(), static_cast<int>(data.size()), version, true, kanji);
 }
 
-std::vector<std::uint8_t> Bytes(const std::string &s) {
-  return {s.begin(), s.end()};
-}
-
 std::string Strip(const char *grouped) {
   std::string s;
   for (const char *p = grouped; *p; ++p)
@@ -58,11 +58,11 @@ TEST(Segmentation, WrittenStreamsOfSmallMessages) {
     const char *bits;
   };
   const Case cases[] = {
-      {Bytes("01234567"), "0001 0000001000 0000001100 0101011001 1000011 0000"},
-      {Bytes("AC-42"), "0010 000000101 00111001110 11100111001 000010 0000"},
+      {BytesOf("01234567"), "0001 0000001000 0000001100 0101011001 1000011 0000"},
+      {BytesOf("AC-42"), "0010 000000101 00111001110 11100111001 000010 0000"},
       {{0x93, 0x5F, 0xE4, 0xAA}, "1000 00000010 0110110011111 1101010101010 0000"},
-      {Bytes("5"), "0001 0000000001 0101 0000"},
-      {Bytes("A"), "0010 000000001 001010 0000"},
+      {BytesOf("5"), "0001 0000000001 0101 0000"},
+      {BytesOf("A"), "0010 000000001 001010 0000"},
       {{}, "0000"},
       {{0x81, 0x7F}, "1000 00000001 0000000111111 0000"}, // kanji value 63
   };
@@ -99,17 +99,17 @@ TEST(Segmentation, ChoosesTheCheapestModesWithLowIndexOnTies) {
       {"a1234", 1, 52, "0100"},
   };
   for (const Case &c : cases) {
-    const Stream s = Build(qr, Bytes(c.text), c.version);
+    const Stream s = Build(qr, BytesOf(c.text), c.version);
     EXPECT_EQ(s.length, c.length) << c.text;
     EXPECT_EQ(s.bits.substr(0, 4), c.modes) << c.text;
   }
   // byte(6) numeric(8) byte(6): the numeric segment starts after 4+8+48 bits.
-  const Stream mixed = Build(qr, Bytes("abcde 12345678 abcde"), 1);
+  const Stream mixed = Build(qr, BytesOf("abcde 12345678 abcde"), 1);
   EXPECT_EQ(mixed.bits.substr(60, 14), "00010000001000");
   // a123 is a single segment of 4 bytes.
-  EXPECT_EQ(Build(qr, Bytes("a123"), 1).bits.substr(4, 8), "00000100");
+  EXPECT_EQ(Build(qr, BytesOf("a123"), 1).bits.substr(4, 8), "00000100");
   // a1234 is byte(1) then numeric(4).
-  EXPECT_EQ(Build(qr, Bytes("a1234"), 1).bits.substr(20, 4), "0001");
+  EXPECT_EQ(Build(qr, BytesOf("a1234"), 1).bits.substr(20, 4), "0001");
 }
 
 TEST(Segmentation, LongRunsSplitAtTheCountLimit) {
@@ -182,7 +182,7 @@ TEST(Segmentation, EstimateEqualsWrittenLengthForRandomMessages) {
 // designator's length announced by its leading bits; 0 writes none.
 TEST(Segmentation, EciHeaderPrecedesTheSameStream) {
   const clsQRCode qr;
-  const std::vector<std::uint8_t> data = Bytes("AC-42");
+  const std::vector<std::uint8_t> data = BytesOf("AC-42");
   const std::string plain = Build(qr, data, 1).bits;
   struct Case {
     int eci;

@@ -45,6 +45,10 @@ TEST(Tables, ModulesAndCodewordsOfEveryVersion) {
   EXPECT_EQ(clsQRCode::DataModules(41), 0);
 }
 
+// The tables belong to no encoder object: they are known at compile time.
+static_assert(clsQRCode::DataCodewords(40, zub::kLevelL) == 2956);
+static_assert(clsQRCode::AlignStep(7) == 16 && clsQRCode::SymbolSize(40) == 177);
+
 TEST(Tables, AlignStepAndBlocks) {
   const clsQRCode qr;
   const std::vector<int> steps = {255, 255, 255, 255, 255, 255, 16, 18, 20, 22, 24, 26, 28, 20,

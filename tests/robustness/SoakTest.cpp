@@ -71,8 +71,8 @@ TEST_F(Soak, GenerationsInARowKeepMemoryFlat) {
       gLeaked = std::malloc(static_cast<std::size_t>(injectedLeak));
   };
   // The heap once all work is over: the generation's worker has let go of
-  // its pictures, and the messages shown so far (only the saves' success)
-  // are checked and forgotten.
+  // its pictures, the messages shown so far (only the saves' success) are
+  // checked and forgotten, and so are the dialogs the desktop was asked for.
   auto settle = [&] {
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -80,9 +80,13 @@ TEST_F(Soak, GenerationsInARowKeepMemoryFlat) {
     for (const Shown &m : messages)
       EXPECT_TRUE(m.text.startsWith(QStringLiteral("二维码保存成功!"))) << m.text.toStdString();
     messages.clear();
+    openRequests.clear();
+    saveRequests.clear();
     return HeapInUse();
   };
   messages.reserve(4);
+  openRequests.reserve(4);
+  saveRequests.reserve(4);
 
   for (int i = 0; i < kWarmUp; ++i)
     run(i);

@@ -34,40 +34,18 @@ void WindowTest::TearDown() {
 }
 
 std::unique_ptr<Form1> WindowTest::MakeForm() {
-  auto f = std::make_unique<Form1>();
-  f->skinPath = File(QStringLiteral("she.she")); // none
-  f->pageAddress = QUrl();
-  Form1::Services &s = f->services;
-  s.dialogs.message = [this](MessageIcon icon, MessageButtons buttons, const QString &title,
-                             const QString &text) {
-    messages.push_back({icon, buttons, title, text});
-    return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-  };
-  s.dialogs.openFile = [this](const FileDialogRequest &) { return logoChoice; };
-  s.dialogs.saveFile = [this](const FileDialogRequest &) { return saveChoice; };
-  s.isForeground = [](const QWidget *) { return true; };
-  s.cursorPos = [] { return QPoint(-10000, -10000); };
-  s.popup = [](QMenu *, const QPoint &) {};
-  s.quit = [] {};
-  s.reveal = [](const QString &) {};
-  return f;
+  return test::MakeForm(*this, dir);
 }
 
 void WindowTest::Start() {
   form = MakeForm();
-  instance = std::make_unique<SingleInstance>(File(QStringLiteral("lock")));
-  ASSERT_TRUE(form->Form_Load(*instance));
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  test::LoadAndShow(*form, instance, dir);
 }
 
 void WindowTest::Generate(const QString &text, const std::optional<QString> &logo) {
   form->Text1->setPlainText(text);
   logoChoice = logo;
-  QSignalSpy finished(form.get(), &Form1::generationFinished);
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
-  ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
-  ASSERT_FALSE(form->generating());
+  test::FinishGeneration(*form, [this] { QTest::mouseClick(form->Command1, Qt::LeftButton); });
   // What the scan check says of the code (and the other code it offers) is
   // another suite's matter; these tests count the messages of faults.
   std::erase_if(messages, [](const Shown &m) {

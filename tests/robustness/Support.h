@@ -6,6 +6,7 @@
 
 #include "Dialogs.h"
 #include "Form1.h"
+#include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
 
@@ -21,16 +22,12 @@
 
 namespace zub::robust {
 
-struct Shown {
-  MessageIcon icon;
-  MessageButtons buttons;
-  QString title, text;
-};
+using test::Shown;
 
-// A main window whose dialogs answer what the test chose: the logo dialog
-// returns `logoChoice`, the save dialog `saveChoice`, message boxes are
-// recorded and answered No. Settings and the instance lock live in `dir`.
-class WindowTest : public ::testing::Test {
+// A main window on a scripted desktop (test::ScriptedDesktop): the logo
+// dialog returns `logoChoice`, the save dialog `saveChoice`, message boxes
+// are recorded and answered No. Settings and the instance lock live in `dir`.
+class WindowTest : public ::testing::Test, public test::ScriptedDesktop {
 protected:
   void SetUp() override;
   void TearDown() override;
@@ -55,8 +52,6 @@ protected:
   QTemporaryDir dir;
   std::unique_ptr<Form1> form;
   std::unique_ptr<SingleInstance> instance;
-  std::vector<Shown> messages;
-  std::optional<QString> logoChoice, saveChoice;
 };
 
 // What the window shows for `text` with the default options: the library's

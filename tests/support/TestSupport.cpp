@@ -2,9 +2,30 @@
 
 #include "clsQRCode.h"
 
+#include <QPainter>
+
 #include <ZXing/ReadBarcode.h>
 
 namespace zub::test {
+
+QImage PaintedLogo() {
+  QImage logo(512, 512, QImage::Format_RGB32);
+  QPainter p(&logo);
+  QLinearGradient sky(0, 0, 0, 512);
+  sky.setColorAt(0, QColor(90, 150, 230));
+  sky.setColorAt(1, QColor(240, 220, 180));
+  p.fillRect(logo.rect(), sky);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(250, 200, 40));
+  p.drawEllipse(QPoint(360, 140), 80, 80);
+  p.setBrush(QColor(40, 120, 50));
+  p.drawEllipse(QPoint(120, 520), 300, 200);
+  p.setBrush(QColor(20, 70, 30));
+  p.drawEllipse(QPoint(420, 560), 260, 200);
+  p.setBrush(QColor(200, 30, 30));
+  p.drawRoundedRect(QRect(60, 60, 180, 120), 30, 30);
+  return logo;
+}
 
 std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset) {
   const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
@@ -22,9 +43,8 @@ std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset) 
 }
 
 QString TextOfSize(int version, int level, TextEncoding encoding, double fraction) {
-  clsQRCode encoder;
   const int countBits = version < 10 ? 8 : 16;
-  const int capacity = (8 * encoder.DataCodewords(version, level) - 4 - countBits) / 8;
+  const int capacity = (8 * clsQRCode::DataCodewords(version, level) - 4 - countBits) / 8;
   const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
   QString text;
   for (int i = 0;; ++i) {
@@ -44,10 +64,6 @@ QImage SampleLogo(int variant) {
           x, y, ring ? qRgb(230, 40 + x, 30 + 50 * variant) : qRgb(20 + 60 * variant, 90 + y, 200));
     }
   return logo;
-}
-
-std::vector<std::uint8_t> BytesOf(const std::string &s) {
-  return {s.begin(), s.end()};
 }
 
 } // namespace zub::test

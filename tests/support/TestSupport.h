@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MessageBytes.h"
+#include "TestBytes.h"
 
 #include <QImage>
 #include <QString>
@@ -19,18 +20,20 @@ struct Decoded {
 
 // Every QR Code that zxing-cpp finds in `image`, as it is. `charset` is the
 // character set the reader falls back to for byte segments (it always reads
-// kanji segments as Shift JIS).
+// kanji segments as Shift JIS); empty, the reader guesses as it does
+// unasked.
 std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset = "UTF-8");
 
 // A colourful, deterministic 160 x 120 logo without transparency; variants
 // differ in every pixel.
 QImage SampleLogo(int variant = 0);
 
+// A picture-like 512 x 512 logo: a sky, a sun, hills and a red badge;
+// smooth areas and sharp edges, as a photograph under the code has them.
+QImage PaintedLogo();
+
 // A text of Chinese and Latin characters whose bytes in `encoding` take
 // about `fraction` of the byte capacity of a version and level.
 QString TextOfSize(int version, int level, TextEncoding encoding, double fraction);
-
-// Bytes of a string literal, for readable expectations.
-std::vector<std::uint8_t> BytesOf(const std::string &s);
 
 } // namespace zub::test

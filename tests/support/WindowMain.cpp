@@ -1,5 +1,5 @@
-#include <QFile>
 #include <QApplication>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 

@@ -4,26 +4,20 @@
 #include "Addresses.h"
 #include "Form1.h"
 #include "OwnPictures.h"
+#include "TestSupport.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
-
-#include <ZXing/ReadBarcode.h>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 std::vector<std::string> Decode(const QImage &image) {
-  const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-  ZXing::DecodeHints hints;
-  hints.setFormats(ZXing::BarcodeFormat::QRCode);
-  const ZXing::ImageView view(grey.constBits(), grey.width(), grey.height(),
-                              ZXing::ImageFormat::Lum, static_cast<int>(grey.bytesPerLine()));
   std::vector<std::string> texts;
-  for (const ZXing::Result &r : ZXing::ReadBarcodes(view, hints))
-    texts.push_back(r.text());
+  for (const zub::test::Decoded &d : zub::test::DecodeAll(image, ""))
+    texts.push_back(d.text.toStdString());
   return texts;
 }
 

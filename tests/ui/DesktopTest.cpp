@@ -177,12 +177,8 @@ TEST(FileDialog, SaveGivesABareNameTheFiltersSuffixAndAsksBeforeReplacing) {
 using CommandsTest = FormTest;
 
 TEST_F(CommandsTest, LogoChooserAsksWithItsTitleAndFilterAndReturnsThePathOrEmpty) {
-  std::vector<zub::FileDialogRequest> asked;
-  std::optional<QString> answer = QStringLiteral(" /tmp/logo.jpg");
-  form->services.dialogs.openFile = [&](const zub::FileDialogRequest &r) {
-    asked.push_back(r);
-    return answer;
-  };
+  logoChoice = QStringLiteral(" /tmp/logo.jpg");
+  const std::vector<zub::FileDialogRequest> &asked = openRequests;
   // What a save left behind stays: start folder and file name.
   form->CommonDialog1.InitDir = QStringLiteral("/opt/zub");
   form->CommonDialog1.FileName = QStringLiteral("/opt/zub/二维码");
@@ -195,7 +191,7 @@ TEST_F(CommandsTest, LogoChooserAsksWithItsTitleAndFilterAndReturnsThePathOrEmpt
   EXPECT_EQ(asked[0].startFolder, QStringLiteral("/opt/zub"));
   EXPECT_EQ(asked[0].fileName, QStringLiteral("/opt/zub/二维码"));
 
-  answer.reset();
+  logoChoice.reset();
   EXPECT_EQ(form->打开文件(), QString());
 }
 

@@ -27,21 +27,9 @@ namespace {
 
 class EverydayUseTest : public FormTest {
 protected:
-  void SetUp() override {
-    FormTest::SetUp();
-    form->services.dialogs.openFile = [this](const zub::FileDialogRequest &request) {
-      openRequests.push_back(request);
-      return logoAnswer;
-    };
-    form->services.dialogs.saveFile = [this](const zub::FileDialogRequest &request) {
-      saveRequests.push_back(request);
-      return saveAnswer;
-    };
-  }
-
   // Clicks "生成二维码" with `logo` as the dialog's answer (nothing: Esc).
   void Generate(const std::optional<QString> &logo) {
-    logoAnswer = logo;
+    logoChoice = logo;
     QSignalSpy finished(form.get(), &zub::Form1::generationFinished);
     form->Command1_Click();
     ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
@@ -66,9 +54,6 @@ protected:
     EXPECT_TRUE(logo.save(path, format));
     return path;
   }
-
-  std::optional<QString> logoAnswer, saveAnswer;
-  std::vector<zub::FileDialogRequest> openRequests, saveRequests;
 };
 
 } // namespace
@@ -89,9 +74,9 @@ TEST_F(EverydayUseTest, CancelledLogoChoiceLeavesTheWindowAsItWas) {
   EXPECT_EQ(Shown(), before);
   EXPECT_EQ(form->Image1->picture().convertToFormat(QImage::Format_RGB32), composite);
 
-  saveAnswer = dir.filePath(QStringLiteral("saved.png"));
+  saveChoice = dir.filePath(QStringLiteral("saved.png"));
   form->Command2_Click();
-  const QImage saved(*saveAnswer);
+  const QImage saved(*saveChoice);
   ASSERT_FALSE(saved.isNull());
   EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32).scaled(before.size()), before);
 }
@@ -188,9 +173,9 @@ TEST_F(EverydayUseTest, SaveDialogStartsWhereTheLastSaveWent) {
   GenerateWithoutLogo();
   const QString folder = dir.filePath(QStringLiteral("pictures"));
   ASSERT_TRUE(QDir().mkpath(folder));
-  saveAnswer = QDir(folder).filePath(QStringLiteral("a.png"));
+  saveChoice = QDir(folder).filePath(QStringLiteral("a.png"));
   form->Command2_Click();
-  saveAnswer = std::nullopt;
+  saveChoice = std::nullopt;
   form->Command2_Click();
   ASSERT_EQ(saveRequests.size(), 2u);
   EXPECT_EQ(saveRequests[1].startFolder, folder);

@@ -9,6 +9,7 @@
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
+#include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "Stretch.h"
 #include "TestSupport.h"
@@ -36,59 +37,16 @@
 namespace zub {
 namespace {
 
-struct Shown {
-  MessageIcon icon;
-  MessageButtons buttons;
-  QString title, text;
-};
+using test::Shown;
 
-class MainRoad : public ::testing::Test {
+class MainRoad : public test::ShownWindow {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    logo = dir.filePath(QStringLiteral("logo.png"));
-    ASSERT_TRUE(test::SampleLogo().save(logo));
-    form = std::make_unique<Form1>();
-    form->skinPath = dir.filePath(QStringLiteral("she.she"));
-    form->pageAddress = QUrl();
-    Form1::Services &s = form->services;
-    s.dialogs.message = [this](MessageIcon icon, MessageButtons buttons, const QString &title,
-                               const QString &text) {
-      messages.push_back({icon, buttons, title, text});
-      return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
-    };
-    s.dialogs.openFile = [this](const FileDialogRequest &r) {
-      openRequests.push_back(r);
-      return logoChoice;
-    };
-    s.dialogs.saveFile = [this](const FileDialogRequest &r) {
-      saveRequests.push_back(r);
-      return saveChoice;
-    };
-    s.isForeground = [](const QWidget *) { return true; };
-    s.cursorPos = [] { return QPoint(-10000, -10000); };
-    s.popup = [this](QMenu *menu, const QPoint &) {
-      ++popups;
-      if (duringPopup)
-        duringPopup(menu);
-    };
-    s.quit = [] {};
-    s.reveal = [this](const QString &path) { revealed.push_back(path); };
-    instance = std::make_unique<SingleInstance>(dir.filePath(QStringLiteral("lock")));
-    ASSERT_TRUE(form->Form_Load(*instance));
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  }
-
   // Sets the option lists by position, the text and the logo answer,
   // clicks "生成二维码" and waits until the window has the result.
   void Generate(const QString &text, std::optional<QString> chosenLogo, int version = 0,
                 int level = 1, int mask = 0, int encoding = 1) {
     Choose(text, std::move(chosenLogo), version, level, mask, encoding);
-    QSignalSpy finished(form.get(), &Form1::generationFinished);
-    QTest::mouseClick(form->Command1, Qt::LeftButton);
-    ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
-    EXPECT_FALSE(form->generating());
+    test::FinishGeneration(*form, [this] { QTest::mouseClick(form->Command1, Qt::LeftButton); });
   }
 
   void Choose(const QString &text, std::optional<QString> chosenLogo, int version = 0,
@@ -119,18 +77,6 @@ protected:
     return blank.image();
   }
   QString File(const QString &name) const { return dir.filePath(name); }
-
-  QTemporaryDir dir;
-  QString logo;
-  std::unique_ptr<Form1> form;
-  std::unique_ptr<SingleInstance> instance;
-  std::vector<Shown> messages;
-  std::vector<FileDialogRequest> openRequests, saveRequests;
-  std::optional<QString> logoChoice, saveChoice;
-  MessageAnswer answer = MessageAnswer::No;
-  std::vector<QString> revealed;
-  int popups = 0;
-  std::function<void(QMenu *)> duringPopup;
 };
 
 TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {
@@ -483,7 +429,7 @@ TEST_F(MainRoad, ContextMenuSaveEntryRunsTheSaveCommand) {
         a->trigger();
   };
   QTest::mouseClick(form->LogoPic, Qt::RightButton, {}, QPoint(40, 40));
-  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(popups.size(), 1u);
   EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
 }
 

@@ -2,10 +2,10 @@
 
 #include "WindowHelpers.h"
 
-#include <QFile>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QTest>
 
@@ -13,25 +13,7 @@ void FormTest::SetUp() {
   ASSERT_TRUE(dir.isValid());
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
-  form = std::make_unique<zub::Form1>();
-  form->skinPath = dir.filePath(QStringLiteral("she.she")); // none unless a test writes one
-  form->pageAddress = QUrl();
-  auto &s = form->services;
-  s.dialogs.message = [this](zub::MessageIcon icon, zub::MessageButtons buttons,
-                             const QString &title, const QString &text) {
-    messages.push_back({icon, buttons, title, text});
-    return buttons == zub::MessageButtons::YesNo ? zub::MessageAnswer::No : zub::MessageAnswer::Ok;
-  };
-  s.dialogs.openFile = [](const zub::FileDialogRequest &) { return std::optional<QString>(); };
-  s.dialogs.saveFile = [](const zub::FileDialogRequest &) { return std::optional<QString>(); };
-  s.isForeground = [this](const QWidget *) { return foreground; };
-  s.cursorPos = [this] { return cursor; };
-  s.popup = [this](QMenu *menu, const QPoint &) {
-    popups.push_back(VisibleEntries(menu));
-    if (duringPopup)
-      duringPopup(menu);
-  };
-  s.quit = [this] { ++quits; };
+  form = zub::test::MakeForm(*this, dir);
 }
 
 void FormTest::TearDown() {
@@ -41,10 +23,7 @@ void FormTest::TearDown() {
 }
 
 void FormTest::LoadAndShow() {
-  instance = std::make_unique<zub::SingleInstance>(dir.filePath(QStringLiteral("lock")));
-  ASSERT_TRUE(form->Form_Load(*instance));
-  form->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  zub::test::LoadAndShow(*form, instance, dir);
 }
 
 QString FormTest::faces() const {
@@ -70,14 +49,6 @@ void FormTest::store(const std::vector<std::pair<const char *, QString>> &values
   auto settings = zub::OpenPositionStore();
   for (const auto &[key, value] : values)
     settings->setValue(QLatin1String(key), value);
-}
-
-QStringList VisibleEntries(const QMenu *menu) {
-  QStringList entries;
-  for (const QAction *a : menu->actions())
-    if (a->isVisible())
-      entries << (a->isSeparator() ? QStringLiteral("-") : a->text());
-  return entries;
 }
 
 void SendMouse(QWidget *widget, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,

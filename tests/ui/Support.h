@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Form1.h"
+#include "ScriptedWindow.h"
 #include "SingleInstance.h"
 
 #include <QMouseEvent>
@@ -14,10 +15,10 @@
 #include <memory>
 #include <vector>
 
-// A main window whose desktop is scripted: message boxes, popups, the
-// foreground and pointer queries and the way out are recorded, settings and
-// the instance lock live in a scratch folder.
-class FormTest : public ::testing::Test {
+// A main window whose desktop is scripted (test::ScriptedDesktop): message
+// boxes, popups, the foreground and pointer queries and the way out are
+// recorded, settings and the instance lock live in a scratch folder.
+class FormTest : public ::testing::Test, public zub::test::ScriptedDesktop {
 protected:
   void SetUp() override;
   void TearDown() override;
@@ -32,25 +33,12 @@ protected:
   QString stored(const char *key) const;
   void store(const std::vector<std::pair<const char *, QString>> &values) const;
 
-  struct Message {
-    zub::MessageIcon icon;
-    zub::MessageButtons buttons;
-    QString title, text;
-  };
-
   QTemporaryDir dir;
   std::unique_ptr<zub::Form1> form;
   std::unique_ptr<zub::SingleInstance> instance;
-  std::vector<Message> messages;
-  std::vector<QStringList> popups; // the visible entries of each popup
-  std::function<void(QMenu *)> duringPopup;
-  int quits = 0;
-  bool foreground = true;
-  QPoint cursor{-10000, -10000};
 };
 
-// The visible entries of a menu: captions, "-" for separators.
-QStringList VisibleEntries(const QMenu *menu);
+using zub::test::VisibleEntries;
 
 // Sends a synthetic mouse event straight to `widget` (local position).
 void SendMouse(QWidget *widget, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,

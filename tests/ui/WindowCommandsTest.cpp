@@ -7,6 +7,7 @@
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
+#include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
 
@@ -30,53 +31,12 @@
 namespace zub {
 namespace {
 
-struct Shown {
-  MessageIcon icon;
-  MessageButtons buttons;
-  QString title, text;
-};
+using test::Shown;
 
-class WindowCommands : public ::testing::Test {
+class WindowCommands : public test::ShownWindow {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir.isValid());
-    logo = dir.filePath(QStringLiteral("logo.png"));
-    ASSERT_TRUE(test::SampleLogo().save(logo));
-    form = std::make_unique<Form1>();
-    form->skinPath = dir.filePath(QStringLiteral("she.she"));
-    form->pageAddress = QUrl();
-    Form1::Services &s = form->services;
-    s.dialogs.message = [this](MessageIcon icon, MessageButtons buttons, const QString &title,
-                               const QString &text) {
-      messages.push_back({icon, buttons, title, text});
-      return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
-    };
-    s.dialogs.openFile = [this](const FileDialogRequest &) {
-      ++openRequests;
-      return logoChoice;
-    };
-    s.dialogs.saveFile = [this](const FileDialogRequest &) {
-      ++saveRequests;
-      return saveChoice;
-    };
-    s.isForeground = [](const QWidget *) { return true; };
-    s.cursorPos = [] { return QPoint(-10000, -10000); };
-    s.popup = [](QMenu *, const QPoint &) {};
-    s.quit = [this] { ++quits; };
-    s.reveal = [](const QString &) {};
-    instance = std::make_unique<SingleInstance>(dir.filePath(QStringLiteral("lock")));
-    ASSERT_TRUE(form->Form_Load(*instance));
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  }
-
   // Runs `start` and waits until the generation it began has reported.
-  void Finish(const std::function<void()> &start) {
-    QSignalSpy finished(form.get(), &Form1::generationFinished);
-    start();
-    ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
-    EXPECT_FALSE(form->generating());
-  }
+  void Finish(const std::function<void()> &start) { test::FinishGeneration(*form, start); }
 
   void Generate(const QString &text) {
     form->Text1->setPlainText(text);
@@ -100,15 +60,6 @@ protected:
   }
 
   bool MarkShown() const { return form->canvasMark->isVisible(); }
-
-  QTemporaryDir dir;
-  QString logo;
-  std::unique_ptr<Form1> form;
-  std::unique_ptr<SingleInstance> instance;
-  std::vector<Shown> messages;
-  int openRequests = 0, saveRequests = 0, quits = 0;
-  std::optional<QString> logoChoice, saveChoice;
-  MessageAnswer answer = MessageAnswer::No;
 };
 
 // While the work runs, the window shows it and refuses, with a word, what
@@ -147,8 +98,8 @@ TEST_F(WindowCommands, BusyWindowRefusesGeneratingSavingAndCopyingAloud) {
     EXPECT_EQ(messages[0].text, QString::fromUtf8(r.message));
     EXPECT_EQ(messages[0].title, QStringLiteral("提示"));
   }
-  EXPECT_EQ(openRequests, 2); // the two clicks that were not refused
-  EXPECT_EQ(saveRequests, 0);
+  EXPECT_EQ(openRequests.size(), 2u); // the two clicks that were not refused
+  EXPECT_TRUE(saveRequests.empty());
   EXPECT_FALSE(QFile::exists(*saveChoice));
 
   ASSERT_TRUE(finished.wait(60000));
@@ -213,13 +164,13 @@ TEST_F(WindowCommands, CodeOfAnEarlierTextIsMarkedAndSavedOnlyWhenTheUserSaysSo)
   EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
   EXPECT_EQ(messages[0].icon, MessageIcon::Question);
   EXPECT_TRUE(messages[0].text.contains(QStringLiteral("修改前的二维码")));
-  EXPECT_EQ(saveRequests, 0);
+  EXPECT_TRUE(saveRequests.empty());
   EXPECT_FALSE(QFile::exists(*saveChoice));
   // "Yes": asked once, then saved as usual: the earlier code.
   messages.clear();
   answer = MessageAnswer::Yes;
   form->Command2_Click();
-  EXPECT_EQ(saveRequests, 1);
+  EXPECT_EQ(saveRequests.size(), 1u);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_TRUE(messages[1].text.startsWith(QStringLiteral("二维码保存成功!")));
   EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("first"));
@@ -335,7 +286,7 @@ TEST_F(WindowCommands, LogoFileDroppedOnTheCanvasGeneratesWithIt) {
   EXPECT_FALSE(drop({QUrl::fromLocalFile(logo), QUrl::fromLocalFile(logo)}, form->backPicture1));
 
   Finish([&] { EXPECT_TRUE(drop({QUrl::fromLocalFile(logo)}, form->backPicture1)); });
-  EXPECT_EQ(openRequests, 0);
+  EXPECT_TRUE(openRequests.empty());
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(Composite(), Expected(typed, logo));
 
@@ -354,7 +305,7 @@ TEST_F(WindowCommands, LogoFileDroppedOnTheCanvasGeneratesWithIt) {
 TEST_F(WindowCommands, CodeWithoutALogoIsSavedCopiedAndCheckedLikeAnyOther) {
   form->Text1->setPlainText(QStringLiteral("no logo"));
   Finish([this] { form->form2().NoLogo->trigger(); });
-  EXPECT_EQ(openRequests, 0);
+  EXPECT_TRUE(openRequests.empty());
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(Composite(), Expected(QStringLiteral("no logo"), QString()));
   EXPECT_TRUE(form->ImageRND1->picture().isNull());
@@ -402,15 +353,15 @@ TEST_F(WindowCommands, KeysGenerateAndSave) {
   form->Text1->setPlainText(QStringLiteral("keys"));
   logoChoice = logo;
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
-    openRequests = 0;
+    openRequests.clear();
     Finish([&] { QTest::keyClick(form->Text1, key, Qt::ControlModifier); });
-    EXPECT_EQ(openRequests, 1);
+    EXPECT_EQ(openRequests.size(), 1u);
     EXPECT_EQ(form->Text1->toPlainText(), QStringLiteral("keys")); // no line added
   }
   EXPECT_EQ(Read(Composite()), test::BytesOf("keys"));
   saveChoice = dir.filePath(QStringLiteral("keys.bmp"));
   QTest::keyClick(form->Text1, Qt::Key_S, Qt::ControlModifier);
-  EXPECT_EQ(saveRequests, 1);
+  EXPECT_EQ(saveRequests.size(), 1u);
   EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("keys"));
 }
 

@@ -1,14 +1,21 @@
 // Symbol geometry and capacity: sizes, module and codeword counts, alignment
-// spacing, and the error-correction block tables.
+// spacing, and the error-correction block tables. Compile-time constants,
+// shared by every encoder; included at the end of clsQRCode.h.
+#pragma once
+
 #include "clsQRCode.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
 
 namespace zub {
 
-namespace {
+namespace symbol_tables {
 
 // Error correction characteristics (ISO/IEC 18004, Table 9), one row per
 // version, columns L, M, Q, H: the total number of blocks of both groups...
-constexpr std::uint8_t kEcBlocks[160] = {
+inline constexpr std::uint8_t kEcBlocks[160] = {
     1,  1,  1,  1,  //  1
     1,  1,  1,  1,  //  2
     1,  1,  2,  2,  //  3
@@ -52,7 +59,7 @@ constexpr std::uint8_t kEcBlocks[160] = {
 };
 
 // ...and the error-correction codewords per block, the same in both groups.
-constexpr std::uint8_t kEcCodewords[160] = {
+inline constexpr std::uint8_t kEcCodewords[160] = {
     7,  10, 13, 17, //  1
     10, 16, 22, 28, //  2
     15, 26, 18, 22, //  3
@@ -95,20 +102,64 @@ constexpr std::uint8_t kEcCodewords[160] = {
     30, 28, 30, 30, // 40
 };
 
-bool IsQrVersion(int v) {
+constexpr bool IsQrVersion(int v) {
   return v >= 1 && v <= 40;
 }
-bool IsMicroVersion(int v) {
+constexpr bool IsMicroVersion(int v) {
   return v >= -4 && v <= -1;
 }
+constexpr std::size_t TableIndex(int v, int level) {
+  return static_cast<std::size_t>(4 * (v - 1) + (level - 1));
+}
 
-} // namespace
+} // namespace symbol_tables
 
-clsQRCode::clsQRCode()
-    : field_(std::make_unique<clsFiniteField>()), coder_(std::make_unique<clsReedSolomon>()) {
-  field_->Init(256, 285, 2);
-  // Distance between neighbouring alignment centres, counted from the
-  // bottom/right; 255 leaves versions 1-6 with at most one pattern.
+constexpr int clsQRCode::SymbolSize(int v) {
+  if (symbol_tables::IsQrVersion(v))
+    return 4 * v + 17;
+  if (symbol_tables::IsMicroVersion(v))
+    return 9 - 2 * v;
+  return 0;
+}
+
+constexpr int clsQRCode::AlignmentCount(int v) {
+  if (v >= 2 && v <= 40)
+    return v / 7 + 2;
+  return 1;
+}
+
+constexpr int clsQRCode::AlignmentPatterns(int v) {
+  const int k = AlignmentCount(v);
+  return (symbol_tables::IsQrVersion(v) && k > 1) ? k * k - 3 : 0;
+}
+
+constexpr int clsQRCode::DataModules(int v) {
+  const int n = SymbolSize(v);
+  if (symbol_tables::IsMicroVersion(v))
+    return n * n + 4 * v - 81;
+  if (!symbol_tables::IsQrVersion(v))
+    return 0;
+  const int k = AlignmentCount(v);
+  int modules = n * (n - 2) - 191; // finders, separators, timing, format areas, dark module
+  if (k > 1)
+    modules -= 25 * k * k - 10 * k - 55; // alignment patterns, less their overlap with timing
+  if (k >= 3)
+    modules -= 36; // the two version areas
+  return modules;
+}
+
+constexpr int clsQRCode::TotalCodewords(int v) {
+  if (symbol_tables::IsMicroVersion(v))
+    return (DataModules(v) + 4) / 8; // M1 and M3 end in a half codeword
+  return DataModules(v) / 8;
+}
+
+namespace symbol_tables {
+
+// Distance between neighbouring alignment centres, counted from the
+// bottom/right; 255 leaves versions 1-6 with at most one pattern.
+inline constexpr std::array<std::uint8_t, 40> kAlignStep = [] {
+  std::array<std::uint8_t, 40> steps{};
   for (int v = 1; v <= 40; ++v) {
     int step;
     if (v <= 6)
@@ -123,57 +174,35 @@ clsQRCode::clsQRCode()
       step = (v / 3) * 2 + 6;
     else
       step = (v / 3) * 2 + 2;
-    AlignStep_[static_cast<std::size_t>(v - 1)] = static_cast<std::uint8_t>(step);
+    steps[static_cast<std::size_t>(v - 1)] = static_cast<std::uint8_t>(step);
   }
+  return steps;
+}();
+
+// The data codewords: the total less the check codewords.
+inline constexpr std::array<std::int16_t, 160> kDataCodewords = [] {
+  std::array<std::int16_t, 160> data{};
   for (std::size_t i = 0; i < 160; ++i) {
-    EcBlocks_[i] = kEcBlocks[i];
-    EcCodewords_[i] = kEcCodewords[i];
     const int v = static_cast<int>(i / 4) + 1;
-    DataCodewords_[i] =
-        static_cast<std::int16_t>(TotalCodewords(v) - kEcBlocks[i] * kEcCodewords[i]);
+    data[i] =
+        static_cast<std::int16_t>(clsQRCode::TotalCodewords(v) - kEcBlocks[i] * kEcCodewords[i]);
   }
-  for (std::size_t k = 0; k < Pow2_.size(); ++k)
-    Pow2_[k] = std::int32_t{1} << k;
-}
+  return data;
+}();
 
-int clsQRCode::SymbolSize(int v) {
-  if (IsQrVersion(v))
-    return 4 * v + 17;
-  if (IsMicroVersion(v))
-    return 9 - 2 * v;
-  return 0;
-}
+} // namespace symbol_tables
 
-int clsQRCode::AlignmentCount(int v) {
-  if (v >= 2 && v <= 40)
-    return v / 7 + 2;
-  return 1;
+constexpr int clsQRCode::AlignStep(int v) {
+  return symbol_tables::kAlignStep[static_cast<std::size_t>(v - 1)];
 }
-
-int clsQRCode::AlignmentPatterns(int v) {
-  const int k = AlignmentCount(v);
-  return (IsQrVersion(v) && k > 1) ? k * k - 3 : 0;
+constexpr int clsQRCode::EcBlocks(int v, int level) {
+  return symbol_tables::kEcBlocks[symbol_tables::TableIndex(v, level)];
 }
-
-int clsQRCode::DataModules(int v) {
-  const int n = SymbolSize(v);
-  if (IsMicroVersion(v))
-    return n * n + 4 * v - 81;
-  if (!IsQrVersion(v))
-    return 0;
-  const int k = AlignmentCount(v);
-  int modules = n * (n - 2) - 191; // finders, separators, timing, format areas, dark module
-  if (k > 1)
-    modules -= 25 * k * k - 10 * k - 55; // alignment patterns, less their overlap with timing
-  if (k >= 3)
-    modules -= 36; // the two version areas
-  return modules;
+constexpr int clsQRCode::EcCodewords(int v, int level) {
+  return symbol_tables::kEcCodewords[symbol_tables::TableIndex(v, level)];
 }
-
-int clsQRCode::TotalCodewords(int v) {
-  if (IsMicroVersion(v))
-    return (DataModules(v) + 4) / 8; // M1 and M3 end in a half codeword
-  return DataModules(v) / 8;
+constexpr int clsQRCode::DataCodewords(int v, int level) {
+  return symbol_tables::kDataCodewords[symbol_tables::TableIndex(v, level)];
 }
 
 } // namespace zub
