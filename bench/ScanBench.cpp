@@ -23,24 +23,23 @@ namespace {
 
 enum class LogoKind { Picture, Noise, White };
 
-// A picture-like logo: sky, sun, hills and a badge; camera noise; or a
-// plain white square.
+// A picture-like logo (the tests' painted one); camera noise; or a plain
+// white square.
 QImage Logo(LogoKind kind) {
+  if (kind == LogoKind::Picture)
+    return test::PaintedLogo();
   QImage logo(512, 512, QImage::Format_RGB32);
   if (kind == LogoKind::White) {
     logo.fill(Qt::white);
     return logo;
   }
-  if (kind == LogoKind::Noise) {
-    std::mt19937 rng(7);
-    for (int y = 0; y < 512; ++y)
-      for (int x = 0; x < 512; ++x)
-        logo.setPixel(x, y,
-                      qRgb(static_cast<int>(rng() % 256), static_cast<int>(rng() % 256),
-                           static_cast<int>(rng() % 256)));
-    return logo;
-  }
-  return test::PaintedLogo();
+  std::mt19937 rng(7);
+  for (int y = 0; y < 512; ++y)
+    for (int x = 0; x < 512; ++x)
+      logo.setPixel(x, y,
+                    qRgb(static_cast<int>(rng() % 256), static_cast<int>(rng() % 256),
+                         static_cast<int>(rng() % 256)));
+  return logo;
 }
 
 QString Text(const std::vector<std::uint8_t> &bytes) {
