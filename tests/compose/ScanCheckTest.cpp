@@ -45,10 +45,13 @@ QImage Logo(int kind) {
       }
     break;
   default: {
-    // The painted picture, its badge lettered.
+    // The painted picture with a second hill, which touches neither the sun
+    // nor the badge, and the badge lettered.
     logo = test::PaintedLogo();
     QPainter p(&logo);
     p.setPen(Qt::NoPen);
+    p.setBrush(QColor(20, 70, 30));
+    p.drawEllipse(QPoint(420, 560), 260, 200);
     p.setBrush(Qt::white);
     p.drawRect(QRect(90, 90, 20, 60));
     p.drawRect(QRect(130, 90, 60, 20));

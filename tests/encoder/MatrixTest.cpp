@@ -179,7 +179,8 @@ TEST(Picture, CarriesTheFactsOfTheSymbolItShows) {
   }
   const std::uint8_t bits[] = {1, 0, 0, 1};
   EXPECT_EQ(zub::BitsToPicture(bits, 2, 2, 1, 1, 1, 1).facts(), zub::SymbolFacts{});
-  EXPECT_EQ(qr.MakeSymbol(text.data(), 200, 1, 1, 0).facts(), zub::SymbolFacts{}); // null
+  const std::vector<std::uint8_t> tooLong(200, 'x');
+  EXPECT_EQ(qr.MakeSymbol(tooLong.data(), 200, 1, 1, 0).facts(), zub::SymbolFacts{}); // null
 }
 
 TEST(Picture, SizesFollowTheVersionAndBitsToPictureKeepsPixels) {

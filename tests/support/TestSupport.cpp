@@ -20,8 +20,6 @@ QImage PaintedLogo() {
   p.drawEllipse(QPoint(360, 140), 80, 80);
   p.setBrush(QColor(40, 120, 50));
   p.drawEllipse(QPoint(120, 520), 300, 200);
-  p.setBrush(QColor(20, 70, 30));
-  p.drawEllipse(QPoint(420, 560), 260, 200);
   p.setBrush(QColor(200, 30, 30));
   p.drawRoundedRect(QRect(60, 60, 180, 120), 30, 30);
   return logo;

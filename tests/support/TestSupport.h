@@ -28,7 +28,7 @@ std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset =
 // differ in every pixel.
 QImage SampleLogo(int variant = 0);
 
-// A picture-like 512 x 512 logo: a sky, a sun, hills and a red badge;
+// A picture-like 512 x 512 logo: a sky, a sun, a hill and a red badge;
 // smooth areas and sharp edges, as a photograph under the code has them.
 QImage PaintedLogo();
 
