@@ -9,7 +9,9 @@
 #include "Layout.h"
 #include "LogoImage.h"
 #include "Options.h"
+#include "Messages.h"
 #include "Output.h"
+#include "ScanMessages.h"
 #include "ScanCheck.h"
 #include "ScanRemedy.h"
 #include "Stretch.h"
@@ -52,10 +54,6 @@ private:
   int saved_ = -1;
 };
 
-std::string OneLine(const QString &text) {
-  return QString(text).replace(QLatin1String("\r\n"), QLatin1String("")).toStdString();
-}
-
 QByteArray RasterBytes(const QImage &image, OutputFormat format) {
   switch (format) {
   case OutputFormat::Png:
@@ -81,7 +79,7 @@ JobOutcome Write(const QImage &composite, OutputFormat format, const std::string
   const QByteArray bytes = RasterBytes(composite, format);
   std::string error;
   if (bytes.isEmpty())
-    return {JobOutcome::Failed, "cannot make the picture"};
+    return {JobOutcome::Failed, Say("无法生成图片", "cannot make the picture")};
   if (!WriteOutput(bytes, output, error))
     return {JobOutcome::Failed, error};
   return {};
@@ -102,17 +100,17 @@ JobOutcome ComposeReadable(const EncodeOptions &options, const Message &message,
   const MadeCode *chosen = &first;
   RemedySearch search;
   if (first.report && !first.report->checked)
-    return {JobOutcome::Failed, OneLine(NotCheckedText(*first.report))};
+    return {JobOutcome::Failed, NotCheckedMessage(*first.report)};
   if (!first.Passes()) {
     search = FindReadableCode(encoder, source, first);
     if (!search.found)
-      return {JobOutcome::Unreadable, "没有写出文件：" + OneLine(NoRemedyText(first, search))};
+      return {JobOutcome::Unreadable,
+              NothingWrittenMessage(first, search, !logoInBox.isNull(), options.verbose)};
     chosen = &*search.found;
   }
   JobOutcome outcome = Write(chosen->composite, format, output);
   if (outcome.kind == JobOutcome::Done && chosen != &first)
-    outcome.message = "已改用" + DescribeCode(*chosen).toStdString() + "生成：" +
-                      first.report->Causes().join(QString()).toStdString();
+    outcome.message = ChangedMessage(first, *chosen, options.verbose);
   return outcome;
 }
 
@@ -129,9 +127,9 @@ JobOutcome ComposePlain(const EncodeOptions &options, const Message &message, co
   const ScanReport report = CheckScan(
       {composite, SymbolView(symbol).copy(), options.ecLevel, kLogoBoxRect, message.bytes, text});
   if (!report.checked)
-    return {JobOutcome::Failed, OneLine(NotCheckedText(report))};
+    return {JobOutcome::Failed, NotCheckedMessage(report)};
   if (!report.Passes())
-    outcome.message = "警告：" + OneLine(ScanWarningText(report));
+    outcome.message = ScanWarning(report, options.verbose);
   return outcome;
 }
 

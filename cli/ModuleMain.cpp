@@ -2,6 +2,7 @@
 // --readable search of encode. Its one export hands out the calls.
 #include "Commands.h"
 #include "Module.h"
+#include "ScanMessages.h"
 #include "ScanRemedy.h"
 
 #include <QCoreApplication>
@@ -28,8 +29,7 @@ ReadableSymbol FindReadable(const EncodeOptions &options, const Message &message
   ReadableSymbol answer;
   if (first.report && !first.report->checked) {
     answer.status = kFailed;
-    answer.note =
-        NotCheckedText(*first.report).replace(QLatin1String("\r\n"), QString()).toStdString();
+    answer.note = NotCheckedMessage(*first.report);
     return answer;
   }
   if (first.Passes())
@@ -37,13 +37,10 @@ ReadableSymbol FindReadable(const EncodeOptions &options, const Message &message
 
   if (!search.found) {
     answer.status = kUnreadable;
-    answer.note =
-        "没有写出文件：" +
-        NoRemedyText(first, search).replace(QLatin1String("\r\n"), QString()).toStdString();
+    answer.note = NothingWrittenMessage(first, search, false, options.verbose);
     return answer;
   }
-  answer.note = "已改用" + DescribeCode(*search.found).toStdString() + "生成：" +
-                first.report->Causes().join(QString()).toStdString();
+  answer.note = ChangedMessage(first, *search.found, options.verbose);
   answer.symbol = encoder.MakeSymbol(
       search.found->message.data(), static_cast<int>(search.found->message.size()),
       search.found->options.version, search.found->options.ecLevel, search.found->options.mask,

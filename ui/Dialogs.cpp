@@ -1,9 +1,11 @@
 #include "Dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTranslator>
 
 namespace zub {
 
@@ -69,7 +71,51 @@ std::optional<QString> runFileDialog(QWidget *parent, const FileDialogRequest &r
   return dialog.selectedFiles().constFirst();
 }
 
+// The message box names its details button in the toolkit's English unless
+// a translation is loaded; the window speaks Chinese whatever the desktop's
+// language, so it says these two itself while a warning is open.
+class DetailsButtonWords : public QTranslator {
+public:
+  QString translate(const char *context, const char *sourceText, const char *,
+                    int) const override {
+    if (qstrcmp(context, "QMessageBox") != 0)
+      return {};
+    if (qstrcmp(sourceText, "Show Details...") == 0)
+      return QStringLiteral("显示详细信息");
+    if (qstrcmp(sourceText, "Hide Details...") == 0)
+      return QStringLiteral("隐藏详细信息");
+    return {};
+  }
+  bool isEmpty() const override { return false; }
+};
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+  case MessageIcon::Information:
+    return QMessageBox::Information;
+  case MessageIcon::Exclamation:
+    return QMessageBox::Warning;
+  case MessageIcon::Critical:
+    return QMessageBox::Critical;
+  case MessageIcon::Question:
+    break;
+  }
+  return QMessageBox::Question;
+}
+
 } // namespace
+
+MessageAnswer Dialogs::Warn(const WarningRequest &request) const {
+  if (warning)
+    return warning(request);
+  if (!message)
+    return request.accept.isEmpty() ? MessageAnswer::Ok : MessageAnswer::No;
+  QString text = request.text;
+  if (!request.details.isEmpty())
+    text += QStringLiteral("\n\n") + request.details;
+  return message(request.icon, request.accept.isEmpty() ? MessageButtons::Ok : MessageButtons::YesNo,
+                 request.title, text);
+}
 
 Dialogs Dialogs::Qt(QWidget *parent) {
   QPointer<QWidget> owner(parent);
@@ -103,6 +149,31 @@ Dialogs Dialogs::Qt(QWidget *parent) {
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
     return MessageAnswer::Ok;
+  };
+  d.warning = [owner](const WarningRequest &request) {
+    DetailsButtonWords words;
+    QCoreApplication::installTranslator(&words);
+    QMessageBox box(owner);
+    box.setWindowTitle(request.title);
+    box.setIcon(BoxIcon(request.icon));
+    box.setText(request.text);
+    if (!request.details.isEmpty())
+      box.setDetailedText(request.details);
+    QPushButton *accept = nullptr;
+    if (request.accept.isEmpty()) {
+      box.setStandardButtons(QMessageBox::Ok);
+      box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    } else {
+      accept = box.addButton(request.accept, QMessageBox::AcceptRole);
+      QPushButton *keep = box.addButton(request.keep, QMessageBox::RejectRole);
+      box.setDefaultButton(accept);
+      box.setEscapeButton(keep);
+    }
+    box.exec();
+    QCoreApplication::removeTranslator(&words);
+    if (!accept)
+      return MessageAnswer::Ok;
+    return box.clickedButton() == accept ? MessageAnswer::Yes : MessageAnswer::No;
   };
   d.openFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, false); };
   d.saveFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, true); };

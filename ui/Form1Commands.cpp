@@ -18,6 +18,8 @@
 #include "ScanCheck.h"
 #include "ScanRemedy.h"
 #include "Stretch.h"
+#include "VerdictWords.h"
+#include "WriteWords.h"
 #include "logomd.h"
 
 #include <QAction>
@@ -157,7 +159,7 @@ bool Form1::stale() const {
 struct Form1::Generation {
   Inputs inputs; // the text and the four list positions at the click
   TextEncoding encoding;
-  int eci; // 26 for "UTF-8 (ECI)", else 0
+  int eci; // 26 for "UTF-8（注明编码）", else 0
   int version, ecLevel, mask;
   QString path; // the logo file as chosen, spaces kept; empty: no logo
   QSize canvasSize;
@@ -314,6 +316,7 @@ void Form1::UpdateCanvasMark() {
 void Form1::ShowGeneration(const Generation &done) {
   // Whatever follows, the canvas shows what these inputs made.
   shownInputs_ = done.inputs;
+  ShowChangeNote(QString());
   if (done.symbol.isNull()) {
     // Nothing older may stay behind to be saved as if it were this text.
     Image1->setPicture(QImage());
@@ -337,21 +340,28 @@ void Form1::ShowGeneration(const Generation &done) {
     return;
   if (!done.report->checked) {
     // One plain word on why, and nothing offered: the code may well scan.
-    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             NotCheckedText(*done.report));
+    const VerdictWords words = NotCheckedWords(*done.report);
+    services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
+                           words.details, {}, {}});
     return;
   }
   // The code stays saveable either way; the user chooses.
   if (!done.search.found) {
-    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             NoRemedyText(done.first, done.search));
+    const VerdictWords words =
+        NoRemedyWords(done.first, done.search, !done.logo.inBox.isNull());
+    services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
+                           words.details, {}, {}});
     return;
   }
   const MadeCode &found = *done.search.found;
-  if (services.dialogs.message(MessageIcon::Exclamation, MessageButtons::YesNo,
-                               QStringLiteral("提示"),
-                               RemedyQuestion(done.first, found)) != MessageAnswer::Yes)
-    return;
+  // With "总是使用容易扫描的设置" the code that scans is taken unasked.
+  if (!alwaysReadable_) {
+    const VerdictWords words = RemedyOfferWords(done.first, found);
+    if (services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
+                               words.details, QString::fromUtf8(kTakeOfferButton),
+                               QString::fromUtf8(kKeepCodeButton)}) != MessageAnswer::Yes)
+      return;
+  }
   // The option lists say how the code on the canvas was made.
   cmb1[0]->setCurrentIndex(found.options.version);
   cmb1[1]->setCurrentIndex(found.options.ecLevel - 1);
@@ -364,6 +374,7 @@ void Form1::ShowGeneration(const Generation &done) {
   quietLogo_ = true;
   ShowGeneration(offered);
   quietLogo_ = false;
+  ShowChangeNote(ChangeNote(done.first, found));
 }
 
 void Form1::Command2_Click() {
@@ -399,11 +410,11 @@ void Form1::Command2_Click() {
   Picture1->setOuterSize(sAVEPicture3->width(), Picture1->height());
   Picture1->setOuterSize(Picture1->width(), sAVEPicture3->height());
   Picture1->drawPicture(sAVEPicture3->image(), 0, 0, sAVEPicture3->width(), sAVEPicture3->height());
-  QString reason;
-  if (!WriteImageFile(Picture1->image(), path, format, reason)) {
-    services.dialogs.message(MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
-                             QStringLiteral("二维码保存失败!\r\n位置:") + path +
-                                 QStringLiteral("\r\n原因:") + reason);
+  if (const WriteResult written = WriteImageFile(Picture1->image(), path, format); !written) {
+    services.dialogs.message(
+        MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
+        QStringLiteral("二维码保存失败!\r\n位置:") + path + QStringLiteral("\r\n原因:") +
+            QString::fromStdString(WriteFailureWords(written, Language::Chinese)));
     return;
   }
   if (services.dialogs.message(MessageIcon::Information, MessageButtons::YesNo,

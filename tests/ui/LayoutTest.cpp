@@ -134,7 +134,7 @@ TEST_F(LayoutTest, OptionListsAfterLoad) {
                   {9, "Automatic", "Automatic", "7", "Mask type"},
                   // The third, UTF-8 naming its character set (ECI 26), is what
                   // the scan check offers when readers guess the set wrong.
-                  {3, "UTF-8", "ANSI", "UTF-8 (ECI)", "Text encoding"}};
+                  {3, "UTF-8", "ANSI", "UTF-8（注明编码）", "Text encoding"}};
   for (std::size_t i = 0; i < 4; ++i) {
     const QComboBox *list = form->cmb1[i];
     SCOPED_TRACE(i);

@@ -3,6 +3,7 @@
 // logo, the keys, and the text taken exactly as typed.
 #include "Composite.h"
 #include "Form1.h"
+#include "VerdictWords.h"
 #include "Form2.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
@@ -383,7 +384,9 @@ TEST_F(WindowCommands, CodeThatCouldNotBeCheckedIsSaidSoAndStaysSaveable) {
   ScanReport unchecked;
   unchecked.checked = false;
   unchecked.notChecked = problem;
-  EXPECT_EQ(messages[0].text, NotCheckedText(unchecked));
+  const VerdictWords words = NotCheckedWords(unchecked);
+  EXPECT_EQ(messages[0].text, words.text + QStringLiteral("\n\n") + words.details);
+  EXPECT_TRUE(words.details.contains(QStringLiteral("/opt/zub/lib/zubqr-readers.so")));
   EXPECT_TRUE(form->lastRemedySearch().tried.empty());
   EXPECT_EQ(Composite(), Expected(QStringLiteral("中国"), logo)); // the options as chosen
 
