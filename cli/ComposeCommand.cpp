@@ -8,11 +8,11 @@
 #include "ImageFile.h"
 #include "Layout.h"
 #include "LogoImage.h"
-#include "Options.h"
 #include "Messages.h"
+#include "Options.h"
 #include "Output.h"
-#include "ScanMessages.h"
 #include "ScanCheck.h"
+#include "ScanMessages.h"
 #include "ScanRemedy.h"
 #include "Stretch.h"
 

@@ -23,7 +23,8 @@ std::string Experience(const ScanReport *report) {
       garbled = garbled || c.kind == ScanCause::Garbled;
     }
   if (unread || wrong || !garbled)
-    return wrong && !unread ? Say("有些手机扫出的内容与原文不同", "some phones read other content than the message")
+    return wrong && !unread ? Say("有些手机扫出的内容与原文不同",
+                                  "some phones read other content than the message")
                             : Say("有些手机扫不出这个二维码", "some phones cannot scan this code");
   return Say("有些扫码软件会把文字显示成乱码", "some scanning apps show the text garbled");
 }
@@ -63,10 +64,9 @@ std::string Code(const MadeCode &code) {
   std::string encoding = code.options.encoding == TextEncoding::Utf8 ? "UTF-8" : "ANSI";
   if (code.options.eci != 0)
     encoding += " (ECI " + std::to_string(code.options.eci) + ")";
-  return InChinese() ? "版本" + std::to_string(code.version) + "、纠错等级" + level + "、" +
-                           encoding
-                     : "version " + std::to_string(code.version) + ", level " + level + ", " +
-                           encoding;
+  return InChinese()
+             ? "版本" + std::to_string(code.version) + "、纠错等级" + level + "、" + encoding
+             : "version " + std::to_string(code.version) + ", level " + level + ", " + encoding;
 }
 
 } // namespace
@@ -98,9 +98,11 @@ std::string NotCheckedMessage(const ScanReport &report) {
 
 std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool verbose) {
   const std::string change = OptionChange(first.options, found.options);
-  std::string out =
-      InChinese() ? "按原设置" + Experience(first.report ? &*first.report : nullptr) + "，已改用 " + change + " 生成。"
-                  : "as asked, " + Experience(first.report ? &*first.report : nullptr) + "; written with " + change + " instead.";
+  std::string out = InChinese()
+                        ? "按原设置" + Experience(first.report ? &*first.report : nullptr) +
+                              "，已改用 " + change + " 生成。"
+                        : "as asked, " + Experience(first.report ? &*first.report : nullptr) +
+                              "; written with " + change + " instead.";
   if (verbose)
     out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +
            (InChinese() ? "写出的二维码：" + Code(found) + "，三个读码器都能正确读出。"
@@ -108,13 +110,13 @@ std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool ve
   return out;
 }
 
-std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &search,
-                                  bool withLogo, bool verbose) {
+std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &search, bool withLogo,
+                                  bool verbose) {
   std::string out;
   if (InChinese())
     out = "没有写出文件：" + Experience(first.report ? &*first.report : nullptr) +
-          "，换用其他版本、纠错等级或编码也不能解决。请缩短文字" + (withLogo ? "，或不加Logo" : "") +
-          "。";
+          "，换用其他版本、纠错等级或编码也不能解决。请缩短文字" +
+          (withLogo ? "，或不加Logo" : "") + "。";
   else
     out = "nothing written: " + Experience(first.report ? &*first.report : nullptr) +
           ", and no other version, level or encoding helps; try a shorter text" +

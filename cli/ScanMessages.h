@@ -21,7 +21,7 @@ std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool ve
 
 // --readable wrote nothing: that, why, and what the user could change (a
 // shorter text; no logo when `withLogo`).
-std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &search,
-                                  bool withLogo, bool verbose);
+std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &search, bool withLogo,
+                                  bool verbose);
 
 } // namespace zub::cli

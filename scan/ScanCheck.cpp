@@ -230,7 +230,8 @@ std::vector<ScanCause> ScanReport::Causes() const {
   const struct {
     const ReaderOutcome &outcome;
     ReaderName name;
-  } readers[] = {{zxing, ReaderName::Zxing}, {zbar, ReaderName::Zbar}, {wechat, ReaderName::Wechat}};
+  } readers[] = {
+      {zxing, ReaderName::Zxing}, {zbar, ReaderName::Zbar}, {wechat, ReaderName::Wechat}};
   bool unread = false;
   for (const auto &r : readers) {
     ScanCause cause;

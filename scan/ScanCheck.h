@@ -49,7 +49,8 @@ struct ScanCause {
     Unread,             // `reader` finds no QR Code
     WrongContent,       // `reader` finds one, with other bytes than the message
     Garbled,            // `reader` has the bytes but shows another text
-    BlocksOverCapacity, // block `block` (from 0) has `wrong` wrong codewords, it corrects `capacity`
+    BlocksOverCapacity, // block `block` (from 0) has `wrong` wrong codewords, it corrects
+                        // `capacity`
     PatternsCovered,    // the logo covers `parts` (FunctionPart bits)
     UnevenStretch,      // the stretch makes modules `minPixels` to `maxPixels` wide
   };

@@ -76,8 +76,7 @@ std::optional<QString> runFileDialog(QWidget *parent, const FileDialogRequest &r
 // language, so it says these two itself while a warning is open.
 class DetailsButtonWords : public QTranslator {
 public:
-  QString translate(const char *context, const char *sourceText, const char *,
-                    int) const override {
+  QString translate(const char *context, const char *sourceText, const char *, int) const override {
     if (qstrcmp(context, "QMessageBox") != 0)
       return {};
     if (qstrcmp(sourceText, "Show Details...") == 0)
@@ -113,7 +112,8 @@ MessageAnswer Dialogs::Warn(const WarningRequest &request) const {
   QString text = request.text;
   if (!request.details.isEmpty())
     text += QStringLiteral("\n\n") + request.details;
-  return message(request.icon, request.accept.isEmpty() ? MessageButtons::Ok : MessageButtons::YesNo,
+  return message(request.icon,
+                 request.accept.isEmpty() ? MessageButtons::Ok : MessageButtons::YesNo,
                  request.title, text);
 }
 

@@ -341,16 +341,15 @@ void Form1::ShowGeneration(const Generation &done) {
   if (!done.report->checked) {
     // One plain word on why, and nothing offered: the code may well scan.
     const VerdictWords words = NotCheckedWords(*done.report);
-    services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
-                           words.details, {}, {}});
+    services.dialogs.Warn(
+        {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
     return;
   }
   // The code stays saveable either way; the user chooses.
   if (!done.search.found) {
-    const VerdictWords words =
-        NoRemedyWords(done.first, done.search, !done.logo.inBox.isNull());
-    services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
-                           words.details, {}, {}});
+    const VerdictWords words = NoRemedyWords(done.first, done.search, !done.logo.inBox.isNull());
+    services.dialogs.Warn(
+        {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
     return;
   }
   const MadeCode &found = *done.search.found;

@@ -167,8 +167,9 @@ void Form1::BuildControls() {
   changeNote->setGeometry(0, backPicture1->height() - 26, backPicture1->width(), 26);
   changeNote->setAlignment(Qt::AlignCenter);
   changeNote->setAttribute(Qt::WA_TransparentForMouseEvents);
-  changeNote->setStyleSheet(QStringLiteral("QLabel#changeNote { background: rgba(255, 248, 200, 235);"
-                                           " color: #202020; font-size: 13px; }"));
+  changeNote->setStyleSheet(
+      QStringLiteral("QLabel#changeNote { background: rgba(255, 248, 200, 235);"
+                     " color: #202020; font-size: 13px; }"));
   changeNote->hide();
   changeNoteTimer_ = new QTimer(this);
   changeNoteTimer_->setSingleShot(true);

@@ -29,7 +29,8 @@ QString ExperienceWords(const std::vector<ScanCause> &causes) {
   if (garbled)
     return first.isEmpty() ? QStringLiteral("有些扫码软件会把文字显示成乱码。")
                            : first + QStringLiteral("，有些会把文字显示成乱码。");
-  return first.isEmpty() ? QStringLiteral("有些手机可能扫不出这个二维码。") : first + QStringLiteral("。");
+  return first.isEmpty() ? QStringLiteral("有些手机可能扫不出这个二维码。")
+                         : first + QStringLiteral("。");
 }
 
 QString CausesDetails(const MadeCode &first) {
@@ -63,7 +64,8 @@ QString OptionItemWords(int list, const CodeOptions &options) {
     return options.version == 0 ? OptionShownText(QStringLiteral("Automatic"))
                                 : QString::number(options.version);
   case 1:
-    return QString::fromLatin1(kLevelItems[std::clamp(options.ecLevel, int{kLevelL}, int{kLevelH}) - 1]);
+    return QString::fromLatin1(
+        kLevelItems[std::clamp(options.ecLevel, int{kLevelL}, int{kLevelH}) - 1]);
   case 2:
     return options.mask < 0 ? OptionShownText(QStringLiteral("Automatic"))
                             : QString::number(options.mask);
@@ -87,32 +89,37 @@ QString OptionChangeWords(const CodeOptions &from, const CodeOptions &to) {
 }
 
 VerdictWords RemedyOfferWords(const MadeCode &first, const MadeCode &found) {
-  const std::vector<ScanCause> causes = first.report ? first.report->Causes() : std::vector<ScanCause>{};
+  const std::vector<ScanCause> causes =
+      first.report ? first.report->Causes() : std::vector<ScanCause>{};
   VerdictWords words;
-  words.text = ExperienceWords(causes) + QLatin1Char('\n') +
-               QStringLiteral("建议改用推荐设置：") + OptionChangeWords(first.options, found.options) +
+  words.text = ExperienceWords(causes) + QLatin1Char('\n') + QStringLiteral("建议改用推荐设置：") +
+               OptionChangeWords(first.options, found.options) +
                QStringLiteral("，常见的扫码软件就都能正确读出。");
   words.details = CausesDetails(first) + QLatin1Char('\n') + QStringLiteral("当前二维码：") +
-                  TechnicalCode(first) + QStringLiteral("。\n推荐的二维码：") + TechnicalCode(found) +
+                  TechnicalCode(first) + QStringLiteral("。\n推荐的二维码：") +
+                  TechnicalCode(found) +
                   QStringLiteral("，zxing-cpp、zbar和wechat_qrcode都能正确读出。");
   return words;
 }
 
 VerdictWords NoRemedyWords(const MadeCode &first, const RemedySearch &search, bool withLogo) {
-  const std::vector<ScanCause> causes = first.report ? first.report->Causes() : std::vector<ScanCause>{};
+  const std::vector<ScanCause> causes =
+      first.report ? first.report->Causes() : std::vector<ScanCause>{};
   VerdictWords words;
-  words.text = ExperienceWords(causes) + QLatin1Char('\n') +
-               (withLogo ? QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字，"
-                                          "或改用“生成二维码（不加Logo）”。")
-                         : QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字。"));
-  QStringList details{CausesDetails(first), QStringLiteral("当前二维码：") + TechnicalCode(first) +
-                                                QStringLiteral("。")};
+  words.text =
+      ExperienceWords(causes) + QLatin1Char('\n') +
+      (withLogo ? QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字，"
+                                 "或改用“生成二维码（不加Logo）”。")
+                : QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字。"));
+  QStringList details{CausesDetails(first),
+                      QStringLiteral("当前二维码：") + TechnicalCode(first) + QStringLiteral("。")};
   if (search.made == 0)
     details << QStringLiteral("更高的纠错等级或更大的版本都放不下这段内容。");
   else if (search.made == 1 && !search.tried.empty())
     details << QStringLiteral("唯一可改用的设置（版本%1、%2）也不能被三个读码器都正确读出。")
                    .arg(search.tried.front().version)
-                   .arg(QStringLiteral("纠错等级") + OptionItemWords(1, search.tried.front().asked));
+                   .arg(QStringLiteral("纠错等级") +
+                        OptionItemWords(1, search.tried.front().asked));
   else
     details << QStringLiteral("已尝试%1种其他设置（版本、纠错等级和文字编码的组合），"
                               "都不能被三个读码器都正确读出。")
@@ -125,7 +132,7 @@ VerdictWords NotCheckedWords(const ScanReport &report) {
   const ReadersProblem &p = report.notChecked;
   const QString module = QString::fromStdString(p.module.empty() ? "zubqr-readers.so" : p.module);
   VerdictWords words;
-  words.text = QStringLiteral("无法检查这个二维码能否被手机扫出：读码模块没有装好。\n"
+  words.text = QStringLiteral("无法检查这个二维码能否被手机扫出：检查所需的组件没有装好。\n"
                               "二维码没有经过检查，仍然可以保存。");
   if (!p.brokenAt.empty()) {
     words.details = QStringLiteral("读码模块%1无法载入（%2）。")

@@ -30,9 +30,9 @@ QString Chinese(const ScanCause &cause) {
   case ScanCause::WrongContent:
     return QStringLiteral("读码器%1读出的内容与原文不同。").arg(reader);
   case ScanCause::Garbled:
-    return cause.charset.isEmpty()
-               ? QStringLiteral("读码器%1扫出的文字是乱码。").arg(reader)
-               : QStringLiteral("读码器%1把文字当作%2解读，显示成乱码。").arg(reader, cause.charset);
+    return cause.charset.isEmpty() ? QStringLiteral("读码器%1扫出的文字是乱码。").arg(reader)
+                                   : QStringLiteral("读码器%1把文字当作%2解读，显示成乱码。")
+                                         .arg(reader, cause.charset);
   case ScanCause::BlocksOverCapacity: {
     QString line = QStringLiteral("第%1块有%2个码字被Logo遮挡或读错，超过这一块能纠正的%3个")
                        .arg(cause.block + 1)

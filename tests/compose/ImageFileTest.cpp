@@ -238,8 +238,8 @@ TEST_F(ImageFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
       SetFileWriterCallsForTesting(nullptr);
 
       EXPECT_FALSE(written);
-      EXPECT_TRUE(reason.contains(
-          QString::fromUtf8(language == Language::Chinese ? c.chinese : c.english)))
+      EXPECT_TRUE(
+          reason.contains(QString::fromUtf8(language == Language::Chinese ? c.chinese : c.english)))
           << reason.toStdString();
       EXPECT_EQ(ReadAll(path), original);
       EXPECT_EQ(Entries(), QStringList{QStringLiteral("keep.png")});
@@ -279,8 +279,8 @@ TEST_F(ImageFile, ReplacesOnlyRegularFiles) {
       EXPECT_FALSE(
           WriteWithWords(composite_, dir_.filePath(c.name), ImageFileFormat::Png, reason, language))
           << c.name;
-      EXPECT_TRUE(reason.contains(
-          QString::fromUtf8(language == Language::Chinese ? c.chinese : c.english)))
+      EXPECT_TRUE(
+          reason.contains(QString::fromUtf8(language == Language::Chinese ? c.chinese : c.english)))
           << reason.toStdString();
       struct stat st {};
       ASSERT_EQ(::stat(QFile::encodeName(dir_.filePath(c.name)).constData(), &st), 0);

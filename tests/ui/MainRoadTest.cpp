@@ -57,7 +57,8 @@ protected:
     s.dialogs.warning = [this](const WarningRequest &r) {
       warnings.push_back(r);
       const bool offer = !r.accept.isEmpty();
-      messages.push_back({r.icon, offer ? MessageButtons::YesNo : MessageButtons::Ok, r.title, r.text});
+      messages.push_back(
+          {r.icon, offer ? MessageButtons::YesNo : MessageButtons::Ok, r.title, r.text});
       return offer ? answer : MessageAnswer::Ok;
     };
     s.dialogs.openFile = [this](const FileDialogRequest &r) {
@@ -291,7 +292,8 @@ TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
   // line, folded.
   EXPECT_EQ(warnings[0].text.split(QLatin1Char('\n')).first(),
             QStringLiteral("有些手机扫不出这个二维码。"));
-  EXPECT_TRUE(warnings[0].details.split(QLatin1Char('\n'))
+  EXPECT_TRUE(warnings[0]
+                  .details.split(QLatin1Char('\n'))
                   .contains(QStringLiteral("读码器zbar读不出这个二维码。")))
       << warnings[0].details.toStdString();
   EXPECT_TRUE(warnings[0].accept.isEmpty());
@@ -460,7 +462,8 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
     EXPECT_EQ(warnings[0].accept, QStringLiteral("改用推荐设置"));
     EXPECT_EQ(warnings[0].keep, QStringLiteral("保留当前二维码"));
     EXPECT_EQ(warnings[0].text.split(QLatin1Char('\n')).last(),
-              QStringLiteral("建议改用推荐设置：文字编码“UTF-8（注明编码）”，常见的扫码软件就都能正确读出。"));
+              QStringLiteral(
+                  "建议改用推荐设置：文字编码“UTF-8（注明编码）”，常见的扫码软件就都能正确读出。"));
     EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("UTF-8编码（ECI 26）")))
         << warnings[0].details.toStdString();
 
@@ -496,7 +499,8 @@ TEST_F(MainRoad, NoOptionsThatScanIsSaid) {
   EXPECT_TRUE(warnings[0].accept.isEmpty());
   EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("拉伸使模块宽")));
   // What the user could change instead: a shorter text, no logo.
-  EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("建议缩短文字，或改用“生成二维码（不加Logo）”")))
+  EXPECT_TRUE(
+      warnings[0].text.contains(QStringLiteral("建议缩短文字，或改用“生成二维码（不加Logo）”")))
       << warnings[0].text.toStdString();
   EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("都不能被三个读码器都正确读出")) ||
               warnings[0].details.contains(QStringLiteral("放不下")))

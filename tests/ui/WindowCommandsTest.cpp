@@ -3,13 +3,13 @@
 // logo, the keys, and the text taken exactly as typed.
 #include "Composite.h"
 #include "Form1.h"
-#include "VerdictWords.h"
 #include "Form2.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
+#include "VerdictWords.h"
 
 #include <gtest/gtest.h>
 
