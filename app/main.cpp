@@ -1,5 +1,6 @@
 // zubqr-gui: the QR-code generator's window.
 
+#include "Dialogs.h"
 #include "Form1.h"
 #include "OwnPictures.h"
 #include "SingleInstance.h"
@@ -7,9 +8,7 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QLibraryInfo>
 #include <QTimer>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,16 +68,13 @@ int main(int argc, char **argv) {
   QApplication::setApplicationName(QStringLiteral("zubqr-gui"));
   QApplication::setDesktopFileName(QStringLiteral("zubqr-gui"));
   QApplication::setWindowIcon(zub::ApplicationIcon());
-  // The window speaks Chinese; so do Qt's own dialogs and buttons, where the
-  // translation is installed.
-  QTranslator qtTexts;
-  if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-    QApplication::installTranslator(&qtTexts);
+  // The window speaks Chinese; so do Qt's own dialogs and buttons.
+  zub::InstallQtTranslations();
 
   // The skin the window loads is set before its controls exist: set later,
   // every control already made would be styled a second time.
   zub::ApplySkinFile(zub::DefaultSkinPath());
+  zub::MakeThemeReadable();
   zub::SingleInstance instance;
   zub::Form1 form;
   zub::RouteTerminationSignals(&form, [&form] { form.Form_Unload(); });

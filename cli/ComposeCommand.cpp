@@ -102,7 +102,7 @@ JobOutcome ComposeReadable(const EncodeOptions &options, const Message &message,
   if (first.report && !first.report->checked)
     return {JobOutcome::Failed, NotCheckedMessage(*first.report)};
   if (!first.Passes()) {
-    search = FindReadableCode(encoder, source, first);
+    search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     if (!search.found)
       return {JobOutcome::Unreadable,
               NothingWrittenMessage(first, search, !logoInBox.isNull(), options.verbose)};

@@ -50,7 +50,7 @@ MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOption
 }
 
 RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
-                              const std::atomic<bool> *cancel) {
+                              const std::atomic<bool> *cancel, int milliseconds) {
   RemedySearch search;
   // Without readers no candidate can be judged either.
   if (first.report && !first.report->checked)
@@ -122,7 +122,7 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
   for (const CodeOptions &options : order) {
     if (search.made >= kMaxCandidates || search.read >= kMaxCandidatesRead)
       break;
-    if (search.read > 0 && clock.elapsed() >= kSearchMilliseconds) {
+    if (milliseconds != kNoTimeBudget && search.read > 0 && clock.elapsed() >= milliseconds) {
       search.outOfTime = true;
       break;
     }

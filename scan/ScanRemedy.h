@@ -68,7 +68,7 @@ struct RemedySearch {
   int made = 0;                  // candidates made and counted
   int read = 0;                  // of them, candidates the readers ran on
   bool cancelled = false;
-  bool outOfTime = false; // stopped by kSearchMilliseconds
+  bool outOfTime = false; // stopped by its time budget
   // Every candidate made, in order: the options asked for and the version
   // made (larger than asked where the level did not fit the user's version).
   struct Tried {
@@ -85,6 +85,10 @@ inline constexpr int kMaxCandidatesRead = 12;
 // the window waits for the answer. No candidate starts after it; the first
 // one read always is.
 inline constexpr int kSearchMilliseconds = 900;
+// A search bounded only by its counts: what it offers then does not depend
+// on how busy the machine is (the command line, whose output must be the
+// same on every run, and tests that judge what is found).
+inline constexpr int kNoTimeBudget = -1;
 
 // Looks for a code of `source` that passes the scan check, starting from
 // `first`, which does not. Fixed order: a higher level at the smallest
@@ -92,9 +96,10 @@ inline constexpr int kSearchMilliseconds = 900;
 // wrong, UTF-8 instead of ANSI and then UTF-8 with ECI 26, each again in
 // that order. Candidates whose damage count already fails are skipped
 // without running the readers. Stops at `cancel` (checked between
-// candidates).
+// candidates) and, unless it is kNoTimeBudget, after `milliseconds`.
 RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
-                              const std::atomic<bool> *cancel = nullptr);
+                              const std::atomic<bool> *cancel = nullptr,
+                              int milliseconds = kSearchMilliseconds);
 
 // Where only the text matters (a symbol without a logo or a stretch):
 // the options of `first`, then UTF-8 for ANSI, then UTF-8 with ECI 26, the

@@ -14,7 +14,8 @@ packages=(
   xvfb xauth fonts-wqy-microhei qt6-translations-l10n
   dbus-x11
   desktop-file-utils appstream man-db groff-base bash-completion
-  openbox xdotool
+  openbox xdotool x11-utils
+  qt6-gtk-platformtheme gnome-themes-extra
   dpkg-dev file lintian hyperfine
 )
 

@@ -2,12 +2,48 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTranslator>
 
+#include <cstring>
+
 namespace zub {
+
+namespace {
+
+// What Qt's Chinese translation leaves in English in the file dialog: the
+// kinds of entries its list names without a file type of their own.
+class MissingQtTexts : public QTranslator {
+public:
+  bool isEmpty() const override { return false; }
+  QString translate(const char *context, const char *source, const char *, int) const override {
+    if (std::strcmp(context, "QAbstractFileIconProvider") != 0)
+      return {};
+    static const struct {
+      const char *english, *chinese;
+    } texts[] = {{"Folder", "文件夹"},     {"File Folder", "文件夹"}, {"Drive", "驱动器"},
+                 {"Shortcut", "快捷方式"}, {"Alias", "替身"},         {"Unknown", "未知"}};
+    for (const auto &t : texts)
+      if (std::strcmp(source, t.english) == 0)
+        return QString::fromUtf8(t.chinese);
+    return {};
+  }
+};
+
+} // namespace
+
+void InstallQtTranslations() {
+  static MissingQtTexts ours;
+  static QTranslator qt;
+  // The translator installed last is asked first: Qt's own wins where it
+  // has a text.
+  QCoreApplication::installTranslator(&ours);
+  if (qt.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&qt);
+}
 
 QStringList QtNameFilters(const QString &filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));

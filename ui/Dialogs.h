@@ -15,6 +15,12 @@ enum class MessageIcon { Information, Exclamation, Critical, Question };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
+// Qt's own texts (the file dialog's buttons, labels and columns, standard
+// buttons) in Chinese, like the window's: Qt's translations where the
+// installed package has them, and ours for the few it lacks ("Folder" in
+// the file list). Call once, after the application object exists.
+void InstallQtTranslations();
+
 // What a file dialog is asked to show. `filter` is a list of description and
 // pattern-list pairs, all parts separated by "|", the patterns of one list by
 // ";" ("图片文件(*.JPG)|*.JPG;*.bmp"). `filterIndex` counts from 1; 0 leaves

@@ -60,16 +60,23 @@ bool ApplySkinFile(const QString &path) {
 
 bool Form1::Form_Load(SingleInstance &instance) {
   WebBrowser1->Silent = true;
-  // Decided before anything is shown or stored; the running instance is
-  // left alone.
+  // Decided before anything is shown or stored. The running instance is
+  // asked to come to the front, since whoever starts the program again is
+  // looking for its window.
   if (!instance.acquire()) {
+    instance.askToRaise();
     Form_Unload();
     return false;
   }
+  instance.listenForRaise(this, [this] { ComeToFront(); });
   进程处理::LoadWindowPosition(this);
   进程处理::SetLayeredColorKey(this, background_, kColourKey);
   获取鼠标坐标(this); // after the restore, so the timer sees the real place
   ApplySkinFile(skinPath);
+  // The dialogs, menus and tooltips keep the desktop theme's colours, made
+  // readable where a pair of them is not (a selection's pale blue under
+  // white letters, in light and dark themes alike).
+  MakeThemeReadable();
   FillOptionLists();
   alwaysReadable_ = LoadAlwaysReadable();
   // Keys typed after the start go into the text box (the tab order still
@@ -114,6 +121,15 @@ void Form1::Form_Unload() {
   hide();
   // The program ends with exit code 0 by every way out.
   services.quit();
+}
+
+void Form1::ComeToFront() {
+  if (unloading_)
+    return;
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
 }
 
 void Form1::Text1_GotFocus() {

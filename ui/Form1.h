@@ -26,6 +26,7 @@ class QIcon;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QPalette;
 class QPushButton;
 class QTimer;
 
@@ -103,6 +104,9 @@ public:
   bool Form_Load(SingleInstance &instance);
   void Form_Unload();
   void Text1_GotFocus();
+  // A later start asked for the window: restored if minimised, raised and
+  // activated.
+  void ComeToFront();
 
   // --- Title-bar buttons and mouse-leave tracking -------------------------
   void 按钮恢复();
@@ -283,6 +287,25 @@ extern const char *const kLogoFilter;
 
 // A list item as the menus and tooltips show it: "Automatic" is "自动".
 QString OptionShownText(const QString &item);
+
+// The main window's own colours: the light ones its pictures are drawn for,
+// whatever the desktop's theme, each text colour with its background.
+QPalette WindowPalette();
+
+// `palette` with every text colour moved, where needed, until it keeps at
+// least 4.5 : 1 against its background: the desktop theme's colours for the
+// dialogs, menus and tooltips, made readable. A selection's colour is moved
+// rather than its text, so that it stays the theme's hue.
+QPalette ReadablePalette(QPalette palette);
+
+// Makes the application's palette (the theme's) readable by ReadablePalette;
+// sets it only when that changes something. Best called before the
+// controls exist, as the skin is: set later, every control hears of it.
+void MakeThemeReadable();
+
+// The contrast ratio of two colours, as the web's accessibility guidelines
+// compute it: 1 (none) to 21 (black on white).
+double ContrastRatio(const QColor &a, const QColor &b);
 
 // The program's icon in all its sizes; both windows carry it.
 QIcon ApplicationIcon();

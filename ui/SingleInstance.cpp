@@ -2,13 +2,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QObject>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace zub {
@@ -52,12 +58,122 @@ bool RemoveAbandonedLock(const QString &path) {
   return removed;
 }
 
+// The socket beside the lock file: zubqr-gui.lock gives zubqr-gui.socket.
+QString SocketPathFor(const QString &lockPath) {
+  QString base = lockPath;
+  if (base.endsWith(QLatin1String(".lock")))
+    base.chop(5);
+  return base + QStringLiteral(".socket");
+}
+
+// False when the path does not fit a socket address.
+bool SocketAddress(const QString &path, sockaddr_un &address, socklen_t &length) {
+  const QByteArray name = QFile::encodeName(path);
+  if (name.isEmpty() || static_cast<std::size_t>(name.size()) >= sizeof(address.sun_path))
+    return false;
+  address = {};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) +
+                                  static_cast<std::size_t>(name.size()) + 1);
+  return true;
+}
+
 } // namespace
 
-SingleInstance::SingleInstance(const QString &lockPath) : lock_(lockPath) {
+SingleInstance::SingleInstance(const QString &lockPath)
+    : lock_(lockPath), socketPath_(SocketPathFor(lockPath)) {
   // Only a dead owner makes a lock stale, never its age: the first instance
   // may run for days.
   lock_.setStaleLockTime(0);
+}
+
+SingleInstance::~SingleInstance() {
+  stopListening(); // while the lock is still held: the socket is still ours
+}
+
+void SingleInstance::release() {
+  stopListening();
+  lock_.unlock();
+}
+
+void SingleInstance::listenForRaise(QObject *context, std::function<void()> raise) {
+  if (listener_ >= 0 || !lock_.isLocked())
+    return;
+  sockaddr_un address{};
+  socklen_t length = 0;
+  if (!SocketAddress(socketPath_, address, length))
+    return;
+  // A socket that an instance killed before it could remove it is left
+  // over; the lock says nobody listens on it. Anything else there is not
+  // ours to remove.
+  const QByteArray name = QFile::encodeName(socketPath_);
+  struct stat there {};
+  if (::lstat(name.constData(), &there) == 0) {
+    if (!S_ISSOCK(there.st_mode) || ::unlink(name.constData()) != 0)
+      return;
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return;
+  if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), length) != 0 ||
+      ::listen(fd, 8) != 0) {
+    ::close(fd);
+    return;
+  }
+  listener_ = fd;
+  notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  QObject::connect(
+      notifier_.get(), &QSocketNotifier::activated, context, [this, raise = std::move(raise)] {
+        bool asked = false;
+        for (;;) {
+          const int peer = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+          if (peer < 0) {
+            // Out of descriptors: stop listening rather than
+            // wake up for the same request for ever.
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
+              notifier_->setEnabled(false);
+            if (errno != EINTR && errno != ECONNABORTED)
+              break;
+            continue;
+          }
+          // Where the socket lies in a shared folder, another
+          // user's process could connect: only the user's own
+          // starts count.
+          ucred who{};
+          socklen_t size = sizeof who;
+          if (::getsockopt(peer, SOL_SOCKET, SO_PEERCRED, &who, &size) == 0 &&
+              who.uid == ::geteuid())
+            asked = true;
+          ::close(peer);
+        }
+        if (asked)
+          raise();
+      });
+}
+
+bool SingleInstance::askToRaise() const {
+  sockaddr_un address{};
+  socklen_t length = 0;
+  if (!SocketAddress(socketPath_, address, length))
+    return false;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return false;
+  // Non-blocking: a full queue or a holder that hangs never keeps this start
+  // from ending. The connection is the request; nothing is sent.
+  const bool asked = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0;
+  ::close(fd);
+  return asked;
+}
+
+void SingleInstance::stopListening() {
+  notifier_.reset();
+  if (listener_ < 0)
+    return;
+  ::close(listener_);
+  listener_ = -1;
+  ::unlink(QFile::encodeName(socketPath_).constData());
 }
 
 bool SingleInstance::acquire() {

@@ -3,6 +3,12 @@
 #include <QLockFile>
 #include <QString>
 
+#include <functional>
+#include <memory>
+
+class QObject;
+class QSocketNotifier;
+
 namespace zub {
 
 // One running program per user: a lock file in the user's runtime folder.
@@ -12,6 +18,7 @@ namespace zub {
 class SingleInstance {
 public:
   explicit SingleInstance(const QString &lockPath = DefaultLockPath());
+  ~SingleInstance();
 
   // True when no other instance holds the lock (this one holds it from now
   // on until it is destroyed). A lock file that cannot be made at all, for
@@ -19,12 +26,28 @@ public:
   bool acquire();
 
   // Gives the lock up now, for a way out that skips the destructor.
-  void release() { lock_.unlock(); }
+  void release();
+
+  // A later start asks the running instance to come to the front through a
+  // socket beside the lock file. The holder of the lock listens: each request
+  // of a process of the same user runs `raise` (on the thread of `context`,
+  // and never after `context` is gone). Nothing is read from the caller, so
+  // no request can keep the window waiting. Without a socket (a path too
+  // long, a folder that cannot take one) the program runs all the same.
+  void listenForRaise(QObject *context, std::function<void()> raise);
+  // The start that did not get the lock asks the holder to come to the
+  // front; returns at once whatever happens. False when nobody listens.
+  bool askToRaise() const;
 
   static QString DefaultLockPath();
 
 private:
+  void stopListening();
+
   QLockFile lock_;
+  QString socketPath_;
+  int listener_ = -1;
+  std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 } // namespace zub

@@ -469,7 +469,7 @@ TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
     EXPECT_FALSE(first.Passes());
     EXPECT_FALSE(first.report->Fails());
     EXPECT_TRUE(first.report->Causes().empty());
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_EQ(search.made, 0);
     EXPECT_EQ(first.report->notChecked.places,
@@ -510,7 +510,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
     const MadeCode first = MakeCode(encoder, source, Options(c.version, TextEncoding::Utf8), true);
     ASSERT_TRUE(first.Made()) << c.version;
     ASSERT_TRUE(first.report->Fails());
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_EQ(search.read, 0);
     ASSERT_GE(search.tried.size(), 3u);
@@ -538,7 +538,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
   const MadeCode first = MakeCode(encoder, full, Options(40, TextEncoding::Utf8), true);
   ASSERT_TRUE(first.Made());
   ASSERT_TRUE(first.report->Fails());
-  const RemedySearch none = FindReadableCode(encoder, full, first);
+  const RemedySearch none = FindReadableCode(encoder, full, first, nullptr, kNoTimeBudget);
   EXPECT_EQ(none.made, 0);
   EXPECT_FALSE(none.found);
 }
@@ -562,7 +562,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     blocks.wrong = 5;
     blocks.capacity = 4;
     EXPECT_TRUE(Has(causes, blocks));
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 0, kLevelQ));
     EXPECT_EQ(search.found->version, 1);
@@ -581,7 +581,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     ScanCause big5 = Cause(ScanCause::Garbled, ReaderName::Zbar);
     big5.charset = QStringLiteral("Big5");
     EXPECT_TRUE(Has(first.report->Causes(), big5));
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8));
     EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
@@ -597,7 +597,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     ScanCause shiftJis = Cause(ScanCause::Garbled, ReaderName::Zbar);
     shiftJis.charset = QStringLiteral("Shift JIS");
     EXPECT_TRUE(Has(first.report->Causes(), shiftJis));
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 26));
     EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
@@ -616,7 +616,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     stretch.minPixels = 2;
     stretch.maxPixels = 3;
     EXPECT_TRUE(Has(first.report->Causes(), stretch));
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_FALSE(search.cancelled);
   }
@@ -641,7 +641,7 @@ TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
     EXPECT_FALSE(WechatGives(first.composite, *source.text)) << v;
     EXPECT_FALSE(r.Passes()) << v;
     EXPECT_EQ(r.Causes().front(), Cause(ScanCause::Unread, ReaderName::Wechat)) << v;
-    const RemedySearch search = FindReadableCode(encoder, source, first);
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found) << v;
     const MadeCode &found = *search.found;
     EXPECT_TRUE(ZxingGives(found.composite, found.message, *source.text)) << v;
@@ -664,7 +664,7 @@ TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {
   // A code no option mends: the search ends within its bounds.
   const CodeSource noisy = Source(test::TextOfSize(30, kLevelM, TextEncoding::Utf8, 0.8), 2);
   const MadeCode v30 = MakeCode(encoder, noisy, Options(30, TextEncoding::Ansi), true);
-  const RemedySearch bounded = FindReadableCode(encoder, noisy, v30);
+  const RemedySearch bounded = FindReadableCode(encoder, noisy, v30, nullptr, kNoTimeBudget);
   EXPECT_LE(bounded.made, kMaxCandidates);
   EXPECT_LE(bounded.read, kMaxCandidatesRead);
 }

@@ -1,11 +1,15 @@
 #include "Desktop.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -13,6 +17,8 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace zub::test {
 namespace {
@@ -134,6 +140,26 @@ void StopDesktop() {
     ::waitpid(*it, nullptr, 0);
   }
   started.clear();
+}
+
+int RunOnTheDesktop(int argc, char **argv, const QString &scratch, void (*started)()) {
+  bool listing = false;
+  for (int i = 1; i < argc; ++i)
+    listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
+  if (!listing)
+    StartDesktop();
+  int status = 0;
+  {
+    QApplication app(argc, argv);
+    if (started)
+      started();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, scratch);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch));
+    ::testing::InitGoogleTest(&argc, argv);
+    status = RUN_ALL_TESTS();
+  }
+  StopDesktop();
+  return status;
 }
 
 bool Xdo(const QStringList &args) {

@@ -24,6 +24,11 @@ const Desktop &TheDesktop();
 void StartDesktop();
 void StopDesktop();
 
+// The main() of a desktop test program: the desktop up (unless the tests
+// are only listed), an application whose settings live in `scratch`,
+// `started` once it exists, every test run, the desktop down.
+int RunOnTheDesktop(int argc, char **argv, const QString &scratch, void (*started)() = nullptr);
+
 // Runs xdotool with `args` on the desktop; true when it succeeded.
 bool Xdo(const QStringList &args);
 // The pointer is warped to `at` (screen pixels).

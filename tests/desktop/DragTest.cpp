@@ -7,8 +7,8 @@
 #include "SingleInstance.h"
 #include "WindowHelpers.h"
 
-#include <QFile>
 #include <QApplication>
+#include <QFile>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QSettings>

@@ -14,8 +14,11 @@
 #include <QSettings>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <functional>
+#include <thread>
 
 #include <fcntl.h>
 #include <limits>
@@ -179,6 +182,24 @@ TEST_F(SettingsAbuse, NodesThatAreNotFilesAreNeitherOpenedNorReplaced) {
       EXPECT_EQ(std::string(c.what), "link to a character device") << "could not make the node";
       continue;
     }
+    // Should the window open the FIFO after all, a writer comes along after
+    // a while and lets it go on, so that the fault fails the test instead of
+    // hanging it.
+    std::atomic<bool> done{false};
+    std::atomic<int> rescued{0};
+    std::thread rescuer([&] {
+      const auto after = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (!done) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (std::chrono::steady_clock::now() < after)
+          continue;
+        const int fd = ::open(store.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) { // only a reader waiting in open() lets this succeed
+          ++rescued;
+          ::close(fd);
+        }
+      }
+    });
     ExpectReachableStart();
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     EXPECT_EQ(form->frameGeometry().topLeft(), CentredIn(screen, form->frameGeometry().size()));
@@ -186,6 +207,9 @@ TEST_F(SettingsAbuse, NodesThatAreNotFilesAreNeitherOpenedNorReplaced) {
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(form->mapToGlobal(QPoint(5, 5))),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(form->backPicture1, &move);
+    done = true;
+    rescuer.join();
+    EXPECT_EQ(rescued, 0) << "the window waited in open() for a writer";
     c.check();
     EXPECT_EQ(OpenPositionStore(), nullptr);
   }

@@ -3,6 +3,7 @@
 // next one from starting.
 
 #include "SingleInstance.h"
+#include "ProgramProcess.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -97,19 +98,11 @@ class InstanceProcess : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env = zub::test::ProgramEnvironment(dir);
   }
 
   std::unique_ptr<QProcess> Start() {
-    auto p = std::make_unique<QProcess>();
-    p->setProcessEnvironment(env);
-    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p->start(QStringLiteral(ZUB_GUI_EXECUTABLE), QStringList());
-    return p;
+    return zub::test::StartProgram(env, QStringLiteral(ZUB_GUI_EXECUTABLE));
   }
 
   QString LockPath() const { return dir.filePath(QStringLiteral("zubqr-gui.lock")); }

@@ -8,13 +8,18 @@
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTreeView>
 
 namespace {
 
@@ -92,6 +97,34 @@ TEST(QtNameFilters, EveryPairBecomesOneFilter) {
             QStringList({QStringLiteral("图片文件(*.jpg) (*.jpg)"),
                          QStringLiteral("图片文件(*.bmp (*.bmp)")}));
   EXPECT_EQ(zub::QtNameFilters(QStringLiteral("lonely")), QStringList());
+}
+
+// Qt's own dialog speaks Chinese like the window: its buttons and columns
+// from Qt's translations, the kind of a folder from ours.
+TEST(FileDialog, QtTextsAreChinese) {
+  if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                     QStringLiteral("/qtbase_zh_CN.qm")))
+    GTEST_SKIP() << "Qt's Chinese translations are not installed";
+  zub::InstallQtTranslations();
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+  QFileDialog dialog;
+  zub::SetUpFileDialog(dialog,
+                       {QStringLiteral("请选择您的Logo图片"), QString::fromUtf8(zub::kLogoFilter),
+                        1, QString(), dir.path()},
+                       false);
+  auto *buttons = dialog.findChild<QDialogButtonBox *>();
+  ASSERT_NE(buttons, nullptr);
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Open)->text(), QStringLiteral("打开(&O)"));
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+  auto *list = dialog.findChild<QTreeView *>();
+  ASSERT_NE(list, nullptr);
+  auto *files = qobject_cast<QFileSystemModel *>(list->model());
+  ASSERT_NE(files, nullptr);
+  EXPECT_EQ(files->headerData(0, Qt::Horizontal).toString(), QStringLiteral("名称"));
+  const QModelIndex folder = files->index(dir.filePath(QStringLiteral("folder")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !files->type(folder).isEmpty(); }, 10000));
+  EXPECT_EQ(files->type(folder), QStringLiteral("文件夹"));
 }
 
 TEST(FileDialog, PatternsMatchRegardlessOfCase) {

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPalette>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -297,4 +298,39 @@ TEST_F(EverydayUseTest, DisabledButtonLooksDisabled) {
   const QColor face = disabled.pixelColor(3, disabled.height() / 2);
   const QColor normal = enabled.pixelColor(3, enabled.height() / 2);
   EXPECT_GT(std::abs(face.saturation() - normal.saturation()), 100);
+}
+
+// A theme's pairs that do not keep 4.5 : 1 are moved apart, the selection by
+// its colour (its hue kept), the others by their text; good pairs are kept.
+TEST(ReadablePalette, MovesOnlyThePairsThatAreTooClose) {
+  QPalette theme;
+  theme.setColor(QPalette::Base, Qt::white);
+  theme.setColor(QPalette::Text, QColor(0xF2, 0xF2, 0xF2)); // the dark theme's text on white
+  theme.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+  theme.setColor(QPalette::WindowText, Qt::white); // fine as it is
+  theme.setColor(QPalette::Highlight, QColor(0x30, 0x8C, 0xC6));
+  theme.setColor(QPalette::HighlightedText, Qt::white);
+  theme.setColor(QPalette::ToolTipBase, QColor(0x20, 0x20, 0x20));
+  theme.setColor(QPalette::ToolTipText, QColor(0x40, 0x40, 0x40));
+  const QPalette readable = zub::ReadablePalette(theme);
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+    for (const auto &[text, background] : {std::pair{QPalette::Text, QPalette::Base},
+                                           {QPalette::WindowText, QPalette::Window},
+                                           {QPalette::HighlightedText, QPalette::Highlight},
+                                           {QPalette::ToolTipText, QPalette::ToolTipBase}})
+      EXPECT_GE(zub::ContrastRatio(readable.color(group, text), readable.color(group, background)),
+                4.5)
+          << text << " on " << background;
+    EXPECT_EQ(readable.color(group, QPalette::WindowText), QColor(Qt::white));
+    EXPECT_EQ(readable.color(group, QPalette::Window), QColor(0x35, 0x35, 0x35));
+    EXPECT_EQ(readable.color(group, QPalette::HighlightedText), QColor(Qt::white));
+    EXPECT_EQ(readable.color(group, QPalette::Highlight).hslHue(),
+              QColor(0x30, 0x8C, 0xC6).hslHue());
+    EXPECT_EQ(readable.color(group, QPalette::Base), QColor(Qt::white));
+    EXPECT_LT(readable.color(group, QPalette::Text).lightness(), 128);         // darkened on white
+    EXPECT_GT(readable.color(group, QPalette::ToolTipText).lightness(), 0x40); // lightened
+  }
+  EXPECT_EQ(zub::ReadablePalette(readable), readable); // nothing more to do
+  EXPECT_NEAR(zub::ContrastRatio(Qt::white, QColor(0x30, 0x91, 0xF2)), 3.25, 0.01);
+  EXPECT_NEAR(zub::ContrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
 }

@@ -198,6 +198,9 @@ TEST(HiddenBrowserTest, ProxyRulesDecideWhereTheRequestGoes) {
       {"http://::1:18555", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
       {"http://proxy.lan:0", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
       {"http:// bad host/", nullptr, nullptr, nullptr, "http://www.example.com/", nullptr, 0},
+      // A bare word is a host name, as curl reads it: that host is asked as
+      // the proxy, the page's host never.
+      {"garbage", nullptr, nullptr, nullptr, "http://www.example.com/", "garbage", 1080},
       // An exempt host needs no proxy, usable or not.
       {"socks5://proxy.lan", nullptr, "example.com", nullptr, "http://www.example.com/",
        "www.example.com", 80},

@@ -1,5 +1,7 @@
 // The real program, started as its own process on the offscreen platform.
 
+#include "ProgramProcess.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -16,20 +18,11 @@ class ProcessTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env = zub::test::ProgramEnvironment(dir);
   }
 
   std::unique_ptr<QProcess> start() {
-    auto p = std::make_unique<QProcess>();
-    p->setProcessEnvironment(env);
-    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p->start(QStringLiteral(ZUB_GUI_EXECUTABLE), QStringList());
-    EXPECT_TRUE(p->waitForStarted(10000));
-    return p;
+    return zub::test::StartProgram(env, QStringLiteral(ZUB_GUI_EXECUTABLE));
   }
 
   // The running instance has taken the lock once the lock file names it.

@@ -6,10 +6,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using TitleBarTest = FormTest;
 
@@ -306,6 +313,104 @@ TEST(SingleInstance, LockIsHeldUntilItsOwnerEnds) {
   }
   zub::SingleInstance third(path);
   EXPECT_TRUE(third.acquire());
+}
+
+// A later start asks the running window to come to the front: minimised,
+// it is restored. The request goes through a socket beside the lock.
+TEST_F(TitleBarTest, SecondStartBringsTheRunningWindowToTheFront) {
+  LoadAndShow();
+  form->showMinimized();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form->isMinimized(); }, 5000));
+  zub::Form1 second;
+  second.services.quit = [] {};
+  zub::SingleInstance secondLock(dir.filePath(QStringLiteral("lock")));
+  EXPECT_FALSE(second.Form_Load(secondLock));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isMinimized(); }, 5000));
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(second.isVisible());
+}
+
+TEST(SingleInstance, RaiseRequestReachesTheHolderOnly) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("zubqr-gui.lock"));
+  const QString socket = dir.filePath(QStringLiteral("zubqr-gui.socket"));
+  QObject context;
+  int raised = 0;
+  {
+    zub::SingleInstance nobody(path);
+    EXPECT_FALSE(nobody.askToRaise()); // no running window: nothing happens
+  }
+  {
+    zub::SingleInstance first(path);
+    ASSERT_TRUE(first.acquire());
+    first.listenForRaise(&context, [&] { ++raised; });
+    ASSERT_TRUE(QFileInfo(socket).exists());
+    zub::SingleInstance second(path);
+    EXPECT_FALSE(second.acquire());
+    EXPECT_TRUE(second.askToRaise());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 5000));
+    EXPECT_TRUE(second.askToRaise());
+    EXPECT_TRUE(second.askToRaise());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised >= 2; }, 5000));
+  }
+  // Gone with its holder: a later start finds nobody to ask.
+  EXPECT_FALSE(QFileInfo::exists(socket));
+  zub::SingleInstance late(path);
+  EXPECT_FALSE(late.askToRaise());
+}
+
+// A socket left by a killed instance is replaced; a file of another kind at
+// its place is left alone, and the program runs without the request.
+TEST(SingleInstance, LeftOverSocketIsReplacedAndOtherFilesKept) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("zubqr-gui.lock"));
+  const QByteArray socket = QFile::encodeName(dir.filePath(QStringLiteral("zubqr-gui.socket")));
+  {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, socket.constData());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ::close(fd); // the file stays, nobody listens
+  }
+  QObject context;
+  int raised = 0;
+  {
+    zub::SingleInstance first(path);
+    ASSERT_TRUE(first.acquire());
+    first.listenForRaise(&context, [&] { ++raised; });
+    zub::SingleInstance second(path);
+    EXPECT_TRUE(second.askToRaise());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 5000));
+  }
+  QFile other(QFile::decodeName(socket));
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.write("mine");
+  other.close();
+  {
+    zub::SingleInstance first(path);
+    ASSERT_TRUE(first.acquire());
+    first.listenForRaise(&context, [&] { ++raised; });
+    EXPECT_FALSE(zub::SingleInstance(path).askToRaise());
+  }
+  ASSERT_TRUE(other.open(QIODevice::ReadOnly));
+  EXPECT_EQ(other.readAll(), QByteArray("mine"));
+}
+
+// After the listener's owner is gone, a request raises nothing.
+TEST(SingleInstance, NoRequestOutlivesTheWindow) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("zubqr-gui.lock"));
+  zub::SingleInstance first(path);
+  ASSERT_TRUE(first.acquire());
+  int raised = 0;
+  {
+    QObject context;
+    first.listenForRaise(&context, [&] { ++raised; });
+  }
+  EXPECT_TRUE(zub::SingleInstance(path).askToRaise());
+  QTest::qWait(100);
+  EXPECT_EQ(raised, 0);
 }
 
 TEST(SingleInstance, LockThatCannotBeMadeDoesNotStopTheProgram) {
