@@ -98,11 +98,10 @@ std::string NotCheckedMessage(const ScanReport &report) {
 
 std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool verbose) {
   const std::string change = OptionChange(first.options, found.options);
+  const std::string experience = Experience(first.report ? &*first.report : nullptr);
   std::string out = InChinese()
-                        ? "按原设置" + Experience(first.report ? &*first.report : nullptr) +
-                              "，已改用 " + change + " 生成。"
-                        : "as asked, " + Experience(first.report ? &*first.report : nullptr) +
-                              "; written with " + change + " instead.";
+                        ? "已改用 " + change + " 生成：按原设置" + experience + "。"
+                        : "written with " + change + " instead: as asked, " + experience + ".";
   if (verbose)
     out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +
            (InChinese() ? "写出的二维码：" + Code(found) + "，三个读码器都能正确读出。"

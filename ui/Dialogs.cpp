@@ -138,11 +138,62 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
   return QMessageBox::Question;
 }
 
+// The real message box, named so that Warn can tell it from a replacement.
+struct QtMessageBox {
+  QPointer<QWidget> owner;
+  MessageAnswer operator()(MessageIcon icon, MessageButtons buttons, const QString &title,
+                           const QString &text) const {
+    QMessageBox box(owner);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(BoxIcon(icon));
+    if (buttons == MessageButtons::YesNo) {
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+      box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+      return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+    return MessageAnswer::Ok;
+  }
+};
+
+MessageAnswer ShowWarningBox(QWidget *owner, const WarningRequest &request) {
+  DetailsButtonWords words;
+  QCoreApplication::installTranslator(&words);
+  QMessageBox box(owner);
+  box.setWindowTitle(request.title);
+  box.setIcon(BoxIcon(request.icon));
+  box.setText(request.text);
+  if (!request.details.isEmpty())
+    box.setDetailedText(request.details);
+  QPushButton *accept = nullptr;
+  if (request.accept.isEmpty()) {
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  } else {
+    accept = box.addButton(request.accept, QMessageBox::AcceptRole);
+    QPushButton *keep = box.addButton(request.keep, QMessageBox::RejectRole);
+    box.setDefaultButton(accept);
+    box.setEscapeButton(keep);
+  }
+  box.exec();
+  QCoreApplication::removeTranslator(&words);
+  if (!accept)
+    return MessageAnswer::Ok;
+  return box.clickedButton() == accept ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
 } // namespace
 
 MessageAnswer Dialogs::Warn(const WarningRequest &request) const {
   if (warning)
     return warning(request);
+  // The real message box can show the details folded and name the buttons.
+  if (const QtMessageBox *real = message.target<QtMessageBox>())
+    return ShowWarningBox(real->owner, request);
   if (!message)
     return request.accept.isEmpty() ? MessageAnswer::Ok : MessageAnswer::No;
   QString text = request.text;
@@ -156,61 +207,7 @@ MessageAnswer Dialogs::Warn(const WarningRequest &request) const {
 Dialogs Dialogs::Qt(QWidget *parent) {
   QPointer<QWidget> owner(parent);
   Dialogs d;
-  d.message = [owner](MessageIcon icon, MessageButtons buttons, const QString &title,
-                      const QString &text) {
-    QMessageBox box(owner);
-    box.setWindowTitle(title);
-    box.setText(text);
-    switch (icon) {
-    case MessageIcon::Information:
-      box.setIcon(QMessageBox::Information);
-      break;
-    case MessageIcon::Exclamation:
-      box.setIcon(QMessageBox::Warning);
-      break;
-    case MessageIcon::Critical:
-      box.setIcon(QMessageBox::Critical);
-      break;
-    case MessageIcon::Question:
-      box.setIcon(QMessageBox::Question);
-      break;
-    }
-    if (buttons == MessageButtons::YesNo) {
-      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-      box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
-      box.button(QMessageBox::No)->setText(QStringLiteral("否"));
-      return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
-    }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box.exec();
-    return MessageAnswer::Ok;
-  };
-  d.warning = [owner](const WarningRequest &request) {
-    DetailsButtonWords words;
-    QCoreApplication::installTranslator(&words);
-    QMessageBox box(owner);
-    box.setWindowTitle(request.title);
-    box.setIcon(BoxIcon(request.icon));
-    box.setText(request.text);
-    if (!request.details.isEmpty())
-      box.setDetailedText(request.details);
-    QPushButton *accept = nullptr;
-    if (request.accept.isEmpty()) {
-      box.setStandardButtons(QMessageBox::Ok);
-      box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    } else {
-      accept = box.addButton(request.accept, QMessageBox::AcceptRole);
-      QPushButton *keep = box.addButton(request.keep, QMessageBox::RejectRole);
-      box.setDefaultButton(accept);
-      box.setEscapeButton(keep);
-    }
-    box.exec();
-    QCoreApplication::removeTranslator(&words);
-    if (!accept)
-      return MessageAnswer::Ok;
-    return box.clickedButton() == accept ? MessageAnswer::Yes : MessageAnswer::No;
-  };
+  d.message = QtMessageBox{owner};
   d.openFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, false); };
   d.saveFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, true); };
   return d;

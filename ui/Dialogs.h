@@ -58,8 +58,9 @@ struct Dialogs {
   // The chosen path, or nothing when the user cancels.
   std::function<std::optional<QString>(const FileDialogRequest &)> openFile;
   std::function<std::optional<QString>(const FileDialogRequest &)> saveFile;
-  // A warning with details and named buttons. Where it is not set, Warn
-  // shows the request through `message`: the text, a blank line and the
+  // A warning with details and named buttons; tests set it. Where it is not
+  // set, Warn shows the real box while `message` is Qt's own, and else the
+  // request through `message` (a test's): the text, a blank line and the
   // details, with 是 and 否 for the two buttons.
   std::function<MessageAnswer(const WarningRequest &)> warning;
 

@@ -93,8 +93,7 @@ VerdictWords RemedyOfferWords(const MadeCode &first, const MadeCode &found) {
       first.report ? first.report->Causes() : std::vector<ScanCause>{};
   VerdictWords words;
   words.text = ExperienceWords(causes) + QLatin1Char('\n') + QStringLiteral("建议改用推荐设置：") +
-               OptionChangeWords(first.options, found.options) +
-               QStringLiteral("，常见的扫码软件就都能正确读出。");
+               OptionChangeWords(first.options, found.options) + QStringLiteral("。");
   words.details = CausesDetails(first) + QLatin1Char('\n') + QStringLiteral("当前二维码：") +
                   TechnicalCode(first) + QStringLiteral("。\n推荐的二维码：") +
                   TechnicalCode(found) +

@@ -462,8 +462,7 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
     EXPECT_EQ(warnings[0].accept, QStringLiteral("改用推荐设置"));
     EXPECT_EQ(warnings[0].keep, QStringLiteral("保留当前二维码"));
     EXPECT_EQ(warnings[0].text.split(QLatin1Char('\n')).last(),
-              QStringLiteral(
-                  "建议改用推荐设置：文字编码“UTF-8（注明编码）”，常见的扫码软件就都能正确读出。"));
+              QStringLiteral("建议改用推荐设置：文字编码“UTF-8（注明编码）”。"));
     EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("UTF-8编码（ECI 26）")))
         << warnings[0].details.toStdString();
 

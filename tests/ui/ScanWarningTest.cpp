@@ -167,7 +167,7 @@ TEST_F(ScanWarning, TheBoxNamesItsButtonsAndEscKeepsTheCode) {
           b->click();
     };
     QTimer::singleShot(0, actOnBox);
-    const MessageAnswer answered = real.warning(request);
+    const MessageAnswer answered = real.Warn(request);
     ASSERT_TRUE(acted);
     EXPECT_EQ(answered, act == Act::Take ? MessageAnswer::Yes : MessageAnswer::No);
     EXPECT_TRUE(buttons.contains(QStringLiteral("改用推荐设置")))
