@@ -56,6 +56,7 @@ protected:
   std::unique_ptr<Form1> form;
   std::unique_ptr<SingleInstance> instance;
   std::vector<Shown> messages;
+  int scanWarnings = 0; // the scan check's warnings, counted apart
   std::optional<QString> logoChoice, saveChoice;
 };
 

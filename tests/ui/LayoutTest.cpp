@@ -161,9 +161,10 @@ TEST_F(LayoutTest, MenuTree) {
                          QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"), "-",
                          QStringLiteral("关于")}));
   EXPECT_EQ(menus.Menus->actions().constLast(), menus.About->menuAction());
-  EXPECT_EQ(VisibleEntries(menus.Options),
-            QStringList({QStringLiteral("版本"), QStringLiteral("纠错等级"), QStringLiteral("掩码"),
-                         QStringLiteral("文字编码")}));
+  EXPECT_EQ(
+      VisibleEntries(menus.Options),
+      QStringList({QStringLiteral("版本"), QStringLiteral("纠错等级"), QStringLiteral("掩码"),
+                   QStringLiteral("文字编码"), "-", QStringLiteral("总是使用容易扫描的设置")}));
   EXPECT_EQ(VisibleEntries(menus.About),
             QStringList({QStringLiteral("关于软件"), "-", QStringLiteral("Zub软件工作室"), "-",
                          QStringLiteral("Morvi软件工作室")}));
