@@ -1,18 +1,10 @@
 // What every command shares: parsing its line, and the message's symbol.
 #include "Commands.h"
+#include "LevelLetter.h"
 
 #include <iostream>
 
 namespace zub::cli {
-
-namespace {
-
-const char *LevelName(int level) {
-  static const char *names[] = {"L", "M", "Q", "H"};
-  return names[level - 1];
-}
-
-} // namespace
 
 int UsageError(const char *command, const std::string &error, const char *usage) {
   std::cerr << "zubqr " << command << ": " << error << "\n" << usage;
@@ -45,11 +37,20 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
   return -1;
 }
 
+std::string DoesNotFit(const EncodeOptions &options, const Message &message) {
+  if (message.tooLong)
+    return "the message (more than " + std::to_string(message.bytes.size() - 1) +
+           " bytes) does not fit any version";
+  const std::string where =
+      options.version == 0 ? "any version" : "version " + std::to_string(options.version);
+  return "the message (" + std::to_string(message.bytes.size()) + " bytes) does not fit " + where +
+         " at level " + LevelLetter(options.ecLevel);
+}
+
 bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture &symbol,
                    std::string &error) {
   if (message.tooLong) {
-    error = "the message (more than " + std::to_string(message.bytes.size() - 1) +
-            " bytes) does not fit any version";
+    error = DoesNotFit(options, message);
     return false;
   }
   clsQRCode encoder;
@@ -57,23 +58,10 @@ bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture
                               options.version, options.ecLevel, options.mask, message.kanji,
                               options.eci);
   if (symbol.isNull()) {
-    const std::string where =
-        options.version == 0 ? "any version" : "version " + std::to_string(options.version);
-    error = "the message (" + std::to_string(message.bytes.size()) + " bytes) does not fit " +
-            where + " at level " + LevelName(options.ecLevel);
+    error = DoesNotFit(options, message);
     return false;
   }
   return true;
-}
-
-int SymbolFor(const char *command, const EncodeOptions &options, Message &message,
-              Picture &symbol) {
-  std::string error;
-  if (!ReadMessage(options, message, error) || !EncodeMessage(options, message, symbol, error)) {
-    std::cerr << "zubqr " << command << ": " << error << "\n";
-    return kFailed;
-  }
-  return kOk;
 }
 
 } // namespace zub::cli

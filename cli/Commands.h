@@ -28,13 +28,13 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
 // error; returns kUsage.
 int UsageError(const char *command, const std::string &error, const char *usage);
 
+// Why `message` does not fit a symbol of the options, on one line: reading
+// stopped past what any symbol holds, or the encoder made none.
+std::string DoesNotFit(const EncodeOptions &options, const Message &message);
+
 // Encodes `message` by the options. False with `error` one line saying why
-// it does not fit.
+// it does not fit (DoesNotFit).
 bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture &symbol,
                    std::string &error);
-
-// Reads the message the options name and encodes it. On failure prints the
-// one-line reason under the command's name and returns kFailed; else kOk.
-int SymbolFor(const char *command, const EncodeOptions &options, Message &message, Picture &symbol);
 
 } // namespace zub::cli

@@ -2,19 +2,18 @@
 // becomes a symbol stretched over the canvas, the logo goes into its rounded
 // box, and the composite is written; the pixels are the window's own.
 #include "Batch.h"
+#include "CodeSupport.h"
 #include "Commands.h"
 
-#include "Composite.h"
 #include "ImageFile.h"
 #include "Layout.h"
 #include "LogoImage.h"
 #include "Messages.h"
 #include "Options.h"
 #include "Output.h"
+#include "ReadableCode.h"
 #include "ScanCheck.h"
 #include "ScanMessages.h"
-#include "ScanRemedy.h"
-#include "Stretch.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -65,16 +64,6 @@ QByteArray RasterBytes(const QImage &image, OutputFormat format) {
   }
 }
 
-CodeSource SourceOf(const Message &message) {
-  CodeSource source;
-  if (message.text)
-    source.text = QString::fromStdString(*message.text);
-  else
-    source.raw = message.bytes;
-  source.kanji = message.kanji;
-  return source;
-}
-
 JobOutcome Write(const QImage &composite, OutputFormat format, const std::string &output) {
   const QByteArray bytes = RasterBytes(composite, format);
   std::string error;
@@ -85,63 +74,69 @@ JobOutcome Write(const QImage &composite, OutputFormat format, const std::string
   return {};
 }
 
-// --readable: the composite of the options given when it scans, else the
-// first candidate that does; nothing when none does. The note says what
-// was changed.
-JobOutcome ComposeReadable(const EncodeOptions &options, const Message &message,
-                           const QImage &logoInBox, OutputFormat format,
-                           const std::string &output) {
+// The code of `encoded`, the message's symbol of the options given, with
+// the logo: written, with a warning in the note when a reader cannot read
+// it back; with --readable, written only when it or the first candidate of
+// the search scans, the note saying what was changed.
+JobOutcome ComposeCode(clsQRCode &encoder, const EncodeOptions &options, const Message &message,
+                       MadeCode encoded, const QImage &logoInBox, OutputFormat format,
+                       const std::string &output) {
   CodeSource source = SourceOf(message);
   source.logoInBox = logoInBox;
-  clsQRCode encoder;
-  const MadeCode first = MakeCode(
-      encoder, source,
-      {options.version, options.ecLevel, options.mask, options.encoding, options.eci}, true);
-  const MadeCode *chosen = &first;
-  RemedySearch search;
-  if (first.report && !first.report->checked)
-    return {JobOutcome::Failed, NotCheckedMessage(*first.report)};
-  if (!first.Passes()) {
-    search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
-    if (!search.found)
-      return {JobOutcome::Unreadable,
-              NothingWrittenMessage(first, search, !logoInBox.isNull(), options.verbose)};
-    chosen = &*search.found;
-  }
-  JobOutcome outcome = Write(chosen->composite, format, output);
-  if (outcome.kind == JobOutcome::Done && chosen != &first)
-    outcome.message = ChangedMessage(first, *chosen, options.verbose);
-  return outcome;
-}
-
-// Without --readable: the composite of the options given, written, with a
-// warning in the note when a reader cannot read it back.
-JobOutcome ComposePlain(const EncodeOptions &options, const Message &message, const Picture &symbol,
-                        const QImage &logo, OutputFormat format, const std::string &output) {
-  const QImage composite = ComposeQRPicture(symbol, logo);
-  JobOutcome outcome = Write(composite, format, output);
-  if (outcome.kind != JobOutcome::Done)
+  if (!options.readable) {
+    MadeCode &code = encoded;
+    FinishCode(code, source, true);
+    JobOutcome outcome = Write(code.composite, format, output);
+    if (outcome.kind != JobOutcome::Done)
+      return outcome;
+    if (!code.report->checked)
+      return {JobOutcome::Failed, NotCheckedMessage(*code.report)};
+    if (!code.report->Passes())
+      outcome.message = ScanWarning(*code.report, options.verbose);
     return outcome;
-  const std::optional<QString> text =
-      message.text ? std::optional<QString>(QString::fromStdString(*message.text)) : std::nullopt;
-  const ScanReport report = CheckScan(
-      {composite, SymbolView(symbol).copy(), options.ecLevel, kLogoBoxRect, message.bytes, text});
-  if (!report.checked)
-    return {JobOutcome::Failed, NotCheckedMessage(report)};
-  if (!report.Passes())
-    outcome.message = ScanWarning(report, options.verbose);
+  }
+  const ReadableCode made =
+      FinishReadableCode(encoder, source, std::move(encoded), nullptr, kNoTimeBudget);
+  switch (made.verdict) {
+  case ReadableCode::Verdict::TooLong:
+    return {JobOutcome::Failed, DoesNotFit(options, message)};
+  case ReadableCode::Verdict::NotChecked:
+    return {JobOutcome::Failed, NotCheckedMessage(*made.first.report)};
+  case ReadableCode::Verdict::Unreadable:
+    return {JobOutcome::Unreadable,
+            NothingWrittenMessage(made.first, made.search, !logoInBox.isNull(), options.verbose)};
+  case ReadableCode::Verdict::Passes:
+  case ReadableCode::Verdict::Remedied:
+    break;
+  }
+  JobOutcome outcome = Write(made.code().composite, format, output);
+  if (outcome.kind == JobOutcome::Done && made.changed())
+    outcome.message = ChangedMessage(made.first, made.code(), options.verbose);
   return outcome;
 }
 
-JobOutcome ComposeOne(const EncodeOptions &options, const Message &message, const QImage &logo,
-                      const QImage &logoInBox, OutputFormat format, const std::string &output) {
-  Picture symbol;
+// The message's symbol of the options given, the one encoding it gets
+// unless --readable searches further; a message that does not fit fails.
+bool EncodeFirst(clsQRCode &encoder, const EncodeOptions &options, const Message &message,
+                 MadeCode &encoded, std::string &error) {
+  if (message.tooLong) {
+    error = DoesNotFit(options, message);
+    return false;
+  }
+  encoded = EncodeCode(encoder, SourceOf(message), CodeOptionsOf(options));
+  if (!encoded.Made())
+    error = DoesNotFit(options, message);
+  return encoded.Made();
+}
+
+JobOutcome ComposeOne(const EncodeOptions &options, const Message &message, const QImage &logoInBox,
+                      OutputFormat format, const std::string &output) {
+  clsQRCode encoder;
+  MadeCode encoded;
   std::string error;
-  if (!EncodeMessage(options, message, symbol, error))
+  if (!EncodeFirst(encoder, options, message, encoded, error))
     return {JobOutcome::Failed, error};
-  if (options.readable)
-    return ComposeReadable(options, message, logoInBox, format, output);
-  return ComposePlain(options, message, symbol, logo, format, output);
+  return ComposeCode(encoder, options, message, std::move(encoded), logoInBox, format, output);
 }
 
 } // namespace
@@ -166,11 +161,19 @@ int Compose(const std::vector<std::string> &args) {
                       "the composite is written as png, bmp or jpg only; '" + options.output +
                           "' asks for another format",
                       ComposeUsage());
-  // Nothing is written unless both the symbol and the logo are there.
+  // Nothing is written unless both the symbol and the logo are there: the
+  // message is encoded, once, before the logo is read.
   Message message;
-  Picture symbol;
-  if (!options.batch && SymbolFor("compose", options, message, symbol) != kOk)
-    return kFailed;
+  clsQRCode encoder;
+  MadeCode encoded;
+  if (!options.batch) {
+    std::string error;
+    if (!ReadMessage(options, message, error) ||
+        !EncodeFirst(encoder, options, message, encoded, error)) {
+      std::cerr << "zubqr compose: " << error << "\n";
+      return kFailed;
+    }
+  }
   const LogoLoad logo = [&logoPath] {
     QuietStandardError quiet;
     return LoadLogo(QString::fromStdString(*logoPath));
@@ -180,21 +183,20 @@ int Compose(const std::vector<std::string> &args) {
     std::cerr << "zubqr compose: " << logo.error.toStdString() << "\n";
     return kFailed;
   }
-  const QImage logoInBox = options.readable ? LogoInBox(logo.image, kLogoBoxRect.size()) : QImage();
+  // The logo as the box shows it, made once for every code.
+  const QImage logoInBox = LogoInBox(logo.image, kLogoBoxRect.size());
 
   if (options.batch) {
     const BatchSettings settings{*options.batch, options.output, FormatSuffix(*format),
                                  options.threads};
     return RunBatch("compose", settings, [&](const BatchJob &job) {
-      return ComposeOne(options, TextMessage(job.text, options.encoding), logo.image, logoInBox,
-                        *format, job.target);
+      return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, *format,
+                        job.target);
     });
   }
 
-  const JobOutcome outcome =
-      options.readable
-          ? ComposeReadable(options, message, logoInBox, *format, options.output)
-          : ComposePlain(options, message, symbol, logo.image, *format, options.output);
+  const JobOutcome outcome = ComposeCode(encoder, options, message, std::move(encoded), logoInBox,
+                                         *format, options.output);
   if (!outcome.message.empty())
     std::cerr << "zubqr compose: " << outcome.message << "\n";
   if (outcome.kind == JobOutcome::Unreadable)

@@ -20,9 +20,9 @@ struct Drawing {
   SymbolLook look;
 };
 
-// With --readable, the symbol that scans in place of `symbol`: the
-// module's search. Returns kOk, or kUnreadable / kFailed with `why` set;
-// `note` says what was changed.
+// With --readable, the symbol to write: the module makes it, the one
+// encoding of every candidate. Returns kOk, or kUnreadable / kFailed with
+// `why` set; `note` says what was changed.
 int MakeReadable(const EncodeOptions &options, const Message &message, Picture &symbol,
                  std::string &note, std::string &why) {
   std::string error;
@@ -36,8 +36,7 @@ int MakeReadable(const EncodeOptions &options, const Message &message, Picture &
     why = found.note;
     return found.status;
   }
-  if (!found.symbol.isNull())
-    symbol = found.symbol;
+  symbol = found.symbol;
   note = found.note;
   return kOk;
 }
@@ -75,13 +74,15 @@ JobOutcome MakeFile(const EncodeOptions &options, const Drawing &drawing, const 
                     const std::string &output) {
   Picture symbol;
   JobOutcome outcome;
-  if (!EncodeMessage(options, message, symbol, outcome.message))
-    return {JobOutcome::Failed, outcome.message};
   if (options.readable) {
     std::string why;
+    if (message.tooLong)
+      return {JobOutcome::Failed, DoesNotFit(options, message)};
     if (const int status = MakeReadable(options, message, symbol, outcome.message, why);
         status != kOk)
       return {status == kUnreadable ? JobOutcome::Unreadable : JobOutcome::Failed, why};
+  } else if (!EncodeMessage(options, message, symbol, outcome.message)) {
+    return {JobOutcome::Failed, outcome.message};
   }
   std::string why;
   const std::string bytes = FileBytes(symbol, drawing, why);

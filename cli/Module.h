@@ -13,9 +13,10 @@
 namespace zub::cli {
 
 // What --readable makes of a message for `encode`: kOk with the symbol to
-// write (null: the one asked for scans; else the first candidate that does,
-// `note` then saying what changed), or kUnreadable (kFailed where the readers cannot be loaded)
-// with `note` saying why none does. `note` is one line, without the "zubqr encode: " prefix.
+// write (the one asked for when it scans, else the first candidate that
+// does, `note` then saying what changed), or kUnreadable (kFailed where the
+// message does not fit or the readers cannot be run) with `note` saying why.
+// `note` is one line, without the "zubqr encode: " prefix.
 struct ReadableSymbol {
   int status = kOk;
   Picture symbol;

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "LevelLetter.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -219,13 +221,10 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
        }},
       {"--level", 'l', true,
        [&options](std::string_view v, std::string &error) {
-         const std::string l = Lower(v);
-         const char *levels[] = {"l", "m", "q", "h"};
-         for (int k = 0; k < 4; ++k)
-           if (l == levels[k]) {
-             options.ecLevel = k + 1;
-             return true;
-           }
+         if (const int level = v.size() == 1 ? LevelOfLetter(v[0]) : 0; level != 0) {
+           options.ecLevel = level;
+           return true;
+         }
          error = "--level takes L, M, Q or H, not '" + std::string(v) + "'";
          return false;
        }},

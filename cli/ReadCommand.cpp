@@ -1,6 +1,7 @@
 // zubqr read: the messages of the QR codes in pictures, by the readers the
 // program's own scan check uses.
 #include "Commands.h"
+#include "LevelLetter.h"
 
 #include "SymbolReader.h"
 
@@ -93,7 +94,6 @@ int Read(const std::vector<std::string> &args) {
   if (parsed.positionals.empty())
     return UsageError("read", "no IMAGE to read", ReadUsage());
 
-  static const char *const levels[] = {"L", "M", "Q", "H"};
   const bool terminal = ::isatty(STDOUT_FILENO) == 1;
   int status = kOk;
   for (const std::string &path : parsed.positionals) {
@@ -142,8 +142,9 @@ int Read(const std::vector<std::string> &args) {
     for (const FoundSymbol &symbol : found) {
       if (verbose)
         std::cerr << path << ": version " << (symbol.version ? std::to_string(symbol.version) : "?")
-                  << ", level " << (symbol.ecLevel ? levels[symbol.ecLevel - 1] : "?") << ", mask "
-                  << (symbol.mask >= 0 ? std::to_string(symbol.mask) : "?") << ", "
+                  << ", level "
+                  << (symbol.ecLevel ? std::string(1, LevelLetter(symbol.ecLevel)) : "?")
+                  << ", mask " << (symbol.mask >= 0 ? std::to_string(symbol.mask) : "?") << ", "
                   << symbol.bytes.size() << " bytes (" << symbol.reader << ")\n";
       const std::string shown = hex                 ? Hex(symbol.bytes)
                                 : terminal && !null ? ForTerminal(symbol.text)

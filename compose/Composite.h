@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Layout.h"
 #include "Picture.h"
 
 #include <QImage>
@@ -11,13 +12,30 @@ namespace zub {
 // The composite picture: a `size` image of the window colour, the canvas's
 // backing image drawn at its natural size from (0, 0) (cut at the right and
 // bottom, never scaled), and the logo box's backing image drawn over `box`
-// stretched to its size. Format_RGB32.
+// stretched to its size. Format_RGB32, at kDotsPerMeter.
 QImage ComposeComposite(const QImage &canvas, const QImage &logoBox, const QRect &box, QSize size);
 
-// The whole composition without a window, step for step as the main window
-// does it: the symbol stretched over the canvas (kCanvasSize), the logo box
-// (kLogoBoxRect) captured with the logo in its rounded region, and both
-// composed. A null logo composes the symbol alone. Null for a null symbol.
+// One code's composition, each step's picture made once: what the window's
+// controls show, and the composite that is checked, shown, copied and saved.
+struct Composition {
+  QImage canvas;    // the symbol stretched over the canvas (StretchPicture)
+  QImage logoBox;   // the logo box as captured (CaptureWindowBits): the
+                    // rounded logo over the canvas beneath it
+  QImage composite; // the canvas with the logo box over it (ComposeComposite)
+};
+
+// The only road from a symbol to its composite, the window's generate
+// command without a window: `symbol` (one pixel a module) stretched over a
+// canvas of `canvasSize`, the logo box `logoBox` captured with `logo` in its
+// rounded region, and both composed. `logo` is the logo holder's picture of
+// any size, or the logo as the box shows it (LogoInBox, taken as it is); a
+// null logo composes the symbol alone. All null for a null symbol or an
+// empty canvas.
+Composition ComposeCode(const QImage &symbol, const QImage &logo, QSize canvasSize = kCanvasSize,
+                        const QRect &logoBox = kLogoBoxRect);
+
+// The composite of ComposeCode for the encoder's picture, in the window's
+// layout.
 QImage ComposeQRPicture(const Picture &symbol, const QImage &logo);
 
 } // namespace zub

@@ -11,6 +11,10 @@ namespace zub {
 // The canvas the symbol is stretched over; the composite has its size.
 inline constexpr QSize kCanvasSize{552, 409};
 
+// The resolution the composite carries into its files: the window's pixel
+// is 15 twips, 96 dots per inch, on whatever screen or none it was made.
+inline constexpr int kDotsPerMeter = 3780;
+
 // The logo box on the canvas: its outer rectangle in the canvas's coordinates.
 inline constexpr QRect kLogoBoxRect{232, 152, 89, 89};
 

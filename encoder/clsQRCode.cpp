@@ -2,6 +2,7 @@
 #include "clsQRCode.h"
 
 #include "Bytes16.h"
+#include "EncodeCount.h"
 #include "MaskPatterns.h"
 
 #include <array>
@@ -213,6 +214,7 @@ bool clsQRCode::MakeMatrix(const std::uint8_t *data, int length, int version, in
 
 bool clsQRCode::BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel,
                             int mask, KanjiMode kanji, Symbol &out, int eci) {
+  EncodeCount::Add();
   // 1. Normalise the arguments.
   if (ecLevel < 1 || ecLevel > 4)
     ecLevel = kLevelM;

@@ -3,8 +3,8 @@
 #include "ScanRemedy.h"
 
 #include "Composite.h"
+#include "LevelLetter.h"
 #include "Stretch.h"
-#include "logomd.h"
 
 #include <QElapsedTimer>
 
@@ -21,31 +21,48 @@ bool TextComesBackWrong(const ScanReport &report) {
 
 } // namespace
 
-MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options,
-                  bool check) {
+MadeCode EncodeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options) {
   MadeCode code;
   code.options = options;
   code.message = source.text ? MessageBytes(*source.text, options.encoding) : source.raw;
-  const Picture picture = encoder.MakeSymbol(
-      code.message.data(), static_cast<int>(code.message.size()), options.version, options.ecLevel,
-      options.mask, KanjiMode::Excluded, options.eci);
-  if (picture.isNull())
+  code.picture =
+      encoder.MakeSymbol(code.message.data(), static_cast<int>(code.message.size()),
+                         options.version, options.ecLevel, options.mask, source.kanji, options.eci);
+  if (code.picture.isNull())
     return code;
-  code.version = (picture.width() - 25) / 4;
-  code.symbol = SymbolView(picture).copy();
-  code.canvas = StretchPicture(code.symbol, source.canvasSize);
-  BitmapInfo header;
-  const std::vector<std::uint8_t> bits =
-      CaptureWindowBits(LogoWindow{code.canvas, source.logoBox, source.logoInBox}, header, 32, 0);
-  code.composite = ComposeComposite(code.canvas, ImageFromBitmapBits(header, bits, 0),
-                                    source.logoBox, source.canvasSize);
+  code.version = (code.picture.width() - 25) / 4;
+  code.symbol = SymbolView(code.picture).copy();
+  return code;
+}
+
+void FinishCode(MadeCode &code, const CodeSource &source, bool check) {
+  if (!code.Made())
+    return;
+  if (source.symbolAlone) {
+    code.composite = code.symbol.scaled(code.symbol.size() * 4);
+    if (check)
+      code.report = CheckScan(
+          {code.composite, QImage(), code.options.ecLevel, QRect(), code.message, source.text});
+    return;
+  }
+  Composition made = ComposeCode(code.symbol, source.logoInBox, source.canvasSize, source.logoBox);
+  code.canvas = std::move(made.canvas);
+  code.logoBox = std::move(made.logoBox);
+  code.composite = std::move(made.composite);
   const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
-  const int level = options.ecLevel >= 1 && options.ecLevel <= 4 ? options.ecLevel : kLevelM;
+  const int level =
+      code.options.ecLevel >= 1 && code.options.ecLevel <= 4 ? code.options.ecLevel : kLevelM;
   if (check)
     code.report =
         CheckScan({code.composite, code.symbol, level, logoBox, code.message, source.text});
   code.damage = code.report ? code.report->damage
                             : CountModuleDamage(code.composite, code.symbol, level, logoBox);
+}
+
+MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options,
+                  bool check) {
+  MadeCode code = EncodeCode(encoder, source, options);
+  FinishCode(code, source, check);
   return code;
 }
 
@@ -159,48 +176,6 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
     }
     if (TextComesBackWrong(*candidate.report))
       wrongText.push_back({options.encoding, options.eci});
-  }
-  return search;
-}
-
-RemedySearch FindReadableSymbol(clsQRCode &encoder, const CodeSource &source,
-                                const CodeOptions &first, MadeCode &firstMade) {
-  RemedySearch search;
-  std::vector<CodeOptions> order{first};
-  if (source.text) {
-    CodeOptions c = first;
-    c.encoding = TextEncoding::Utf8;
-    c.eci = 0;
-    if (first.encoding == TextEncoding::Ansi)
-      order.push_back(c);
-    c.eci = 26;
-    if (first.eci != 26)
-      order.push_back(c);
-  }
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    MadeCode code;
-    code.options = order[i];
-    code.message = source.text ? MessageBytes(*source.text, code.options.encoding) : source.raw;
-    const Picture picture = encoder.MakeSymbol(
-        code.message.data(), static_cast<int>(code.message.size()), code.options.version,
-        code.options.ecLevel, code.options.mask, source.kanji, code.options.eci);
-    if (!picture.isNull()) {
-      ++search.made;
-      ++search.read;
-      code.version = (picture.width() - 25) / 4;
-      code.symbol = SymbolView(picture).copy();
-      code.composite = code.symbol.scaled(code.symbol.size() * 4);
-      code.report = CheckScan(
-          {code.composite, QImage(), code.options.ecLevel, QRect(), code.message, source.text});
-    }
-    const bool passes = code.Passes();
-    if (i == 0)
-      firstMade = code;
-    if (passes) {
-      if (i > 0)
-        search.found = std::move(code);
-      break;
-    }
   }
   return search;
 }

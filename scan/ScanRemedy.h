@@ -39,16 +39,25 @@ struct CodeSource {
   // Typed text never goes in kanji mode (readers would show Shift JIS);
   // raw bytes may.
   KanjiMode kanji = KanjiMode::Excluded;
+  // Only the text matters (a symbol written without a logo or a stretch):
+  // the readers read the symbol alone at four pixels a module, and a search
+  // changes only the character set. Canvas and logo are not used.
+  bool symbolAlone = false;
 };
 
-// One code made and judged.
+// One code made and judged: the value the front ends show, copy and save,
+// with the options and the symbol it came from.
 struct MadeCode {
   CodeOptions options;
   int version = 0; // the version made; 0 when the message does not fit
   std::vector<std::uint8_t> message;
-  QImage symbol;    // the encoder's picture (grey, one pixel a module)
+  Picture picture;  // the encoder's picture, as the symbol's files draw it
+  QImage symbol;    // the same as a grey image, one pixel a module
   QImage canvas;    // the symbol stretched over the canvas
-  QImage composite; // the canvas with the logo box over it, as saved
+  QImage logoBox;   // the logo box as captured over the canvas
+  QImage composite; // the canvas with the logo box over it, as checked and
+                    // saved; the symbol at four pixels a module when only
+                    // the text matters
   ModuleDamage damage;
   std::optional<ScanReport> report; // the full check, when it ran
 
@@ -58,9 +67,19 @@ struct MadeCode {
 
 // Makes the code of `source` with `options` (null pictures when the
 // message does not fit) and counts its damage; with `check`, also runs
-// both readers.
+// the readers. The message is encoded once; the composite comes from
+// ComposeCode. The same as EncodeCode followed by FinishCode.
 MadeCode MakeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options,
                   bool check);
+
+// The first half of MakeCode: the message's bytes and the encoder's symbol
+// (the one encoding), nothing composed; version 0 when it does not fit.
+MadeCode EncodeCode(clsQRCode &encoder, const CodeSource &source, const CodeOptions &options);
+
+// The second half: the composition of an encoded code's symbol with the
+// logo and layout of `source`, its damage count and, with `check`, the
+// readers' report. Nothing for a code that was not made.
+void FinishCode(MadeCode &code, const CodeSource &source, bool check);
 
 // The outcome of a search for a code that scans.
 struct RemedySearch {
@@ -100,13 +119,5 @@ inline constexpr int kNoTimeBudget = -1;
 RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, const MadeCode &first,
                               const std::atomic<bool> *cancel = nullptr,
                               int milliseconds = kSearchMilliseconds);
-
-// Where only the text matters (a symbol without a logo or a stretch):
-// the options of `first`, then UTF-8 for ANSI, then UTF-8 with ECI 26, the
-// first whose symbol both readers give back exactly. The made code's
-// composite is the symbol at 4 pixels a module. `firstMade` gets the code
-// of `first`; `found` stays empty when that one passes.
-RemedySearch FindReadableSymbol(clsQRCode &encoder, const CodeSource &source,
-                                const CodeOptions &first, MadeCode &firstMade);
 
 } // namespace zub

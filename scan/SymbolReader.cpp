@@ -1,5 +1,6 @@
 #include "SymbolReader.h"
 
+#include "LevelLetter.h"
 #include "ScanCheck.h"
 #include "clsQRCode.h"
 
@@ -33,11 +34,8 @@ std::vector<ZXing::Result> Read(const QImage &grey) {
 }
 
 int LevelOf(const std::string &name) {
-  static const char *names[] = {"L", "M", "Q", "H"};
-  for (int k = 0; k < 4; ++k)
-    if (name == names[k])
-      return k + 1;
-  return 0;
+  // The reader names the level by its capital letter.
+  return name.size() == 1 && name[0] >= 'A' && name[0] <= 'Z' ? LevelOfLetter(name[0]) : 0;
 }
 
 // The version whose data codewords at `level` number `count`: the reader

@@ -5,7 +5,7 @@
 #include "ImageControl.h"
 #include "LogoImage.h"
 #include "PictureBox.h"
-#include "ScanRemedy.h"
+#include "ReadableCode.h"
 #include "clsQRCode.h"
 
 #include <QFuture>
@@ -144,6 +144,10 @@ public:
   // The search for options that scan of the last generation whose code
   // did not (cancelled when the window closed during it).
   const RemedySearch &lastRemedySearch() const { return lastSearch_; }
+  // The code on the canvas, as it was made and checked: the value whose
+  // composite the controls show and saving and copying write. Null before
+  // the first code and after a text that did not fit.
+  const MadeCode *shownCode() const { return shown_ ? &*shown_ : nullptr; }
   // Saves the composite; a stale one only when the user says so.
   void Command2_Click();
   // "复制二维码": the composite onto the clipboard as an image.
@@ -160,11 +164,15 @@ public:
   QString MessageText() const;
   // The logo dialog: the chosen file, or an empty string.
   QString 打开文件();
-  // Lays `logo`, read from `path`, over the symbol on the canvas.
+  // Lays `logo`, read from `path`, over the symbol on the canvas: the logo
+  // box shows the logo and then what the code's composition captured.
   void LogoSelect(const QString &path, const LoadedLogo &logo);
+  // Shows the shown code's composite in the composite box, the symbol
+  // holder and the save box.
   void 圆角PIC();
   void 初始化picture控件();
-  void ShowWithoutLogo(const LoadedLogo &none);
+  // The logo box over a code made without a logo: the canvas beneath it.
+  void ShowWithoutLogo();
   void backPicture1_MouseUp(Qt::MouseButton button);
   void LogoPic_MouseUp(Qt::MouseButton button);
 
@@ -245,6 +253,7 @@ private:
   QFuture<void> generation_;           // the work of the running generation
   bool generating_ = false;
   std::optional<Inputs> shownInputs_; // of the code on the canvas
+  std::optional<MadeCode> shown_;     // the code on the canvas, as checked
   int saveFilterIndex_ = 1;           // the save dialog's last choice
   QString lastSaveFolder_;            // where the last save went
   QString lastLogoPath_;              // the logo the dialog gave last

@@ -11,13 +11,11 @@
 #include "Form1.h"
 #include "Form2.h"
 
-#include "Composite.h"
 #include "ImageFile.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
+#include "ReadableCode.h"
 #include "ScanCheck.h"
-#include "ScanRemedy.h"
-#include "Stretch.h"
 #include "VerdictWords.h"
 #include "WriteWords.h"
 #include "logomd.h"
@@ -75,7 +73,7 @@ TooLongHelp WhatWouldFit(clsQRCode &encoder, const CodeSource &source, CodeOptio
     CodeOptions o = chosen;
     o.version = version;
     o.ecLevel = level;
-    return MakeCode(encoder, source, o, false).Made();
+    return EncodeCode(encoder, source, o).Made();
   };
   const bool fixedVersion = chosen.version != 0;
   const bool higherThanLowest = chosen.ecLevel > kLevelL;
@@ -157,22 +155,17 @@ bool Form1::stale() const {
 // One generation: what the interface thread reads before the work starts,
 // and what the work computes from that alone.
 struct Form1::Generation {
-  Inputs inputs; // the text and the four list positions at the click
-  TextEncoding encoding;
-  int eci; // 26 for "UTF-8（注明编码）", else 0
-  int version, ecLevel, mask;
-  QString path; // the logo file as chosen, spaces kept; empty: no logo
+  Inputs inputs;      // the text and the four list positions at the click
+  CodeOptions chosen; // what the lists ask for
+  QString path;       // the logo file as chosen, spaces kept; empty: no logo
   QSize canvasSize;
   QRect logoBox; // the logo box's outer rectangle on the canvas
 
-  QImage symbol; // the encoder's picture; null when the text does not fit
-  QImage canvas; // the symbol stretched over the canvas
   LoadedLogo logo;
-  QImage composite; // as the window composes it, for the scan check
-  std::optional<ScanReport> report;
-  MadeCode first;      // the code of the options chosen, judged
-  RemedySearch search; // for options that scan, when the first does not
-  TooLongHelp help;    // when the text does not fit: what other options would
+  // The code of the options chosen, made and judged once, and the search
+  // for options that scan when it does not.
+  ReadableCode made;
+  TooLongHelp help; // when the text does not fit: what other options would
 
   // Runs off the interface thread; `encoder` is the window's, used by no
   // one else meanwhile. `cancel` is set when the window closes.
@@ -182,38 +175,19 @@ struct Form1::Generation {
       logo.inBox = LogoInBox(logo.file.image, logoBox.size());
     }
     const CodeSource source{inputs.text, {}, logo.inBox, canvasSize, logoBox};
-    const CodeOptions chosen{version, ecLevel, mask, encoding, eci};
-    first = MakeCode(encoder, source, chosen, true);
-    if (!first.Made()) {
+    made = MakeReadableCode(encoder, source, chosen, &cancel);
+    if (made.verdict == ReadableCode::Verdict::TooLong)
       help = WhatWouldFit(encoder, source, chosen);
-      return;
-    }
-    symbol = first.symbol;
-    canvas = first.canvas;
-    composite = first.composite;
-    report = first.report;
-    // Unchecked is no failure: nothing to mend.
-    if (first.Passes() || !first.report || !first.report->checked)
-      return;
-    if (cancel)
-      search.cancelled = true;
-    else
-      search = FindReadableCode(encoder, source, first, &cancel);
   }
 
-  // The same generation showing `code`, a candidate of the search.
+  // The same generation showing `code`, the candidate of the search that
+  // scans.
   Generation ShowingCandidate(const MadeCode &code) const {
     Generation next = *this;
-    next.encoding = code.options.encoding;
-    next.eci = code.options.eci;
-    next.version = code.options.version;
-    next.ecLevel = code.options.ecLevel;
-    next.symbol = code.symbol;
-    next.canvas = code.canvas;
-    next.composite = code.composite;
-    next.report = code.report;
-    next.first = code;
-    next.search = {};
+    next.chosen = code.options;
+    next.made = {};
+    next.made.first = code;
+    next.made.verdict = ReadableCode::Verdict::Passes;
     return next;
   }
 };
@@ -260,11 +234,11 @@ void Form1::StartGeneration(const QString &logoPath) {
 
   auto work = std::make_shared<Generation>();
   work->inputs = CurrentInputs();
-  work->encoding = cmb1[3]->currentIndex() >= 1 ? TextEncoding::Utf8 : TextEncoding::Ansi;
-  work->eci = cmb1[3]->currentIndex() == 2 ? 26 : 0;
-  work->version = cmb1[0]->currentIndex();
-  work->ecLevel = cmb1[1]->currentIndex() + 1;
-  work->mask = cmb1[2]->currentIndex() - 1;
+  work->chosen.encoding = cmb1[3]->currentIndex() >= 1 ? TextEncoding::Utf8 : TextEncoding::Ansi;
+  work->chosen.eci = cmb1[3]->currentIndex() == 2 ? 26 : 0;
+  work->chosen.version = cmb1[0]->currentIndex();
+  work->chosen.ecLevel = cmb1[1]->currentIndex() + 1;
+  work->chosen.mask = cmb1[2]->currentIndex() - 1;
   work->path = logoPath;
   work->canvasSize = backPicture1->size();
   work->logoBox = LogoPic->geometry();
@@ -280,7 +254,7 @@ void Form1::StartGeneration(const QString &logoPath) {
         this,
         [this, work] {
           SetBusy(false);
-          lastSearch_ = work->search;
+          lastSearch_ = work->made.search;
           // A window that is closing shows nothing more.
           if (!unloading_)
             ShowGeneration(*work);
@@ -317,8 +291,10 @@ void Form1::ShowGeneration(const Generation &done) {
   // Whatever follows, the canvas shows what these inputs made.
   shownInputs_ = done.inputs;
   ShowChangeNote(QString());
-  if (done.symbol.isNull()) {
+  const MadeCode &code = done.made.first;
+  if (!code.Made()) {
     // Nothing older may stay behind to be saved as if it were this text.
+    shown_.reset();
     Image1->setPicture(QImage());
     LogoPic->clear();
     backPicture1->clear();
@@ -327,35 +303,43 @@ void Form1::ShowGeneration(const Generation &done) {
     return;
   }
 
-  Image1->setPicture(done.symbol);
-  backPicture1->drawPicture(done.canvas, 0, 0);
+  // The code as it was made and checked is what the window keeps; every
+  // control below only shows one of its pictures.
+  shown_ = code;
+  Image1->setPicture(code.symbol);
+  backPicture1->drawPicture(code.canvas, 0, 0);
   if (done.path.isEmpty())
-    ShowWithoutLogo(done.logo);
+    ShowWithoutLogo();
   else
     LogoSelect(done.path, done.logo);
   UpdateCanvasMark();
-  Q_ASSERT(Image1->picture() == done.composite); // what the read-back check read
 
-  if (!done.report || done.report->Passes())
+  switch (done.made.verdict) {
+  case ReadableCode::Verdict::TooLong:
+  case ReadableCode::Verdict::Passes:
     return;
-  if (!done.report->checked) {
+  case ReadableCode::Verdict::NotChecked:
     // One plain word on why, and nothing offered: the code may well scan.
-    const VerdictWords words = NotCheckedWords(*done.report);
+    {
+      const VerdictWords words = NotCheckedWords(*code.report);
+      services.dialogs.Warn(
+          {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
+    }
+    return;
+  case ReadableCode::Verdict::Unreadable: {
+    // The code stays saveable either way; the user chooses.
+    const VerdictWords words = NoRemedyWords(code, done.made.search, !done.logo.inBox.isNull());
     services.dialogs.Warn(
         {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
-    return;
   }
-  // The code stays saveable either way; the user chooses.
-  if (!done.search.found) {
-    const VerdictWords words = NoRemedyWords(done.first, done.search, !done.logo.inBox.isNull());
-    services.dialogs.Warn(
-        {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
     return;
+  case ReadableCode::Verdict::Remedied:
+    break;
   }
-  const MadeCode &found = *done.search.found;
+  const MadeCode &found = *done.made.search.found;
   // With "总是使用容易扫描的设置" the code that scans is taken unasked.
   if (!alwaysReadable_) {
-    const VerdictWords words = RemedyOfferWords(done.first, found);
+    const VerdictWords words = RemedyOfferWords(code, found);
     if (services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
                                words.details, QString::fromUtf8(kTakeOfferButton),
                                QString::fromUtf8(kKeepCodeButton)}) != MessageAnswer::Yes)
@@ -373,13 +357,13 @@ void Form1::ShowGeneration(const Generation &done) {
   quietLogo_ = true;
   ShowGeneration(offered);
   quietLogo_ = false;
-  ShowChangeNote(ChangeNote(done.first, found));
+  ShowChangeNote(ChangeNote(code, found));
 }
 
 void Form1::Command2_Click() {
   if (RefuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再保存。")))
     return;
-  if (!Image1->hasPicture()) {
+  if (!shown_) {
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
                              QStringLiteral("当前尚未生成二维码信息哦!"));
     return;
@@ -406,10 +390,8 @@ void Form1::Command2_Click() {
   saveFilterIndex_ = SaveFilterIndex(format);
   lastSaveFolder_ = QFileInfo(path).absolutePath();
 
-  Picture1->setOuterSize(sAVEPicture3->width(), Picture1->height());
-  Picture1->setOuterSize(Picture1->width(), sAVEPicture3->height());
-  Picture1->drawPicture(sAVEPicture3->image(), 0, 0, sAVEPicture3->width(), sAVEPicture3->height());
-  if (const WriteResult written = WriteImageFile(Picture1->image(), path, format); !written) {
+  // The composite that was checked, as the window shows it.
+  if (const WriteResult written = WriteImageFile(shown_->composite, path, format); !written) {
     services.dialogs.message(
         MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
         QStringLiteral("二维码保存失败!\r\n位置:") + path + QStringLiteral("\r\n原因:") +
@@ -426,13 +408,13 @@ void Form1::Command2_Click() {
 void Form1::CopyPicture() {
   if (RefuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再复制。")))
     return;
-  if (!Image1->hasPicture()) {
+  if (!shown_) {
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
                              QStringLiteral("当前尚未生成二维码信息哦!"));
     return;
   }
-  // The composite, as saving writes it.
-  QGuiApplication::clipboard()->setImage(Image1->picture());
+  // The composite that was checked, as saving writes it.
+  QGuiApplication::clipboard()->setImage(shown_->composite);
 }
 
 QString Form1::打开文件() {
@@ -455,7 +437,7 @@ QString Form1::打开文件() {
 }
 
 void Form1::LogoSelect(const QString &path, const LoadedLogo &logo) {
-  if (IsBlank(path))
+  if (IsBlank(path) || !shown_)
     return;
   初始化picture控件();
 
@@ -476,39 +458,36 @@ void Form1::LogoSelect(const QString &path, const LoadedLogo &logo) {
   // many megapixels is not shrunk again here.
   LogoPic->drawPicture(logo.inBox, 0, 0);
 
-  // What the box now shows, built from the canvas beneath and the logo
-  // instead of read from the screen, becomes its backing image. The logo
-  // already has the box's size, so the capture takes its pixels as they are.
-  BitmapInfo header;
-  const std::vector<std::uint8_t> bits = CaptureWindowBits(
-      LogoWindow{backPicture1->image(), LogoPic->geometry(), logo.inBox}, header, 32, 0);
-  LogoPic->setImage(ImageFromBitmapBits(header, bits, 0));
+  // What the box now shows, captured once when the code was composed (from
+  // the canvas beneath and the logo, not from the screen), becomes its
+  // backing image.
+  LogoPic->setImage(shown_->logoBox);
 
   圆角PIC();
 }
 
-void Form1::ShowWithoutLogo(const LoadedLogo &none) {
+void Form1::ShowWithoutLogo() {
+  if (!shown_)
+    return;
   初始化picture控件();
   ImageRND1->setPicture(QImage());
   const QRegion region = LogoRegion(LogoPic->size());
   LogoPic->setClipRegion(region);
   LogoPic->setShape(region);
   // The box shows the canvas beneath it, as the composite does.
-  BitmapInfo header;
-  const std::vector<std::uint8_t> bits = CaptureWindowBits(
-      LogoWindow{backPicture1->image(), LogoPic->geometry(), none.inBox}, header, 32, 0);
-  LogoPic->setImage(ImageFromBitmapBits(header, bits, 0));
+  LogoPic->setImage(shown_->logoBox);
   圆角PIC();
 }
 
 void Form1::圆角PIC() {
+  if (!shown_)
+    return;
   LogoPic->clear();
   sAVEPicture3->clear();
-  sAVEPicture3->drawPicture(ComposeComposite(backPicture1->image(), LogoPic->image(),
-                                             LogoPic->geometry(), sAVEPicture3->size()),
-                            0, 0);
-  Image1->setPicture(sAVEPicture3->image());
-  Picture1->setBackgroundPicture(sAVEPicture3->image());
+  // The composite was made once, with the code; the boxes show it.
+  sAVEPicture3->drawPicture(shown_->composite, 0, 0);
+  Image1->setPicture(shown_->composite);
+  Picture1->setBackgroundPicture(shown_->composite);
 }
 
 void Form1::初始化picture控件() {

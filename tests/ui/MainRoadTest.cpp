@@ -2,8 +2,10 @@
 // the dialog seam, a click, and the composite in the symbol holder, on the
 // canvas and in the saved file.
 #include "Composite.h"
+#include "EncodeCount.h"
 #include "Form1.h"
 #include "Form2.h"
+#include "ImageFile.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
@@ -16,10 +18,12 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QClipboard>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -210,6 +214,59 @@ TEST_F(MainRoad, ZubqrComposeGivesTheWindowsPixels) {
   ASSERT_TRUE(zubqr.waitForFinished(60000));
   ASSERT_EQ(zubqr.exitCode(), 0) << zubqr.readAllStandardError().toStdString();
   EXPECT_EQ(QImage(out).convertToFormat(QImage::Format_RGB32), Composite());
+}
+
+// The composite the scan check read is the one value the window shows,
+// saves and copies, byte for byte; zubqr compose writes the same file, with
+// --readable or without. Making it encoded the message once; showing,
+// saving and copying it encode nothing.
+TEST_F(MainRoad, CheckedCompositeIsWhatIsShownSavedCopiedAndComposed) {
+  QGuiApplication::clipboard()->clear();
+  const QString text = QStringLiteral("一条路 https://zub.example.cn/road?id=7");
+  const std::uint64_t before = EncodeCount::Total();
+  Generate(text, logo);
+  ASSERT_TRUE(messages.empty()) << messages[0].text.toStdString();
+  const MadeCode *checked = form->shownCode();
+  ASSERT_NE(checked, nullptr);
+  ASSERT_TRUE(checked->report && checked->report->checked && checked->report->Passes());
+  const QImage composite = checked->composite;
+  ASSERT_EQ(composite.size(), QSize(552, 409));
+  EXPECT_EQ(EncodeCount::Total() - before, 1u);
+
+  EXPECT_EQ(form->Image1->picture(), composite);
+  EXPECT_EQ(form->sAVEPicture3->image(), composite);
+
+  QByteArray savedPng;
+  for (const auto &[name, format] :
+       {std::pair{"road.png", ImageFileFormat::Png}, std::pair{"road.bmp", ImageFileFormat::Bmp}}) {
+    saveChoice = File(QString::fromLatin1(name));
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QFile saved(*saveChoice);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << name;
+    const QByteArray bytes = saved.readAll();
+    EXPECT_EQ(bytes, EncodeImageFile(composite, format)) << name;
+    EXPECT_EQ(QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32), composite) << name;
+    if (format == ImageFileFormat::Png)
+      savedPng = bytes;
+  }
+  form->CopyPicture();
+  EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), composite);
+  EXPECT_EQ(EncodeCount::Total() - before, 1u);
+
+  for (const bool readable : {false, true}) {
+    const QString out = File(readable ? QStringLiteral("readable.png") : QStringLiteral("cli.png"));
+    QStringList args{"compose", "--text", text, "--logo", logo, "--output", out};
+    if (readable)
+      args << "--readable";
+    QProcess zubqr;
+    zubqr.start(QStringLiteral(ZUBQR_PATH), args);
+    ASSERT_TRUE(zubqr.waitForFinished(60000));
+    ASSERT_EQ(zubqr.exitCode(), 0) << zubqr.readAllStandardError().toStdString();
+    EXPECT_TRUE(zubqr.readAllStandardError().isEmpty()) << readable;
+    QFile written(out);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), savedPng) << readable;
+  }
 }
 
 // A cancelled logo choice leaves the window showing the last code, which is
@@ -456,6 +513,7 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
     messages.clear();
     warnings.clear();
     answer = choice;
+    const std::uint64_t before = EncodeCount::Total();
     Generate(text, logo);
     ASSERT_EQ(messages.size(), 1u);
     ASSERT_EQ(warnings.size(), 1u);
@@ -465,6 +523,10 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
               QStringLiteral("建议改用推荐设置：文字编码“UTF-8（注明编码）”。"));
     EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("UTF-8编码（ECI 26）")))
         << warnings[0].details.toStdString();
+    EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
+    // The first code and each candidate of the search once; showing the
+    // offered code makes nothing again.
+    EXPECT_EQ(EncodeCount::Total() - before, 1 + form->lastRemedySearch().tried.size());
 
     const QImage shown = Composite();
     if (choice == MessageAnswer::No) {

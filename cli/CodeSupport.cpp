@@ -1,0 +1,59 @@
+#include "CodeSupport.h"
+
+#include "Commands.h"
+#include "ReadableCode.h"
+#include "ScanMessages.h"
+
+namespace zub::cli {
+
+CodeSource SourceOf(const Message &message) {
+  CodeSource source;
+  if (message.text)
+    source.text = QString::fromStdString(*message.text);
+  else
+    source.raw = message.bytes;
+  source.kanji = message.kanji;
+  return source;
+}
+
+CodeOptions CodeOptionsOf(const EncodeOptions &options) {
+  return {options.version, options.ecLevel, options.mask, options.encoding, options.eci};
+}
+
+ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &message) {
+  ReadableSymbol answer;
+  if (message.tooLong) {
+    answer.status = kFailed;
+    answer.note = DoesNotFit(options, message);
+    return answer;
+  }
+  // Only the text matters here: the symbol alone, read at four pixels a
+  // module, must give it back on the readers.
+  CodeSource source = SourceOf(message);
+  source.symbolAlone = true;
+  clsQRCode encoder;
+  const ReadableCode made = MakeReadableCode(encoder, source, CodeOptionsOf(options));
+  switch (made.verdict) {
+  case ReadableCode::Verdict::TooLong:
+    answer.status = kFailed;
+    answer.note = DoesNotFit(options, message);
+    return answer;
+  case ReadableCode::Verdict::NotChecked:
+    answer.status = kFailed;
+    answer.note = NotCheckedMessage(*made.first.report);
+    return answer;
+  case ReadableCode::Verdict::Unreadable:
+    answer.status = kUnreadable;
+    answer.note = NothingWrittenMessage(made.first, made.search, false, options.verbose);
+    return answer;
+  case ReadableCode::Verdict::Remedied:
+    answer.note = ChangedMessage(made.first, made.code(), options.verbose);
+    break;
+  case ReadableCode::Verdict::Passes:
+    break;
+  }
+  answer.symbol = made.code().picture;
+  return answer;
+}
+
+} // namespace zub::cli
