@@ -82,24 +82,67 @@ const ReaderCalls *CheckReaders(ReadersProblem *problem) {
   return readers;
 }
 
-QImage Grey(const QImage &picture) {
-  return picture.convertToFormat(QImage::Format_Grayscale8);
+// The picture in the two greys the readers are asked about, made once and
+// shared: Qt's (zxing-cpp, wechat_qrcode and zbar) and the one zbar's own
+// command-line front end makes of the saved file (zbar only).
+struct Greys {
+  QImage qt;                        // Format_Grayscale8
+  std::vector<std::uint8_t> packed; // qt without row padding, as zbar wants it
+  // The front end's grey; empty where it is the same as Qt's, as for a
+  // picture in black and white.
+  std::vector<std::uint8_t> frontEnd;
+  unsigned width = 0, height = 0;
+};
+
+// The grey zbar's own command-line front end makes of the saved file: its
+// image library exports the intensity as the Rec. 709 weights of the
+// colour values as they are (0.212656, 0.715158, 0.072186, here in
+// sixty-four-thousandths), where Qt's grey is the luminance in linear
+// light, made sRGB again: a pure red is 54 in the one and 130 in the
+// other, and a logo's colours can turn a module's contrast around. Tried
+// on several hundred composites, zbar read this grey exactly where the
+// front end read the saved file. Black and white come out alike in both.
+std::vector<std::uint8_t> PackedFrontEndGrey(const QImage &picture) {
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+  const auto width = static_cast<std::size_t>(rgb.width());
+  std::vector<std::uint8_t> pixels(width * static_cast<std::size_t>(rgb.height()));
+  for (int y = 0; y < rgb.height(); ++y) {
+    const auto *line = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+    std::uint8_t *out = pixels.data() + static_cast<std::size_t>(y) * width;
+    for (std::size_t x = 0; x < width; ++x)
+      out[x] = static_cast<std::uint8_t>(
+          (13936 * qRed(line[x]) + 46869 * qGreen(line[x]) + 4731 * qBlue(line[x]) + 32768) >> 16);
+  }
+  return pixels;
 }
 
-} // namespace
+// `picture` in Qt's grey, and (`frontEnd`) in the front end's grey too.
+Greys MakeGreys(const QImage &picture, bool qt, bool frontEnd) {
+  Greys g;
+  g.qt = picture.convertToFormat(QImage::Format_Grayscale8);
+  g.width = static_cast<unsigned>(g.qt.width());
+  g.height = static_cast<unsigned>(g.qt.height());
+  if (!qt && !frontEnd)
+    return g;
+  g.packed.resize(static_cast<std::size_t>(g.width) * g.height);
+  for (unsigned y = 0; y < g.height; ++y)
+    std::memcpy(g.packed.data() + y * g.width, g.qt.constScanLine(static_cast<int>(y)), g.width);
+  if (frontEnd) {
+    g.frontEnd = PackedFrontEndGrey(picture);
+    if (g.frontEnd == g.packed)
+      g.frontEnd.clear();
+  }
+  return g;
+}
 
-ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_t> &message,
-                            const std::optional<QString> &text) {
+ReaderOutcome ZxingOutcome(const ReaderCalls &readers, const QImage &grey,
+                           const std::vector<std::uint8_t> &message,
+                           const std::optional<QString> &text) {
   ReaderOutcome out;
-  if (picture.isNull())
-    return out;
-  const ReaderCalls *readers = CheckReaders(nullptr);
-  if (!readers)
-    return out;
   // A composite holds one code of ours, but the logo may hold one of its
   // own: the search may not stop at the first.
   const std::string wanted = text ? text->toStdString() : std::string();
-  for (const ReaderCalls::Code &code : readers->zxing(Grey(picture), kMostSymbols)) {
+  for (const ReaderCalls::Code &code : readers.zxing(grey, kMostSymbols)) {
     const bool exact = SameBytes(message, code.bytes.data(), code.bytes.size());
     // The symbol with the message wins over anything else in the picture;
     // of two with the message, the one whose text is shown wrong.
@@ -115,16 +158,12 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
   return out;
 }
 
-ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
-                             const std::optional<QString> &text) {
+ReaderOutcome WechatOutcome(const ReaderCalls &readers, const QImage &grey,
+                            const std::vector<std::uint8_t> &message,
+                            const std::optional<QString> &text) {
   ReaderOutcome out;
-  if (picture.isNull())
-    return out;
-  const ReaderCalls *readers = CheckReaders(nullptr);
-  if (!readers)
-    return out;
   const std::string wanted = text ? text->toStdString() : std::string();
-  for (const std::string &shown : readers->wechat(Grey(picture))) {
+  for (const std::string &shown : readers.wechat(grey)) {
     // Text only: the message's bytes came through when the text is them as
     // they are, or them read in some character set.
     const bool exact = (text && shown == wanted) ||
@@ -144,19 +183,6 @@ ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8
   return out;
 }
 
-namespace {
-
-// zbar wants the rows without padding.
-std::vector<std::uint8_t> PackedGrey(const QImage &picture, unsigned &width, unsigned &height) {
-  const QImage grey = Grey(picture);
-  width = static_cast<unsigned>(grey.width());
-  height = static_cast<unsigned>(grey.height());
-  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height);
-  for (unsigned y = 0; y < height; ++y)
-    std::memcpy(pixels.data() + y * width, grey.constScanLine(static_cast<int>(y)), width);
-  return pixels;
-}
-
 // What zbar finds; nothing when the readers cannot be loaded.
 std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsigned width,
                                   unsigned height, bool binary) {
@@ -167,12 +193,12 @@ std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsig
 // What zbar makes of the picture: the bytes as they are find the symbol
 // that carries the message (a logo may hold a code of its own, even one of
 // the same text), and only that symbol's text is judged. The two scans
-// find the symbols in the same order.
+// find the symbols in the same order. `bytes` is the first scan's result.
 ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned width, unsigned height,
+                          const std::vector<std::string> &bytes,
                           const std::vector<std::uint8_t> &message,
                           const std::optional<QString> &text) {
   ReaderOutcome out;
-  const std::vector<std::string> bytes = ZbarScan(pixels, width, height, true);
   if (bytes.empty())
     return out;
   out.read = true;
@@ -200,23 +226,65 @@ ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned widt
   return out;
 }
 
+// How far a reader got: the lower, the stricter.
+int Reach(const ReaderOutcome &o) {
+  return !o.read ? 0 : !o.bytesExact ? 1 : !o.textExact ? 2 : 3;
+}
+
+// zbar's verdict over both greys, from what it found in Qt's (`qt`, made
+// of the bytes `qtBytes`) and the bytes it found in the front end's grey.
+// Two common greys of one colour picture, neither more right than the
+// other (a phone makes its own): where they differ, zbar must read both,
+// and the stricter outcome holds. Where both greys give the same symbols
+// with the same bytes, the text zbar makes of them is the same too (it
+// depends on the symbols' content alone), so the text is not read again.
+ReaderOutcome StricterOfBothGreys(ReaderOutcome qt, const std::vector<std::string> &qtBytes,
+                                  const Greys &greys, const std::vector<std::string> &frontEndBytes,
+                                  const std::vector<std::uint8_t> &message,
+                                  const std::optional<QString> &text) {
+  if (greys.frontEnd.empty() || Reach(qt) == 0 || frontEndBytes == qtBytes)
+    return qt;
+  ReaderOutcome other =
+      ZbarOutcome(greys.frontEnd, greys.width, greys.height, frontEndBytes, message, text);
+  return Reach(other) < Reach(qt) ? other : qt;
+}
+
 } // namespace
+
+ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_t> &message,
+                            const std::optional<QString> &text) {
+  const ReaderCalls *readers = CheckReaders(nullptr);
+  if (picture.isNull() || !readers)
+    return {};
+  return ZxingOutcome(*readers, MakeGreys(picture, false, false).qt, message, text);
+}
+
+ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
+                             const std::optional<QString> &text) {
+  const ReaderCalls *readers = CheckReaders(nullptr);
+  if (picture.isNull() || !readers)
+    return {};
+  return WechatOutcome(*readers, MakeGreys(picture, false, false).qt, message, text);
+}
 
 std::vector<std::string> ZbarMessages(const QImage &picture, bool binary) {
   if (picture.isNull())
     return {};
-  unsigned width = 0, height = 0;
-  const std::vector<std::uint8_t> pixels = PackedGrey(picture, width, height);
-  return ZbarScan(pixels, width, height, binary);
+  const Greys g = MakeGreys(picture, true, false);
+  return ZbarScan(g.packed, g.width, g.height, binary);
 }
 
 ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
                            const std::optional<QString> &text) {
   if (picture.isNull())
     return {};
-  unsigned width = 0, height = 0;
-  const std::vector<std::uint8_t> pixels = PackedGrey(picture, width, height);
-  return ZbarOutcome(pixels, width, height, message, text);
+  const Greys g = MakeGreys(picture, true, true);
+  const std::vector<std::string> qtBytes = ZbarScan(g.packed, g.width, g.height, true);
+  const ReaderOutcome qt = ZbarOutcome(g.packed, g.width, g.height, qtBytes, message, text);
+  if (g.frontEnd.empty() || Reach(qt) == 0)
+    return qt;
+  return StricterOfBothGreys(qt, qtBytes, g, ZbarScan(g.frontEnd, g.width, g.height, true), message,
+                             text);
 }
 
 bool ScanReport::Passes() const {
@@ -286,27 +354,55 @@ std::vector<ScanCause> ScanReport::Causes() const {
   return causes;
 }
 
-ScanReport CheckScan(const ScanSubject &subject) {
+ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
   ScanReport report;
   if (subject.composite.isNull())
     return report;
-  if (!CheckReaders(&report.notChecked)) {
+  const ReaderCalls *found = CheckReaders(&report.notChecked);
+  if (!found) {
     report.checked = false;
     report.damage =
         CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
     return report;
   }
-  // Three independent readers of one picture: zbar and wechat_qrcode on
-  // the thread pool while zxing-cpp reads here.
-  QFuture<ReaderOutcome> zbar = QtConcurrent::run(
-      [&subject] { return ReadWithZbar(subject.composite, subject.message, subject.text); });
-  QFuture<ReaderOutcome> wechat = QtConcurrent::run(
-      [&subject] { return ReadWithWechat(subject.composite, subject.message, subject.text); });
-  report.zxing = ReadWithZxing(subject.composite, subject.message, subject.text);
+  const ReaderCalls &readers = *found;
+  // The greys are made once for all three readers. zbar's two scans of
+  // Qt's grey, its first scan of the front end's grey and wechat_qrcode
+  // run on the thread pool while zxing-cpp reads here.
+  const Greys greys = MakeGreys(subject.composite, true, true);
+  struct ZbarRead {
+    std::vector<std::string> bytes;
+    ReaderOutcome outcome;
+  };
+  const auto wechatRead = [&] {
+    return WechatOutcome(readers, greys.qt, subject.message, subject.text);
+  };
+  QFuture<ReaderOutcome> wechat;
+  if (depth == ScanDepth::Whole)
+    wechat = QtConcurrent::run(wechatRead);
+  QFuture<ZbarRead> zbar = QtConcurrent::run([&] {
+    ZbarRead read;
+    read.bytes = ZbarScan(greys.packed, greys.width, greys.height, true);
+    read.outcome = ZbarOutcome(greys.packed, greys.width, greys.height, read.bytes, subject.message,
+                               subject.text);
+    return read;
+  });
+  QFuture<std::vector<std::string>> frontEnd;
+  if (!greys.frontEnd.empty())
+    frontEnd = QtConcurrent::run(
+        [&] { return ZbarScan(greys.frontEnd, greys.width, greys.height, true); });
+  report.zxing = ZxingOutcome(readers, greys.qt, subject.message, subject.text);
   report.damage =
       CountModuleDamage(subject.composite, subject.symbol, subject.ecLevel, subject.logoBox);
-  report.zbar = zbar.result();
-  report.wechat = wechat.result();
+  const ZbarRead qt = zbar.result();
+  report.zbar = greys.frontEnd.empty()
+                    ? qt.outcome
+                    : StricterOfBothGreys(qt.outcome, qt.bytes, greys, frontEnd.result(),
+                                          subject.message, subject.text);
+  if (depth == ScanDepth::Whole)
+    report.wechat = wechat.result();
+  else if (report.zxing.Exact() && report.zbar.Exact() && !report.damage.PastCapacity())
+    report.wechat = wechatRead();
   return report;
 }
 

@@ -88,13 +88,30 @@ struct ScanReport {
   std::vector<ScanCause> Causes() const;
 };
 
-// Judges `subject`; not checked when the readers cannot be loaded. Runs both readers (the second on
-// the thread pool) and counts the damage; takes some ten milliseconds for a canvas-sized picture.
-ScanReport CheckScan(const ScanSubject &subject);
+// How much of a composite CheckScan reads.
+enum class ScanDepth {
+  Whole, // every reader, for a report that names every cause
+  // Only as far as it takes to know whether the code passes: OpenCV's
+  // wechat_qrcode, much the slowest reader where it finds nothing, is
+  // asked only when the other two read exactly and no block is past what
+  // it corrects. When it is not asked, the report's `wechat` says nothing
+  // of the code (not read); a report that passes is whole.
+  UntilItFails,
+};
+
+// Judges `subject`; not checked when the readers cannot be loaded. Makes
+// the greys once, runs zbar and wechat_qrcode on the thread pool beside
+// zxing-cpp and counts the damage: some twenty milliseconds of processor
+// time for a canvas-sized picture that passes, shared by the thread pool.
+ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth = ScanDepth::Whole);
 
 // What zxing-cpp and zbar make of `picture`, each on its own.
 ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_t> &message,
                             const std::optional<QString> &text);
+// zbar is asked about the grey picture Qt makes and, where it differs,
+// about the one zbar's own command-line front end makes of the saved file
+// (Rec. 709 weights of the colour values as they are): the stricter
+// outcome of the two holds.
 ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t> &message,
                            const std::optional<QString> &text);
 

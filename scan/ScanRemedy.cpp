@@ -167,8 +167,10 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
     if (candidate.damage.PastCapacity())
       continue;
     const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;
+    // Only whether it passes: the first that does is whole.
     candidate.report = CheckScan({candidate.composite, candidate.symbol, candidate.options.ecLevel,
-                                  logoBox, candidate.message, source.text});
+                                  logoBox, candidate.message, source.text},
+                                 ScanDepth::UntilItFails);
     ++search.read;
     if (candidate.report->Passes()) {
       search.found = std::move(candidate);

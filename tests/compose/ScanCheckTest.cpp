@@ -19,8 +19,11 @@
 #include <opencv2/wechat_qrcode.hpp>
 
 #include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 
@@ -103,9 +106,25 @@ bool ZxingGives(const QImage &composite, const std::vector<std::uint8_t> &messag
   return false;
 }
 
-// The first QR Code zbar finds, as bytes or as the text it shows.
-std::optional<std::string> ZbarData(const QImage &composite, bool binary) {
-  const QImage grey = composite.convertToFormat(QImage::Format_Grayscale8);
+// The grey zbar's own command-line front end reads: its image library's
+// intensity, the Rec. 709 weights of the colour values as they are.
+QImage FrontEndGrey(const QImage &composite) {
+  const QImage rgb = composite.convertToFormat(QImage::Format_RGB32);
+  QImage grey(rgb.size(), QImage::Format_Grayscale8);
+  for (int y = 0; y < rgb.height(); ++y)
+    for (int x = 0; x < rgb.width(); ++x) {
+      const QRgb c = rgb.pixel(x, y);
+      grey.scanLine(y)[x] = static_cast<uchar>(
+          std::lround(0.212656 * qRed(c) + 0.715158 * qGreen(c) + 0.072186 * qBlue(c)));
+    }
+  return grey;
+}
+
+// The first QR Code zbar finds, as bytes or as the text it shows: in Qt's
+// grey, or (`frontEnd`) in the grey of zbar's own front end.
+std::optional<std::string> ZbarData(const QImage &composite, bool binary, bool frontEnd = false) {
+  const QImage grey =
+      frontEnd ? FrontEndGrey(composite) : composite.convertToFormat(QImage::Format_Grayscale8);
   const auto w = static_cast<unsigned>(grey.width()), h = static_cast<unsigned>(grey.height());
   std::vector<unsigned char> pixels(static_cast<std::size_t>(w) * h);
   for (unsigned y = 0; y < h; ++y)
@@ -130,11 +149,16 @@ std::optional<std::string> ZbarData(const QImage &composite, bool binary) {
   return data;
 }
 
+// zbar gives the message and its text in both greys.
 bool ZbarGives(const QImage &composite, const std::vector<std::uint8_t> &message,
                const QString &text) {
-  const auto bytes = ZbarData(composite, true);
-  return bytes && std::vector<std::uint8_t>(bytes->begin(), bytes->end()) == message &&
-         ZbarData(composite, false) == text.toStdString();
+  for (bool frontEnd : {false, true}) {
+    const auto bytes = ZbarData(composite, true, frontEnd);
+    if (!bytes || std::vector<std::uint8_t>(bytes->begin(), bytes->end()) != message ||
+        ZbarData(composite, false, frontEnd) != text.toStdString())
+      return false;
+  }
+  return true;
 }
 
 // Whether OpenCV's wechat_qrcode engine, asked directly, shows `text`.
@@ -422,6 +446,83 @@ TEST(ScanCheck, ZbarJudgesTheSymbolThatCarriesTheMessage) {
   }
 }
 
+// What zbar's own command-line front end reads in `picture` saved as a PNG
+// file: the bytes of the first code, nothing when it finds none.
+std::string ZbarimgReads(const QImage &picture) {
+  QTemporaryDir dir;
+  EXPECT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("code.png"));
+  EXPECT_TRUE(picture.save(file));
+  QProcess run;
+  run.start(QStringLiteral("zbarimg"),
+            {QStringLiteral("-q"), QStringLiteral("--raw"), QStringLiteral("-Sbinary"), file});
+  EXPECT_TRUE(run.waitForFinished(60000)) << "zbarimg (zbar-tools) did not run";
+  QByteArray out = run.readAllStandardOutput();
+  if (out.endsWith('\n'))
+    out.chop(1);
+  return out.toStdString();
+}
+
+// zbar is judged on Qt's grey and on the grey its own front end makes of
+// the saved file, and where they differ the stricter outcome holds. Found
+// among a few hundred composites: one code zbar read in Qt's grey that the
+// front end does not (it passed before), one the other way round; and a
+// code in two colours alike in the front end's grey and far apart in Qt's.
+TEST(ScanCheck, ZbarIsJudgedOnTheGreyItsOwnFrontEndMakesToo) {
+  clsQRCode encoder;
+  const QImage sample = LogoInBox(test::SampleLogo(), kLogoBoxRect.size());
+  const QString v11 = test::TextOfSize(11, kLevelM, TextEncoding::Utf8, 0.8);
+  const struct {
+    const char *name;
+    CodeSource source;
+    CodeOptions options;
+    bool inApp, frontEnd; // zbar on Qt's grey; zbarimg on the saved file
+  } cases[] = {
+      {"11-M under the sample logo",
+       {v11, {}, sample},
+       Options(11, TextEncoding::Utf8),
+       true,
+       false},
+      {"2-M, ECI 26, under the sample logo",
+       {QStringLiteral("谢谢"), {}, sample},
+       Options(2, TextEncoding::Utf8, 26),
+       false,
+       true},
+      {"no logo", {v11, {}, {}}, Options(11, TextEncoding::Utf8, 26), true, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const MadeCode code = MakeCode(encoder, c.source, c.options, true);
+    ASSERT_TRUE(code.Made() && code.report);
+    const std::string message(code.message.begin(), code.message.end());
+    EXPECT_EQ(ZbarData(code.composite, true) == message, c.inApp);
+    EXPECT_EQ(ZbarimgReads(code.composite) == message, c.frontEnd);
+    EXPECT_EQ(code.report->zbar.Exact(), c.inApp && c.frontEnd);
+    EXPECT_EQ(code.report->zbar.read, c.inApp && c.frontEnd);
+    if (!c.frontEnd) {
+      // The search offers a code the front end reads as well.
+      const RemedySearch search = FindReadableCode(encoder, c.source, code, nullptr, kNoTimeBudget);
+      ASSERT_TRUE(search.found);
+      EXPECT_EQ(ZbarimgReads(search.found->composite),
+                std::string(search.found->message.begin(), search.found->message.end()));
+    }
+  }
+
+  // Qt's grey 74 and 145, the front end's 73 for both.
+  const auto message = MessageBytes(QStringLiteral("two greys"), TextEncoding::Utf8);
+  const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
+                                            kLevelM, 0, KanjiMode::Excluded);
+  QImage coloured = SymbolView(symbol).scaled(SymbolView(symbol).size() * 6);
+  coloured = coloured.convertToFormat(QImage::Format_RGB32);
+  for (int y = 0; y < coloured.height(); ++y)
+    for (int x = 0; x < coloured.width(); ++x)
+      coloured.setPixel(x, y,
+                        qGray(coloured.pixel(x, y)) < 128 ? qRgb(75, 75, 45) : qRgb(255, 0, 255));
+  ASSERT_EQ(ZbarData(coloured, true), "two greys");
+  EXPECT_EQ(ZbarimgReads(coloured), "");
+  EXPECT_FALSE(ReadWithZbar(coloured, message, QStringLiteral("two greys")).read);
+}
+
 // The damage count reads the interleaving backwards: every codeword the
 // encoder places, data and check alike, of every version and level, is
 // charged to the block the encoder took it from.
@@ -649,6 +750,48 @@ TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
     EXPECT_TRUE(WechatGives(found.composite, *source.text)) << v;
   }
   EXPECT_GT(seen, 0); // the fixture shows what it is for
+}
+
+// The search reads a candidate only as far as its verdict: the same
+// verdict as the whole check's, and where it passes the same report. Codes
+// that pass, that zxing-cpp or zbar miss, and that only wechat_qrcode
+// misses.
+TEST(ScanCheck, ReadingUntilItFailsGivesTheWholeChecksVerdict) {
+  clsQRCode encoder;
+  const struct {
+    CodeSource source;
+    CodeOptions options;
+  } cases[] = {
+      {Source(QStringLiteral("first click here"), 3), Options(0, TextEncoding::Utf8)},
+      {Source(QStringLiteral("生成器"), 3), Options(0, TextEncoding::Utf8)},
+      {Source(QStringLiteral("中国"), 3), Options(0, TextEncoding::Utf8)},
+      {Source(test::TextOfSize(30, kLevelM, TextEncoding::Utf8, 0.8), 0),
+       Options(30, TextEncoding::Utf8, 26)},
+      {Source(test::TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8), 3),
+       Options(40, TextEncoding::Utf8)},
+  };
+  int passes = 0, fails = 0;
+  for (const auto &c : cases) {
+    const MadeCode code = MakeCode(encoder, c.source, c.options, false);
+    ASSERT_TRUE(code.Made());
+    const ScanSubject subject{code.composite, code.symbol,  c.options.ecLevel,
+                              kLogoBoxRect,   code.message, c.source.text};
+    const ScanReport whole = CheckScan(subject);
+    const ScanReport quick = CheckScan(subject, ScanDepth::UntilItFails);
+    SCOPED_TRACE(c.source.text->left(20).toStdString());
+    EXPECT_EQ(quick.Passes(), whole.Passes());
+    EXPECT_EQ(quick.zxing.Exact(), whole.zxing.Exact());
+    EXPECT_EQ(quick.zbar.Exact(), whole.zbar.Exact());
+    if (whole.Passes()) {
+      EXPECT_TRUE(quick.wechat.Exact());
+    }
+    // wechat_qrcode is asked exactly when the others pass.
+    EXPECT_EQ(quick.wechat.read, whole.zxing.Exact() && whole.zbar.Exact() &&
+                                     !whole.damage.PastCapacity() && whole.wechat.read);
+    (whole.Passes() ? passes : fails)++;
+  }
+  EXPECT_GT(passes, 0);
+  EXPECT_GT(fails, 1);
 }
 
 TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {

@@ -441,7 +441,10 @@ TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
 // The work runs off the interface thread: the click returns before the code
 // exists, and what the window shows is made of what it held at the click.
 TEST_F(MainRoad, ClickWhileAGenerationRunsStartsNothing) {
-  Choose(QStringLiteral("first click"), logo);
+  // A code every reader reads, so that no warning stands for the report of
+  // a second generation (most version 1 codes under this logo are not read
+  // by zbar's own front end).
+  Choose(QStringLiteral("first click here"), logo);
   QSignalSpy finished(form.get(), &Form1::generationFinished);
   QTest::mouseClick(form->Command1, Qt::LeftButton);
   ASSERT_TRUE(form->generating());
@@ -451,7 +454,7 @@ TEST_F(MainRoad, ClickWhileAGenerationRunsStartsNothing) {
   QTest::qWait(50); // a second generation would have reported by now
   EXPECT_EQ(finished.count(), 1);
   EXPECT_EQ(openRequests.size(), 1u);
-  EXPECT_EQ(Composite(), Expected(QStringLiteral("first click"), logo));
+  EXPECT_EQ(Composite(), Expected(QStringLiteral("first click here"), logo));
   EXPECT_TRUE(messages.empty());
 }
 
