@@ -1,6 +1,8 @@
 #include "AtomicFile.h"
 
 #include "FileWrite.h"
+#include "Messages.h"
+#include "WriteWords.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +18,7 @@ bool WriteFileAtomically(const std::string &path, const void *data, std::size_t 
   options.intoSpecialFiles = intoSpecialFiles;
   const WriteResult result = zub::WriteFileAtomically(
       path, std::string_view(static_cast<const char *>(data), size), options);
-  reason = WriteFailureReason(result, ReasonLanguage::English);
+  reason = WriteFailureWords(result, MessageLanguage());
   return static_cast<bool>(result);
 }
 
@@ -33,7 +35,7 @@ bool FlushDeferred(const std::string &folder, std::string &reason) {
   const bool ok = ::syncfs(fd) == 0;
   if (!ok)
     reason = "the disk did not take the files: " +
-             WriteFailureReason({WriteFailure::System, errno}, ReasonLanguage::English);
+             WriteFailureWords({WriteFailure::System, errno}, MessageLanguage());
   ::close(fd);
   return ok;
 }

@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "ReadableCode.h"
+#include "ScanMessages.h"
 
 namespace zub::cli {
 
@@ -17,10 +18,6 @@ CodeSource SourceOf(const Message &message) {
 
 CodeOptions CodeOptionsOf(const EncodeOptions &options) {
   return {options.version, options.ecLevel, options.mask, options.encoding, options.eci};
-}
-
-std::string OneLine(const QString &text) {
-  return QString(text).replace(QLatin1String("\r\n"), QString()).toStdString();
 }
 
 ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &message) {
@@ -43,15 +40,14 @@ ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &me
     return answer;
   case ReadableCode::Verdict::NotChecked:
     answer.status = kFailed;
-    answer.note = OneLine(NotCheckedText(*made.first.report));
+    answer.note = NotCheckedMessage(*made.first.report);
     return answer;
   case ReadableCode::Verdict::Unreadable:
     answer.status = kUnreadable;
-    answer.note = "没有写出文件：" + OneLine(NoRemedyText(made.first, made.search));
+    answer.note = NothingWrittenMessage(made.first, made.search, false, options.verbose);
     return answer;
   case ReadableCode::Verdict::Remedied:
-    answer.note = "已改用" + DescribeCode(made.code()).toStdString() + "生成：" +
-                  made.first.report->Causes().join(QString()).toStdString();
+    answer.note = ChangedMessage(made.first, made.code(), options.verbose);
     break;
   case ReadableCode::Verdict::Passes:
     break;

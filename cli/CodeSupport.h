@@ -20,10 +20,6 @@ CodeSource SourceOf(const Message &message);
 // The symbol options of the command line as the scan library takes them.
 CodeOptions CodeOptionsOf(const EncodeOptions &options);
 
-// A text of several lines (CR LF between them) on one line, for standard
-// error.
-std::string OneLine(const QString &text);
-
 // encode --readable: the symbol alone made by MakeReadableCode, the one
 // encoding of each candidate. kOk with the symbol to write and, when the
 // options were changed, a note saying to what; else kUnreadable or

@@ -8,10 +8,12 @@
 #include "ImageFile.h"
 #include "Layout.h"
 #include "LogoImage.h"
+#include "Messages.h"
 #include "Options.h"
 #include "Output.h"
 #include "ReadableCode.h"
 #include "ScanCheck.h"
+#include "ScanMessages.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -66,7 +68,7 @@ JobOutcome Write(const QImage &composite, OutputFormat format, const std::string
   const QByteArray bytes = RasterBytes(composite, format);
   std::string error;
   if (bytes.isEmpty())
-    return {JobOutcome::Failed, "cannot make the picture"};
+    return {JobOutcome::Failed, Say("无法生成图片", "cannot make the picture")};
   if (!WriteOutput(bytes, output, error))
     return {JobOutcome::Failed, error};
   return {};
@@ -88,9 +90,9 @@ JobOutcome ComposeCode(clsQRCode &encoder, const EncodeOptions &options, const M
     if (outcome.kind != JobOutcome::Done)
       return outcome;
     if (!code.report->checked)
-      return {JobOutcome::Failed, OneLine(NotCheckedText(*code.report))};
+      return {JobOutcome::Failed, NotCheckedMessage(*code.report)};
     if (!code.report->Passes())
-      outcome.message = "警告：" + OneLine(ScanWarningText(*code.report));
+      outcome.message = ScanWarning(*code.report, options.verbose);
     return outcome;
   }
   const ReadableCode made =
@@ -99,18 +101,17 @@ JobOutcome ComposeCode(clsQRCode &encoder, const EncodeOptions &options, const M
   case ReadableCode::Verdict::TooLong:
     return {JobOutcome::Failed, DoesNotFit(options, message)};
   case ReadableCode::Verdict::NotChecked:
-    return {JobOutcome::Failed, OneLine(NotCheckedText(*made.first.report))};
+    return {JobOutcome::Failed, NotCheckedMessage(*made.first.report)};
   case ReadableCode::Verdict::Unreadable:
     return {JobOutcome::Unreadable,
-            "没有写出文件：" + OneLine(NoRemedyText(made.first, made.search))};
+            NothingWrittenMessage(made.first, made.search, !logoInBox.isNull(), options.verbose)};
   case ReadableCode::Verdict::Passes:
   case ReadableCode::Verdict::Remedied:
     break;
   }
   JobOutcome outcome = Write(made.code().composite, format, output);
   if (outcome.kind == JobOutcome::Done && made.changed())
-    outcome.message = "已改用" + DescribeCode(made.code()).toStdString() + "生成：" +
-                      made.first.report->Causes().join(QString()).toStdString();
+    outcome.message = ChangedMessage(made.first, made.code(), options.verbose);
   return outcome;
 }
 

@@ -3,6 +3,7 @@
 // only --readable loads the module with the readers.
 #include "Batch.h"
 #include "Commands.h"
+#include "Messages.h"
 #include "Module.h"
 #include "Output.h"
 #include "SymbolFiles.h"
@@ -27,7 +28,7 @@ int MakeReadable(const EncodeOptions &options, const Message &message, Picture &
   std::string error;
   const ModuleCalls *module = Module(error);
   if (!module) {
-    why = "cannot check whether the code scans: " + error;
+    why = Say("无法检查二维码能否被扫出：", "cannot check whether the code scans: ") + error;
     return kFailed;
   }
   ReadableSymbol found = module->readableSymbol(options, message);

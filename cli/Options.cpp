@@ -267,6 +267,11 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          options.readable = true;
          return true;
        }},
+      {"--verbose", 'v', false,
+       [&options](std::string_view, std::string &) {
+         options.verbose = true;
+         return true;
+       }},
       {"--batch", 0, true,
        [&options](std::string_view v, std::string &) {
          options.batch = std::string(v);

@@ -37,6 +37,7 @@ struct EncodeOptions {
   bool readable = false;                // --readable: write only a code that scans
   std::optional<std::string> batch;     // --batch FILE: one job a line, "-" standard input
   int threads = 0;                      // --threads: a batch's threads, 0 every core
+  bool verbose = false;                 // --verbose: the scan check's technical causes too
 };
 
 // One option of a command. `apply` receives the value (empty for a flag)
@@ -66,7 +67,7 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRul
 
 // The options of `options` that every encoding command takes: --version,
 // --level/-l, --mask, --encoding/-e, --eci, --text, --input, --output/-o,
-// --format, --readable, --batch, --threads. Commands append their own to the list.
+// --format, --readable, --verbose/-v, --batch, --threads. Commands append their own to the list.
 std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options);
 
 // After parsing: takes a plain argument as the text, and checks that the

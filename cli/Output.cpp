@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "AtomicFile.h"
+#include "Messages.h"
 #include "Options.h"
 
 #include <cerrno>
@@ -16,11 +17,11 @@ bool WriteOutput(const void *bytes, std::size_t size, const std::string &output,
     // A pipe or a device by name is written into, as a shell's ">" would.
     if (WriteFileAtomically(output, bytes, size, reason, true))
       return true;
-    error = "cannot write '" + output + "': " + reason;
+    error = Say("无法写入“", "cannot write '") + output + Say("”：", "': ") + reason;
     return false;
   }
   if (StandardOutputClosed()) {
-    error = "cannot write standard output: it is closed";
+    error = Say("无法写入标准输出：它已关闭", "cannot write standard output: it is closed");
     return false;
   }
   const char *data = static_cast<const char *>(bytes);

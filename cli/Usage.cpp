@@ -35,10 +35,13 @@ namespace {
   "  --mask M             mask pattern 0 to 7, or auto (the default: mask 0)\n"                    \
   "  --eci N              open the data with ECI assignment number N (26: UTF-8), so\n"            \
   "                       readers need not guess the character set; 0 (default) none\n"            \
-  "  --readable           write only a code that zxing-cpp and zbar both read back as\n"           \
-  "                       the message: on failure try a higher level, larger versions,\n"          \
+  "  --readable           write only a code that zxing-cpp, zbar and wechat_qrcode all\n"          \
+  "                       read back as the message: on failure try a higher level, larger "        \
+  "versions,\n"                                                                                    \
   "                       then UTF-8 and UTF-8 with ECI 26, and say on standard error\n"           \
-  "                       what changed; exit 3 without writing when none of them does\n"
+  "                       what changed; exit 3 without writing when none of them does\n"           \
+  "  -v, --verbose        with a code that may not scan, also name the readers and the\n"          \
+  "                       causes (blocks, covered patterns, uneven stretch)\n"
 
 #define ZUB_BATCH_OPTIONS                                                                          \
   "Many codes at once:\n"                                                                          \

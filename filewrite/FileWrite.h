@@ -8,10 +8,6 @@
 
 namespace zub {
 
-// The language of the reasons a failed write gives: Chinese for the window,
-// English for the command line.
-enum class ReasonLanguage { Chinese, English };
-
 // Why a write failed; System carries the system's error number.
 enum class WriteFailure {
   None,
@@ -27,6 +23,7 @@ enum class WriteFailure {
   LinkLoop,        // symbolic links that lead round in a circle
   UnsafeLink,      // another user's link in a shared sticky folder
   System,          // anything else: see `error`
+  NothingToWrite,  // no bytes were made (a picture the format cannot hold)
 };
 
 struct WriteResult {
@@ -66,9 +63,6 @@ WriteResult WriteFileAtomically(const std::string &path, std::string_view bytes,
 // batch has the disk hold all of them at once (syncfs) before it reports
 // them written. Applies to every thread.
 void DeferFlush(bool defer);
-
-// One sentence in `language` saying why `result` failed.
-std::string WriteFailureReason(const WriteResult &result, ReasonLanguage language);
 
 // The system calls the writer makes on the file, for tests to make them
 // fail. `unnamedTemporary` false makes the writer use a named temporary

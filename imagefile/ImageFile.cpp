@@ -22,11 +22,6 @@ namespace zub {
 
 namespace {
 
-QString Say(ReasonLanguage language, const char *chinese, const char *english) {
-  return language == ReasonLanguage::Chinese ? QString::fromUtf8(chinese)
-                                             : QString::fromUtf8(english);
-}
-
 QByteArray EncodeJpeg(const QImage &image) {
   const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
   if (rgb.isNull())
@@ -72,25 +67,21 @@ QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format) {
   return EncodeBitmap(image);
 }
 
-bool WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
-                    QString &reason, ReasonLanguage language, const WriteOptions &options) {
+WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
+                           const WriteOptions &options) {
   const QByteArray bytes = EncodeImageFile(image, format);
-  if (bytes.isEmpty()) {
-    reason = Say(language, "没有可以保存的图片", "there is no picture to write");
-    return false;
-  }
-  return WriteFileAtomically(bytes, path, reason, language, options);
+  if (bytes.isEmpty())
+    return {WriteFailure::NothingToWrite, 0};
+  return WriteFileAtomically(bytes, path, options);
 }
 
-bool WriteFileAtomically(const QByteArray &bytes, const QString &path, QString &reason,
-                         ReasonLanguage language, const WriteOptions &options) {
+WriteResult WriteFileAtomically(const QByteArray &bytes, const QString &path,
+                                const WriteOptions &options) {
   // The system's own encoding of the name; a NUL survives it, and is refused.
   const QByteArray name = QFile::encodeName(path);
-  const WriteResult result = WriteFileAtomically(
+  return WriteFileAtomically(
       std::string(name.constData(), static_cast<std::size_t>(name.size())),
       std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
-  reason = QString::fromStdString(WriteFailureReason(result, language));
-  return static_cast<bool>(result);
 }
 
 } // namespace zub

@@ -23,18 +23,15 @@ ImageFileFormat ImageFileFormatForName(const QString &path);
 QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format);
 
 // Writes `image` to `path` in `format`, whatever the name ends in, by
-// WriteFileAtomically (AtomicFile.h): the file appears complete or not at
-// all, and an existing file keeps every byte on failure. On failure returns
-// false with `reason` one sentence in `language` saying why; on success
-// `reason` is empty.
-bool WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
-                    QString &reason, ReasonLanguage language = ReasonLanguage::Chinese,
-                    const WriteOptions &options = {});
+// WriteFileAtomically (FileWrite.h): the file appears complete or not at
+// all, and an existing file keeps every byte on failure. Fails with
+// NothingToWrite for a null image or one the format cannot hold.
+WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
+                           const WriteOptions &options = {});
 
 // Writes `bytes` to `path` the same way, for files whose bytes are already
 // made (a vector picture, say).
-bool WriteFileAtomically(const QByteArray &bytes, const QString &path, QString &reason,
-                         ReasonLanguage language = ReasonLanguage::Chinese,
-                         const WriteOptions &options = {});
+WriteResult WriteFileAtomically(const QByteArray &bytes, const QString &path,
+                                const WriteOptions &options = {});
 
 } // namespace zub

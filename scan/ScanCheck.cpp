@@ -291,65 +291,65 @@ bool ScanReport::Passes() const {
   return checked && zxing.Exact() && zbar.Exact() && wechat.Exact() && !damage.PastCapacity();
 }
 
-QStringList ScanReport::Causes() const {
-  QStringList causes;
+std::vector<ScanCause> ScanReport::Causes() const {
+  std::vector<ScanCause> causes;
   if (!Fails())
     return causes;
   const struct {
     const ReaderOutcome &outcome;
-    const char *name;
-  } readers[] = {{zxing, "zxing-cpp"}, {zbar, "zbar"}, {wechat, "wechat_qrcode"}};
+    ReaderName name;
+  } readers[] = {
+      {zxing, ReaderName::Zxing}, {zbar, ReaderName::Zbar}, {wechat, ReaderName::Wechat}};
   bool unread = false;
   for (const auto &r : readers) {
-    const QString name = QString::fromLatin1(r.name);
+    ScanCause cause;
+    cause.reader = r.name;
     if (!r.outcome.read) {
       unread = true;
-      causes << QStringLiteral("读码器%1读不出这个二维码。").arg(name);
+      cause.kind = ScanCause::Unread;
     } else if (!r.outcome.bytesExact) {
-      causes << QStringLiteral("读码器%1读出的内容与原文不同。").arg(name);
+      cause.kind = ScanCause::WrongContent;
     } else if (!r.outcome.textExact) {
-      causes << (r.outcome.misreadAs.isEmpty()
-                     ? QStringLiteral("读码器%1扫出的文字是乱码。").arg(name)
-                     : QStringLiteral("读码器%1把文字当作%2解读，扫出的文字是乱码。")
-                           .arg(name, r.outcome.misreadAs));
+      cause.kind = ScanCause::Garbled;
+      cause.charset = r.outcome.misreadAs;
+    } else {
+      continue;
     }
+    causes.push_back(cause);
   }
 
   const int worst = damage.WorstBlock();
   if (worst >= 0) {
     const BlockDamage &b = damage.blocks[static_cast<std::size_t>(worst)];
-    QString line = QStringLiteral("Logo遮挡了第%1块的%2个码字，超过其纠错能力%3个")
-                       .arg(worst + 1)
-                       .arg(b.wrong)
-                       .arg(b.capacity);
-    const auto others = std::count_if(damage.blocks.begin(), damage.blocks.end(),
-                                      [](const BlockDamage &d) { return d.wrong > d.capacity; });
-    if (others > 1)
-      line += QStringLiteral("（另有%1块也超出）").arg(others - 1);
-    causes << line + QStringLiteral("。");
+    ScanCause cause;
+    cause.kind = ScanCause::BlocksOverCapacity;
+    cause.block = worst;
+    cause.wrong = b.wrong;
+    cause.capacity = b.capacity;
+    cause.otherBlocks =
+        static_cast<int>(std::count_if(damage.blocks.begin(), damage.blocks.end(),
+                                       [](const BlockDamage &d) { return d.wrong > d.capacity; })) -
+        1;
+    causes.push_back(cause);
   }
 
   if (unread) {
-    QStringList parts;
-    const struct {
-      unsigned bit;
-      const char *name;
-    } kParts[] = {{kFinderPart, "定位图案"},
-                  {kAlignmentPart, "校正图案"},
-                  {kTimingPart, "定时图案"},
-                  {kFormatPart, "格式信息"},
-                  {kVersionPart, "版本信息"}};
-    for (const auto &p : kParts)
-      if (damage.underLogo & p.bit)
-        parts << QString::fromUtf8(p.name);
-    if (!parts.isEmpty())
-      causes << QStringLiteral("Logo盖住了%1，读码器可能找不到网格。")
-                    .arg(parts.join(QStringLiteral("、")));
+    const unsigned covered = damage.underLogo & (kFinderPart | kAlignmentPart | kTimingPart |
+                                                 kFormatPart | kVersionPart);
+    if (covered != 0) {
+      ScanCause cause;
+      cause.kind = ScanCause::PatternsCovered;
+      cause.parts = covered;
+      causes.push_back(cause);
+    }
     if (damage.version > 0 && damage.minModulePixels <= 3 &&
-        damage.maxModulePixels > damage.minModulePixels)
-      causes << QStringLiteral("拉伸使模块宽%1到%2像素不等，读码器难以对准网格。")
-                    .arg(damage.minModulePixels)
-                    .arg(damage.maxModulePixels);
+        damage.maxModulePixels > damage.minModulePixels) {
+      ScanCause cause;
+      cause.kind = ScanCause::UnevenStretch;
+      cause.minPixels = damage.minModulePixels;
+      cause.maxPixels = damage.maxModulePixels;
+      causes.push_back(cause);
+    }
   }
   return causes;
 }
@@ -419,35 +419,6 @@ ReadersMissingForTest::ReadersMissingForTest(ReadersProblem problem)
 
 ReadersMissingForTest::~ReadersMissingForTest() {
   missingForTest.store(nullptr);
-}
-
-QString NotCheckedText(const ScanReport &report) {
-  const ReadersProblem &p = report.notChecked;
-  const QString module = QString::fromStdString(p.module.empty() ? "zubqr-readers.so" : p.module);
-  QString why;
-  if (!p.brokenAt.empty()) {
-    why = QStringLiteral("读码模块%1无法载入（%2）。")
-              .arg(QString::fromStdString(p.brokenAt), QString::fromStdString(p.reason));
-  } else {
-    QStringList places;
-    for (const std::string &place : p.places)
-      places << QString::fromStdString(place);
-    why = places.isEmpty() ? QStringLiteral("找不到读码模块%1。").arg(module)
-                           : QStringLiteral("找不到读码模块%1（查找过：%2）。")
-                                 .arg(module, places.join(QStringLiteral("、")));
-  }
-  return QStringList{QStringLiteral("无法检查这个二维码能否被扫描识别：") + why,
-                     QStringLiteral("二维码没有经过检查，仍然可以保存。")}
-      .join(QStringLiteral("\r\n"));
-}
-
-QString ScanWarningText(const ScanReport &report) {
-  QStringList lines;
-  lines << QStringLiteral("生成的二维码可能无法被扫描识别：");
-  const QStringList causes = report.Causes();
-  lines << (causes.isEmpty() ? QStringList{QStringLiteral("读取检查没有读出原文。")} : causes);
-  lines << QStringLiteral("二维码仍然可以保存。");
-  return lines.join(QStringLiteral("\r\n"));
 }
 
 } // namespace zub

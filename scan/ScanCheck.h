@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -40,6 +39,32 @@ struct ScanSubject {
   std::optional<QString> text;
 };
 
+// The readers of the check, in the order they are named.
+enum class ReaderName { Zxing, Zbar, Wechat };
+
+// One reason a composite fails the check, with its figures; the front ends
+// put it into words.
+struct ScanCause {
+  enum Kind {
+    Unread,             // `reader` finds no QR Code
+    WrongContent,       // `reader` finds one, with other bytes than the message
+    Garbled,            // `reader` has the bytes but shows another text
+    BlocksOverCapacity, // block `block` (from 0) has `wrong` wrong codewords, it corrects
+                        // `capacity`
+    PatternsCovered,    // the logo covers `parts` (FunctionPart bits)
+    UnevenStretch,      // the stretch makes modules `minPixels` to `maxPixels` wide
+  };
+  Kind kind = Unread;
+  ReaderName reader = ReaderName::Zxing;
+  QString charset; // Garbled: the character set the reader took the bytes for; empty: unknown
+  int block = -1, wrong = 0, capacity = 0;
+  int otherBlocks = 0; // BlocksOverCapacity: further blocks past their capacity
+  unsigned parts = 0;
+  int minPixels = 0, maxPixels = 0;
+
+  bool operator==(const ScanCause &) const = default;
+};
+
 // The verdict on a composite: three independent readers and the damage count.
 struct ScanReport {
   ReaderOutcome zxing;
@@ -57,9 +82,10 @@ struct ScanReport {
   bool Passes() const;
   // The check ran and the code did not pass it.
   bool Fails() const { return checked && !Passes(); }
-  // Why it does not, one short Chinese line per cause; empty when it passes
-  // or was not checked.
-  QStringList Causes() const;
+  // Why it does not: the readers in order, then the worst block past its
+  // capacity, then (when a reader finds nothing) what the logo covers and an
+  // uneven stretch. Empty when it passes or was not checked.
+  std::vector<ScanCause> Causes() const;
 };
 
 // How much of a composite CheckScan reads.
@@ -103,10 +129,6 @@ std::vector<std::string> ZbarMessages(const QImage &picture, bool binary);
 // is exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
 
-// The warning for a report that does not pass: what fails, then that the
-// code can still be saved. Chinese, one line per cause.
-QString ScanWarningText(const ScanReport &report);
-
 // While one lives, the check runs as if the readers could not be loaded,
 // for `problem`: what the window and the commands do then is tested without
 // taking their module away.
@@ -120,10 +142,5 @@ public:
 private:
   ReadersProblem problem_;
 };
-
-// For a report that was not checked: that the code could not be checked,
-// why (the readers' module and where it was looked for), and that it can
-// be saved all the same. Chinese, one line each.
-QString NotCheckedText(const ScanReport &report);
 
 } // namespace zub

@@ -180,39 +180,4 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
   return search;
 }
 
-QString DescribeCode(const MadeCode &code) {
-  QString encoding = code.options.encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8编码")
-                                                                 : QStringLiteral("ANSI编码");
-  if (code.options.eci != 0)
-    encoding += QStringLiteral("（ECI %1）").arg(code.options.eci);
-  return QStringLiteral("版本%1、纠错等级%2、%3")
-      .arg(code.picture.facts().version)
-      .arg(QLatin1Char(LevelLetter(code.options.ecLevel)))
-      .arg(encoding);
-}
-
-QString RemedyQuestion(const MadeCode &first, const MadeCode &found) {
-  QStringList lines;
-  lines << QStringLiteral("生成的二维码可能无法被扫描识别：");
-  if (first.report)
-    lines << first.report->Causes();
-  lines << QStringLiteral("是否改用%1重新生成?").arg(DescribeCode(found));
-  return lines.join(QStringLiteral("\r\n"));
-}
-
-QString NoRemedyText(const MadeCode &first, const RemedySearch &search) {
-  QStringList lines;
-  lines << QStringLiteral("生成的二维码可能无法被扫描识别：");
-  if (first.report)
-    lines << first.report->Causes();
-  if (!search.cancelled)
-    lines << (search.made == 0
-                  ? QStringLiteral("没有可改用的方案：更高的纠错等级或更大的版本都放不下这段内容。")
-                  : QStringLiteral("试过%1种版本、纠错等级和编码的组合，没有一种能被三个读码器"
-                                   "正确读出。")
-                        .arg(search.made));
-  lines << QStringLiteral("二维码仍然可以保存。");
-  return lines.join(QStringLiteral("\r\n"));
-}
-
 } // namespace zub

@@ -120,15 +120,4 @@ RemedySearch FindReadableCode(clsQRCode &encoder, const CodeSource &source, cons
                               const std::atomic<bool> *cancel = nullptr,
                               int milliseconds = kSearchMilliseconds);
 
-// "版本12、纠错等级Q、UTF-8编码（ECI 26）": how a code is made, for the
-// question that offers it.
-QString DescribeCode(const MadeCode &code);
-
-// The question offering `found` instead of `first`: the causes of the
-// failure, then "是否改用 …（版本、纠错等级、编码）重新生成?".
-QString RemedyQuestion(const MadeCode &first, const MadeCode &found);
-
-// Why no candidate passed: the causes of the failure and that nothing helps.
-QString NoRemedyText(const MadeCode &first, const RemedySearch &search);
-
 } // namespace zub

@@ -107,30 +107,46 @@ std::optional<QString> runFileDialog(QWidget *parent, const FileDialogRequest &r
   return dialog.selectedFiles().constFirst();
 }
 
-} // namespace
+// The message box names its details button in the toolkit's English unless
+// a translation is loaded; the window speaks Chinese whatever the desktop's
+// language, so it says these two itself while a warning is open.
+class DetailsButtonWords : public QTranslator {
+public:
+  QString translate(const char *context, const char *sourceText, const char *, int) const override {
+    if (qstrcmp(context, "QMessageBox") != 0)
+      return {};
+    if (qstrcmp(sourceText, "Show Details...") == 0)
+      return QStringLiteral("显示详细信息");
+    if (qstrcmp(sourceText, "Hide Details...") == 0)
+      return QStringLiteral("隐藏详细信息");
+    return {};
+  }
+  bool isEmpty() const override { return false; }
+};
 
-Dialogs Dialogs::Qt(QWidget *parent) {
-  QPointer<QWidget> owner(parent);
-  Dialogs d;
-  d.message = [owner](MessageIcon icon, MessageButtons buttons, const QString &title,
-                      const QString &text) {
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+  case MessageIcon::Information:
+    return QMessageBox::Information;
+  case MessageIcon::Exclamation:
+    return QMessageBox::Warning;
+  case MessageIcon::Critical:
+    return QMessageBox::Critical;
+  case MessageIcon::Question:
+    break;
+  }
+  return QMessageBox::Question;
+}
+
+// The real message box, named so that Warn can tell it from a replacement.
+struct QtMessageBox {
+  QPointer<QWidget> owner;
+  MessageAnswer operator()(MessageIcon icon, MessageButtons buttons, const QString &title,
+                           const QString &text) const {
     QMessageBox box(owner);
     box.setWindowTitle(title);
     box.setText(text);
-    switch (icon) {
-    case MessageIcon::Information:
-      box.setIcon(QMessageBox::Information);
-      break;
-    case MessageIcon::Exclamation:
-      box.setIcon(QMessageBox::Warning);
-      break;
-    case MessageIcon::Critical:
-      box.setIcon(QMessageBox::Critical);
-      break;
-    case MessageIcon::Question:
-      box.setIcon(QMessageBox::Question);
-      break;
-    }
+    box.setIcon(BoxIcon(icon));
     if (buttons == MessageButtons::YesNo) {
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
       box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
@@ -141,7 +157,57 @@ Dialogs Dialogs::Qt(QWidget *parent) {
     box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
     return MessageAnswer::Ok;
-  };
+  }
+};
+
+MessageAnswer ShowWarningBox(QWidget *owner, const WarningRequest &request) {
+  DetailsButtonWords words;
+  QCoreApplication::installTranslator(&words);
+  QMessageBox box(owner);
+  box.setWindowTitle(request.title);
+  box.setIcon(BoxIcon(request.icon));
+  box.setText(request.text);
+  if (!request.details.isEmpty())
+    box.setDetailedText(request.details);
+  QPushButton *accept = nullptr;
+  if (request.accept.isEmpty()) {
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  } else {
+    accept = box.addButton(request.accept, QMessageBox::AcceptRole);
+    QPushButton *keep = box.addButton(request.keep, QMessageBox::RejectRole);
+    box.setDefaultButton(accept);
+    box.setEscapeButton(keep);
+  }
+  box.exec();
+  QCoreApplication::removeTranslator(&words);
+  if (!accept)
+    return MessageAnswer::Ok;
+  return box.clickedButton() == accept ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+} // namespace
+
+MessageAnswer Dialogs::Warn(const WarningRequest &request) const {
+  if (warning)
+    return warning(request);
+  // The real message box can show the details folded and name the buttons.
+  if (const QtMessageBox *real = message.target<QtMessageBox>())
+    return ShowWarningBox(real->owner, request);
+  if (!message)
+    return request.accept.isEmpty() ? MessageAnswer::Ok : MessageAnswer::No;
+  QString text = request.text;
+  if (!request.details.isEmpty())
+    text += QStringLiteral("\n\n") + request.details;
+  return message(request.icon,
+                 request.accept.isEmpty() ? MessageButtons::Ok : MessageButtons::YesNo,
+                 request.title, text);
+}
+
+Dialogs Dialogs::Qt(QWidget *parent) {
+  QPointer<QWidget> owner(parent);
+  Dialogs d;
+  d.message = QtMessageBox{owner};
   d.openFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, false); };
   d.saveFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, true); };
   return d;

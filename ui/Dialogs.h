@@ -33,6 +33,22 @@ struct FileDialogRequest {
   QString startFolder;
 };
 
+// A warning whose first lines say what happens and what the program advises,
+// with the technical causes folded under "显示详细信息" and buttons that name
+// their actions.
+struct WarningRequest {
+  MessageIcon icon = MessageIcon::Exclamation;
+  QString title;
+  QString text;    // the plain lines shown first
+  QString details; // folded; empty: no details
+  // The button that takes the offer ("改用推荐设置"), answered Yes; empty:
+  // one "确定" button, answered Ok.
+  QString accept;
+  // The button that keeps things as they are ("保留当前二维码"), also the
+  // Esc key and closing the box: answered No.
+  QString keep;
+};
+
 // The modal dialogs the windows use. Tests replace the functions with
 // scripted answers; Dialogs::Qt() gives the real ones.
 struct Dialogs {
@@ -42,6 +58,13 @@ struct Dialogs {
   // The chosen path, or nothing when the user cancels.
   std::function<std::optional<QString>(const FileDialogRequest &)> openFile;
   std::function<std::optional<QString>(const FileDialogRequest &)> saveFile;
+  // A warning with details and named buttons; tests set it. Where it is not
+  // set, Warn shows the real box while `message` is Qt's own, and else the
+  // request through `message` (a test's): the text, a blank line and the
+  // details, with 是 and 否 for the two buttons.
+  std::function<MessageAnswer(const WarningRequest &)> warning;
+
+  MessageAnswer Warn(const WarningRequest &request) const;
 
   // Qt's message boxes and Qt's own file dialogs (not the desktop's: their
   // patterns match regardless of case, "*.JPG" also finds "photo.jpg").

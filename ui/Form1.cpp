@@ -29,6 +29,13 @@ Form1::~Form1() {
     QGuiApplication::restoreOverrideCursor();
 }
 
+void Form1::setAlwaysReadable(bool on) {
+  if (on == alwaysReadable_)
+    return;
+  alwaysReadable_ = on;
+  SaveAlwaysReadable(on);
+}
+
 Form2 &Form1::form2() {
   if (!form2_)
     form2_ = std::make_unique<Form2>(*this);
@@ -71,6 +78,7 @@ bool Form1::Form_Load(SingleInstance &instance) {
   // white letters, in light and dark themes alike).
   MakeThemeReadable();
   FillOptionLists();
+  alwaysReadable_ = LoadAlwaysReadable();
   // Keys typed after the start go into the text box (the tab order still
   // starts at the plug-in list).
   Text1->setFocus();
@@ -86,7 +94,7 @@ void Form1::FillOptionLists() {
   QStringList masks{QStringLiteral("Automatic")};
   for (int m = 0; m <= 7; ++m)
     masks << QString::number(m);
-  // "UTF-8 (ECI)" is UTF-8 whose symbol names its character set (ECI 26),
+  // "UTF-8（注明编码）" is UTF-8 whose symbol names its character set (ECI 26),
   // which readers otherwise guess; the scan check offers it when they guess
   // wrong.
   const struct {
@@ -98,7 +106,7 @@ void Form1::FillOptionLists() {
         QStringLiteral("H - 30%")},
        1},
       {masks, 0},
-      {{QStringLiteral("ANSI"), QStringLiteral("UTF-8"), QStringLiteral("UTF-8 (ECI)")}, 1}};
+      {{QStringLiteral("ANSI"), QStringLiteral("UTF-8"), QStringLiteral("UTF-8（注明编码）")}, 1}};
   for (std::size_t i = 0; i < cmb1.size(); ++i) {
     cmb1[i]->addItems(lists[i].items);
     cmb1[i]->setCurrentIndex(lists[i].selected);

@@ -152,6 +152,11 @@ public:
   void Command2_Click();
   // "复制二维码": the composite onto the clipboard as an image.
   void CopyPicture();
+  // "总是使用容易扫描的设置": a code that fails the scan check is replaced
+  // by the first candidate that passes without a question. Remembered with
+  // the window's position; off until the user turns it on.
+  bool alwaysReadable() const { return alwaysReadable_; }
+  void setAlwaysReadable(bool on);
   // True when a code is shown that was made from another text or other
   // options than the controls hold now.
   bool stale() const;
@@ -205,6 +210,7 @@ public:
   ImageControl *菜单0 = nullptr;
   ImageControl *关闭0 = nullptr;
   QLabel *canvasMark = nullptr; // busy or out of date, over the canvas
+  QLabel *changeNote = nullptr; // what the window changed to make the code scan
 
 signals:
   void generationFinished();
@@ -239,6 +245,7 @@ private:
   void SetBusy(bool busy);
   void UpdateCanvasMark();
   void UpdateOptionsTooltip();
+  void ShowChangeNote(const QString &note);
   Inputs CurrentInputs() const;
 
   QImage background_;
@@ -257,6 +264,9 @@ private:
   std::atomic<bool> cancelSearch_{false};
   RemedySearch lastSearch_;
   bool quietLogo_ = false; // showing an offered code: the logo was told of once
+  bool alwaysReadable_ = false;
+  QString changeNote_; // said under the canvas and in its tooltip; empty: nothing changed
+  QTimer *changeNoteTimer_ = nullptr;
   std::unique_ptr<Form2> form2_;
 };
 

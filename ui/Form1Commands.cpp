@@ -16,6 +16,8 @@
 #include "MessageBytes.h"
 #include "ReadableCode.h"
 #include "ScanCheck.h"
+#include "VerdictWords.h"
+#include "WriteWords.h"
 #include "logomd.h"
 
 #include <QAction>
@@ -288,6 +290,7 @@ void Form1::UpdateCanvasMark() {
 void Form1::ShowGeneration(const Generation &done) {
   // Whatever follows, the canvas shows what these inputs made.
   shownInputs_ = done.inputs;
+  ShowChangeNote(QString());
   const MadeCode &code = done.made.first;
   if (!code.Made()) {
     // Nothing older may stay behind to be saved as if it were this text.
@@ -317,22 +320,31 @@ void Form1::ShowGeneration(const Generation &done) {
     return;
   case ReadableCode::Verdict::NotChecked:
     // One plain word on why, and nothing offered: the code may well scan.
-    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             NotCheckedText(*code.report));
+    {
+      const VerdictWords words = NotCheckedWords(*code.report);
+      services.dialogs.Warn(
+          {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
+    }
     return;
-  case ReadableCode::Verdict::Unreadable:
+  case ReadableCode::Verdict::Unreadable: {
     // The code stays saveable either way; the user chooses.
-    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             NoRemedyText(code, done.made.search));
+    const VerdictWords words = NoRemedyWords(code, done.made.search, !done.logo.inBox.isNull());
+    services.dialogs.Warn(
+        {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
+  }
     return;
   case ReadableCode::Verdict::Remedied:
     break;
   }
   const MadeCode &found = *done.made.search.found;
-  if (services.dialogs.message(MessageIcon::Exclamation, MessageButtons::YesNo,
-                               QStringLiteral("提示"),
-                               RemedyQuestion(code, found)) != MessageAnswer::Yes)
-    return;
+  // With "总是使用容易扫描的设置" the code that scans is taken unasked.
+  if (!alwaysReadable_) {
+    const VerdictWords words = RemedyOfferWords(code, found);
+    if (services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
+                               words.details, QString::fromUtf8(kTakeOfferButton),
+                               QString::fromUtf8(kKeepCodeButton)}) != MessageAnswer::Yes)
+      return;
+  }
   // The option lists say how the code on the canvas was made.
   cmb1[0]->setCurrentIndex(found.options.version);
   cmb1[1]->setCurrentIndex(found.options.ecLevel - 1);
@@ -345,6 +357,7 @@ void Form1::ShowGeneration(const Generation &done) {
   quietLogo_ = true;
   ShowGeneration(offered);
   quietLogo_ = false;
+  ShowChangeNote(ChangeNote(code, found));
 }
 
 void Form1::Command2_Click() {
@@ -378,11 +391,11 @@ void Form1::Command2_Click() {
   lastSaveFolder_ = QFileInfo(path).absolutePath();
 
   // The composite that was checked, as the window shows it.
-  QString reason;
-  if (!WriteImageFile(shown_->composite, path, format, reason)) {
-    services.dialogs.message(MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
-                             QStringLiteral("二维码保存失败!\r\n位置:") + path +
-                                 QStringLiteral("\r\n原因:") + reason);
+  if (const WriteResult written = WriteImageFile(shown_->composite, path, format); !written) {
+    services.dialogs.message(
+        MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
+        QStringLiteral("二维码保存失败!\r\n位置:") + path + QStringLiteral("\r\n原因:") +
+            QString::fromStdString(WriteFailureWords(written, Language::Chinese)));
     return;
   }
   if (services.dialogs.message(MessageIcon::Information, MessageButtons::YesNo,

@@ -244,6 +244,21 @@ void Form1::BuildControls() {
       QStringLiteral("QLabel#canvasMark { background: rgba(255, 255, 255, 170);"
                      " color: #202020; font-size: 16px; }"));
   canvasMark->hide();
+  // A strip along the canvas's foot, over the quiet zone, for a few seconds;
+  // the tooltip keeps saying it.
+  changeNote = new QLabel(backPicture1);
+  changeNote->setObjectName(QStringLiteral("changeNote"));
+  changeNote->setGeometry(0, backPicture1->height() - 26, backPicture1->width(), 26);
+  changeNote->setAlignment(Qt::AlignCenter);
+  changeNote->setAttribute(Qt::WA_TransparentForMouseEvents);
+  changeNote->setStyleSheet(
+      QStringLiteral("QLabel#changeNote { background: rgba(255, 248, 200, 235);"
+                     " color: #202020; font-size: 13px; }"));
+  changeNote->hide();
+  changeNoteTimer_ = new QTimer(this);
+  changeNoteTimer_->setSingleShot(true);
+  changeNoteTimer_->setInterval(10000);
+  connect(changeNoteTimer_, &QTimer::timeout, changeNote, &QWidget::hide);
 
   sAVEPicture3 = Place(new PictureBox(PictureBox::DrawMode::Persistent, this), "sAVEPicture3",
                        {13080, 3000, 1575, 975});
@@ -377,12 +392,25 @@ void Form1::ConnectHandlers() {
   connect(关闭0, &ImageControl::mouseReleased, this, &Form1::关闭0_MouseUp);
 }
 
+void Form1::ShowChangeNote(const QString &note) {
+  changeNote_ = note;
+  changeNote->setText(note);
+  changeNote->setVisible(!note.isEmpty());
+  if (note.isEmpty())
+    changeNoteTimer_->stop();
+  else
+    changeNoteTimer_->start();
+  UpdateOptionsTooltip();
+}
+
 void Form1::UpdateOptionsTooltip() {
   const char *const names[] = {"版本", "纠错等级", "掩码", "文字编码"};
   QStringList lines;
   for (std::size_t i = 0; i < cmb1.size(); ++i)
     lines << QString::fromUtf8(names[i]) + QStringLiteral("：") +
                  OptionShownText(cmb1[i]->currentText());
+  if (!changeNote_.isEmpty())
+    lines << changeNote_;
   backPicture1->setToolTip(lines.join(QLatin1Char('\n')));
 }
 

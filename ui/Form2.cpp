@@ -39,6 +39,12 @@ Form2::Form2(Form1 &owner) : QWidget(nullptr), owner_(owner) {
     // Items may have been added since the last look.
     connect(menu, &QMenu::aboutToShow, this, [this, i] { SyncOptionMenu(i); });
   }
+  Options->addSeparator();
+  AlwaysReadable = Options->addAction(QStringLiteral("总是使用容易扫描的设置"));
+  AlwaysReadable->setObjectName(QStringLiteral("AlwaysReadable"));
+  AlwaysReadable->setCheckable(true);
+  AlwaysReadable->setChecked(owner_.alwaysReadable());
+  connect(AlwaysReadable, &QAction::toggled, &owner_, &Form1::setAlwaysReadable);
   optionsLine = Menus->addSeparator();
   optionsLine->setObjectName(QStringLiteral("optionsLine"));
   About = Menus->addMenu(QStringLiteral("关于"));

@@ -18,6 +18,7 @@ class Form1;
 //     Saves "二维码另存为...", Copy "复制二维码", linea (separator),
 //     NoLogo "生成二维码（不加Logo）",
 //     Options "选项" > 版本, 纠错等级, 掩码, 文字编码 (the four option lists),
+//                      separator, AlwaysReadable "总是使用容易扫描的设置",
 //     optionsLine (separator),
 //     About "关于" > Aboutsoft "关于软件", ling, AboutURL1 "Zub软件工作室", LL,
 //                   morvi "Morvi软件工作室"
@@ -38,6 +39,7 @@ public:
   QAction *NoLogo = nullptr;
   QMenu *Options = nullptr;
   std::array<QMenu *, 4> optionMenus{}; // in the order of the lists cmb1
+  QAction *AlwaysReadable = nullptr;    // "总是使用容易扫描的设置", checkable
   QAction *optionsLine = nullptr;
   QMenu *About = nullptr;
   QAction *Aboutsoft = nullptr;

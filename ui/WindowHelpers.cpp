@@ -79,6 +79,19 @@ std::unique_ptr<QSettings> OpenPositionStore() {
   return store;
 }
 
+bool LoadAlwaysReadable() {
+  const std::unique_ptr<QSettings> store = OpenPositionStore();
+  return store && store->value(QStringLiteral("AlwaysReadable")).toString() == QStringLiteral("1");
+}
+
+void SaveAlwaysReadable(bool on) {
+  const std::unique_ptr<QSettings> store = OpenPositionStore();
+  if (!store)
+    return;
+  store->setValue(QStringLiteral("AlwaysReadable"), on ? QStringLiteral("1") : QStringLiteral("0"));
+  store->sync();
+}
+
 QPoint CentredIn(const QRect &area, QSize frame) {
   const double left = (area.width() * kTwipsPerPixel - frame.width() * kTwipsPerPixel) / 2;
   const double top = (area.height() * kTwipsPerPixel - frame.height() * kTwipsPerPixel) / 2;

@@ -41,6 +41,11 @@ QPoint CentredIn(const QRect &area, QSize frame);
 std::unique_ptr<QSettings> OpenPositionStore();
 QString PositionStorePath();
 
+// "AlwaysReadable" in the same store: "1" on, anything else or nothing off.
+bool LoadAlwaysReadable();
+// Stores it; a store that cannot be written is left alone, and nobody is told.
+void SaveAlwaysReadable(bool on);
+
 namespace 进程处理 {
 
 // Called on every mouse movement over the window's background: while the

@@ -18,8 +18,19 @@ struct Outcome {
   QByteArray out;
 };
 
-inline Outcome Zubqr(const QStringList &args, const QByteArray &input = {}) {
+// zubqr's messages follow the locale; `locale` names the variables to set
+// (LC_ALL, LC_MESSAGES, LANG), the others are removed. By default it speaks
+// English, whatever the machine running the tests is set to.
+inline Outcome Zubqr(const QStringList &args, const QByteArray &input = {},
+                     const QList<QPair<QString, QString>> &locale = {
+                         {QStringLiteral("LANG"), QStringLiteral("C.UTF-8")}}) {
   QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG", "LANGUAGE"})
+    env.remove(QString::fromLatin1(name));
+  for (const auto &[name, value] : locale)
+    env.insert(name, value);
+  p.setProcessEnvironment(env);
   p.start(QStringLiteral(ZUBQR_PATH), args);
   p.write(input);
   p.closeWriteChannel();

@@ -539,8 +539,7 @@ TEST_F(CliConventions, EncodeReadableWithNothingThatScansExits3) {
   const Outcome r = Zubqr({"encode", "--readable", "--version", "1", "--level", "H", "--encoding",
                            "ansi", QStringLiteral("中文字"), "-o", out});
   EXPECT_EQ(r.status, 3) << r.err.toStdString();
-  EXPECT_TRUE(r.err.startsWith(QStringLiteral("zubqr encode: 没有写出文件：").toUtf8()))
-      << r.err.toStdString();
+  EXPECT_TRUE(r.err.startsWith("zubqr encode: nothing written: ")) << r.err.toStdString();
   EXPECT_FALSE(QFile::exists(out));
   // And one that scans is written, status 0.
   EXPECT_EQ(Zubqr({"encode", "--readable", "hello", "-o", out}).status, 0);

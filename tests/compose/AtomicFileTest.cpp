@@ -3,6 +3,7 @@
 // process stopped half-way. Where root would see no difference, the case
 // runs in a child process as the unprivileged user "nobody".
 #include "FileWrite.h"
+#include "WriteWords.h"
 
 #include <gtest/gtest.h>
 
@@ -144,7 +145,7 @@ TEST_F(AtomicFile, FailedFlushesAndClosesAreFailedSaves) {
         SetFileWriterCallsForTesting(nullptr);
         EXPECT_FALSE(result);
         EXPECT_EQ(result.error, EIO);
-        EXPECT_EQ(WriteFailureReason(result, ReasonLanguage::English),
+        EXPECT_EQ(WriteFailureWords(result, Language::English),
                   "the disk reported an input/output error");
         EXPECT_EQ(OpenDescriptors(), before);
         if (!shared || c.close == nullptr) {
@@ -283,7 +284,7 @@ TEST_F(AtomicFile, LinksToNothingAndLoopsAreRefused) {
     SCOPED_TRACE(c.name);
     const WriteResult result = WriteFileAtomically(Path(c.name), kNew);
     EXPECT_EQ(result.failure, c.failure);
-    EXPECT_NE(WriteFailureReason(result, ReasonLanguage::English).find(c.says), std::string::npos);
+    EXPECT_NE(WriteFailureWords(result, Language::English).find(c.says), std::string::npos);
     EXPECT_TRUE(S_ISLNK(Lstat(Path(c.name)).st_mode));
   }
   EXPECT_EQ(Entries(), (QStringList{"dangling.png", "loop-a.png", "loop-b.png", "self.png"}));

@@ -2,6 +2,7 @@
 #include "BitmapFile.h"
 #include "Composite.h"
 #include "TestSupport.h"
+#include "WriteWords.h"
 #include "clsQRCode.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,15 @@
 
 namespace zub {
 namespace {
+
+// The writer reports a code; `reason` gets the words a front end would
+// show for it in `language`.
+bool WriteWithWords(const QImage &image, const QString &path, ImageFileFormat format,
+                    QString &reason, Language language = Language::Chinese) {
+  const WriteResult result = WriteImageFile(image, path, format);
+  reason = QString::fromStdString(WriteFailureWords(result, language));
+  return static_cast<bool>(result);
+}
 
 QImage SampleComposite() {
   clsQRCode encoder;
@@ -57,7 +67,7 @@ TEST_F(ImageFile, WritesAnUncompressedBitmapWhateverTheName) {
   for (const QString &name : {QStringLiteral("二维码.jpg"), QStringLiteral("二维码")}) {
     const QString path = dir_.filePath(name);
     QString reason = QStringLiteral("stale");
-    ASSERT_TRUE(WriteImageFile(composite_, path, ImageFileFormat::Bmp, reason))
+    ASSERT_TRUE(WriteWithWords(composite_, path, ImageFileFormat::Bmp, reason))
         << reason.toStdString();
     EXPECT_TRUE(reason.isEmpty());
     const QByteArray file = ReadAll(path);
@@ -87,7 +97,7 @@ TEST_F(ImageFile, ReplacesAnExistingFileWithoutLeavingAnythingElse) {
     old.write(QByteArray(2'000'000, 'x'));
   }
   QString reason;
-  ASSERT_TRUE(WriteImageFile(composite_, path, ImageFileFormat::Bmp, reason))
+  ASSERT_TRUE(WriteWithWords(composite_, path, ImageFileFormat::Bmp, reason))
       << reason.toStdString();
   EXPECT_EQ(QImage(path).convertToFormat(QImage::Format_RGB32), composite_);
   EXPECT_EQ(Entries(), QStringList{QStringLiteral("old.bmp")});
@@ -103,12 +113,12 @@ TEST_F(ImageFile, FailsWithAReasonAndWritesNothing) {
        {Case{dir_.filePath("no such folder/二维码.bmp"), "文件夹不存在"},
         Case{dir_.filePath("a folder"), "同名的文件夹"}, Case{QString(), "没有给出文件名"}}) {
     QString reason;
-    EXPECT_FALSE(WriteImageFile(composite_, c.path, ImageFileFormat::Bmp, reason));
+    EXPECT_FALSE(WriteWithWords(composite_, c.path, ImageFileFormat::Bmp, reason));
     EXPECT_TRUE(reason.contains(QString::fromUtf8(c.reason))) << reason.toStdString();
   }
   EXPECT_EQ(Entries(), QStringList{QStringLiteral("a folder")});
   QString reason;
-  EXPECT_FALSE(WriteImageFile(QImage(), dir_.filePath("x.bmp"), ImageFileFormat::Bmp, reason));
+  EXPECT_FALSE(WriteWithWords(QImage(), dir_.filePath("x.bmp"), ImageFileFormat::Bmp, reason));
   EXPECT_FALSE(reason.isEmpty());
 }
 
@@ -140,7 +150,7 @@ TEST_F(ImageFile, EachFormatHoldsThePicture) {
         Case{ImageFileFormat::Jpeg, "\xFF\xD8\xFF", false}}) {
     const QString path = dir_.filePath("out");
     QString reason;
-    ASSERT_TRUE(WriteImageFile(composite_, path, c.format, reason)) << reason.toStdString();
+    ASSERT_TRUE(WriteWithWords(composite_, path, c.format, reason)) << reason.toStdString();
     const QByteArray file = ReadAll(path);
     EXPECT_TRUE(file.startsWith(c.magic)) << c.magic;
     const QImage back = QImage::fromData(file).convertToFormat(QImage::Format_RGB32);
@@ -205,7 +215,7 @@ TEST_F(ImageFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
         Case{ImageFileFormat::Bmp, Fault::DiskFull, "磁盘空间不足", "disk is full"},
         Case{ImageFileFormat::Png, Fault::DiskFull, "磁盘空间不足", "disk is full"},
         Case{ImageFileFormat::Jpeg, Fault::DiskFull, "磁盘空间不足", "disk is full"}}) {
-    for (ReasonLanguage language : {ReasonLanguage::Chinese, ReasonLanguage::English}) {
+    for (Language language : {Language::Chinese, Language::English}) {
       SCOPED_TRACE(testing::Message() << static_cast<int>(c.format) << " " << c.english);
       {
         QFile old(path);
@@ -223,13 +233,13 @@ TEST_F(ImageFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
         SetFileWriterCallsForTesting(&kDiskFills);
       }
       QString reason;
-      const bool written = WriteImageFile(composite_, path, c.format, reason, language);
+      const bool written = WriteWithWords(composite_, path, c.format, reason, language);
       setrlimit(RLIMIT_FSIZE, &saved);
       SetFileWriterCallsForTesting(nullptr);
 
       EXPECT_FALSE(written);
-      EXPECT_TRUE(reason.contains(
-          QString::fromUtf8(language == ReasonLanguage::Chinese ? c.chinese : c.english)))
+      EXPECT_TRUE(
+          reason.contains(QString::fromUtf8(language == Language::Chinese ? c.chinese : c.english)))
           << reason.toStdString();
       EXPECT_EQ(ReadAll(path), original);
       EXPECT_EQ(Entries(), QStringList{QStringLiteral("keep.png")});
@@ -264,13 +274,13 @@ TEST_F(ImageFile, ReplacesOnlyRegularFiles) {
     std::cout << "[   NOTE   ] cannot make a device node here; the pipe stands in\n";
   const QStringList before = Entries();
   for (const Case &c : cases) {
-    for (ReasonLanguage language : {ReasonLanguage::Chinese, ReasonLanguage::English}) {
+    for (Language language : {Language::Chinese, Language::English}) {
       QString reason;
       EXPECT_FALSE(
-          WriteImageFile(composite_, dir_.filePath(c.name), ImageFileFormat::Png, reason, language))
+          WriteWithWords(composite_, dir_.filePath(c.name), ImageFileFormat::Png, reason, language))
           << c.name;
-      EXPECT_TRUE(reason.contains(
-          QString::fromUtf8(language == ReasonLanguage::Chinese ? c.chinese : c.english)))
+      EXPECT_TRUE(
+          reason.contains(QString::fromUtf8(language == Language::Chinese ? c.chinese : c.english)))
           << reason.toStdString();
       struct stat st {};
       ASSERT_EQ(::stat(QFile::encodeName(dir_.filePath(c.name)).constData(), &st), 0);
@@ -287,7 +297,7 @@ TEST_F(ImageFile, ReplacesOnlyRegularFiles) {
     old.write("old");
   }
   QString reason;
-  ASSERT_TRUE(WriteImageFile(composite_, dir_.filePath("link.bmp"), ImageFileFormat::Bmp, reason))
+  ASSERT_TRUE(WriteWithWords(composite_, dir_.filePath("link.bmp"), ImageFileFormat::Bmp, reason))
       << reason.toStdString();
   EXPECT_TRUE(QFileInfo(dir_.filePath("link.bmp")).isSymLink());
   EXPECT_EQ(QImage(file).convertToFormat(QImage::Format_RGB32), composite_);
@@ -306,9 +316,9 @@ TEST_F(ImageFile, EachReasonIsInOneLanguage) {
                            dir_.filePath("a") + QChar(0) + "b"};
   for (const QString &path : paths) {
     QString chinese, english;
-    EXPECT_FALSE(WriteImageFile(composite_, path, ImageFileFormat::Png, chinese));
+    EXPECT_FALSE(WriteWithWords(composite_, path, ImageFileFormat::Png, chinese));
     EXPECT_FALSE(
-        WriteImageFile(composite_, path, ImageFileFormat::Png, english, ReasonLanguage::English));
+        WriteWithWords(composite_, path, ImageFileFormat::Png, english, Language::English));
     EXPECT_FALSE(chinese.contains(QRegularExpression("[A-Za-z]"))) << chinese.toStdString();
     EXPECT_FALSE(english.contains(QRegularExpression("[^\\x20-\\x7E]"))) << english.toStdString();
     EXPECT_FALSE(chinese.isEmpty());

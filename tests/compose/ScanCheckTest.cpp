@@ -20,12 +20,25 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
 
 namespace zub {
 namespace {
+
+// Whether `causes` holds `wanted`, figures and all.
+bool Has(const std::vector<ScanCause> &causes, const ScanCause &wanted) {
+  return std::find(causes.begin(), causes.end(), wanted) != causes.end();
+}
+
+ScanCause Cause(ScanCause::Kind kind, ReaderName reader = ReaderName::Zxing) {
+  ScanCause c;
+  c.kind = kind;
+  c.reader = reader;
+  return c;
+}
 
 QImage Logo(int kind) {
   QImage logo(512, 512, QImage::Format_RGB32);
@@ -183,7 +196,7 @@ TEST(ScanCheck, VerdictAgreesWithAllThreeReadersOverEveryVersionAndLogo) {
       EXPECT_EQ(r.wechat.Exact(), wc) << "logo " << kind << " version " << v;
       EXPECT_EQ(r.Passes(), zx && zb && wc && !r.damage.PastCapacity())
           << "logo " << kind << " version " << v;
-      EXPECT_EQ(r.Causes().isEmpty(), r.Passes()) << "logo " << kind << " version " << v;
+      EXPECT_EQ(r.Causes().empty(), r.Passes()) << "logo " << kind << " version " << v;
       (r.Passes() ? passes : fails)++;
     }
   }
@@ -362,14 +375,14 @@ TEST(ScanCheck, StretchIsNamedUpToThreePixelModules) {
     report.damage.version = 12;
     report.damage.minModulePixels = c.narrowest;
     report.damage.maxModulePixels = c.widest;
-    const QString stretch = QStringLiteral("拉伸使模块宽%1到%2像素不等，读码器难以对准网格。")
-                                .arg(c.narrowest)
-                                .arg(c.widest);
-    EXPECT_EQ(report.Causes().contains(stretch), c.named) << c.narrowest << "-" << c.widest;
+    ScanCause stretch = Cause(ScanCause::UnevenStretch);
+    stretch.minPixels = c.narrowest;
+    stretch.maxPixels = c.widest;
+    EXPECT_EQ(Has(report.Causes(), stretch), c.named) << c.narrowest << "-" << c.widest;
     // Named only for a code a reader did not find.
     report.zxing = report.wechat = report.zbar;
     report.zbar.textExact = false;
-    EXPECT_FALSE(report.Causes().contains(stretch)) << c.narrowest << "-" << c.widest;
+    EXPECT_FALSE(Has(report.Causes(), stretch)) << c.narrowest << "-" << c.widest;
   }
 }
 
@@ -549,14 +562,12 @@ TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
     EXPECT_FALSE(first.report->checked);
     EXPECT_FALSE(first.Passes());
     EXPECT_FALSE(first.report->Fails());
-    EXPECT_TRUE(first.report->Causes().isEmpty());
+    EXPECT_TRUE(first.report->Causes().empty());
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_EQ(search.made, 0);
-    EXPECT_EQ(NotCheckedText(*first.report),
-              QStringLiteral("无法检查这个二维码能否被扫描识别：找不到读码模块zubqr-readers.so"
-                             "（查找过：/opt/a/zubqr-readers.so、/opt/lib/zubqr-readers.so）。\r\n"
-                             "二维码没有经过检查，仍然可以保存。"));
+    EXPECT_EQ(first.report->notChecked.places,
+              (std::vector<std::string>{"/opt/a/zubqr-readers.so", "/opt/lib/zubqr-readers.so"}));
   }
   {
     const ReadersMissingForTest broken({"zubqr-readers.so",
@@ -564,9 +575,9 @@ TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
                                         "/opt/a/zubqr-readers.so",
                                         "file too short"});
     const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
-    EXPECT_EQ(NotCheckedText(*first.report).split(QStringLiteral("\r\n")).first(),
-              QStringLiteral("无法检查这个二维码能否被扫描识别：读码模块/opt/a/zubqr-readers.so"
-                             "无法载入（file too short）。"));
+    EXPECT_FALSE(first.report->checked);
+    EXPECT_EQ(first.report->notChecked.brokenAt, "/opt/a/zubqr-readers.so");
+    EXPECT_EQ(first.report->notChecked.reason, "file too short");
   }
   // Back with the readers: checked, and failing.
   const MadeCode again = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
@@ -613,9 +624,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
       EXPECT_EQ(search.tried[i].version, search.tried[i].asked.version) << c.version;
     }
     // Candidates were made and ruled out: that is not "nothing fits".
-    const QString said = NoRemedyText(first, search);
-    EXPECT_FALSE(said.contains(QStringLiteral("放不下"))) << said.toStdString();
-    EXPECT_TRUE(said.contains(QStringLiteral("试过%1种").arg(search.made))) << said.toStdString();
+    EXPECT_GT(search.made, 0);
   }
   // Nothing fits: raw bytes that fill 40-M, which no higher level holds.
   CodeSource full;
@@ -625,7 +634,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
   ASSERT_TRUE(first.report->Fails());
   const RemedySearch none = FindReadableCode(encoder, full, first, nullptr, kNoTimeBudget);
   EXPECT_EQ(none.made, 0);
-  EXPECT_TRUE(NoRemedyText(first, none).contains(QStringLiteral("放不下")));
+  EXPECT_FALSE(none.found);
 }
 
 // One fixture per cause: what the check says, and what the search offers.
@@ -640,18 +649,19 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     ASSERT_FALSE(first.Passes());
     EXPECT_TRUE(first.report->zxing.Exact());
     EXPECT_FALSE(first.report->zbar.read);
-    const QStringList causes = first.report->Causes();
-    EXPECT_TRUE(causes.contains(QStringLiteral("读码器zbar读不出这个二维码。")));
-    EXPECT_TRUE(causes.contains(QStringLiteral("Logo遮挡了第1块的5个码字，超过其纠错能力4个。")))
-        << causes.join(QLatin1Char('|')).toStdString();
+    const std::vector<ScanCause> causes = first.report->Causes();
+    EXPECT_TRUE(Has(causes, Cause(ScanCause::Unread, ReaderName::Zbar)));
+    ScanCause blocks = Cause(ScanCause::BlocksOverCapacity);
+    blocks.block = 0;
+    blocks.wrong = 5;
+    blocks.capacity = 4;
+    EXPECT_TRUE(Has(causes, blocks));
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 0, kLevelQ));
     EXPECT_EQ(search.found->picture.facts().version, 1);
     EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
     EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
-    EXPECT_EQ(RemedyQuestion(first, *search.found).split(QStringLiteral("\r\n")).last(),
-              QStringLiteral("是否改用版本1、纠错等级Q、UTF-8编码重新生成?"));
   }
 
   // 2. GBK bytes come back as another character set's text on both
@@ -662,8 +672,9 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     ASSERT_FALSE(first.Passes());
     EXPECT_TRUE(first.report->zbar.bytesExact);
     EXPECT_FALSE(first.report->zbar.textExact);
-    EXPECT_TRUE(first.report->Causes().contains(
-        QStringLiteral("读码器zbar把文字当作Big5解读，扫出的文字是乱码。")));
+    ScanCause big5 = Cause(ScanCause::Garbled, ReaderName::Zbar);
+    big5.charset = QStringLiteral("Big5");
+    EXPECT_TRUE(Has(first.report->Causes(), big5));
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8));
@@ -677,14 +688,14 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
     ASSERT_FALSE(first.Passes());
     EXPECT_TRUE(first.report->zxing.Exact());
-    EXPECT_TRUE(first.report->Causes().contains(
-        QStringLiteral("读码器zbar把文字当作Shift JIS解读，扫出的文字是乱码。")));
+    ScanCause shiftJis = Cause(ScanCause::Garbled, ReaderName::Zbar);
+    shiftJis.charset = QStringLiteral("Shift JIS");
+    EXPECT_TRUE(Has(first.report->Causes(), shiftJis));
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found);
     EXPECT_EQ(search.found->options, Options(0, TextEncoding::Utf8, 26));
     EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
     EXPECT_TRUE(ZbarGives(search.found->composite, search.found->message, *source.text));
-    EXPECT_TRUE(DescribeCode(*search.found).endsWith(QStringLiteral("UTF-8编码（ECI 26）")));
   }
 
   // 4. Version 40 over the canvas: modules 2 or 3 pixels wide, which no
@@ -695,12 +706,13 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     ASSERT_FALSE(first.Passes());
     EXPECT_FALSE(first.report->zxing.read);
     EXPECT_FALSE(first.report->zbar.read);
-    EXPECT_TRUE(first.report->Causes().contains(
-        QStringLiteral("拉伸使模块宽2到3像素不等，读码器难以对准网格。")));
+    ScanCause stretch = Cause(ScanCause::UnevenStretch);
+    stretch.minPixels = 2;
+    stretch.maxPixels = 3;
+    EXPECT_TRUE(Has(first.report->Causes(), stretch));
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_FALSE(search.cancelled);
-    EXPECT_TRUE(NoRemedyText(first, search).contains(QStringLiteral("没有")));
   }
 }
 
@@ -722,8 +734,7 @@ TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
     EXPECT_TRUE(ZbarGives(first.composite, first.message, *source.text)) << v;
     EXPECT_FALSE(WechatGives(first.composite, *source.text)) << v;
     EXPECT_FALSE(r.Passes()) << v;
-    EXPECT_TRUE(r.Causes().contains(QStringLiteral("读码器wechat_qrcode读不出这个二维码。")))
-        << v << r.Causes().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(r.Causes().front(), Cause(ScanCause::Unread, ReaderName::Wechat)) << v;
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     ASSERT_TRUE(search.found) << v;
     const MadeCode &found = *search.found;

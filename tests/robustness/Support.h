@@ -52,6 +52,7 @@ protected:
   QTemporaryDir dir;
   std::unique_ptr<Form1> form;
   std::unique_ptr<SingleInstance> instance;
+  int scanWarnings = 0; // the scan check's warnings, counted apart
 };
 
 // What the window shows for `text` with the default options: the library's

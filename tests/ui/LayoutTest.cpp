@@ -134,7 +134,7 @@ TEST_F(LayoutTest, OptionListsAfterLoad) {
                   {9, "Automatic", "Automatic", "7", "Mask type"},
                   // The third, UTF-8 naming its character set (ECI 26), is what
                   // the scan check offers when readers guess the set wrong.
-                  {3, "UTF-8", "ANSI", "UTF-8 (ECI)", "Text encoding"}};
+                  {3, "UTF-8", "ANSI", "UTF-8（注明编码）", "Text encoding"}};
   for (std::size_t i = 0; i < 4; ++i) {
     const QComboBox *list = form->cmb1[i];
     SCOPED_TRACE(i);
@@ -161,9 +161,10 @@ TEST_F(LayoutTest, MenuTree) {
                          QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"), "-",
                          QStringLiteral("关于")}));
   EXPECT_EQ(menus.Menus->actions().constLast(), menus.About->menuAction());
-  EXPECT_EQ(VisibleEntries(menus.Options),
-            QStringList({QStringLiteral("版本"), QStringLiteral("纠错等级"), QStringLiteral("掩码"),
-                         QStringLiteral("文字编码")}));
+  EXPECT_EQ(
+      VisibleEntries(menus.Options),
+      QStringList({QStringLiteral("版本"), QStringLiteral("纠错等级"), QStringLiteral("掩码"),
+                   QStringLiteral("文字编码"), "-", QStringLiteral("总是使用容易扫描的设置")}));
   EXPECT_EQ(VisibleEntries(menus.About),
             QStringList({QStringLiteral("关于软件"), "-", QStringLiteral("Zub软件工作室"), "-",
                          QStringLiteral("Morvi软件工作室")}));

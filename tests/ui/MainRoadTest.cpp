@@ -41,6 +41,20 @@ using test::Shown;
 
 class MainRoad : public test::ShownWindow {
 protected:
+  void SetUp() override {
+    test::ShownWindow::SetUp();
+    if (HasFatalFailure())
+      return;
+    // A warning is also a message: its plain lines are the text.
+    form->services.dialogs.warning = [this](const WarningRequest &r) {
+      warnings.push_back(r);
+      const bool offer = !r.accept.isEmpty();
+      messages.push_back(
+          {r.icon, offer ? MessageButtons::YesNo : MessageButtons::Ok, r.title, r.text});
+      return offer ? answer : MessageAnswer::Ok;
+    };
+  }
+
   // Sets the option lists by position, the text and the logo answer,
   // clicks "生成二维码" and waits until the window has the result.
   void Generate(const QString &text, std::optional<QString> chosenLogo, int version = 0,
@@ -77,6 +91,8 @@ protected:
     return blank.image();
   }
   QString File(const QString &name) const { return dir.filePath(name); }
+
+  std::vector<WarningRequest> warnings;
 };
 
 TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {
@@ -134,8 +150,8 @@ TEST_F(MainRoad, OptionListsReachTheEncoder) {
         // character set and may get it wrong).
         ASSERT_LE(messages.size(), 1u);
         if (!messages.empty()) {
-          EXPECT_TRUE(
-              messages[0].text.startsWith(QStringLiteral("生成的二维码可能无法被扫描识别")));
+          EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("有些")))
+              << messages[0].text.toStdString();
         }
       }
 }
@@ -281,14 +297,17 @@ TEST_F(MainRoad, UnreadableLogoFinishesTheCodeWithoutOne) {
 
 TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
   Generate(QString(1500, QLatin1Char('z')), logo, 40);
-  ASSERT_EQ(messages.size(), 1u);
-  // What fails, one line a cause, and that the code can still be saved.
-  const QStringList lines = messages[0].text.split(QStringLiteral("\r\n"));
-  EXPECT_EQ(lines.first(), QStringLiteral("生成的二维码可能无法被扫描识别："));
-  EXPECT_TRUE(lines.contains(QStringLiteral("读码器zbar读不出这个二维码。")))
-      << messages[0].text.toStdString();
-  EXPECT_EQ(lines.last(), QStringLiteral("二维码仍然可以保存。"));
-  EXPECT_EQ(messages[0].icon, MessageIcon::Exclamation);
+  ASSERT_EQ(warnings.size(), 1u);
+  // What someone scanning meets and what could help; the causes, one a
+  // line, folded.
+  EXPECT_EQ(warnings[0].text.split(QLatin1Char('\n')).first(),
+            QStringLiteral("有些手机扫不出这个二维码。"));
+  EXPECT_TRUE(warnings[0]
+                  .details.split(QLatin1Char('\n'))
+                  .contains(QStringLiteral("读码器zbar读不出这个二维码。")))
+      << warnings[0].details.toStdString();
+  EXPECT_TRUE(warnings[0].accept.isEmpty());
+  EXPECT_EQ(warnings[0].icon, MessageIcon::Exclamation);
   ASSERT_TRUE(form->Image1->hasPicture());
   saveChoice = File(QStringLiteral("v40.bmp"));
   QTest::mouseClick(form->Command2, Qt::LeftButton);
@@ -448,20 +467,22 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
   const std::vector<std::uint8_t> utf8 = MessageBytes(text, TextEncoding::Utf8);
   for (MessageAnswer choice : {MessageAnswer::No, MessageAnswer::Yes}) {
     messages.clear();
+    warnings.clear();
     answer = choice;
     const std::uint64_t before = EncodeCount::Total();
     Generate(text, logo);
     ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].accept, QStringLiteral("改用推荐设置"));
+    EXPECT_EQ(warnings[0].keep, QStringLiteral("保留当前二维码"));
+    EXPECT_EQ(warnings[0].text.split(QLatin1Char('\n')).last(),
+              QStringLiteral("建议改用推荐设置：文字编码“UTF-8（注明编码）”。"));
+    EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("UTF-8编码（ECI 26）")))
+        << warnings[0].details.toStdString();
     EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
     // The first code and each candidate of the search once; showing the
     // offered code makes nothing again.
     EXPECT_EQ(EncodeCount::Total() - before, 1 + form->lastRemedySearch().tried.size());
-    const QStringList lines = messages[0].text.split(QStringLiteral("\r\n"));
-    EXPECT_TRUE(
-        lines.contains(QStringLiteral("读码器zbar把文字当作Shift JIS解读，扫出的文字是乱码。")))
-        << messages[0].text.toStdString();
-    EXPECT_EQ(lines.last(),
-              QStringLiteral("是否改用版本1、纠错等级M、UTF-8编码（ECI 26）重新生成?"));
 
     const QImage shown = Composite();
     if (choice == MessageAnswer::No) {
@@ -471,7 +492,7 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
     } else {
       EXPECT_EQ(form->cmb1[0]->currentIndex(), 0);
       EXPECT_EQ(form->cmb1[1]->currentIndex(), 1);
-      EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8 (ECI)"));
+      EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8（注明编码）"));
       EXPECT_TRUE(ReadWithZxing(shown, utf8, text).Exact());
       EXPECT_TRUE(ReadWithZbar(shown, utf8, text).Exact());
       // The canvas, the logo box and the saved picture show the same code.
@@ -491,12 +512,16 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
 // When no options scan, the window says so and why, and keeps the code.
 TEST_F(MainRoad, NoOptionsThatScanIsSaid) {
   Generate(QString(1500, QLatin1Char('z')), logo, 40);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
-  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("拉伸使模块宽")));
-  EXPECT_TRUE(messages[0].text.contains(QStringLiteral("没有一种能被三个读码器正确读出")) ||
-              messages[0].text.contains(QStringLiteral("没有可改用的方案")))
-      << messages[0].text.toStdString();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_TRUE(warnings[0].accept.isEmpty());
+  EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("拉伸使模块宽")));
+  // What the user could change instead: a shorter text, no logo.
+  EXPECT_TRUE(
+      warnings[0].text.contains(QStringLiteral("建议缩短文字，或改用“生成二维码（不加Logo）”")))
+      << warnings[0].text.toStdString();
+  EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("都不能被三个读码器都正确读出")) ||
+              warnings[0].details.contains(QStringLiteral("放不下")))
+      << warnings[0].details.toStdString();
   EXPECT_FALSE(form->lastRemedySearch().found);
   EXPECT_TRUE(form->Image1->hasPicture());
 }

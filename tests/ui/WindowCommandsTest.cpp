@@ -10,6 +10,7 @@
 #include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
+#include "VerdictWords.h"
 
 #include <gtest/gtest.h>
 
@@ -334,7 +335,9 @@ TEST_F(WindowCommands, CodeThatCouldNotBeCheckedIsSaidSoAndStaysSaveable) {
   ScanReport unchecked;
   unchecked.checked = false;
   unchecked.notChecked = problem;
-  EXPECT_EQ(messages[0].text, NotCheckedText(unchecked));
+  const VerdictWords words = NotCheckedWords(unchecked);
+  EXPECT_EQ(messages[0].text, words.text + QStringLiteral("\n\n") + words.details);
+  EXPECT_TRUE(words.details.contains(QStringLiteral("/opt/zub/lib/zubqr-readers.so")));
   EXPECT_TRUE(form->lastRemedySearch().tried.empty());
   EXPECT_EQ(Composite(), Expected(QStringLiteral("中国"), logo)); // the options as chosen
 

@@ -1,0 +1,137 @@
+#include "ScanMessages.h"
+
+#include "LevelLetter.h"
+#include "Messages.h"
+#include "ScanWords.h"
+
+#include <algorithm>
+
+namespace zub::cli {
+
+namespace {
+
+bool InChinese() {
+  return MessageLanguage() == Language::Chinese;
+}
+
+// What someone scanning meets, worst first.
+std::string Experience(const ScanReport *report) {
+  bool unread = false, wrong = false, garbled = false;
+  if (report)
+    for (const ScanCause &c : report->Causes()) {
+      unread = unread || c.kind == ScanCause::Unread || c.kind == ScanCause::BlocksOverCapacity;
+      wrong = wrong || c.kind == ScanCause::WrongContent;
+      garbled = garbled || c.kind == ScanCause::Garbled;
+    }
+  if (unread || wrong || !garbled)
+    return wrong && !unread ? Say("有些手机扫出的内容与原文不同",
+                                  "some phones read other content than the message")
+                            : Say("有些手机扫不出这个二维码", "some phones cannot scan this code");
+  return Say("有些扫码软件会把文字显示成乱码", "some scanning apps show the text garbled");
+}
+
+// The causes, one indented line each, after a line break; empty unless
+// verbose.
+std::string Causes(const ScanReport *report, bool verbose) {
+  if (!verbose || !report)
+    return {};
+  std::string out;
+  for (const ScanCause &c : report->Causes())
+    out += "\n  " + CauseWords(c, MessageLanguage()).toStdString();
+  return out;
+}
+
+// The options that differ, as they are typed: "--level Q --eci 26".
+std::string OptionChange(const CodeOptions &from, const CodeOptions &to) {
+  std::string out;
+  const auto add = [&out](const std::string &option) { out += (out.empty() ? "" : " ") + option; };
+  if (from.version != to.version)
+    add("--version " + std::to_string(to.version));
+  if (from.ecLevel != to.ecLevel)
+    add(std::string("--level ") + LevelLetter(to.ecLevel));
+  if (from.encoding != to.encoding)
+    add(to.encoding == TextEncoding::Utf8 ? "--encoding utf8" : "--encoding ansi");
+  if (from.eci != to.eci)
+    add("--eci " + std::to_string(to.eci));
+  return out;
+}
+
+std::string Code(const MadeCode &code) {
+  const std::string level(1, LevelLetter(code.options.ecLevel));
+  std::string encoding = code.options.encoding == TextEncoding::Utf8 ? "UTF-8" : "ANSI";
+  if (code.options.eci != 0)
+    encoding += " (ECI " + std::to_string(code.options.eci) + ")";
+  return InChinese() ? "版本" + std::to_string(code.picture.facts().version) + "、纠错等级" +
+                           level + "、" + encoding
+                     : "version " + std::to_string(code.picture.facts().version) + ", level " +
+                           level + ", " + encoding;
+}
+
+} // namespace
+
+std::string ScanWarning(const ScanReport &report, bool verbose) {
+  return (InChinese() ? "警告：" + Experience(&report) + "。加上 --readable 可改用能扫出的设置。"
+                      : "warning: " + Experience(&report) +
+                            "; --readable would choose options that scan.") +
+         Causes(&report, verbose);
+}
+
+std::string NotCheckedMessage(const ScanReport &report) {
+  const ReadersProblem &p = report.notChecked;
+  const std::string module = p.module.empty() ? "zubqr-readers.so" : p.module;
+  if (!p.brokenAt.empty())
+    return InChinese() ? "无法检查二维码能否被扫出：读码模块" + p.brokenAt + "无法载入（" +
+                             p.reason + "）。"
+                       : "cannot check whether the code scans: the readers' module " + p.brokenAt +
+                             " does not load (" + p.reason + ")";
+  std::string places;
+  for (const std::string &place : p.places)
+    places += (places.empty() ? "" : InChinese() ? "、" : ", ") + place;
+  if (InChinese())
+    return "无法检查二维码能否被扫出：找不到读码模块" + module +
+           (places.empty() ? "" : "（查找过：" + places + "）") + "。";
+  return "cannot check whether the code scans: the readers' module " + module + " is missing" +
+         (places.empty() ? "" : " (looked in " + places + ")");
+}
+
+std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool verbose) {
+  const std::string change = OptionChange(first.options, found.options);
+  const std::string experience = Experience(first.report ? &*first.report : nullptr);
+  std::string out = InChinese()
+                        ? "已改用 " + change + " 生成：按原设置" + experience + "。"
+                        : "written with " + change + " instead: as asked, " + experience + ".";
+  if (verbose)
+    out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +
+           (InChinese() ? "写出的二维码：" + Code(found) + "，三个读码器都能正确读出。"
+                        : "written: " + Code(found) + ", read right by all three readers.");
+  return out;
+}
+
+std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &search, bool withLogo,
+                                  bool verbose) {
+  std::string out;
+  if (InChinese())
+    out = "没有写出文件：" + Experience(first.report ? &*first.report : nullptr) +
+          "，换用其他版本、纠错等级或编码也不能解决。请缩短文字" +
+          (withLogo ? "，或不加Logo" : "") + "。";
+  else
+    out = "nothing written: " + Experience(first.report ? &*first.report : nullptr) +
+          ", and no other version, level or encoding helps; try a shorter text" +
+          (withLogo ? " or no logo." : ".");
+  if (!verbose)
+    return out;
+  out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +
+         (InChinese() ? "原设置：" + Code(first) + "。" : "as asked: " + Code(first) + ".");
+  out += "\n  ";
+  if (search.made == 0)
+    out += Say("更高的纠错等级或更大的版本都放不下这段内容。",
+               "no higher level or larger version holds the message.");
+  else
+    out += InChinese() ? "试过的其他设置（" + std::to_string(search.made) +
+                             "种）都不能被三个读码器正确读出。"
+                       : "none of the " + std::to_string(search.made) +
+                             " other options tried is read right by all three readers.";
+  return out;
+}
+
+} // namespace zub::cli

@@ -1,0 +1,179 @@
+// zubqr speaks its user's language: Chinese under a zh_* locale, English
+// otherwise, one language a message; the plain line always, the technical
+// causes with --verbose; the exit status does not depend on the language.
+#include "CliSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace zub::clitest {
+namespace {
+
+using Locale = QList<QPair<QString, QString>>;
+
+const Locale kChinese{{QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8")}};
+const Locale kEnglish{{QStringLiteral("LANG"), QStringLiteral("C.UTF-8")}};
+
+bool HasChinese(const QString &line) {
+  static const QRegularExpression han(QStringLiteral("\\p{Han}"));
+  return line.contains(han);
+}
+
+// English words of our own messages that have no place in a Chinese one.
+bool HasEnglishWords(const QString &line) {
+  static const QRegularExpression words(
+      QStringLiteral("\\b(cannot|nothing|written|warning|some|phones|reader|readers|the|"
+                     "shorter|logo|instead|finds|block|stretch)\\b"));
+  return line.contains(words);
+}
+
+class Language : public ::testing::Test {
+protected:
+  void SetUp() override {
+    QImage logo(64, 48, QImage::Format_RGB32);
+    logo.fill(QColor(30, 90, 200));
+    ASSERT_TRUE(logo.save(File("logo.png")));
+  }
+  QString File(const QString &name) const { return dir.filePath(name); }
+  QTemporaryDir dir;
+};
+
+// The messages of the scan check and of a failed write, in both languages
+// and with and without --verbose: the same status, the same first line's
+// meaning, one language in every line.
+TEST_F(Language, EachMessageIsInTheLocalesLanguage) {
+  const QString longText(1500, QLatin1Char('z'));
+  struct Case {
+    const char *what;
+    QStringList args;
+    int status;
+    bool written;        // the output exists afterwards
+    const char *chinese; // in the first line under zh_CN
+    const char *english; // in the first line under C
+    bool hasCauses;      // --verbose adds lines
+  } const cases[] = {
+      {"a code that may not scan, written as asked",
+       {"compose", QStringLiteral("中国"), "--logo", File("logo.png"), "-o", File("a.png")},
+       0,
+       true,
+       "警告：有些",
+       "warning: some",
+       true},
+      {"--readable changes the options",
+       {"compose", "--readable", QStringLiteral("中国"), "--logo", File("logo.png"), "-o",
+        File("b.png")},
+       0,
+       true,
+       "已改用 --",
+       "written with --",
+       true},
+      {"--readable finds nothing: compose",
+       {"compose", "--readable", "--version", "40", longText, "--logo", File("logo.png"), "-o",
+        File("c.png")},
+       3,
+       false,
+       "没有写出文件：",
+       "nothing written: ",
+       true},
+      {"--readable finds nothing: encode",
+       {"encode", "--readable", "--version", "1", "--level", "H", "--encoding", "ansi",
+        QStringLiteral("中文字"), "-o", File("d.png")},
+       3,
+       false,
+       "没有写出文件：",
+       "nothing written: ",
+       true},
+      {"a file that cannot be written",
+       {"encode", "hi", "-o", File("missing/e.png")},
+       1,
+       false,
+       "无法写入“",
+       "cannot write '",
+       false},
+  };
+  for (const Case &c : cases) {
+    for (bool verbose : {false, true}) {
+      for (bool chinese : {true, false}) {
+        SCOPED_TRACE(testing::Message()
+                     << c.what << (verbose ? " --verbose" : "") << (chinese ? " zh_CN" : " C"));
+        QStringList args = c.args;
+        if (verbose)
+          args.insert(1, QStringLiteral("--verbose"));
+        QFile::remove(args.last());
+        const Outcome r = Zubqr(args, {}, chinese ? kChinese : kEnglish);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_EQ(QFile::exists(args.last()), c.written);
+        const QStringList lines =
+            QString::fromUtf8(r.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_FALSE(lines.isEmpty());
+        EXPECT_TRUE(lines.first().startsWith(QStringLiteral("zubqr ")));
+        EXPECT_TRUE(lines.first().contains(QString::fromUtf8(chinese ? c.chinese : c.english)))
+            << r.err.toStdString();
+        // One message a line; only --verbose adds the causes, indented.
+        EXPECT_EQ(lines.size() > 1, verbose && c.hasCauses) << r.err.toStdString();
+        for (const QString &line : lines) {
+          // The file names hold no Chinese; what the user typed is not echoed.
+          if (chinese) {
+            EXPECT_TRUE(HasChinese(line)) << line.toStdString();
+            EXPECT_FALSE(HasEnglishWords(line)) << line.toStdString();
+          } else {
+            EXPECT_FALSE(HasChinese(line)) << line.toStdString();
+          }
+        }
+        if (verbose && c.hasCauses) {
+          EXPECT_TRUE(r.err.contains("zbar") || r.err.contains("zxing-cpp") ||
+                      r.err.contains("wechat_qrcode"))
+              << r.err.toStdString();
+        }
+        // Nothing written is never called saveable.
+        if (c.status == 3) {
+          EXPECT_FALSE(r.err.contains(QStringLiteral("保存").toUtf8())) << r.err.toStdString();
+          EXPECT_FALSE(r.err.contains("saved")) << r.err.toStdString();
+          EXPECT_TRUE(r.err.contains(chinese ? QStringLiteral("缩短文字").toUtf8()
+                                             : QByteArray("shorter text")))
+              << r.err.toStdString();
+          EXPECT_EQ(
+              r.err.contains(chinese ? QStringLiteral("不加Logo").toUtf8() : QByteArray("no logo")),
+              c.args.first() == QStringLiteral("compose"))
+              << r.err.toStdString();
+        }
+      }
+    }
+  }
+}
+
+// The language is the one setlocale would take for messages: LC_ALL before
+// LC_MESSAGES before LANG; an empty variable does not count; zh alone and
+// zh_TW are Chinese too, and the locale need not be installed.
+TEST_F(Language, TheLocaleVariablesDecideInSetlocalesOrder) {
+  const QString out = File("never/x.png");
+  struct Case {
+    Locale locale;
+    bool chinese;
+  } const cases[] = {
+      {{{"LC_ALL", "C.UTF-8"}, {"LANG", "zh_CN.UTF-8"}}, false},
+      {{{"LC_ALL", "zh_CN.UTF-8"}, {"LANG", "C.UTF-8"}}, true},
+      {{{"LC_MESSAGES", "zh_CN.UTF-8"}, {"LANG", "en_US.UTF-8"}}, true},
+      {{{"LC_MESSAGES", "en_GB.UTF-8"}, {"LANG", "zh_CN.UTF-8"}}, false},
+      {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "zh_TW.Big5"}}, true},
+      {{{"LANG", "zh"}}, true},
+      {{{"LANG", "zu_ZA.UTF-8"}}, false},
+      {{}, false},
+  };
+  for (const Case &c : cases) {
+    QString said;
+    for (const auto &[name, value] : c.locale)
+      said += name + "=" + value + " ";
+    SCOPED_TRACE(said.toStdString());
+    const Outcome r = Zubqr({"encode", "hi", "-o", out}, {}, c.locale);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(HasChinese(QString::fromUtf8(r.err)), c.chinese) << r.err.toStdString();
+  }
+}
+
+} // namespace
+} // namespace zub::clitest

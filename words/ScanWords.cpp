@@ -1,0 +1,108 @@
+#include "ScanWords.h"
+
+#include <QStringList>
+
+namespace zub {
+
+namespace {
+
+QString PartsWords(unsigned parts, Language language) {
+  const struct {
+    unsigned bit;
+    const char *chinese, *english;
+  } kParts[] = {{kFinderPart, "定位图案", "a finder pattern"},
+                {kAlignmentPart, "校正图案", "an alignment pattern"},
+                {kTimingPart, "定时图案", "a timing line"},
+                {kFormatPart, "格式信息", "the format information"},
+                {kVersionPart, "版本信息", "the version information"}};
+  QStringList names;
+  for (const auto &p : kParts)
+    if (parts & p.bit)
+      names << QString::fromUtf8(language == Language::Chinese ? p.chinese : p.english);
+  return names.join(language == Language::Chinese ? QStringLiteral("、") : QStringLiteral(", "));
+}
+
+QString Chinese(const ScanCause &cause) {
+  const QString reader = ReaderWords(cause.reader);
+  switch (cause.kind) {
+  case ScanCause::Unread:
+    return QStringLiteral("读码器%1读不出这个二维码。").arg(reader);
+  case ScanCause::WrongContent:
+    return QStringLiteral("读码器%1读出的内容与原文不同。").arg(reader);
+  case ScanCause::Garbled:
+    return cause.charset.isEmpty() ? QStringLiteral("读码器%1扫出的文字是乱码。").arg(reader)
+                                   : QStringLiteral("读码器%1把文字当作%2解读，显示成乱码。")
+                                         .arg(reader, cause.charset);
+  case ScanCause::BlocksOverCapacity: {
+    QString line = QStringLiteral("第%1块有%2个码字被Logo遮挡或读错，超过这一块能纠正的%3个")
+                       .arg(cause.block + 1)
+                       .arg(cause.wrong)
+                       .arg(cause.capacity);
+    if (cause.otherBlocks > 0)
+      line += QStringLiteral("（另有%1块也超出）").arg(cause.otherBlocks);
+    return line + QStringLiteral("。");
+  }
+  case ScanCause::PatternsCovered:
+    return QStringLiteral("Logo盖住了%1，读码器可能找不到网格。")
+        .arg(PartsWords(cause.parts, Language::Chinese));
+  case ScanCause::UnevenStretch:
+    break;
+  }
+  return QStringLiteral("拉伸使模块宽%1到%2像素不等，读码器难以对准网格。")
+      .arg(cause.minPixels)
+      .arg(cause.maxPixels);
+}
+
+QString English(const ScanCause &cause) {
+  const QString reader = ReaderWords(cause.reader);
+  switch (cause.kind) {
+  case ScanCause::Unread:
+    return QStringLiteral("reader %1 finds no code.").arg(reader);
+  case ScanCause::WrongContent:
+    return QStringLiteral("reader %1 reads other bytes than the message.").arg(reader);
+  case ScanCause::Garbled:
+    return cause.charset.isEmpty()
+               ? QStringLiteral("reader %1 shows the text garbled.").arg(reader)
+               : QStringLiteral("reader %1 takes the text for %2 and shows it garbled.")
+                     .arg(reader, cause.charset);
+  case ScanCause::BlocksOverCapacity: {
+    QString line = QStringLiteral("block %1 has %2 codewords covered by the logo or read wrong, "
+                                  "more than the %3 it corrects")
+                       .arg(cause.block + 1)
+                       .arg(cause.wrong)
+                       .arg(cause.capacity);
+    if (cause.otherBlocks > 0)
+      line += QStringLiteral(" (%1 more blocks too)").arg(cause.otherBlocks);
+    return line + QLatin1Char('.');
+  }
+  case ScanCause::PatternsCovered:
+    return QStringLiteral("the logo covers %1; readers may not find the grid.")
+        .arg(PartsWords(cause.parts, Language::English));
+  case ScanCause::UnevenStretch:
+    break;
+  }
+  return QStringLiteral("the stretch makes modules %1 to %2 pixels wide; readers may not "
+                        "align the grid.")
+      .arg(cause.minPixels)
+      .arg(cause.maxPixels);
+}
+
+} // namespace
+
+QString ReaderWords(ReaderName reader) {
+  switch (reader) {
+  case ReaderName::Zxing:
+    return QStringLiteral("zxing-cpp");
+  case ReaderName::Zbar:
+    return QStringLiteral("zbar");
+  case ReaderName::Wechat:
+    break;
+  }
+  return QStringLiteral("wechat_qrcode");
+}
+
+QString CauseWords(const ScanCause &cause, Language language) {
+  return language == Language::Chinese ? Chinese(cause) : English(cause);
+}
+
+} // namespace zub
