@@ -1,6 +1,7 @@
 // What every command shares: parsing its line, and the message's symbol.
 #include "Commands.h"
 #include "LevelLetter.h"
+#include "Messages.h"
 
 #include <iostream>
 
@@ -38,13 +39,19 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
 }
 
 std::string DoesNotFit(const EncodeOptions &options, const Message &message) {
+  const std::string bytes = std::to_string(message.bytes.size() - (message.tooLong ? 1 : 0));
+  const std::string level(1, LevelLetter(options.ecLevel));
+  const std::string version = std::to_string(options.version);
+  if (MessageLanguage() == Language::Chinese) {
+    if (message.tooLong)
+      return "内容（超过" + bytes + "字节）放不进任何版本";
+    return "内容（" + bytes + "字节）在纠错等级" + level + "下放不进" +
+           (options.version == 0 ? "任何版本" : "版本" + version);
+  }
   if (message.tooLong)
-    return "the message (more than " + std::to_string(message.bytes.size() - 1) +
-           " bytes) does not fit any version";
-  const std::string where =
-      options.version == 0 ? "any version" : "version " + std::to_string(options.version);
-  return "the message (" + std::to_string(message.bytes.size()) + " bytes) does not fit " + where +
-         " at level " + LevelLetter(options.ecLevel);
+    return "the message (more than " + bytes + " bytes) does not fit any version";
+  return "the message (" + bytes + " bytes) does not fit " +
+         (options.version == 0 ? "any version" : "version " + version) + " at level " + level;
 }
 
 bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture &symbol,

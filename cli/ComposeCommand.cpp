@@ -153,7 +153,7 @@ int Compose(const std::vector<std::string> &args) {
       done >= 0)
     return done;
   if (!logoPath)
-    return UsageError("compose", "--logo FILE is missing", ComposeUsage());
+    return UsageError("compose", Say("缺少 --logo FILE", "--logo FILE is missing"), ComposeUsage());
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
                   *format != OutputFormat::Jpeg))

@@ -112,7 +112,9 @@ int Encode(const std::vector<std::string> &args) {
        [&drawing](std::string_view v, std::string &error) {
          const auto n = Number(v, 1, 100);
          if (!n)
-           error = "--scale takes 1 to 100 pixels a module, not '" + std::string(v) + "'";
+           error = Say("--scale 取每个模块 1 到 100 像素，而不是“",
+                       "--scale takes 1 to 100 pixels a module, not '") +
+                   std::string(v) + Say("”", "'");
          drawing.look.scale = n.value_or(drawing.look.scale);
          return n.has_value();
        }},
@@ -120,7 +122,9 @@ int Encode(const std::vector<std::string> &args) {
        [&drawing](std::string_view v, std::string &error) {
          const auto n = Number(v, 0, 100);
          if (!n)
-           error = "--margin takes 0 to 100 modules, not '" + std::string(v) + "'";
+           error = Say("--margin 取 0 到 100 个模块，而不是“",
+                       "--margin takes 0 to 100 modules, not '") +
+                   std::string(v) + Say("”", "'");
          drawing.look.margin = n.value_or(drawing.look.margin);
          return n.has_value();
        }},

@@ -1,4 +1,5 @@
 #include "Options.h"
+#include "Messages.h"
 
 #include "LevelLetter.h"
 
@@ -31,7 +32,7 @@ bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, st
     return false;
   }
   if (S_ISDIR(st.st_mode)) {
-    error = "it is a folder";
+    error = Say("这是一个文件夹", "it is a folder");
     return false;
   }
   bytes.assign(limit + 1, 0);
@@ -61,11 +62,12 @@ bool gStandardOutputClosed = false;
 bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uint8_t> &bytes,
                 std::string &error) {
   const bool standardInput = path == "-";
-  const std::string name = standardInput ? "standard input" : "'" + path + "'";
+  const std::string name =
+      standardInput ? Say("标准输入", "standard input") : Say("“", "'") + path + Say("”", "'");
   const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   std::string why;
   if (standardInput && gStandardInputClosed) {
-    error = "cannot read standard input: it is closed";
+    error = Say("无法读取标准输入：它已关闭", "cannot read standard input: it is closed");
     return false;
   }
   if (fd < 0)
@@ -74,7 +76,7 @@ bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uin
   if (fd >= 0 && !standardInput)
     ::close(fd);
   if (!ok)
-    error = "cannot read " + name + ": " + why;
+    error = Say("无法读取", "cannot read ") + name + Say("：", ": ") + why;
   return ok;
 }
 
@@ -183,7 +185,7 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRul
                  : (candidate.shortName != 0 && name.size() == 2 && name[1] == candidate.shortName))
         rule = &candidate;
     if (!rule) {
-      error = "unknown option " + std::string(name);
+      error = Say("未知的选项 ", "unknown option ") + std::string(name);
       return false;
     }
     std::string shown(name);
@@ -191,13 +193,13 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRul
       shown.append(" (").append(rule->name).append(")");
     if (!rule->takesValue) {
       if (value) {
-        error = "option " + shown + " takes no value";
+        error = Say("选项 ", "option ") + shown + Say(" 不带值", " takes no value");
         return false;
       }
       value = std::string_view();
     } else if (!value) {
       if (i + 1 >= args.size()) {
-        error = "option " + shown + " needs a value";
+        error = Say("选项 ", "option ") + shown + Say(" 需要一个值", " needs a value");
         return false;
       }
       value = args[++i];
@@ -214,7 +216,9 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
        [&options](std::string_view v, std::string &error) {
          const auto n = Number(v, 0, 40);
          if (!n)
-           error = "--version takes 0 (automatic) to 40, not '" + std::string(v) + "'";
+           error = Say("--version 取 0（自动）到 40，而不是“",
+                       "--version takes 0 (automatic) to 40, not '") +
+                   std::string(v) + Say("”", "'");
          else
            options.version = *n;
          return n.has_value();
@@ -225,7 +229,8 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
            options.ecLevel = level;
            return true;
          }
-         error = "--level takes L, M, Q or H, not '" + std::string(v) + "'";
+         error = Say("--level 取 L、M、Q 或 H，而不是“", "--level takes L, M, Q or H, not '") +
+                 std::string(v) + Say("”", "'");
          return false;
        }},
       {"--mask", 0, true,
@@ -235,7 +240,8 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          } else if (const auto n = Number(v, 0, 7)) {
            options.mask = *n;
          } else {
-           error = "--mask takes 0 to 7 or auto, not '" + std::string(v) + "'";
+           error = Say("--mask 取 0 到 7 或 auto，而不是“", "--mask takes 0 to 7 or auto, not '") +
+                   std::string(v) + Say("”", "'");
            return false;
          }
          return true;
@@ -248,7 +254,9 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          } else if (e == "ansi" || e == "gbk" || e == "cp936") {
            options.encoding = TextEncoding::Ansi;
          } else {
-           error = "--encoding takes utf8 or ansi, not '" + std::string(v) + "'";
+           error =
+               Say("--encoding 取 utf8 或 ansi，而不是“", "--encoding takes utf8 or ansi, not '") +
+               std::string(v) + Say("”", "'");
            return false;
          }
          return true;
@@ -257,7 +265,9 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
        [&options](std::string_view v, std::string &error) {
          const auto n = Number(v, 0, 999999);
          if (!n)
-           error = "--eci takes 0 (none) to 999999, not '" + std::string(v) + "'";
+           error = Say("--eci 取 0（不用）到 999999，而不是“",
+                       "--eci takes 0 (none) to 999999, not '") +
+                   std::string(v) + Say("”", "'");
          else
            options.eci = *n;
          return n.has_value();
@@ -281,7 +291,8 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
        [&options](std::string_view v, std::string &error) {
          const auto n = Number(v, 1, 256);
          if (!n)
-           error = "--threads takes 1 to 256, not '" + std::string(v) + "'";
+           error = Say("--threads 取 1 到 256，而不是“", "--threads takes 1 to 256, not '") +
+                   std::string(v) + Say("”", "'");
          else
            options.threads = *n;
          return n.has_value();
@@ -317,7 +328,9 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          } else if (f == "utf8i" || f == "utf-8i") {
            options.format = OutputFormat::Utf8Inverted;
          } else {
-           error = "--format takes png, bmp, jpg, svg, utf8 or utf8i, not '" + std::string(v) + "'";
+           error = Say("--format 取 png、bmp、jpg、svg、utf8 或 utf8i，而不是“",
+                       "--format takes png, bmp, jpg, svg, utf8 or utf8i, not '") +
+                   std::string(v) + Say("”", "'");
            return false;
          }
          return true;
@@ -327,26 +340,30 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
 
 bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::string &error) {
   if (parsed.positionals.size() > 1) {
-    error = "unexpected argument '" + parsed.positionals[1] + "' (quote a text with spaces)";
+    error = Say("多余的参数“", "unexpected argument '") + parsed.positionals[1] +
+            Say("”（含空格的文字请加引号）", "' (quote a text with spaces)");
     return false;
   }
   if (options.batch && (!parsed.positionals.empty() || options.text || options.inputFile)) {
-    error = "--batch takes the messages from its file, not from TEXT, --text or --input";
+    error = Say("--batch 从它的文件读取内容，不能再给出 TEXT、--text 或 --input",
+                "--batch takes the messages from its file, not from TEXT, --text or --input");
     return false;
   }
   if (options.batch && options.output == "-") {
-    error = "--batch writes files: -o names a folder or a pattern with {n} or {name}";
+    error = Say("--batch 写出多个文件：-o 应是一个文件夹，或含 {n} 或 {name} 的名称模式",
+                "--batch writes files: -o names a folder or a pattern with {n} or {name}");
     return false;
   }
   if (!parsed.positionals.empty()) {
     if (options.text || options.inputFile) {
-      error = "the text '" + parsed.positionals[0] + "' comes besides --text or --input";
+      error = Say("文字“", "the text '") + parsed.positionals[0] +
+              Say("”与 --text 或 --input 重复", "' comes besides --text or --input");
       return false;
     }
     options.text = parsed.positionals[0];
   }
   if (options.text && options.inputFile) {
-    error = "--text and --input exclude each other";
+    error = Say("--text 和 --input 不能同时使用", "--text and --input exclude each other");
     return false;
   }
   // Text for a terminal goes to the terminal unless told otherwise.
@@ -354,7 +371,7 @@ bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::
       (options.format == OutputFormat::Utf8 || options.format == OutputFormat::Utf8Inverted))
     options.output.assign(1, '-');
   if (options.output.empty()) {
-    error = "--output FILE is missing";
+    error = Say("缺少 --output FILE", "--output FILE is missing");
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 // program's own scan check uses.
 #include "Commands.h"
 #include "LevelLetter.h"
+#include "Messages.h"
 
 #include "SymbolReader.h"
 
@@ -67,6 +68,23 @@ std::string ForTerminal(const std::string &text) {
   return out;
 }
 
+// Why a picture could not be read. Qt's own words are English; a Chinese
+// message names the common causes itself rather than mix the two.
+std::string ReaderError(const QImageReader &reader) {
+  if (MessageLanguage() == Language::English)
+    return reader.errorString().toStdString();
+  switch (reader.error()) {
+  case QImageReader::FileNotFoundError:
+    return "找不到这个文件";
+  case QImageReader::DeviceError:
+    return "文件无法打开";
+  case QImageReader::UnsupportedFormatError:
+    return "不是能读取的图片格式";
+  default:
+    return "图片已损坏或无法解码";
+  }
+}
+
 } // namespace
 
 int Read(const std::vector<std::string> &args) {
@@ -92,7 +110,7 @@ int Read(const std::vector<std::string> &args) {
   if (const int done = ParseCommand("read", ReadUsage(), args, rules, parsed); done >= 0)
     return done;
   if (parsed.positionals.empty())
-    return UsageError("read", "no IMAGE to read", ReadUsage());
+    return UsageError("read", Say("没有要读取的图片", "no IMAGE to read"), ReadUsage());
 
   const bool terminal = ::isatty(STDOUT_FILENO) == 1;
   int status = kOk;
@@ -105,10 +123,11 @@ int Read(const std::vector<std::string> &args) {
       // "-" is standard input, as a pipe from `zubqr encode -o -` gives it.
       std::vector<std::uint8_t> bytes;
       if (!ReadBounded(STDIN_FILENO, kMaxPictureInput, bytes, why)) {
-        why = "cannot read standard input: " + why;
+        why = Say("无法读取标准输入：", "cannot read standard input: ") + why;
       } else if (bytes.size() > kMaxPictureInput) {
-        why = "standard input holds more than " + std::to_string(kMaxPictureInput >> 20) +
-              " MB, more than any picture it reads";
+        why = Say("标准输入超过 ", "standard input holds more than ") +
+              std::to_string(kMaxPictureInput >> 20) +
+              Say(" MB，比任何能读取的图片都大", " MB, more than any picture it reads");
       } else {
         piped = QByteArray(reinterpret_cast<const char *>(bytes.data()),
                            static_cast<qsizetype>(bytes.size()));
@@ -118,7 +137,8 @@ int Read(const std::vector<std::string> &args) {
     } else {
       struct stat st {};
       if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        why = "cannot read '" + path + "': it is a folder";
+        why = Say("无法读取“", "cannot read '") + path +
+              Say("”：这是一个文件夹", "': it is a folder");
       else
         reader.setFileName(QString::fromStdString(path));
     }
@@ -126,7 +146,7 @@ int Read(const std::vector<std::string> &args) {
     if (why.empty()) {
       image = reader.read();
       if (image.isNull())
-        why = "cannot read '" + path + "': " + reader.errorString().toStdString();
+        why = Say("无法读取“", "cannot read '") + path + Say("”：", "': ") + ReaderError(reader);
     }
     if (!why.empty()) {
       std::cerr << "zubqr read: " << why << "\n";
@@ -135,7 +155,8 @@ int Read(const std::vector<std::string> &args) {
     }
     const std::vector<FoundSymbol> found = ReadSymbols(image);
     if (found.empty()) {
-      std::cerr << "zubqr read: no QR code found in '" << path << "'\n";
+      std::cerr << "zubqr read: " << Say("在“", "no QR code found in '") << path
+                << Say("”中没有找到二维码", "'") << "\n";
       status = kFailed;
       continue;
     }

@@ -4,6 +4,7 @@
 // wait for a toolkit to load; compose, read and --readable load the module
 // that holds the toolkit and the readers (Module.h) when first asked.
 #include "Commands.h"
+#include "Messages.h"
 #include "Module.h"
 
 #include <csignal>
@@ -50,6 +51,8 @@ int main(int argc, char **argv) {
   // Inside a command --version is the symbol's; alone it is the program's.
   if (command == "-V" || (command == "--version" && args.empty()))
     return PrintOrFail("zubqr", std::string(ProgramVersion()) + "\n");
-  std::cerr << "zubqr: unknown command '" << command << "'\n" << Usage();
+  std::cerr << "zubqr: " << Say("未知的命令“", "unknown command '") << command << Say("”", "'")
+            << "\n"
+            << Usage();
   return kUsage;
 }

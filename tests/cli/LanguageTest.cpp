@@ -149,6 +149,45 @@ TEST_F(Language, EachMessageIsInTheLocalesLanguage) {
 // The language is the one setlocale would take for messages: LC_ALL before
 // LC_MESSAGES before LANG; an empty variable does not count; zh alone and
 // zh_TW are Chinese too, and the locale need not be installed.
+// The errors of the command line itself (usage, a message too long, a
+// picture that cannot be read): the first line in the locale's language
+// alone, the status the same in both.
+TEST_F(Language, UsageAndInputErrorsSpeakTheLocalesLanguage) {
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+  struct Case {
+    QStringList args;
+    int status;
+    const char *chinese;
+    const char *english;
+  } const cases[] = {
+      {{"encode", "--level", "X", "hi", "-o", File("a.png")}, 2, "--level 取", "--level takes"},
+      {{"encode", "hi"}, 2, "缺少 --output", "--output FILE is missing"},
+      {{"encode", "--version", "1", "--level", "H", QString(200, QLatin1Char('a')), "-o",
+        File("b.png")},
+       1,
+       "放不进版本1",
+       "does not fit version 1 at level H"},
+      {{"frob"}, 2, "未知的命令", "unknown command"},
+      {{"read", File("none.png")}, 1, "找不到这个文件", "cannot read '"},
+      {{"read", File("folder")}, 1, "这是一个文件夹", "it is a folder"},
+  };
+  for (const Case &c : cases) {
+    for (bool chinese : {true, false}) {
+      SCOPED_TRACE(c.args.join(QLatin1Char(' ')).left(60).toStdString() +
+                   (chinese ? " zh_CN" : " C"));
+      const Outcome r = Zubqr(c.args, {}, chinese ? kChinese : kEnglish);
+      EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+      const QString first = QString::fromUtf8(r.err).section(QLatin1Char('\n'), 0, 0);
+      EXPECT_TRUE(first.contains(QString::fromUtf8(chinese ? c.chinese : c.english)))
+          << first.toStdString();
+      EXPECT_EQ(HasChinese(first), chinese) << first.toStdString();
+      if (chinese) {
+        EXPECT_FALSE(HasEnglishWords(first)) << first.toStdString();
+      }
+    }
+  }
+}
+
 TEST_F(Language, TheLocaleVariablesDecideInSetlocalesOrder) {
   const QString out = File("never/x.png");
   struct Case {

@@ -139,14 +139,14 @@ TEST_F(ComposeCli, RefusesWithOneLineAndWritesNothing) {
        {Case{{"--version", "1", "--level", "H", "--text", "ABCDEFGHIJKLMNOPQRSTUVWXYZ", "--logo",
               logo_, "--output", out},
              1,
-             QStringLiteral("does not fit")},
+             QStringLiteral("放不进版本1")},
         Case{{"--text", "x", "--logo", File(QStringLiteral("none.jpg")), "--output", out},
              1,
              QStringLiteral("找不到Logo图片文件")},
         Case{{"--text", "x", "--logo", cut.fileName(), "--output", out},
              1,
              QStringLiteral("不完整或已损坏")},
-        Case{{"--text", "x", "--output", out}, 2, QStringLiteral("--logo FILE is missing")}}) {
+        Case{{"--text", "x", "--output", out}, 2, QStringLiteral("缺少 --logo FILE")}}) {
     const Outcome r = Run(c.args);
     EXPECT_EQ(r.status, c.status) << r.err.toStdString();
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("zubqr compose: "))) << r.err.toStdString();
