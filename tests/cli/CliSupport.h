@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 
@@ -78,5 +81,18 @@ inline std::optional<QByteArray> Decode(const QImage &picture, bool enlarge) {
 inline std::optional<QByteArray> Read(const QString &path) {
   return Decode(QImage(path), true);
 }
+
+// A scratch folder of the test's own, holding a plain logo (logo.png) for
+// the commands to take.
+class CliScratch : public ::testing::Test {
+protected:
+  void SetUp() override {
+    QImage logo(64, 48, QImage::Format_RGB32);
+    logo.fill(QColor(30, 90, 200));
+    ASSERT_TRUE(logo.save(File("logo.png")));
+  }
+  QString File(const QString &name) const { return dir.filePath(name); }
+  QTemporaryDir dir;
+};
 
 } // namespace zub::clitest

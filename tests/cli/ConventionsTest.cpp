@@ -61,18 +61,11 @@ QImage FromBlocks(const QByteArray &utf8) {
   return image;
 }
 
-class CliConventions : public ::testing::Test {
+class CliConventions : public CliScratch {
 protected:
-  void SetUp() override {
-    QImage logo(64, 48, QImage::Format_RGB32);
-    logo.fill(QColor(30, 90, 200));
-    ASSERT_TRUE(logo.save(File("logo.png")));
-  }
-  QString File(const QString &name) const { return dir.filePath(name); }
   QStringList Entries() const {
     return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
   }
-  QTemporaryDir dir;
 };
 
 TEST_F(CliConventions, HelpAndVersionForms) {

@@ -31,16 +31,7 @@ bool HasEnglishWords(const QString &line) {
   return line.contains(words);
 }
 
-class Language : public ::testing::Test {
-protected:
-  void SetUp() override {
-    QImage logo(64, 48, QImage::Format_RGB32);
-    logo.fill(QColor(30, 90, 200));
-    ASSERT_TRUE(logo.save(File("logo.png")));
-  }
-  QString File(const QString &name) const { return dir.filePath(name); }
-  QTemporaryDir dir;
-};
+class Language : public CliScratch {};
 
 // The messages of the scan check and of a failed write, in both languages
 // and with and without --verbose: the same status, the same first line's
