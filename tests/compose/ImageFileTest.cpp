@@ -1,6 +1,7 @@
 #include "ImageFile.h"
 #include "BitmapFile.h"
 #include "Composite.h"
+#include "DiskFaults.h"
 #include "TestSupport.h"
 #include "WriteWords.h"
 #include "clsQRCode.h"
@@ -182,18 +183,7 @@ TEST_F(ImageFile, EachFormatHoldsThePicture) {
 // files larger than 4 kB (smaller than any of the three files), or the disk
 // fills half-way. The failure is reported, the existing file keeps every
 // byte and no temporary file stays behind.
-ssize_t WriteUntilDiskFull(int fd, const void *data, size_t size) {
-  if (::lseek(fd, 0, SEEK_CUR) > 0) {
-    errno = ENOSPC;
-    return -1;
-  }
-  return ::write(fd, data, size / 2 + 1);
-}
-const FileWriterCalls kDiskFills = [] {
-  FileWriterCalls calls = RealFileWriterCalls();
-  calls.write = WriteUntilDiskFull;
-  return calls;
-}();
+using test::kDiskFills;
 
 TEST_F(ImageFile, AWriteThatFailsPartWayLeavesTheOldFileWhole) {
   enum class Fault { FileSizeLimit, DiskFull };

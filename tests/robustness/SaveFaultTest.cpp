@@ -2,6 +2,7 @@
 // fault once, with the reason, and a file already at the target keeps every
 // byte. Saves under names as long as the system takes still succeed.
 
+#include "DiskFaults.h"
 #include "ImageFile.h"
 #include "Support.h"
 
@@ -42,20 +43,7 @@ private:
   bool mounted_ = false;
 };
 
-// A disk that fills half-way: the first write takes half the bytes, the
-// next finds no room.
-ssize_t WriteUntilDiskFull(int fd, const void *data, size_t size) {
-  if (::lseek(fd, 0, SEEK_CUR) > 0) {
-    errno = ENOSPC;
-    return -1;
-  }
-  return ::write(fd, data, size / 2 + 1);
-}
-const FileWriterCalls kDiskFills = [] {
-  FileWriterCalls calls = RealFileWriterCalls();
-  calls.write = WriteUntilDiskFull;
-  return calls;
-}();
+using test::kDiskFills;
 
 const QByteArray kOldContent = QByteArray("an earlier code, kept whole ").repeated(300);
 
