@@ -8,6 +8,7 @@
 #include "ImageFile.h"
 #include "Layout.h"
 #include "LogoImage.h"
+#include "LogoWords.h"
 #include "Messages.h"
 #include "Options.h"
 #include "Output.h"
@@ -179,8 +180,8 @@ int Compose(const std::vector<std::string> &args) {
     return LoadLogo(QString::fromStdString(*logoPath));
   }();
   if (logo.image.isNull()) {
-    // The logo's reasons are the window's, in Chinese: the whole line is.
-    std::cerr << "zubqr compose: " << logo.error.toStdString() << "\n";
+    std::cerr << "zubqr compose: " << LogoProblemText(logo, MessageLanguage()).toStdString()
+              << "\n";
     return kFailed;
   }
   // The logo as the box shows it, made once for every code.

@@ -22,7 +22,6 @@ namespace zub {
 namespace {
 
 // A file larger than this cannot hold a picture we would accept.
-constexpr qint64 kMaxLogoFileBytes = 256LL * 1024 * 1024;
 
 std::uint32_t Le16(const QByteArray &d, qsizetype at) {
   const auto *p = reinterpret_cast<const std::uint8_t *>(d.constData() + at);
@@ -212,8 +211,11 @@ bool Complete(Raster format, const QByteArray &d) {
   return true;
 }
 
-LogoLoad Failure(const QString &what, const QString &path) {
-  return {QImage(), what + QStringLiteral("：") + path};
+LogoLoad Failure(LogoProblem problem, const QString &path) {
+  LogoLoad load;
+  load.problem = problem;
+  load.path = path;
+  return load;
 }
 
 // How a file could not be opened.
@@ -266,60 +268,51 @@ int OpenNoWait(const QByteArray &path, OpenError &error) {
   return fd;
 }
 
-QString Megabytes(qint64 bytes) {
-  return QString::number((bytes + 1024 * 1024 - 1) / (1024 * 1024));
-}
-
 } // namespace
 
 LogoLoad LoadLogo(const QString &path) {
   if (path.isEmpty())
-    return Failure(QStringLiteral("找不到Logo图片文件"), path);
+    return Failure(LogoProblem::NotFound, path);
   OpenError openError = OpenError::None;
   const int fd = OpenNoWait(QFile::encodeName(path), openError);
   switch (openError) {
   case OpenError::None:
     break;
   case OpenError::Missing:
-    return Failure(QStringLiteral("找不到Logo图片文件"), path);
+    return Failure(LogoProblem::NotFound, path);
   case OpenError::Denied:
-    return Failure(QStringLiteral("无法读取Logo图片文件（没有权限或文件被占用）"), path);
+    return Failure(LogoProblem::NoPermission, path);
   case OpenError::PathTooLong:
-    return Failure(QStringLiteral("Logo图片文件的路径太长（其中有超过255字节的文件夹名或文件名），"
-                                  "无法打开"),
-                   path);
+    return Failure(LogoProblem::PathTooLong, path);
   case OpenError::Other:
-    return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
+    return Failure(LogoProblem::ReadError, path);
   }
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
-    return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
+    return Failure(LogoProblem::ReadError, path);
   }
   struct stat status {};
   if (::fstat(fd, &status) != 0)
-    return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
+    return Failure(LogoProblem::ReadError, path);
   if (!S_ISREG(status.st_mode))
-    return Failure(QStringLiteral("所选的Logo不是图片文件"), path);
-  const QString tooLargeFile =
-      QStringLiteral("Logo图片文件太大，无法载入（最大%1MB）").arg(Megabytes(kMaxLogoFileBytes));
+    return Failure(LogoProblem::NotAFile, path);
   if (status.st_size > kMaxLogoFileBytes)
-    return Failure(tooLargeFile, path);
+    return Failure(LogoProblem::FileTooLarge, path);
   // A regular file: reading it waits for nothing but the disk.
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
   // Read at most one byte past the limit: the file may have grown.
   QByteArray data = file.read(kMaxLogoFileBytes + 1);
   if (file.error() != QFileDevice::NoError)
-    return Failure(QStringLiteral("读取Logo图片文件时出错"), path);
+    return Failure(LogoProblem::ReadError, path);
   if (data.size() > kMaxLogoFileBytes)
-    return Failure(tooLargeFile, path);
+    return Failure(LogoProblem::FileTooLarge, path);
 
   // Only the allowed raster formats reach a decoder, and only their own.
   const Raster format = Sniff(data);
   if (format == Raster::None)
-    return Failure(
-        QStringLiteral("所选文件不是可以识别的图片（Logo只能是JPEG、PNG、BMP或GIF图片）"), path);
+    return Failure(LogoProblem::NotAPicture, path);
   QBuffer buffer(&data);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, QtFormat(format));
@@ -328,16 +321,15 @@ LogoLoad LoadLogo(const QString &path) {
   // Phone photos are stored sideways with a note on how to turn them.
   reader.setAutoTransform(true);
   if (!reader.canRead())
-    return Failure(QStringLiteral("Logo图片文件不完整或已损坏"), path);
+    return Failure(LogoProblem::Damaged, path);
   const QSize size = reader.size();
   if (size.isValid()) {
     const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
-    if (pixels > kMaxLogoPixels)
-      return Failure(QStringLiteral("Logo图片尺寸太大，无法载入（%1×%2像素，最多允许%3万像素）")
-                         .arg(size.width())
-                         .arg(size.height())
-                         .arg(kMaxLogoPixels / 10'000),
-                     path);
+    if (pixels > kMaxLogoPixels) {
+      LogoLoad load = Failure(LogoProblem::TooManyPixels, path);
+      load.size = size;
+      return load;
+    }
     // What the decoder will allocate: a picture of many bits per pixel
     // needs more than its pixel count says.
     const QImage::Format decoded = reader.imageFormat();
@@ -345,24 +337,24 @@ LogoLoad LoadLogo(const QString &path) {
                           ? 32
                           : static_cast<int>(QImage::toPixelFormat(decoded).bitsPerPixel());
     const qint64 bytes = pixels * depth / 8;
-    if (bytes > static_cast<qint64>(kLogoAllocationLimitMB) * 1024 * 1024)
-      return Failure(
-          QStringLiteral(
-              "Logo图片太大，无法载入（%1×%2像素、每像素%3位，需要%4MB内存，最多允许%5MB）")
-              .arg(size.width())
-              .arg(size.height())
-              .arg(depth)
-              .arg(Megabytes(bytes))
-              .arg(kLogoAllocationLimitMB),
-          path);
+    if (bytes > static_cast<qint64>(kLogoAllocationLimitMB) * 1024 * 1024) {
+      LogoLoad load = Failure(LogoProblem::TooMuchMemory, path);
+      load.size = size;
+      load.depth = depth;
+      load.bytes = bytes;
+      return load;
+    }
   }
   if (!Complete(format, data))
-    return Failure(QStringLiteral("Logo图片文件不完整或已损坏"), path);
+    return Failure(LogoProblem::Damaged, path);
 
   QImage image = reader.read();
   if (image.isNull())
-    return Failure(QStringLiteral("Logo图片文件不完整或已损坏"), path);
-  return {std::move(image), QString()};
+    return Failure(LogoProblem::Damaged, path);
+  LogoLoad load;
+  load.image = std::move(image);
+  load.path = path;
+  return load;
 }
 
 QImage LogoInBox(const QImage &logo, QSize box) {

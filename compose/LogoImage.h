@@ -11,10 +11,33 @@ inline constexpr qint64 kMaxLogoPixels = 50'000'000;
 // And no decoder may allocate more than this for one picture.
 inline constexpr int kLogoAllocationLimitMB = 256;
 
-// A loaded logo, or why there is none.
+// Files larger than this are refused before they are read.
+inline constexpr qint64 kMaxLogoFileBytes = 256LL * 1024 * 1024;
+
+// Why a logo could not be loaded; the front ends put it into words.
+enum class LogoProblem {
+  None,
+  NotFound,      // no such file (or an empty name)
+  NoPermission,  // not allowed to read it
+  PathTooLong,   // a folder or file name over 255 bytes
+  ReadError,     // the system failed while reading
+  NotAFile,      // a folder, a FIFO, a device
+  FileTooLarge,  // over kMaxLogoFileBytes
+  NotAPicture,   // none of JPEG, PNG, BMP or GIF
+  Damaged,       // cut off or corrupt
+  TooManyPixels, // over kMaxLogoPixels: `size` says how many
+  TooMuchMemory, // its decode would need over kLogoAllocationLimitMB: `size`,
+                 // `depth` and `bytes` say how much
+};
+
+// A loaded logo, or why there is none, with the figures of the problem.
 struct LogoLoad {
-  QImage image;  // the decoded picture; null on failure
-  QString error; // one line in Chinese naming the file; empty on success
+  QImage image; // the decoded picture; null on failure
+  LogoProblem problem = LogoProblem::None;
+  QString path;     // the file asked for
+  QSize size;       // the picture's pixels, where they were read
+  int depth = 0;    // bits per pixel of its decode
+  qint64 bytes = 0; // memory its decode would take
 };
 
 // Reads the logo picture at `path` (used as given, spaces kept; a path too

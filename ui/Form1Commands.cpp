@@ -10,6 +10,7 @@
 
 #include "Form1.h"
 #include "Form2.h"
+#include "LogoWords.h"
 
 #include "ImageFile.h"
 #include "LogoImage.h"
@@ -447,7 +448,7 @@ void Form1::LogoSelect(const QString &path, const LoadedLogo &logo) {
   ImageRND1->setPicture(logo.file.image);
   if (logo.file.image.isNull() && !quietLogo_)
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
-                             logo.file.error +
+                             LogoProblemText(logo.file) +
                                  QStringLiteral("\r\n\r\n二维码已生成，但没有加上Logo。"));
 
   const QSize box = LogoPic->size();

@@ -159,6 +159,10 @@ TEST_F(Language, UsageAndInputErrorsSpeakTheLocalesLanguage) {
        "放不进版本1",
        "does not fit version 1 at level H"},
       {{"frob"}, 2, "未知的命令", "unknown command"},
+      {{"compose", "hi", "--logo", File("none.png"), "-o", File("c.png")},
+       1,
+       "找不到Logo图片文件",
+       "cannot find the logo file"},
       {{"read", File("none.png")}, 1, "找不到这个文件", "cannot read '"},
       {{"read", File("folder")}, 1, "这是一个文件夹", "it is a folder"},
   };

@@ -1,4 +1,5 @@
 #include "LogoImage.h"
+#include "LogoWords.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -215,7 +216,8 @@ TEST_F(LogoFiles, ReadsJpegBmpAndPngByContentWhateverTheName) {
         Case{"png named.jpg", Encoded(logo_, "png"), true},
         Case{" leading space.bmp", Encoded(logo_, "bmp"), true}}) {
     const LogoLoad load = LoadLogo(Write(c.name, c.bytes));
-    EXPECT_TRUE(load.error.isEmpty()) << c.name << ": " << load.error.toStdString();
+    EXPECT_TRUE((load.problem == LogoProblem::None))
+        << c.name << ": " << LogoProblemText(load).toStdString();
     ASSERT_EQ(load.image.size(), logo_.size()) << c.name;
     if (c.exact) {
       EXPECT_EQ(load.image.convertToFormat(QImage::Format_RGB32), logo_) << c.name;
@@ -273,9 +275,9 @@ TEST_F(LogoFiles, RefusesWhatItCannotReadWithTheReasonAndThePath) {
        }) {
     const LogoLoad load = LoadLogo(c.path);
     EXPECT_TRUE(load.image.isNull()) << c.path.toStdString();
-    EXPECT_TRUE(load.error.contains(c.reason))
-        << c.path.toStdString() << ": " << load.error.toStdString();
-    EXPECT_TRUE(load.error.endsWith(c.path)) << load.error.toStdString();
+    EXPECT_TRUE(LogoProblemText(load).contains(c.reason))
+        << c.path.toStdString() << ": " << LogoProblemText(load).toStdString();
+    EXPECT_TRUE(LogoProblemText(load).endsWith(c.path)) << LogoProblemText(load).toStdString();
   }
 }
 
@@ -306,7 +308,8 @@ TEST_F(LogoFiles, LargeOrSlightlyOddPicturesLoad) {
            Case{"quarters.gif", Gif(quarters, palette), {40, 30}, {39, 29}, palette[3]},
        }) {
     const LogoLoad load = LoadLogo(Write(c.name, c.bytes));
-    EXPECT_TRUE(load.error.isEmpty()) << c.name << ": " << load.error.toStdString();
+    EXPECT_TRUE((load.problem == LogoProblem::None))
+        << c.name << ": " << LogoProblemText(load).toStdString();
     EXPECT_EQ(load.image.size(), c.size) << c.name;
     if (load.image.size() == c.size) {
       EXPECT_TRUE(Near(load.image.pixel(c.at), c.colour))
@@ -334,7 +337,8 @@ TEST_F(LogoFiles, ExifOrientationTurnsThePictureUpright) {
        }) {
     const LogoLoad load = LoadLogo(Write(QStringLiteral("photo %1.jpg").arg(c.orientation),
                                          WithOrientation(stored, c.orientation)));
-    ASSERT_EQ(load.image.size(), c.size) << c.orientation << ": " << load.error.toStdString();
+    ASSERT_EQ(load.image.size(), c.size)
+        << c.orientation << ": " << LogoProblemText(load).toStdString();
     const int right = c.size.width() - 10, bottom = c.size.height() - 10;
     EXPECT_TRUE(Near(load.image.pixel(10, 10), c.topLeft)) << c.orientation;
     EXPECT_TRUE(Near(load.image.pixel(right, 10), c.topRight)) << c.orientation;
@@ -367,8 +371,8 @@ TEST_F(LogoFiles, SvgReferringToAFifoIsRefusedWithoutWaiting) {
   loader.join();
   const LogoLoad load = result.get();
   EXPECT_TRUE(load.image.isNull());
-  EXPECT_TRUE(load.error.contains(QStringLiteral("JPEG、PNG、BMP或GIF")))
-      << load.error.toStdString();
+  EXPECT_TRUE(LogoProblemText(load).contains(QStringLiteral("JPEG、PNG、BMP或GIF")))
+      << LogoProblemText(load).toStdString();
 }
 
 // A logo deep in a folder tree, its path longer than the system opens in
@@ -393,7 +397,7 @@ TEST_F(LogoFiles, PathLongerThanTheSystemTakesOpens) {
   ASSERT_GT(path.size(), 5000);
 
   const LogoLoad load = LoadLogo(path);
-  EXPECT_TRUE(load.error.isEmpty()) << load.error.left(80).toStdString();
+  EXPECT_TRUE((load.problem == LogoProblem::None)) << LogoProblemText(load).left(80).toStdString();
   EXPECT_EQ(load.image.convertToFormat(QImage::Format_RGB32), logo_);
 
   // The scratch folder's own removal cannot reach that deep.
