@@ -1,10 +1,11 @@
 // zubqr-gui: the QR-code generator's window.
 
 #include "Dialogs.h"
-#include "Form1.h"
+#include "MainWindow.h"
 #include "OwnPictures.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
+#include "Theme.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -76,9 +77,9 @@ int main(int argc, char **argv) {
   zub::ApplySkinFile(zub::DefaultSkinPath());
   zub::MakeThemeReadable();
   zub::SingleInstance instance;
-  zub::Form1 form;
-  zub::RouteTerminationSignals(&form, [&form] { form.Form_Unload(); });
-  if (!form.Form_Load(instance))
+  zub::MainWindow form;
+  zub::RouteTerminationSignals(&form, [&form] { form.unload(); });
+  if (!form.load(instance))
     return 0; // another instance runs: nothing shown, nothing stored
   FirstPaintMark mark;
   if (qEnvironmentVariableIsSet("ZUBQR_MARK_FIRST_PAINT"))

@@ -6,7 +6,7 @@
 namespace {
 
 void BM_MakeSymbol(benchmark::State &state, const zub::bench::Workload &w) {
-  zub::clsQRCode qr;
+  zub::QrEncoder qr;
   int version = 0;
   for (auto _ : state) {
     zub::Picture p =

@@ -1,5 +1,5 @@
 // Runs one workload a fixed number of times, for instruction counts under
-//   valgrind --tool=callgrind --toggle-collect='zub::clsQRCode::MakeSymbol*'
+//   valgrind --tool=callgrind --toggle-collect='zub::QrEncoder::MakeSymbol*'
 // Usage: encoder_callgrind W1..W6 [iterations]
 #include "Workloads.h"
 
@@ -16,7 +16,7 @@ int main(int argc, char **argv) {
   for (const auto &w : zub::bench::Workloads()) {
     if (w.name != std::string(argv[1]))
       continue;
-    zub::clsQRCode qr;
+    zub::QrEncoder qr;
     int version = 0;
     for (int i = 0; i < iterations; ++i)
       version = qr.MakeSymbol(w.bytes.data(), static_cast<int>(w.bytes.size()), 0, w.ecLevel, 0)

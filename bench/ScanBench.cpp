@@ -7,8 +7,8 @@
 //     code that does not; the cases are the causes the check names, codes
 //     only wechat_qrcode does not read, and the longest searches we know
 //     (every candidate read, none passes).
+#include "CodeSearch.h"
 #include "LogoImage.h"
-#include "ScanRemedy.h"
 #include "TestSupport.h"
 #include "Workloads.h"
 
@@ -50,7 +50,7 @@ QString Text(const std::vector<std::uint8_t> &bytes) {
 void Check(benchmark::State &state) {
   const CodeSource source{
       Text(Workloads()[1].bytes), {}, LogoInBox(Logo(LogoKind::Picture), kLogoBoxRect.size())};
-  clsQRCode encoder;
+  QrEncoder encoder;
   for (auto _ : state) {
     const MadeCode code = MakeCode(encoder, source, {0, kLevelM, 0, TextEncoding::Utf8, 0}, true);
     benchmark::DoNotOptimize(code.report);
@@ -66,7 +66,7 @@ struct SearchCase {
 
 void Search(benchmark::State &state, const SearchCase &c) {
   const CodeSource source{c.text, {}, LogoInBox(Logo(c.logo), kLogoBoxRect.size())};
-  clsQRCode encoder;
+  QrEncoder encoder;
   const MadeCode first = MakeCode(encoder, source, c.options, true);
   RemedySearch search;
   for (auto _ : state) {

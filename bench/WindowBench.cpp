@@ -1,14 +1,15 @@
 // The window's figures, on Qt's offscreen platform with every dialog answered
 // by the dialog seam:
 //   Generate/<text>/<logo>: one whole generation, from the click on
-//     "生成二维码" to the composite in Image1, the read-back check included.
+//     "生成二维码" to the composite in symbolHolder_, the read-back check included.
 //   Stall/<text>/<logo>: the longest time the interface thread is busy
 //     without a break during one generation (the click itself, every piece
 //     of work it does, the report of the result).
 //   StartUp: the main window built, loaded, shown and painted once.
 // Times are wall time; see README.md for the process-level start-up figure.
-#include "Form1.h"
+#include "MainWindow.h"
 #include "SingleInstance.h"
+#include "WindowProbe.h"
 #include "Workloads.h"
 
 #include <benchmark/benchmark.h>
@@ -67,7 +68,7 @@ QString LogoFile(int side) {
 struct Window {
   explicit Window(const QString &logo)
       : instance(ScratchFile(QStringLiteral("lock-%1").arg(++serial))) {
-    form.pageAddress = QUrl();
+    form.services.pageAddress = QUrl();
     form.services.dialogs.openFile = [logo](const FileDialogRequest &) { return logo; };
     form.services.dialogs.message = [this](MessageIcon, MessageButtons, const QString &,
                                            const QString &) {
@@ -75,30 +76,30 @@ struct Window {
       return MessageAnswer::Ok;
     };
     form.services.quit = [] {};
-    if (!form.Form_Load(instance))
+    if (!form.load(instance))
       qFatal("the window did not load");
     form.show();
     QCoreApplication::processEvents();
   }
 
   void SetMessage(const Workload &w) {
-    form.Text1->setPlainText(QString::fromLatin1(reinterpret_cast<const char *>(w.bytes.data()),
-                                                 static_cast<qsizetype>(w.bytes.size())));
-    form.cmb1[1]->setCurrentIndex(w.ecLevel - 1);
+    Probe(form).messageEdit()->setPlainText(QString::fromLatin1(
+        reinterpret_cast<const char *>(w.bytes.data()), static_cast<qsizetype>(w.bytes.size())));
+    Probe(form).optionLists()[1]->setCurrentIndex(w.ecLevel - 1);
   }
 
-  // Clicks "生成二维码" and returns once the composite is in Image1.
+  // Clicks "生成二维码" and returns once the composite is in symbolHolder_.
   void Generate() {
     QEventLoop done;
-    QObject::connect(&form, &Form1::generationFinished, &done, &QEventLoop::quit);
-    form.Command1->click();
+    QObject::connect(&form, &MainWindow::generationFinished, &done, &QEventLoop::quit);
+    Probe(form).generateButton()->click();
     if (form.generating())
       done.exec();
   }
 
   static inline int serial = 0;
   SingleInstance instance;
-  Form1 form;
+  MainWindow form;
   int messages = 0;
 };
 
@@ -116,7 +117,7 @@ void BM_Generate(benchmark::State &state, const char *text, int logoSide) {
   window.Generate(); // the encoder object and the caches of the first run
   for (auto _ : state)
     window.Generate();
-  if (!window.form.Image1->hasPicture() || window.messages != 0)
+  if (!Probe(window.form).symbolHolder()->hasPicture() || window.messages != 0)
     state.SkipWithError("the generation did not give a clean code");
 }
 
@@ -155,10 +156,10 @@ void BM_Stall(benchmark::State &state, const char *text, int logoSide) {
 void BM_StartUp(benchmark::State &state) {
   for (auto _ : state) {
     SingleInstance instance(ScratchFile(QStringLiteral("startup-lock")));
-    Form1 form;
-    form.pageAddress = QUrl();
+    MainWindow form;
+    form.services.pageAddress = QUrl();
     form.services.quit = [] {};
-    if (!form.Form_Load(instance))
+    if (!form.load(instance))
       qFatal("the window did not load");
     form.show();
     QEventLoop painted;

@@ -3,7 +3,7 @@
 // The encoder's benchmark messages: fixed, so that every run and every
 // machine measures the same work.
 
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <cstdint>
 #include <random>

@@ -31,7 +31,7 @@ ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &me
   // module, must give it back on the readers.
   CodeSource source = SourceOf(message);
   source.symbolAlone = true;
-  clsQRCode encoder;
+  QrEncoder encoder;
   const ReadableCode made = MakeReadableCode(encoder, source, CodeOptionsOf(options));
   switch (made.verdict) {
   case ReadableCode::Verdict::TooLong:

@@ -3,9 +3,9 @@
 // What the toolkit commands share (compose and the --readable search of
 // encode): a message as the scan library's code source, the options it is
 // made with, and a text of the library's on one line.
+#include "CodeSearch.h"
 #include "Module.h"
 #include "Options.h"
-#include "ScanRemedy.h"
 
 #include <QString>
 

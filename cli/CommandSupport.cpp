@@ -60,7 +60,7 @@ bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture
     error = DoesNotFit(options, message);
     return false;
   }
-  clsQRCode encoder;
+  QrEncoder encoder;
   symbol = encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
                               options.version, options.ecLevel, options.mask, message.kanji,
                               options.eci);

@@ -79,7 +79,7 @@ JobOutcome Write(const QImage &composite, OutputFormat format, const std::string
 // the logo: written, with a warning in the note when a reader cannot read
 // it back; with --readable, written only when it or the first candidate of
 // the search scans, the note saying what was changed.
-JobOutcome ComposeCode(clsQRCode &encoder, const EncodeOptions &options, const Message &message,
+JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const Message &message,
                        MadeCode encoded, const QImage &logoInBox, OutputFormat format,
                        const std::string &output) {
   CodeSource source = SourceOf(message);
@@ -118,7 +118,7 @@ JobOutcome ComposeCode(clsQRCode &encoder, const EncodeOptions &options, const M
 
 // The message's symbol of the options given, the one encoding it gets
 // unless --readable searches further; a message that does not fit fails.
-bool EncodeFirst(clsQRCode &encoder, const EncodeOptions &options, const Message &message,
+bool EncodeFirst(QrEncoder &encoder, const EncodeOptions &options, const Message &message,
                  MadeCode &encoded, std::string &error) {
   if (message.tooLong) {
     error = DoesNotFit(options, message);
@@ -132,7 +132,7 @@ bool EncodeFirst(clsQRCode &encoder, const EncodeOptions &options, const Message
 
 JobOutcome ComposeOne(const EncodeOptions &options, const Message &message, const QImage &logoInBox,
                       OutputFormat format, const std::string &output) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   MadeCode encoded;
   std::string error;
   if (!EncodeFirst(encoder, options, message, encoded, error))
@@ -165,7 +165,7 @@ int Compose(const std::vector<std::string> &args) {
   // Nothing is written unless both the symbol and the logo are there: the
   // message is encoded, once, before the logo is read.
   Message message;
-  clsQRCode encoder;
+  QrEncoder encoder;
   MadeCode encoded;
   if (!options.batch) {
     std::string error;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "QrEncoder.h"
 #include "TextBytes.h"
-#include "clsQRCode.h"
 
 #include <cstddef>
 #include <cstdint>

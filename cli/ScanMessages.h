@@ -3,8 +3,8 @@
 // The scan check's verdict as zubqr says it, in the locale's language: a
 // plain first line (what someone scanning meets, what was done or could be
 // changed), then with --verbose one line a technical cause.
+#include "CodeSearch.h"
 #include "ScanCheck.h"
-#include "ScanRemedy.h"
 
 #include <string>
 

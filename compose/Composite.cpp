@@ -1,7 +1,7 @@
 #include "Composite.h"
 
+#include "LogoBox.h"
 #include "Stretch.h"
-#include "logomd.h"
 
 namespace zub {
 

@@ -1,6 +1,6 @@
 // Function patterns: finders with separators, format and version areas,
 // the dark module, timing patterns and alignment patterns.
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 namespace zub {
 
@@ -24,7 +24,7 @@ struct FinderBlock {
 constexpr FinderBlock kFinder;
 } // namespace
 
-void clsQRCode::DrawFunctionPatterns(ModuleMatrix &m, int v) {
+void QrEncoder::DrawFunctionPatterns(ModuleMatrix &m, int v) {
   if (v < 1 || v > 40)
     return;
   const int n = m.n;

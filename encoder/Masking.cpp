@@ -1,5 +1,5 @@
 // Data masks, and the BCH-protected format and version information.
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include "MaskPatterns.h"
 
@@ -12,7 +12,7 @@ constexpr int kVersionPoly = 0x1F25; // x^12 + x^11 + x^10 + x^9 + x^8 + x^5 + x
 
 } // namespace
 
-int clsQRCode::ApplyMask(std::uint8_t *matrix, int n, int stride, int mask) {
+int QrEncoder::ApplyMask(std::uint8_t *matrix, int n, int stride, int mask) {
   if (mask < 0 || mask > 7)
     mask = 0;
   const auto size = static_cast<unsigned>(n);
@@ -26,7 +26,7 @@ int clsQRCode::ApplyMask(std::uint8_t *matrix, int n, int stride, int mask) {
   return mask;
 }
 
-int clsQRCode::BchRemainder(int value, int poly, int topBit, int count) {
+int QrEncoder::BchRemainder(int value, int poly, int topBit, int count) {
   for (int i = 0; i < count; ++i) {
     value *= 2;
     if (value & topBit)
@@ -35,18 +35,18 @@ int clsQRCode::BchRemainder(int value, int poly, int topBit, int count) {
   return value;
 }
 
-int clsQRCode::FormatBits(int ecLevel, int mask) {
+int QrEncoder::FormatBits(int ecLevel, int mask) {
   const int indicator = (ecLevel - 1) ^ 1; // L 01, M 00, Q 11, H 10
   const int data = indicator * 8 | mask;
   const int check = BchRemainder(data, kFormatPoly, 0x400, 10);
   return (data * 1024 | check) ^ kFormatXor;
 }
 
-int clsQRCode::VersionBits(int v) {
+int QrEncoder::VersionBits(int v) {
   return v * 4096 | BchRemainder(v, kVersionPoly, 0x1000, 12);
 }
 
-void clsQRCode::WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) {
+void QrEncoder::WriteVersionAndFormat(ModuleMatrix &m, int v, int ecLevel, int mask) {
   const int n = m.n;
   if (v >= 7) {
     const int bits = VersionBits(v);

@@ -1,5 +1,7 @@
 #include "Picture.h"
 
+#include "Bytes16.h"
+
 #include <cstring>
 #include <new>
 
@@ -42,6 +44,45 @@ Picture Picture::FromBitmap(Bitmap &&bitmap, const SymbolFacts &facts) {
   p.stride_ = bitmap.stride;
   p.facts_ = facts;
   return p;
+}
+
+Picture BitsToPicture(const std::uint8_t *bits, int width, int height, int left, int top, int right,
+                      int bottom) {
+  Bitmap bitmap = Bitmap::Allocate(left + width + right, top + height + bottom);
+  if (!bitmap.pixels)
+    return {};
+  // The quiet zone white, the image through its colour table (index 0
+  // white, 1 black). Margins of up to 16 pixels take one white store each,
+  // before the image is drawn over what they cover of it.
+  const int stride = bitmap.stride;
+  const int margin = stride - left - width; // the right margin and the row padding
+  const bool narrow = width >= 16 && stride >= 16 && left <= 16 && margin <= 16;
+  const Bytes16 white = Bytes16{} + Picture::kWhite;
+  for (int y = 0; y < bitmap.height; ++y) {
+    std::uint8_t *row = bitmap.scanLine(y);
+    if (y < top || y >= top + height) {
+      FillBytes(row, stride, Picture::kWhite);
+      continue;
+    }
+    const std::uint8_t *src = bits + (y - top) * width;
+    std::uint8_t *dst = row + left;
+    if (narrow) {
+      Store16(row, white);
+      Store16(row + stride - 16, white);
+      ForEachChunk16(width, [&](int x0) {
+        Store16(dst + x0, reinterpret_cast<Bytes16>(Load16(src + x0) == 0));
+      });
+      continue;
+    }
+    FillBytes(row, stride, Picture::kWhite);
+    for (int x = 0; x < width; ++x)
+      dst[x] = src[x] ? Picture::kBlack : Picture::kWhite;
+  }
+  return BitmapToPicture(std::move(bitmap));
+}
+
+Picture BitmapToPicture(Bitmap &&bitmap) {
+  return Picture::FromBitmap(std::move(bitmap));
 }
 
 } // namespace zub

@@ -2,7 +2,7 @@
 // alphanumeric, byte and kanji segments, then the segments themselves.
 #include "Segmentation.h"
 
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <algorithm>
 
@@ -75,22 +75,22 @@ constexpr AlnumTable kAlnumValue;
 
 } // namespace
 
-int clsQRCode::CharClass(std::uint8_t b) {
+int QrEncoder::CharClass(std::uint8_t b) {
   return kClass.of[b];
 }
 
-int clsQRCode::AlnumValue(std::uint8_t b) {
+int QrEncoder::AlnumValue(std::uint8_t b) {
   return kAlnumValue.of[b];
 }
 
-bool clsQRCode::IsKanjiPair(std::uint8_t first, std::uint8_t second) {
+bool QrEncoder::IsKanjiPair(std::uint8_t first, std::uint8_t second) {
   if (first < 0x81 || second < 0x40) // most text: no lead byte at all
     return false;
   return (first >= 0x81 && first <= 0x9F) || (first >= 0xE0 && first <= 0xEA) ||
          (first == 0xEB && second <= 0xBF);
 }
 
-int clsQRCode::KanjiValue(std::uint8_t first, std::uint8_t second) {
+int QrEncoder::KanjiValue(std::uint8_t first, std::uint8_t second) {
   const int base = first <= 0x9F ? 0x81 : 0xC1;
   return (first - base) * 192 + (second - 0x40);
 }
@@ -146,7 +146,7 @@ inline int ByteStretchEnd(const std::uint8_t *data, int t, int n, bool kanjiAllo
   const std::uint8_t *p = data + t + 1;
   const std::uint8_t *stop = data + n;
   for (; p < stop && kClass.of[*p] == 0; ++p)
-    if (p[-1] >= 0x81 && kanjiAllowed && clsQRCode::IsKanjiPair(p[-1], *p))
+    if (p[-1] >= 0x81 && kanjiAllowed && QrEncoder::IsKanjiPair(p[-1], *p))
       break;
   return static_cast<int>(p - data) - 1;
 }
@@ -188,7 +188,7 @@ void SegmentPlan::Plan(const std::uint8_t *data, int n, int version, KanjiMode k
     Cell *row = table + kModes * t;
     const Cell *prev = row - kModes;
     int cls = kClass.of[data[t]];
-    const bool kanjiHere = kanjiAllowed && clsQRCode::IsKanjiPair(data[t - 1], data[t]);
+    const bool kanjiHere = kanjiAllowed && QrEncoder::IsKanjiPair(data[t - 1], data[t]);
     if (prevOnlyByte && cls >= 1 && !kanjiHere) {
       // After a position that only byte mode reaches, a digit or another
       // alphanumeric character continues the byte segment or opens one of
@@ -350,8 +350,8 @@ void SegmentPlan::Write(BitBuffer &bits) {
     case kAlnum: {
       // Two characters to 11 bits; two such pairs go into the stream at once.
       const auto pair = [p](int i) {
-        return static_cast<std::uint32_t>(45 * clsQRCode::AlnumValue(p[i]) +
-                                          clsQRCode::AlnumValue(p[i + 1]));
+        return static_cast<std::uint32_t>(45 * QrEncoder::AlnumValue(p[i]) +
+                                          QrEncoder::AlnumValue(p[i + 1]));
       };
       int i = 0;
       for (; i + 4 <= r; i += 4)
@@ -361,12 +361,12 @@ void SegmentPlan::Write(BitBuffer &bits) {
         i += 2;
       }
       if (i < r)
-        bits.Put(static_cast<std::uint32_t>(clsQRCode::AlnumValue(p[i])), 6);
+        bits.Put(static_cast<std::uint32_t>(QrEncoder::AlnumValue(p[i])), 6);
       break;
     }
     case kKanji:
       for (int i = 0; i + 1 < r; i += 2)
-        bits.Put(static_cast<std::uint32_t>(clsQRCode::KanjiValue(p[i], p[i + 1])), 13);
+        bits.Put(static_cast<std::uint32_t>(QrEncoder::KanjiValue(p[i], p[i + 1])), 13);
       break;
     default:
       bits.PutBytes(p, r);
@@ -400,13 +400,13 @@ int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
   if (kanji == KanjiMode::Allowed && (anyByte & 0x80) != 0) {
     // Bytes that could be half of a kanji character may cost less.
     for (int t = 0; t + 1 < n; ++t) {
-      if (data[t] < 0x81 || !clsQRCode::IsKanjiPair(data[t], data[t + 1]))
+      if (data[t] < 0x81 || !QrEncoder::IsKanjiPair(data[t], data[t + 1]))
         continue;
       for (int k = t; k <= t + 1; ++k) {
         const int cost = kSixths.of[data[k]];
         // A byte in two overlapping pairs is lowered once.
         if (cost > kKanjiSixths &&
-            !(k == t && t >= 1 && clsQRCode::IsKanjiPair(data[t - 1], data[t])))
+            !(k == t && t >= 1 && QrEncoder::IsKanjiPair(data[t - 1], data[t])))
           sixths -= cost - kKanjiSixths;
       }
     }
@@ -414,7 +414,7 @@ int SegmentPlan::MinimumBits(const std::uint8_t *data, int n, KanjiMode kanji) {
   return static_cast<int>(sixths / 6);
 }
 
-int clsQRCode::EciBits(int eci) {
+int QrEncoder::EciBits(int eci) {
   if (eci == 0)
     return 0;
   if (eci < 0 || eci > 999999)
@@ -424,7 +424,7 @@ int clsQRCode::EciBits(int eci) {
   return 4 + (eci < 128 ? 8 : eci < 16384 ? 16 : 24);
 }
 
-void clsQRCode::PutEci(BitBuffer &bits, int eci) {
+void QrEncoder::PutEci(BitBuffer &bits, int eci) {
   const int width = EciBits(eci);
   if (width <= 0)
     return;
@@ -438,7 +438,7 @@ void clsQRCode::PutEci(BitBuffer &bits, int eci) {
     bits.Put(0b110u << 21 | value, 24);
 }
 
-int clsQRCode::BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
+int QrEncoder::BuildDataBits(BitBuffer &bits, const std::uint8_t *data, int n, int version,
                              bool EstimateOnly, KanjiMode kanji, int eci) const {
   const int header = EciBits(eci);
   if (header < 0)

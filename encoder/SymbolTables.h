@@ -1,9 +1,9 @@
 // Symbol geometry and capacity: sizes, module and codeword counts, alignment
 // spacing, and the error-correction block tables. Compile-time constants,
-// shared by every encoder; included at the end of clsQRCode.h.
+// shared by every encoder; included at the end of QrEncoder.h.
 #pragma once
 
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <array>
 #include <cstddef>
@@ -114,7 +114,7 @@ constexpr std::size_t TableIndex(int v, int level) {
 
 } // namespace symbol_tables
 
-constexpr int clsQRCode::SymbolSize(int v) {
+constexpr int QrEncoder::SymbolSize(int v) {
   if (symbol_tables::IsQrVersion(v))
     return 4 * v + 17;
   if (symbol_tables::IsMicroVersion(v))
@@ -122,18 +122,18 @@ constexpr int clsQRCode::SymbolSize(int v) {
   return 0;
 }
 
-constexpr int clsQRCode::AlignmentCount(int v) {
+constexpr int QrEncoder::AlignmentCount(int v) {
   if (v >= 2 && v <= 40)
     return v / 7 + 2;
   return 1;
 }
 
-constexpr int clsQRCode::AlignmentPatterns(int v) {
+constexpr int QrEncoder::AlignmentPatterns(int v) {
   const int k = AlignmentCount(v);
   return (symbol_tables::IsQrVersion(v) && k > 1) ? k * k - 3 : 0;
 }
 
-constexpr int clsQRCode::DataModules(int v) {
+constexpr int QrEncoder::DataModules(int v) {
   const int n = SymbolSize(v);
   if (symbol_tables::IsMicroVersion(v))
     return n * n + 4 * v - 81;
@@ -148,7 +148,7 @@ constexpr int clsQRCode::DataModules(int v) {
   return modules;
 }
 
-constexpr int clsQRCode::TotalCodewords(int v) {
+constexpr int QrEncoder::TotalCodewords(int v) {
   if (symbol_tables::IsMicroVersion(v))
     return (DataModules(v) + 4) / 8; // M1 and M3 end in a half codeword
   return DataModules(v) / 8;
@@ -185,23 +185,23 @@ inline constexpr std::array<std::int16_t, 160> kDataCodewords = [] {
   for (std::size_t i = 0; i < 160; ++i) {
     const int v = static_cast<int>(i / 4) + 1;
     data[i] =
-        static_cast<std::int16_t>(clsQRCode::TotalCodewords(v) - kEcBlocks[i] * kEcCodewords[i]);
+        static_cast<std::int16_t>(QrEncoder::TotalCodewords(v) - kEcBlocks[i] * kEcCodewords[i]);
   }
   return data;
 }();
 
 } // namespace symbol_tables
 
-constexpr int clsQRCode::AlignStep(int v) {
+constexpr int QrEncoder::AlignStep(int v) {
   return symbol_tables::kAlignStep[static_cast<std::size_t>(v - 1)];
 }
-constexpr int clsQRCode::EcBlocks(int v, int level) {
+constexpr int QrEncoder::EcBlocks(int v, int level) {
   return symbol_tables::kEcBlocks[symbol_tables::TableIndex(v, level)];
 }
-constexpr int clsQRCode::EcCodewords(int v, int level) {
+constexpr int QrEncoder::EcCodewords(int v, int level) {
   return symbol_tables::kEcCodewords[symbol_tables::TableIndex(v, level)];
 }
-constexpr int clsQRCode::DataCodewords(int v, int level) {
+constexpr int QrEncoder::DataCodewords(int v, int level) {
   return symbol_tables::kDataCodewords[symbol_tables::TableIndex(v, level)];
 }
 

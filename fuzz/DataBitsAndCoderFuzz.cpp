@@ -28,10 +28,10 @@
 //     encoded block vanishes at the roots of g(x), and the byte path agrees
 //     with the general one.
 #include "FuzzSupport.h"
+#include "GaloisField.h"
+#include "QrEncoder.h"
+#include "ReedSolomonCoder.h"
 #include "StreamReference.h"
-#include "clsFiniteField.h"
-#include "clsQRCode.h"
-#include "clsReedSolomon.h"
 
 #include <algorithm>
 #include <array>
@@ -40,10 +40,10 @@
 #include <vector>
 
 using zub::BitBuffer;
-using zub::clsFiniteField;
-using zub::clsQRCode;
-using zub::clsReedSolomon;
+using zub::GaloisField;
 using zub::KanjiMode;
+using zub::QrEncoder;
+using zub::ReedSolomonCoder;
 using zub::fuzz::FuzzInput;
 using zub::fuzz::GroupOf;
 using zub::fuzz::kByte;
@@ -58,7 +58,7 @@ namespace {
 
 constexpr int kGroupVersion[3] = {1, 10, 27};
 
-int Estimate(const clsQRCode &qr, const std::uint8_t *data, int n, int version, KanjiMode kanji) {
+int Estimate(const QrEncoder &qr, const std::uint8_t *data, int n, int version, KanjiMode kanji) {
   std::uint8_t four[1] = {};
   BitBuffer none(four, 4); // an empty message writes its terminator even when estimating
   const int bits = qr.BuildDataBits(none, data, n, version, true, kanji);
@@ -77,7 +77,7 @@ void FuzzStream(FuzzInput &in) {
   const int n = static_cast<int>(message.size());
   const int group = GroupOf(version);
 
-  clsQRCode qr;
+  QrEncoder qr;
   const int L = Estimate(qr, message.data(), n, version, kanji);
   ZUB_CHECK(L >= 4);
   // Only the group of the version matters.
@@ -172,7 +172,7 @@ FieldArgs DrawField(FuzzInput &in) {
     a.size = 2 + in.Below(16383);
   else
     a.size = in.Int();
-  const bool elements = a.size >= 2 && a.size <= clsFiniteField::kMaxSize;
+  const bool elements = a.size >= 2 && a.size <= GaloisField::kMaxSize;
 
   switch (in.Byte() % 4) {
   case 0:
@@ -213,7 +213,7 @@ struct Reference {
   int low = 0; // the modulus below x^m
   bool binary = false;
 
-  explicit Reference(const clsFiniteField &f)
+  explicit Reference(const GaloisField &f)
       : q(f.Size()), low(f.Modulus() & (f.Size() - 1)), binary(IsPowerOfTwo(f.Size())) {}
 
   int Add(int a, int b) const { return binary ? a ^ b : (a + b) % q; }
@@ -253,7 +253,7 @@ struct Reference {
 
 // Whether the tables describe a genuine field: the powers of the generator
 // reach every non-zero element once.
-bool TablesConsistent(const clsFiniteField &f) {
+bool TablesConsistent(const GaloisField &f) {
   const int q = f.Size();
   if (q == 2)
     return true;
@@ -270,18 +270,18 @@ bool TablesConsistent(const clsFiniteField &f) {
 struct FieldState {
   int size, modulus, generator;
   std::vector<std::int16_t> logs, exps;
-  explicit FieldState(const clsFiniteField &f)
+  explicit FieldState(const GaloisField &f)
       : size(f.Size()), modulus(f.Modulus()), generator(f.Generator()),
-        logs(f.LogTable(), f.LogTable() + clsFiniteField::kMaxSize),
-        exps(f.ExpTable(), f.ExpTable() + clsFiniteField::kMaxSize) {}
+        logs(f.LogTable(), f.LogTable() + GaloisField::kMaxSize),
+        exps(f.ExpTable(), f.ExpTable() + GaloisField::kMaxSize) {}
   bool operator==(const FieldState &) const = default;
 };
 
 // Initialises `f` with `a` and checks the outcome; returns whether it took.
-bool CheckedInit(clsFiniteField &f, const FieldArgs &a) {
+bool CheckedInit(GaloisField &f, const FieldArgs &a) {
   const FieldState before(f);
   const int q = a.size;
-  const bool inRange = q >= 2 && q <= clsFiniteField::kMaxSize;
+  const bool inRange = q >= 2 && q <= GaloisField::kMaxSize;
   const bool binary = inRange && IsPowerOfTwo(q) && q > 2;
   const bool valid =
       inRange && !(binary && a.modulus == 0) && (q == 2 || (a.generator >= 0 && a.generator < q));
@@ -327,7 +327,7 @@ bool CheckedInit(clsFiniteField &f, const FieldArgs &a) {
   return true;
 }
 
-void CheckArithmetic(const clsFiniteField &f, FuzzInput &in, int operations) {
+void CheckArithmetic(const GaloisField &f, FuzzInput &in, int operations) {
   const int q = f.Size();
   const Reference ref(f);
   const bool consistent = TablesConsistent(f);
@@ -392,7 +392,7 @@ void CheckArithmetic(const clsFiniteField &f, FuzzInput &in, int operations) {
 void FuzzField(FuzzInput &in) {
   // One object through several fields, as a caller switching fields would:
   // nothing of an earlier field may leak into a later one.
-  auto f = std::make_unique<clsFiniteField>();
+  auto f = std::make_unique<GaloisField>();
   const int steps = 1 + in.Byte() % 4;
   for (int s = 0; s < steps; ++s) {
     const FieldArgs args = DrawField(in);
@@ -406,9 +406,9 @@ void FuzzField(FuzzInput &in) {
 // ----------------------------------------------------------------- coder
 
 struct CoderShape {
-  const clsFiniteField *field;
+  const GaloisField *field;
   int dataLength, eccLength, generator, firstRoot;
-  explicit CoderShape(const clsReedSolomon &c)
+  explicit CoderShape(const ReedSolomonCoder &c)
       : field(c.Field()), dataLength(c.DataLength()), eccLength(c.EccLength()),
         generator(c.Generator()), firstRoot(c.FirstRoot()) {}
   bool operator==(const CoderShape &) const = default;
@@ -422,8 +422,8 @@ int Evaluate(const Reference &ref, const std::vector<std::int32_t> &block, int x
   return r;
 }
 
-void CheckEncode(clsReedSolomon &coder, FuzzInput &in) {
-  const clsFiniteField &f = *coder.Field();
+void CheckEncode(ReedSolomonCoder &coder, FuzzInput &in) {
+  const GaloisField &f = *coder.Field();
   const int q = f.Size();
   const int k = coder.DataLength();
   const int ecc = coder.EccLength();
@@ -476,19 +476,19 @@ void CheckEncode(clsReedSolomon &coder, FuzzInput &in) {
 }
 
 void FuzzCoder(FuzzInput &in) {
-  clsFiniteField qrField;
+  GaloisField qrField;
   ZUB_CHECK(qrField.Init(256, zub::kQrFieldPolynomial, 2));
-  auto other = std::make_unique<clsFiniteField>();
+  auto other = std::make_unique<GaloisField>();
   if (!other->Init(16, 19, 0))
     ZUB_CHECK(false);
-  clsReedSolomon coder;
+  ReedSolomonCoder coder;
   bool everInitialised = false;
 
   const int steps = 1 + in.Byte() % 4;
   for (int s = 0; s < steps; ++s) {
     // The field for this Init: none (the stored one), the QR field, or
     // another one, possibly switched to new arguments first.
-    const clsFiniteField *field = nullptr;
+    const GaloisField *field = nullptr;
     switch (in.Byte() % 5) {
     case 0:
       break;
@@ -507,7 +507,7 @@ void FuzzCoder(FuzzInput &in) {
       field = other.get();
       break;
     }
-    const clsFiniteField *effective = field ? field : coder.Field();
+    const GaloisField *effective = field ? field : coder.Field();
     const int k = in.Choice(-2, 70);
     const int ecc = in.Choice(-2, 70);
     const int firstRoot = in.Choice(-1, 12);
@@ -530,7 +530,7 @@ void FuzzCoder(FuzzInput &in) {
 
     const CoderShape before(coder);
     const bool shapeValid = k > 0 && ecc > 0 && firstRoot >= 0 &&
-                            static_cast<long long>(k) + ecc <= clsReedSolomon::kMaxLength;
+                            static_cast<long long>(k) + ecc <= ReedSolomonCoder::kMaxLength;
     const int alphaUsed = alpha != 0
                               ? alpha
                               : (coder.Generator() != 0 ? coder.Generator()
@@ -557,7 +557,7 @@ void FuzzCoder(FuzzInput &in) {
     ZUB_CHECK(coder.DataLength() == k && coder.EccLength() == ecc);
     ZUB_CHECK(coder.Generator() == alphaUsed && coder.FirstRoot() == firstRoot);
     ZUB_CHECK(coder.GenCoef(ecc) == 1);
-    for (int i = 0; i < clsReedSolomon::kMaxLength; ++i) {
+    for (int i = 0; i < ReedSolomonCoder::kMaxLength; ++i) {
       if (i > ecc)
         ZUB_CHECK(coder.GenCoef(i) == 0);
       else

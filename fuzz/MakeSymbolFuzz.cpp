@@ -23,7 +23,7 @@
 //   - a reader decodes the picture back to the message bytes, at the level
 //     asked for.
 #include "FuzzSupport.h"
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <ZXing/ReadBarcode.h>
 
@@ -32,9 +32,9 @@
 #include <vector>
 
 using zub::BitBuffer;
-using zub::clsQRCode;
 using zub::KanjiMode;
 using zub::Picture;
+using zub::QrEncoder;
 using zub::Symbol;
 using zub::fuzz::FuzzInput;
 
@@ -55,7 +55,7 @@ int GroupOf(int version) {
 
 // Writes the stream into a buffer of exactly its estimated length and
 // returns that length, checking that both agree.
-int CheckedStreamBits(const clsQRCode &qr, const std::uint8_t *data, int n, int version,
+int CheckedStreamBits(const QrEncoder &qr, const std::uint8_t *data, int n, int version,
                       KanjiMode kanji) {
   std::uint8_t four[1] = {};
   BitBuffer none(four, 4); // the empty message writes its terminator even when estimating
@@ -111,17 +111,17 @@ Reading Read(const Picture &p) {
 
 // The size functions take any version: QR versions 1..40, Micro sizes
 // -1..-4, and 0 for everything else.
-void CheckSizeFunctions(const clsQRCode &qr, int v) {
+void CheckSizeFunctions(const QrEncoder &qr, int v) {
   const bool full = v >= 1 && v <= 40;
   const bool micro = v >= -4 && v <= -1;
-  ZUB_CHECK(clsQRCode::SymbolSize(v) == (full ? 4 * v + 17 : micro ? 9 - 2 * v : 0));
+  ZUB_CHECK(QrEncoder::SymbolSize(v) == (full ? 4 * v + 17 : micro ? 9 - 2 * v : 0));
   if (full) {
     // Whole codewords, and the 0, 3, 4 or 7 remainder bits of the versions.
-    const int remainder = clsQRCode::DataModules(v) - 8 * clsQRCode::TotalCodewords(v);
+    const int remainder = QrEncoder::DataModules(v) - 8 * QrEncoder::TotalCodewords(v);
     ZUB_CHECK(remainder == 0 || remainder == 3 || remainder == 4 || remainder == 7);
   } else if (!micro) {
-    ZUB_CHECK(clsQRCode::DataModules(v) == 0 && clsQRCode::TotalCodewords(v) == 0);
-    ZUB_CHECK(clsQRCode::AlignmentPatterns(v) == 0);
+    ZUB_CHECK(QrEncoder::DataModules(v) == 0 && QrEncoder::TotalCodewords(v) == 0);
+    ZUB_CHECK(QrEncoder::AlignmentPatterns(v) == 0);
     zub::ModuleMatrix matrix(21);
     qr.DrawFunctionPatterns(matrix, v);
     ZUB_CHECK(std::all_of(matrix.cells.begin(), matrix.cells.end(),
@@ -134,7 +134,7 @@ void CheckSizeFunctions(const clsQRCode &qr, int v) {
 // blocks (the short ones first), each followed by the remainder of plain
 // polynomial division by g(x) = (x - 1)(x - 2)...(x - 2^(E-1)), then
 // interleaved column by column.
-std::vector<std::uint8_t> ExpectedCodewords(const clsQRCode &qr, const std::uint8_t *data, int n,
+std::vector<std::uint8_t> ExpectedCodewords(const QrEncoder &qr, const std::uint8_t *data, int n,
                                             int v, int level, KanjiMode kanji) {
   const int B = qr.EcBlocks(v, level);
   const int E = qr.EcCodewords(v, level);
@@ -147,7 +147,7 @@ std::vector<std::uint8_t> ExpectedCodewords(const clsQRCode &qr, const std::uint
   for (int c = (L + 7) / 8, i = 0; c < D; ++c, ++i)
     bytes[static_cast<std::size_t>(c)] = i % 2 == 0 ? 0xEC : 0x11;
 
-  const zub::clsFiniteField &f = qr.field();
+  const zub::GaloisField &f = qr.field();
   std::vector<int> g{1}; // coefficients, highest power first
   for (int i = 0, root = 1; i < E; ++i, root = f.Multiply(root, 2)) {
     std::vector<int> next(g.size() + 1, 0);
@@ -188,12 +188,12 @@ std::vector<std::uint8_t> ExpectedCodewords(const clsQRCode &qr, const std::uint
 // zig-zag of column pairs from the right edge, skipping function modules
 // and the timing column. The remainder cells after the last codeword must
 // be light.
-std::vector<std::uint8_t> CodewordsOf(const clsQRCode &qr, const Symbol &symbol) {
+std::vector<std::uint8_t> CodewordsOf(const QrEncoder &qr, const Symbol &symbol) {
   const int n = symbol.modules.n;
   zub::ModuleMatrix function(n);
   qr.DrawFunctionPatterns(function, symbol.version);
   std::vector<std::uint8_t> cells = symbol.modules.cells;
-  clsQRCode::ApplyMask(cells.data(), n, symbol.modules.stride, symbol.mask);
+  QrEncoder::ApplyMask(cells.data(), n, symbol.modules.stride, symbol.mask);
   std::vector<int> bitsRead;
   bool upward = true;
   for (int right = n - 1; right >= 1; right -= 2) {
@@ -207,8 +207,8 @@ std::vector<std::uint8_t> CodewordsOf(const clsQRCode &qr, const Symbol &symbol)
     }
     upward = !upward;
   }
-  const int total = clsQRCode::TotalCodewords(symbol.version);
-  ZUB_CHECK(static_cast<int>(bitsRead.size()) == clsQRCode::DataModules(symbol.version));
+  const int total = QrEncoder::TotalCodewords(symbol.version);
+  ZUB_CHECK(static_cast<int>(bitsRead.size()) == QrEncoder::DataModules(symbol.version));
   std::vector<std::uint8_t> out(static_cast<std::size_t>(total), 0);
   for (int i = 0; i < 8 * total; ++i)
     out[static_cast<std::size_t>(i / 8)] |=
@@ -247,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const int usedLevel = level >= 1 && level <= 4 ? level : zub::kLevelM;
   const int usedMask = mask >= 0 && mask <= 7 ? mask : 0;
 
-  clsQRCode qr;
+  QrEncoder qr;
   CheckSizeFunctions(qr, version);
   int streamBits[3];
   for (int g = 0; g < 3; ++g)
@@ -265,7 +265,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
 
   // A used encoder: another symbol first, from a prefix of the message.
-  clsQRCode used;
+  QrEncoder used;
   const int earlierN = std::min(earlierLength, n);
   (void)used.MakeSymbol(message.data(), earlierN, earlierVersion, earlierLevel, earlierMask,
                         kanji == KanjiMode::Allowed ? KanjiMode::Excluded : KanjiMode::Allowed);
@@ -289,7 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   ZUB_CHECK(v == expectedVersion);
   ZUB_CHECK(symbol.ecLevel == usedLevel);
   ZUB_CHECK(symbol.mask == usedMask);
-  ZUB_CHECK(symbol.modules.n == modules && clsQRCode::SymbolSize(v) == modules);
+  ZUB_CHECK(symbol.modules.n == modules && QrEncoder::SymbolSize(v) == modules);
   ZUB_CHECK(symbol.modules.stride == modules + 3);
   for (int y = 0; y < modules + 3; ++y)
     for (int x = 0; x < modules + 3; ++x) {

@@ -2,8 +2,8 @@
 // shows as the encoder made them, block by block.
 #include "ModuleDamage.h"
 
-#include "clsQRCode.h"
-#include "logomd.h"
+#include "LogoBox.h"
+#include "QrEncoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -34,7 +34,7 @@ Span SpanOf(int s, int sourceLength, int targetLength) {
 // to; 0 for a data module.
 class PartMap {
 public:
-  PartMap(int v, int step) : n_(clsQRCode::SymbolSize(v)), v_(v) {
+  PartMap(int v, int step) : n_(QrEncoder::SymbolSize(v)), v_(v) {
     centres_.push_back(6);
     if (v >= 2)
       for (int c = n_ - 7; c >= 18; c -= step)
@@ -119,7 +119,7 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
   const int ecLevel = facts.ecLevel;
   const int n = facts.modules;
   const int side = n + 2 * kQuietZone;
-  if (composite.isNull() || v < 1 || v > 40 || n != clsQRCode::SymbolSize(v) ||
+  if (composite.isNull() || v < 1 || v > 40 || n != QrEncoder::SymbolSize(v) ||
       symbol.width() != side || symbol.height() != side || ecLevel < kLevelL || ecLevel > kLevelH)
     return damage;
   damage.version = v;
@@ -146,7 +146,7 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
   // Every module: does it read as the symbol has it, and does the logo
   // cover it?
   ModuleMatrix wrong(n); // 1 where the module reads wrong
-  const PartMap parts(v, clsQRCode::AlignStep(v));
+  const PartMap parts(v, QrEncoder::AlignStep(v));
   for (int y = 0; y < n; ++y) {
     const Span row = rows[static_cast<std::size_t>(y)];
     const auto *line = reinterpret_cast<const QRgb *>(shown.constScanLine(row.centre));
@@ -172,18 +172,18 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
   // The codeword every data module carries, in the encoder's placement
   // order; the remainder cells after the last codeword carry none.
   ModuleMatrix functions(n);
-  clsQRCode::DrawFunctionPatterns(functions, v);
+  QrEncoder::DrawFunctionPatterns(functions, v);
   std::vector<std::uint16_t> order;
-  clsQRCode::PlacementOrder(functions, order);
-  const int total = clsQRCode::TotalCodewords(v);
+  QrEncoder::PlacementOrder(functions, order);
+  const int total = QrEncoder::TotalCodewords(v);
   std::vector<std::uint8_t> codewordWrong(static_cast<std::size_t>(total), 0);
   const std::size_t bits = std::min(order.size(), static_cast<std::size_t>(8 * total));
   for (std::size_t i = 0; i < bits; ++i)
     if (wrong.cells[order[i]])
       codewordWrong[i / 8] = 1;
 
-  const int B = clsQRCode::EcBlocks(v, ecLevel);
-  const int E = clsQRCode::EcCodewords(v, ecLevel);
+  const int B = QrEncoder::EcBlocks(v, ecLevel);
+  const int E = QrEncoder::EcCodewords(v, ecLevel);
   damage.blocks.assign(static_cast<std::size_t>(B),
                        BlockDamage{0, CorrectableErrors(v, ecLevel, E)});
   for (int p = 0; p < total; ++p)

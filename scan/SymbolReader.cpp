@@ -1,8 +1,8 @@
 #include "SymbolReader.h"
 
 #include "LevelLetter.h"
+#include "QrEncoder.h"
 #include "ScanCheck.h"
-#include "clsQRCode.h"
 
 #include <ZXing/ReadBarcode.h>
 
@@ -42,7 +42,7 @@ int LevelOf(const std::string &name) {
 // hands over exactly the data codewords, and their number grows with the
 // version at every level.
 int VersionOf(int level, std::size_t count) {
-  static const clsQRCode tables;
+  static const QrEncoder tables;
   for (int v = 1; v <= 40; ++v)
     if (static_cast<std::size_t>(tables.DataCodewords(v, level)) == count)
       return v;
@@ -53,7 +53,7 @@ int VersionOf(int level, std::size_t count) {
 // the top-left finder, sampled at their centres in the outline the reader
 // found, and matched to the nearest valid code word of `level`.
 int MaskOf(const QImage &grey, const ZXing::Position &outline, int version, int level) {
-  const int n = clsQRCode::SymbolSize(version);
+  const int n = QrEncoder::SymbolSize(version);
   const auto tl = outline.topLeft(), tr = outline.topRight(), bl = outline.bottomLeft();
   const auto dark = [&](int x, int y) {
     const double u = (x + 0.5) / n, v = (y + 0.5) / n;
@@ -75,7 +75,7 @@ int MaskOf(const QImage &grey, const ZXing::Position &outline, int version, int 
   int best = -1, bestDistance = 4; // more than 3 wrong bits: not trusted
   for (int mask = 0; mask < 8; ++mask) {
     const int distance =
-        std::popcount(static_cast<unsigned>(bits ^ clsQRCode::FormatBits(level, mask)));
+        std::popcount(static_cast<unsigned>(bits ^ QrEncoder::FormatBits(level, mask)));
     if (distance < bestDistance) {
       best = mask;
       bestDistance = distance;

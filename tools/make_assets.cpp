@@ -6,7 +6,7 @@
 // The texts are drawn with a CJK font (fonts-wqy-microhei), so the
 // pictures look the same on machines without one.
 
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -53,7 +53,7 @@ bool save(const QImage &image, const QString &name, const char *format = nullptr
 
 // A QR code of `text`, one pixel per module with its quiet zone, as an image.
 QImage symbolImage(const QByteArray &text, int ecLevel) {
-  zub::clsQRCode coder;
+  zub::QrEncoder coder;
   const zub::Picture picture =
       coder.MakeSymbol(reinterpret_cast<const std::uint8_t *>(text.constData()),
                        static_cast<int>(text.size()), 0, ecLevel, 0);

@@ -6,8 +6,8 @@
 #include "ImageFile.h"
 #include "MessageBytes.h"
 #include "Options.h"
+#include "QrEncoder.h"
 #include "SymbolFiles.h"
-#include "clsQRCode.h"
 
 #include <QFile>
 #include <QImage>
@@ -26,7 +26,7 @@ using namespace zub;
 using namespace zub::cli;
 
 Picture MakeTestSymbol(const std::string &text, int version, int level, int mask) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   return encoder.MakeSymbol(reinterpret_cast<const std::uint8_t *>(text.data()),
                             static_cast<int>(text.size()), version, level, mask);
 }

@@ -43,7 +43,7 @@ protected:
     source.text = text;
     source.logoInBox = LogoInBox(logoImage, kLogoBoxRect.size());
     source.symbolAlone = symbolAlone;
-    clsQRCode encoder;
+    QrEncoder encoder;
     ReadableCode made;
     encodings = Encodings([&] {
       made =

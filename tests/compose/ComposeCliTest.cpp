@@ -3,9 +3,9 @@
 #include "Composite.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
+#include "QrEncoder.h"
 #include "ScanCheck.h"
 #include "TestSupport.h"
-#include "clsQRCode.h"
 
 #include <gtest/gtest.h>
 
@@ -87,7 +87,7 @@ TEST_F(ComposeCli, WritesTheLibrarysCompositeAsABitmapThatReadsBack) {
     const QImage written = QImage(out, "BMP").convertToFormat(QImage::Format_RGB32);
 
     const std::vector<std::uint8_t> message = MessageBytes(c.text, c.encoding);
-    clsQRCode encoder;
+    QrEncoder encoder;
     const QImage expected =
         ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
                                             c.version, c.level, c.mask, KanjiMode::Excluded),

@@ -1,12 +1,12 @@
 #include "Composite.h"
 #include "Layout.h"
+#include "LogoBox.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
+#include "QrEncoder.h"
 #include "ScanCheck.h"
 #include "Stretch.h"
 #include "TestSupport.h"
-#include "clsQRCode.h"
-#include "logomd.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ using test::DecodeAll;
 using test::SampleLogo;
 
 Picture Symbol(const std::vector<std::uint8_t> &message, int version = 0, int level = kLevelM) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   return encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), version, level, 0,
                             KanjiMode::Excluded);
 }
@@ -343,8 +343,8 @@ TEST(ChineseText, ReadsBackAsItsOwnTextInUtf8AndGbkOnlyWithoutKanjiMode) {
        {Case{QStringLiteral("文文文二维码生成器"), TextEncoding::Utf8, "UTF-8"},
         Case{QStringLiteral("丂丄丅丆丏丒丗丟丠両二维码"), TextEncoding::Ansi, "GB18030"}}) {
     const std::vector<std::uint8_t> message = MessageBytes(c.text, c.encoding);
-    ASSERT_TRUE(clsQRCode::IsKanjiPair(message[0], message[1]));
-    clsQRCode encoder;
+    ASSERT_TRUE(QrEncoder::IsKanjiPair(message[0], message[1]));
+    QrEncoder encoder;
     for (KanjiMode kanji : {KanjiMode::Allowed, KanjiMode::Excluded}) {
       const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
                                                 kLevelM, 0, kanji);

@@ -2,9 +2,9 @@
 #include "BitmapFile.h"
 #include "Composite.h"
 #include "DiskFaults.h"
+#include "QrEncoder.h"
 #include "TestSupport.h"
 #include "WriteWords.h"
-#include "clsQRCode.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +37,7 @@ bool WriteWithWords(const QImage &image, const QString &path, ImageFileFormat fo
 }
 
 QImage SampleComposite() {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const auto message = test::BytesOf("http://www.zub.cn");
   return ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
                                              kLevelM, 0, KanjiMode::Excluded),

@@ -1,14 +1,14 @@
 // The scan check against what the readers really do and against damage
 // counted by hand.
 #include "ScanCheck.h"
+#include "CodeSearch.h"
 #include "Composite.h"
 #include "Layout.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
-#include "ScanRemedy.h"
+#include "QrEncoder.h"
 #include "Stretch.h"
 #include "TestSupport.h"
-#include "clsQRCode.h"
 
 #include <zbar.h>
 
@@ -175,7 +175,7 @@ TEST(ScanCheck, VerdictAgreesWithAllThreeReadersOverEveryVersionAndLogo) {
 #else
   const int step = 1;
 #endif
-  clsQRCode encoder;
+  QrEncoder encoder;
   int passes = 0, fails = 0;
   for (int kind = 0; kind < 4; ++kind) {
     const CodeSource base = Source(QString(), kind);
@@ -225,7 +225,7 @@ QImage WithInvertedModules(const Picture &symbol, QRect footprint) {
 // downward; in version 5 the rightmost pair holds codewords 1 to 7 (rows
 // 9 to 36) and version 5-Q deals them to its four blocks in turn.
 TEST(ModuleDamage, EqualsAHandCountForKnownFootprints) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const auto message = test::BytesOf("DAMAGE 1");
   struct Case {
     int version, level;
@@ -280,7 +280,7 @@ TEST(ModuleDamage, EqualsAHandCountForKnownFootprints) {
 // plain half elsewhere: the error correction capacities of the standard's
 // table.
 TEST(ModuleDamage, CorrectableErrorsKeepTheMisdecodeReserve) {
-  clsQRCode t;
+  QrEncoder t;
   struct Case {
     int version, level, errors;
   } const cases[] = {{1, kLevelL, 2},  {1, kLevelM, 4}, {1, kLevelQ, 6},  {1, kLevelH, 8},
@@ -295,7 +295,7 @@ TEST(ModuleDamage, CorrectableErrorsKeepTheMisdecodeReserve) {
 // The logo box covers the centre alignment pattern from version 7 on; at
 // versions 2 to 6 the only one lies outside it.
 TEST(ModuleDamage, SaysWhatTheLogoCovers) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const auto message = test::BytesOf("what lies under the logo");
   const QImage logo = Logo(1);
   for (int v : {2, 6, 7, 13, 25}) {
@@ -313,7 +313,7 @@ TEST(ModuleDamage, SaysWhatTheLogoCovers) {
 // stretched over the canvas does not; a 1-M code under a noisy photo
 // reads on zxing-cpp but not on zbar, which is enough to refuse it.
 TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const auto plain = test::BytesOf("http://www.zub.cn");
   const Picture small = encoder.MakeSymbol(plain.data(), static_cast<int>(plain.size()), 0, kLevelM,
                                            0, KanjiMode::Excluded);
@@ -341,7 +341,7 @@ TEST(ReadsBack, KnowsFixturesOfKnownReadability) {
 // it, has not given the message: a truncated code must not pass. Both
 // readers, bytes and typed text alike.
 TEST(ScanCheck, OnlyTheWholeMessageCounts) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const QString shown = QStringLiteral("http://www.zub.cn/short");
   const MadeCode code = MakeCode(encoder, Source(shown, 0), Options(0, TextEncoding::Utf8), false);
   ASSERT_TRUE(code.Made());
@@ -391,7 +391,7 @@ TEST(ScanCheck, StretchIsNamedUpToThreePixelModules) {
 // finds first. Here zbar shows the message's UTF-8 as Shift JIS, while the
 // logo's symbol reads as the right text would.
 TEST(ScanCheck, ZbarJudgesTheSymbolThatCarriesTheMessage) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const QString text = QStringLiteral("中国");
   const auto message = MessageBytes(text, TextEncoding::Utf8);
   const Picture ours = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
@@ -462,7 +462,7 @@ std::string ZbarimgReads(const QImage &picture) {
 // front end does not (it passed before), one the other way round; and a
 // code in two colours alike in the front end's grey and far apart in Qt's.
 TEST(ScanCheck, ZbarIsJudgedOnTheGreyItsOwnFrontEndMakesToo) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const QImage sample = LogoInBox(test::SampleLogo(), kLogoBoxRect.size());
   const QString v11 = test::TextOfSize(11, kLevelM, TextEncoding::Utf8, 0.8);
   const struct {
@@ -520,10 +520,10 @@ TEST(ScanCheck, ZbarIsJudgedOnTheGreyItsOwnFrontEndMakesToo) {
 // encoder places, data and check alike, of every version and level, is
 // charged to the block the encoder took it from.
 TEST(ModuleDamage, DeinterleavingUndoesTheEncodersInterleaving) {
-  const clsQRCode t;
+  const QrEncoder t;
   for (int v = 1; v <= 40; ++v)
     for (int level = kLevelL; level <= kLevelH; ++level) {
-      const int total = clsQRCode::TotalCodewords(v);
+      const int total = QrEncoder::TotalCodewords(v);
       const int B = t.EcBlocks(v, level), E = t.EcCodewords(v, level);
       const int D = t.DataCodewords(v, level);
       ASSERT_EQ(D, total - B * E);
@@ -533,9 +533,9 @@ TEST(ModuleDamage, DeinterleavingUndoesTheEncodersInterleaving) {
         const int length = h < S ? K - 1 : K;
         std::vector<int> positions;
         for (int k = 0; k < length; ++k)
-          positions.push_back(clsQRCode::InterleavedDataPosition(B, K, S, h, k));
+          positions.push_back(QrEncoder::InterleavedDataPosition(B, K, S, h, k));
         for (int m = 0; m < E; ++m)
-          positions.push_back(clsQRCode::InterleavedCheckPosition(D, B, h, m));
+          positions.push_back(QrEncoder::InterleavedCheckPosition(D, B, h, m));
         for (int p : positions) {
           ASSERT_TRUE(p >= 0 && p < total) << v << "-" << level;
           ++seen[static_cast<std::size_t>(p)];
@@ -552,7 +552,7 @@ TEST(ModuleDamage, DeinterleavingUndoesTheEncodersInterleaving) {
 // remedy; the words name the module and where it was looked for, or where
 // it lies and does not load.
 TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const CodeSource source = Source(QStringLiteral("中国"), 3); // fails when checked
   {
     const ReadersMissingForTest missing(
@@ -591,7 +591,7 @@ TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
 // candidate is spoilt by a logo over nearly the whole canvas, so the
 // damage count rules them all out without a reader.
 TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   struct Case {
     int version;
     double fill;    // of the version's capacity at level M
@@ -628,7 +628,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
   }
   // Nothing fits: raw bytes that fill 40-M, which no higher level holds.
   CodeSource full;
-  full.raw.assign(static_cast<std::size_t>(clsQRCode().DataCodewords(40, kLevelM) - 3), 0xA5);
+  full.raw.assign(static_cast<std::size_t>(QrEncoder().DataCodewords(40, kLevelM) - 3), 0xA5);
   const MadeCode first = MakeCode(encoder, full, Options(40, TextEncoding::Utf8), true);
   ASSERT_TRUE(first.Made());
   ASSERT_TRUE(first.report->Fails());
@@ -639,7 +639,7 @@ TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
 
 // One fixture per cause: what the check says, and what the search offers.
 TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
-  clsQRCode encoder;
+  QrEncoder encoder;
 
   // 1. The logo spoils more codewords than 1-M corrects: zbar gives up,
   // zxing-cpp still reads; one level higher scans on both.
@@ -720,7 +720,7 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
 // check flags them for that reader alone, and the search offers one that
 // all three read.
 TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   int seen = 0;
   for (int v : {29, 30, 36}) {
     const CodeSource source = Source(test::TextOfSize(v, kLevelM, TextEncoding::Utf8, 0.8), 0);
@@ -750,7 +750,7 @@ TEST(ScanRemedy, ACompositeOnlyTheThirdReaderMissesIsFlaggedAndRemedied) {
 // that pass, that zxing-cpp or zbar miss, and that only wechat_qrcode
 // misses.
 TEST(ScanCheck, ReadingUntilItFailsGivesTheWholeChecksVerdict) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const struct {
     CodeSource source;
     CodeOptions options;
@@ -788,7 +788,7 @@ TEST(ScanCheck, ReadingUntilItFailsGivesTheWholeChecksVerdict) {
 }
 
 TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {
-  clsQRCode encoder;
+  QrEncoder encoder;
   const CodeSource source = Source(QStringLiteral("中国"), 3);
   const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Ansi), true);
   const std::atomic<bool> cancel{true};

@@ -3,9 +3,10 @@
 // the button is up, and the stored position says where that is.
 
 #include "Desktop.h"
-#include "Form1.h"
+#include "DesktopActions.h"
+#include "MainWindow.h"
 #include "SingleInstance.h"
-#include "WindowHelpers.h"
+#include "WindowProbe.h"
 
 #include <QApplication>
 #include <QFile>
@@ -55,12 +56,12 @@ protected:
     ASSERT_TRUE(dir.isValid());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
-    form = std::make_unique<Form1>();
-    form->skinPath = dir.filePath(QStringLiteral("she.she"));
-    form->pageAddress = QUrl();
+    form = std::make_unique<MainWindow>();
+    form->services.skinPath = dir.filePath(QStringLiteral("she.she"));
+    form->services.pageAddress = QUrl();
     form->services.quit = [] {};
     instance = std::make_unique<SingleInstance>(dir.filePath(QStringLiteral("lock")));
-    ASSERT_TRUE(form->Form_Load(*instance));
+    ASSERT_TRUE(form->load(*instance));
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get(), 20000));
     // openbox places the window and reports where; wait until the window
@@ -133,14 +134,14 @@ protected:
   }
 
   QTemporaryDir dir;
-  std::unique_ptr<Form1> form;
+  std::unique_ptr<MainWindow> form;
   std::unique_ptr<SingleInstance> instance;
   PointerLog log;
 };
 
 TEST_F(DragTest, WindowStaysWhereTheDragEndedAndItsPlaceIsStored) {
   const QPoint start = form->pos();
-  const QPoint grab = form->backPicture1->mapToGlobal(QPoint(100, 60));
+  const QPoint grab = Probe(*form).canvas()->mapToGlobal(QPoint(100, 60));
   const QPoint first = Drag(grab, QPoint(60, 40));
   ASSERT_NE(first, start) << "the window did not follow the drag";
   EXPECT_EQ(ServerPos(), first);
@@ -148,7 +149,7 @@ TEST_F(DragTest, WindowStaysWhereTheDragEndedAndItsPlaceIsStored) {
   // No button is held now: the window stays put wherever the pointer goes
   // over it (outside, the program hears of no movement).
   for (const QPoint on : {QPoint(400, 300), QPoint(20, 380), QPoint(250, 10)})
-    ASSERT_TRUE(PointerTo(form->backPicture1->mapToGlobal(on), first))
+    ASSERT_TRUE(PointerTo(Probe(*form).canvas()->mapToGlobal(on), first))
         << "the pointer no longer reaches the program: a move loop holds it";
   EXPECT_EQ(form->pos(), first);
   EXPECT_EQ(ServerPos(), first);
@@ -158,10 +159,10 @@ TEST_F(DragTest, WindowStaysWhereTheDragEndedAndItsPlaceIsStored) {
   EXPECT_EQ(stored->value(QStringLiteral("Top")).toString(), QString::number(first.y() * 15));
 
   // The next press drags again, once more by the window manager.
-  const QPoint grabAgain = form->backPicture1->mapToGlobal(QPoint(300, 200));
+  const QPoint grabAgain = Probe(*form).canvas()->mapToGlobal(QPoint(300, 200));
   const QPoint second = Drag(grabAgain, QPoint(-50, -70));
   EXPECT_NE(second, first);
-  EXPECT_TRUE(PointerTo(form->backPicture1->mapToGlobal(QPoint(450, 100)), second));
+  EXPECT_TRUE(PointerTo(Probe(*form).canvas()->mapToGlobal(QPoint(450, 100)), second));
   EXPECT_EQ(form->pos(), second);
   EXPECT_EQ(ServerPos(), second);
   EXPECT_EQ(OpenPositionStore()->value(QStringLiteral("Left")).toString(),

@@ -8,10 +8,12 @@
 
 #include "ThemeContrast.h"
 #include "Desktop.h"
-#include "Form1.h"
-#include "Form2.h"
+#include "DesktopActions.h"
+#include "MainWindow.h"
 #include "SingleInstance.h"
-#include "WindowHelpers.h"
+#include "Theme.h"
+#include "WindowMenu.h"
+#include "WindowProbe.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -153,12 +155,12 @@ protected:
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
     ASSERT_TRUE(ApplySkinFile(QStringLiteral(ZUB_SKIN_SOURCE)));
-    form = std::make_unique<Form1>();
-    form->skinPath = QStringLiteral(ZUB_SKIN_SOURCE);
-    form->pageAddress = QUrl();
+    form = std::make_unique<MainWindow>();
+    form->services.skinPath = QStringLiteral(ZUB_SKIN_SOURCE);
+    form->services.pageAddress = QUrl();
     form->services.quit = [] {};
     instance = std::make_unique<SingleInstance>(dir.filePath(QStringLiteral("lock")));
-    ASSERT_TRUE(form->Form_Load(*instance));
+    ASSERT_TRUE(form->load(*instance));
     form->show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), 20000));
@@ -171,12 +173,12 @@ protected:
   }
 
   QTemporaryDir dir;
-  std::unique_ptr<Form1> form;
+  std::unique_ptr<MainWindow> form;
   std::unique_ptr<SingleInstance> instance;
 };
 
 TEST_F(ThemeContrastTest, TextBoxWithAndWithoutSelection) {
-  QPlainTextEdit *box = form->Text1;
+  QPlainTextEdit *box = Probe(*form).messageEdit();
   box->setFocus(); // selects the whole text
   ASSERT_TRUE(QTest::qWaitFor([&] { return box->textCursor().hasSelection(); }, 5000));
   const QRect viewport = box->viewport()->geometry();
@@ -187,7 +189,7 @@ TEST_F(ThemeContrastTest, TextBoxWithAndWithoutSelection) {
   ExpectReadable(box->grab().toImage(), viewport, QStringLiteral("text box"));
   const QImage focused = box->grab().toImage();
   // Its frame says where the keys go, and a disabled box looks it.
-  form->Command2->setFocus(Qt::TabFocusReason);
+  Probe(*form).saveButton()->setFocus(Qt::TabFocusReason);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !box->hasFocus(); }, 5000));
   EXPECT_NE(box->grab().toImage(), focused) << "the focus cannot be seen";
   box->setEnabled(false);
@@ -210,7 +212,7 @@ TEST_F(ThemeContrastTest, BandLetters) {
 }
 
 TEST_F(ThemeContrastTest, ButtonsInEveryState) {
-  QPushButton *button = form->Command1;
+  QPushButton *button = Probe(*form).generateButton();
   ExpectReadable(button, QStringLiteral("button"));
   const QImage idle = button->grab().toImage();
 
@@ -246,33 +248,34 @@ TEST_F(ThemeContrastTest, NotesOverTheCanvas) {
 
   auto measureOver = [&](const QString &what) {
     for (const QColor under : {QColor(Qt::black), QColor(Qt::white)}) {
-      QImage canvas(form->backPicture1->size(), QImage::Format_RGB32);
+      QImage canvas(Probe(*form).canvas()->size(), QImage::Format_RGB32);
       canvas.fill(under);
-      form->backPicture1->drawPicture(canvas, 0, 0);
-      form->LogoPic->hide();
-      ASSERT_TRUE(form->canvasMark->isVisible()) << what.toStdString();
+      Probe(*form).canvas()->drawPicture(canvas, 0, 0);
+      Probe(*form).logoBox()->hide();
+      ASSERT_TRUE(Probe(*form).canvasMark()->isVisible()) << what.toStdString();
       // The letters' band across the middle of the canvas.
-      const QRect band(0, form->backPicture1->height() / 2 - 14, form->backPicture1->width(), 28);
-      ExpectReadable(form->backPicture1->grab().toImage(), band,
+      const QRect band(0, Probe(*form).canvas()->height() / 2 - 14, Probe(*form).canvas()->width(),
+                       28);
+      ExpectReadable(Probe(*form).canvas()->grab().toImage(), band,
                      what + QStringLiteral(" over ") + under.name());
     }
   };
 
-  QSignalSpy finished(form.get(), &Form1::generationFinished);
-  form->GenerateWithLogo(logo);
+  QSignalSpy finished(form.get(), &MainWindow::generationFinished);
+  form->generateWithLogo(logo);
   ASSERT_TRUE(form->generating());
   measureOver(QStringLiteral("busy note"));
   ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
-  form->Text1->setPlainText(QStringLiteral("something else"));
+  Probe(*form).messageEdit()->setPlainText(QStringLiteral("something else"));
   ASSERT_TRUE(form->stale());
   measureOver(QStringLiteral("stale note"));
 }
 
 TEST_F(ThemeContrastTest, MenusTheirHighlightAndSubmenus) {
-  Form2 &menus = form->form2();
-  menus.Saves->setVisible(true);
-  menus.Copy->setVisible(true);
-  menus.linea->setVisible(true);
+  WindowMenu &menus = form->windowMenu();
+  menus.saveAs->setVisible(true);
+  menus.copy->setVisible(true);
+  menus.pictureSeparator->setVisible(true);
   auto measure = [](QMenu *menu, const QString &name) {
     menu->popup(QPoint(100, 100));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(menu, 20000));
@@ -290,15 +293,15 @@ TEST_F(ThemeContrastTest, MenusTheirHighlightAndSubmenus) {
     }
     menu->hide();
   };
-  measure(menus.Menus, QStringLiteral("menu"));
-  measure(menus.Options, QStringLiteral("options menu"));
+  measure(menus.menu, QStringLiteral("menu"));
+  measure(menus.options, QStringLiteral("options menu"));
   measure(menus.optionMenus[1], QStringLiteral("level menu"));
-  measure(menus.About, QStringLiteral("about menu"));
+  measure(menus.about, QStringLiteral("about menu"));
 }
 
 TEST_F(ThemeContrastTest, Tooltips) {
-  for (QWidget *owner :
-       {static_cast<QWidget *>(form->backPicture1), static_cast<QWidget *>(form->最小0)}) {
+  for (QWidget *owner : {static_cast<QWidget *>(Probe(*form).canvas()),
+                         static_cast<QWidget *>(Probe(*form).minimiseButton())}) {
     const QPoint at = owner->mapToGlobal(QPoint(10, 10));
     QToolTip::showText(at, owner->toolTip(), owner);
     QWidget *tip = nullptr;

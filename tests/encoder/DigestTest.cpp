@@ -2,7 +2,7 @@
 // matrices and pictures of a fixed table of messages, versions, levels and
 // masks. The digests were taken from the encoder before its internals were
 // rewritten for speed; any change to a single module or pixel shows here.
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include "TestBytes.h"
 
@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-using zub::clsQRCode;
 using zub::KanjiMode;
 using zub::Picture;
+using zub::QrEncoder;
 using zub::Symbol;
 
 using zub::test::BytesOf;
@@ -85,7 +85,7 @@ struct DigestCase {
 // ranges fall back): the matrix of each and the picture of each, or a mark
 // where the message does not fit.
 std::uint64_t DigestOf(const DigestCase &c) {
-  clsQRCode qr;
+  QrEncoder qr;
   Fnv64 h;
   const int length = static_cast<int>(c.message.size());
   for (int version : c.versions)

@@ -1,23 +1,23 @@
-#include "clsFiniteField.h"
-#include "clsReedSolomon.h"
+#include "GaloisField.h"
+#include "ReedSolomonCoder.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
-using zub::clsFiniteField;
-using zub::clsReedSolomon;
+using zub::GaloisField;
+using zub::ReedSolomonCoder;
 
 namespace {
 
-clsFiniteField QrField() {
-  clsFiniteField f;
+GaloisField QrField() {
+  GaloisField f;
   EXPECT_TRUE(f.Init(256, zub::kQrFieldPolynomial, 2));
   return f;
 }
 
-std::vector<int> ExpPrefix(const clsFiniteField &f, int count) {
+std::vector<int> ExpPrefix(const GaloisField &f, int count) {
   std::vector<int> v;
   for (int i = 0; i < count; ++i)
     v.push_back(f.ExpTable()[i]);
@@ -27,7 +27,7 @@ std::vector<int> ExpPrefix(const clsFiniteField &f, int count) {
 } // namespace
 
 TEST(FiniteField, QrFieldTables) {
-  const clsFiniteField f = QrField();
+  const GaloisField f = QrField();
   EXPECT_EQ(ExpPrefix(f, 10), (std::vector<int>{1, 2, 4, 8, 16, 32, 64, 128, 29, 58}));
   EXPECT_EQ(f.ExpTable()[254], 142);
   EXPECT_EQ(f.ExpTable()[255], 1);
@@ -41,7 +41,7 @@ TEST(FiniteField, QrFieldTables) {
 }
 
 TEST(FiniteField, ArithmeticAgreesWithDirectMultiplication) {
-  const clsFiniteField f = QrField();
+  const GaloisField f = QrField();
   for (int a = 0; a < 256; ++a) {
     ASSERT_EQ(f.Negate(a), a);
     for (int b = 0; b < 256; ++b) {
@@ -62,7 +62,7 @@ TEST(FiniteField, ArithmeticAgreesWithDirectMultiplication) {
 }
 
 TEST(FiniteField, InitRejectsBadShapesAndKeepsState) {
-  clsFiniteField f = QrField();
+  GaloisField f = QrField();
   EXPECT_FALSE(f.Init(1, 0, 0));
   EXPECT_FALSE(f.Init(16385, 0, 0));
   EXPECT_FALSE(f.Init(256, 0, 2));
@@ -75,7 +75,7 @@ TEST(FiniteField, InitRejectsBadShapesAndKeepsState) {
 }
 
 TEST(FiniteField, PrimeAndSmallBinaryFields) {
-  clsFiniteField f;
+  GaloisField f;
   ASSERT_TRUE(f.Init(7, 0, 0));
   EXPECT_EQ(f.Modulus(), 7);
   EXPECT_EQ(f.Generator(), 3) << "2 has order 3 in GF(7)";
@@ -99,8 +99,8 @@ TEST(FiniteField, PrimeAndSmallBinaryFields) {
 }
 
 TEST(ReedSolomon, GeneratorPolynomialForSevenCodewords) {
-  const clsFiniteField f = QrField();
-  clsReedSolomon rs;
+  const GaloisField f = QrField();
+  ReedSolomonCoder rs;
   ASSERT_TRUE(rs.Init(19, 7, &f, 0, 0));
   const int powers[] = {21, 102, 238, 149, 146, 229, 87};
   for (int i = 0; i < 7; ++i)
@@ -110,8 +110,8 @@ TEST(ReedSolomon, GeneratorPolynomialForSevenCodewords) {
 }
 
 TEST(ReedSolomon, CheckBytesOfVersion1M) {
-  const clsFiniteField f = QrField();
-  clsReedSolomon rs;
+  const GaloisField f = QrField();
+  ReedSolomonCoder rs;
   const int data[16] = {0x10, 0x20, 0x0C, 0x56, 0x61, 0x80, 0xEC, 0x11,
                         0xEC, 0x11, 0xEC, 0x11, 0xEC, 0x11, 0xEC, 0x11};
   const int expected[10] = {0xA5, 0x24, 0xD4, 0xC1, 0xED, 0x36, 0xC7, 0x87, 0x2C, 0x55};
@@ -136,8 +136,8 @@ TEST(ReedSolomon, CheckBytesOfVersion1M) {
 }
 
 TEST(ReedSolomon, SingleCheckSymbolIsTheXorOfTheData) {
-  const clsFiniteField f = QrField();
-  clsReedSolomon rs;
+  const GaloisField f = QrField();
+  ReedSolomonCoder rs;
   ASSERT_TRUE(rs.Init(5, 1, &f, 0, 0));
   std::int32_t block[6] = {0, 0x12, 0x34, 0x56, 0x78, 0x9A};
   rs.Encode(block);
@@ -145,9 +145,9 @@ TEST(ReedSolomon, SingleCheckSymbolIsTheXorOfTheData) {
 }
 
 TEST(ReedSolomon, PrimeFieldCodewordIsDivisibleByTheGenerator) {
-  clsFiniteField f;
+  GaloisField f;
   ASSERT_TRUE(f.Init(929, 0, 3));
-  clsReedSolomon rs;
+  ReedSolomonCoder rs;
   ASSERT_TRUE(rs.Init(6, 4, &f, 0, 1));
   std::int32_t block[10] = {0, 0, 0, 0, 5, 900, 17, 0, 428, 1};
   rs.Encode(block);
@@ -162,8 +162,8 @@ TEST(ReedSolomon, PrimeFieldCodewordIsDivisibleByTheGenerator) {
 }
 
 TEST(ReedSolomon, InitRejectsBadShapes) {
-  const clsFiniteField f = QrField();
-  clsReedSolomon rs;
+  const GaloisField f = QrField();
+  ReedSolomonCoder rs;
   EXPECT_FALSE(rs.Init(10, 5, nullptr, 0, 0)) << "no field yet";
   EXPECT_TRUE(rs.Init(1000, 24, &f, 0, 0));
   EXPECT_FALSE(rs.Init(1001, 24, &f, 0, 0));
@@ -173,24 +173,24 @@ TEST(ReedSolomon, InitRejectsBadShapes) {
   EXPECT_EQ(rs.DataLength(), 1000);
   EXPECT_EQ(rs.EccLength(), 24);
 
-  clsReedSolomon fresh;
+  ReedSolomonCoder fresh;
   std::int32_t block[4] = {1, 2, 3, 4};
   fresh.Encode(block);
   EXPECT_EQ(block[0], 1) << "Encode before Init changes nothing";
 }
 
 TEST(ReedSolomon, ByteCoderAgreesWithTheGeneralOne) {
-  clsFiniteField qr = QrField();
-  clsFiniteField prime;
+  GaloisField qr = QrField();
+  GaloisField prime;
   ASSERT_TRUE(prime.Init(251, 0, 0));
   std::mt19937 rng(7);
   struct Shape {
-    clsFiniteField *field;
+    GaloisField *field;
     int k, ecc;
   };
   const Shape shapes[] = {{&qr, 16, 10}, {&qr, 118, 30},  {&qr, 3, 1},
                           {&qr, 40, 68}, {&prime, 20, 6}, {&qr, 200, 32}};
-  clsReedSolomon rs; // one coder for all shapes, as the encoder keeps one
+  ReedSolomonCoder rs; // one coder for all shapes, as the encoder keeps one
   for (const Shape &s : shapes) {
     ASSERT_TRUE(rs.Init(s.k, s.ecc, s.field, 0, 0));
     for (int count : {s.k, s.k - 1}) {

@@ -2,7 +2,7 @@
 // a dark module and '.' a light one, beside the digests: where a symbol
 // changes, the rows say which modules did. Each drawing is read by a real
 // decoder, so the files hold valid symbols of their messages.
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-using zub::clsQRCode;
 using zub::Picture;
+using zub::QrEncoder;
 
 namespace {
 
@@ -79,11 +79,11 @@ std::string Decode(const std::vector<std::string> &rows) {
 } // namespace
 
 TEST(Golden, EveryVersionGroupDrawsItsSymbolModuleForModule) {
-  clsQRCode qr;
+  QrEncoder qr;
   for (const Golden &g : kGoldens) {
     SCOPED_TRACE(g.file);
     const std::vector<std::string> expected = ReadRows(std::string(GOLDEN_DIR) + "/" + g.file);
-    const int n = clsQRCode::SymbolSize(g.version);
+    const int n = QrEncoder::SymbolSize(g.version);
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(n)) << "the drawing is missing or cut";
     EXPECT_EQ(Decode(expected), g.message) << "the drawing is no symbol of its message";
 

@@ -1,5 +1,5 @@
-#include "clsQRCode.h"
-#include "mdlFakeBarCode.h"
+#include "Picture.h"
+#include "QrEncoder.h"
 
 #include "TestBytes.h"
 
@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-using zub::clsQRCode;
 using zub::KanjiMode;
 using zub::ModuleMatrix;
 using zub::Picture;
+using zub::QrEncoder;
 using zub::Symbol;
 
 using zub::test::BytesOf;
@@ -29,11 +29,11 @@ int FreeCells(const ModuleMatrix &m) {
 } // namespace
 
 TEST(FunctionPatterns, LeaveExactlyTheDataModulesFree) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   for (int v = 1; v <= 40; ++v) {
-    ModuleMatrix m(clsQRCode::SymbolSize(v));
+    ModuleMatrix m(QrEncoder::SymbolSize(v));
     qr.DrawFunctionPatterns(m, v);
-    EXPECT_EQ(FreeCells(m), clsQRCode::DataModules(v)) << "version " << v;
+    EXPECT_EQ(FreeCells(m), QrEncoder::DataModules(v)) << "version " << v;
     EXPECT_EQ(m.at(8, m.n - 8), 1) << "dark module, version " << v;
     for (int i = 0; i < m.stride; ++i) {
       for (int extra = m.n; extra < m.stride; ++extra) {
@@ -49,7 +49,7 @@ TEST(FunctionPatterns, LeaveExactlyTheDataModulesFree) {
 }
 
 TEST(FunctionPatterns, Version7AlignmentAndVersionAreas) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   ModuleMatrix m(45);
   qr.DrawFunctionPatterns(m, 7);
   const int centres[][2] = {{22, 6}, {6, 22}, {22, 22}, {38, 22}, {22, 38}, {38, 38}};
@@ -74,11 +74,11 @@ TEST(FunctionPatterns, Version7AlignmentAndVersionAreas) {
 // the vertical timing column never used as the right one of a pair.
 TEST(Placement, OrderVisitsEveryFreeCellOnceInZigZag) {
   for (int v = 1; v <= 40; ++v) {
-    ModuleMatrix m(clsQRCode::SymbolSize(v));
-    clsQRCode::DrawFunctionPatterns(m, v);
+    ModuleMatrix m(QrEncoder::SymbolSize(v));
+    QrEncoder::DrawFunctionPatterns(m, v);
     std::vector<std::uint16_t> order{1, 2, 3}; // replaced, not appended to
-    clsQRCode::PlacementOrder(m, order);
-    ASSERT_EQ(order.size(), static_cast<std::size_t>(clsQRCode::DataModules(v))) << v;
+    QrEncoder::PlacementOrder(m, order);
+    ASSERT_EQ(order.size(), static_cast<std::size_t>(QrEncoder::DataModules(v))) << v;
     std::vector<int> seen(m.cells.size(), 0);
     for (std::uint16_t offset : order) {
       ASSERT_EQ(m.cells[offset], 0) << "a function module, version " << v;
@@ -87,9 +87,9 @@ TEST(Placement, OrderVisitsEveryFreeCellOnceInZigZag) {
     }
   }
   ModuleMatrix m(21);
-  clsQRCode::DrawFunctionPatterns(m, 1);
+  QrEncoder::DrawFunctionPatterns(m, 1);
   std::vector<std::uint16_t> order;
-  clsQRCode::PlacementOrder(m, order);
+  QrEncoder::PlacementOrder(m, order);
   auto at = [&m](int x, int y) { return static_cast<std::uint16_t>(y * m.stride + x); };
   // Rows 20 to 9 of columns 20 and 19 (the format row 8 and the finder above
   // end the way up), then down columns 18 and 17 from row 9.
@@ -106,7 +106,7 @@ TEST(Masks, PatternsInvertTheRightCells) {
   const int n = 6;
   for (int mask : {-1, 0, 1, 2, 8, 100}) {
     std::vector<std::uint8_t> cells(n * n, 0);
-    const int used = clsQRCode::ApplyMask(cells.data(), n, n, mask);
+    const int used = QrEncoder::ApplyMask(cells.data(), n, n, mask);
     EXPECT_EQ(used, (mask == 1 || mask == 2) ? mask : 0);
     for (int y = 0; y < n; ++y)
       for (int x = 0; x < n; ++x) {
@@ -118,7 +118,7 @@ TEST(Masks, PatternsInvertTheRightCells) {
 }
 
 TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
-  clsQRCode qr;
+  QrEncoder qr;
   const auto text = BytesOf("HELLO WORLD");
   const Picture p = qr.MakeSymbol(text.data(), static_cast<int>(text.size()), 0, 2, -1);
   ASSERT_FALSE(p.isNull());
@@ -154,7 +154,7 @@ TEST(Picture, Version1HasTheQuietZoneAndFinderPixels) {
 // level and mask made (after the fallbacks), the modules a side; the same
 // facts as the matrix of the same call. Other pictures are no symbol.
 TEST(Picture, CarriesTheFactsOfTheSymbolItShows) {
-  clsQRCode qr;
+  QrEncoder qr;
   const auto text = BytesOf("FACTS 0123456789 facts");
   struct Case {
     int version, level, mask;
@@ -184,7 +184,7 @@ TEST(Picture, CarriesTheFactsOfTheSymbolItShows) {
 }
 
 TEST(Picture, SizesFollowTheVersionAndBitsToPictureKeepsPixels) {
-  clsQRCode qr;
+  QrEncoder qr;
   const auto text = BytesOf("x");
   for (int v : {1, 7, 40}) {
     const Picture p = qr.MakeSymbol(text.data(), 1, v, 1, 0);
@@ -204,7 +204,7 @@ TEST(Picture, SizesFollowTheVersionAndBitsToPictureKeepsPixels) {
 }
 
 TEST(Driver, VersionChoiceAndCapacityEdges) {
-  clsQRCode qr;
+  QrEncoder qr;
   Symbol s;
   auto version = [&](const std::vector<std::uint8_t> &data, int v, int level) {
     return qr.MakeMatrix(data.data(), static_cast<int>(data.size()), v, level, 0,
@@ -235,7 +235,7 @@ TEST(Driver, VersionChoiceAndCapacityEdges) {
 }
 
 TEST(Driver, OversizedMessagesGiveNullWithoutOverrun) {
-  clsQRCode qr;
+  QrEncoder qr;
   const std::vector<std::uint8_t> huge(100 * 1024, '1');
   for (int v : {0, 1, 40})
     EXPECT_TRUE(qr.MakeSymbol(huge.data(), static_cast<int>(huge.size()), v, 1, 0).isNull());
@@ -250,7 +250,7 @@ TEST(Driver, OversizedMessagesGiveNullWithoutOverrun) {
 }
 
 TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
-  clsQRCode qr;
+  QrEncoder qr;
   const auto a = BytesOf("first message 123");
   const auto b = BytesOf("ANOTHER ONE");
   Symbol first, again;
@@ -268,7 +268,7 @@ TEST(Driver, RepeatedCallsGiveIdenticalSymbols) {
 // when a logo or a scratch spoils the first. Each copy is read from the
 // finished matrix on its own, bit by bit.
 TEST(FunctionPatterns, BothFormatCopiesAndBothVersionBlocksCarryTheirBits) {
-  clsQRCode qr;
+  QrEncoder qr;
   const std::vector<std::uint8_t> message = BytesOf("Zub");
   auto make = [&](int version, int level, int mask) {
     Symbol s;
@@ -296,7 +296,7 @@ TEST(FunctionPatterns, BothFormatCopiesAndBothVersionBlocksCarryTheirBits) {
     for (int level = 1; level <= 4; ++level)
       for (int mask = 0; mask < 8; ++mask) {
         const ModuleMatrix m = make(version, level, mask);
-        const int want = clsQRCode::FormatBits(level, mask);
+        const int want = QrEncoder::FormatBits(level, mask);
         EXPECT_EQ(formatAroundTopLeft(m), want) << version << "/" << level << "/" << mask;
         EXPECT_EQ(formatBesideTheOthers(m), want) << version << "/" << level << "/" << mask;
         EXPECT_EQ(m.at(8, m.n - 8), 1) << "dark module";
@@ -309,7 +309,7 @@ TEST(FunctionPatterns, BothFormatCopiesAndBothVersionBlocksCarryTheirBits) {
       aboveBottomLeft |= m.at(i / 3, m.n - 11 + i % 3) << i;
       leftOfTopRight |= m.at(m.n - 11 + i % 3, i / 3) << i;
     }
-    EXPECT_EQ(aboveBottomLeft, clsQRCode::VersionBits(version)) << "version " << version;
-    EXPECT_EQ(leftOfTopRight, clsQRCode::VersionBits(version)) << "version " << version;
+    EXPECT_EQ(aboveBottomLeft, QrEncoder::VersionBits(version)) << "version " << version;
+    EXPECT_EQ(leftOfTopRight, QrEncoder::VersionBits(version)) << "version " << version;
   }
 }

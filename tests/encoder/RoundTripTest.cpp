@@ -1,5 +1,5 @@
 // Every symbol must read back, byte for byte, with a real decoder.
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <ZXing/ReadBarcode.h>
 #include <gtest/gtest.h>
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-using zub::clsQRCode;
 using zub::KanjiMode;
 using zub::Picture;
+using zub::QrEncoder;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
@@ -93,7 +93,7 @@ Bytes Message(Content c, int length) {
   return m;
 }
 
-bool Fits(clsQRCode &qr, const Bytes &m, int version, int level) {
+bool Fits(QrEncoder &qr, const Bytes &m, int version, int level) {
   return !qr.MakeSymbol(m.data(), static_cast<int>(m.size()), version, level, 0).isNull();
 }
 
@@ -102,7 +102,7 @@ bool Fits(clsQRCode &qr, const Bytes &m, int version, int level) {
 // Every version at every level, at its fullest: the longest message of one
 // kind that fits must read back; one byte more must give no symbol.
 TEST(RoundTrip, EveryVersionAndLevelAtCapacity) {
-  clsQRCode qr;
+  QrEncoder qr;
   const Content kinds[] = {Content::Numeric, Content::Alphanumeric, Content::Byte, Content::Kanji,
                            Content::Mixed};
   for (int v = 1; v <= 40; ++v) {
@@ -128,7 +128,7 @@ TEST(RoundTrip, EveryVersionAndLevelAtCapacity) {
 
 // Every mask at every level with the automatic version choice.
 TEST(RoundTrip, EveryMaskAndLevelWithAutomaticVersion) {
-  clsQRCode qr;
+  QrEncoder qr;
   const Bytes message = Message(Content::Mixed, 150);
   for (int level = 1; level <= 4; ++level)
     for (int mask = 0; mask <= 7; ++mask) {
@@ -139,7 +139,7 @@ TEST(RoundTrip, EveryMaskAndLevelWithAutomaticVersion) {
 }
 
 TEST(RoundTrip, SmallAndSpecialMessages) {
-  clsQRCode qr;
+  QrEncoder qr;
   const Bytes cases[] = {
       {},
       Bytes(34, '9'),
@@ -162,7 +162,7 @@ TEST(RoundTrip, SmallAndSpecialMessages) {
 // guessing it; the header's bits count when the version is chosen, and
 // without one nothing changes.
 TEST(RoundTrip, EciTellsTheReaderTheCharacterSet) {
-  clsQRCode qr;
+  QrEncoder qr;
   const std::string text =
       "中文二维码"; // UTF-8; short Chinese texts are easily taken for another set
   const Bytes utf8(text.begin(), text.end());

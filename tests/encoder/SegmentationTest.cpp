@@ -1,5 +1,5 @@
+#include "QrEncoder.h"
 #include "StreamReference.h"
-#include "clsQRCode.h"
 
 #include "TestBytes.h"
 
@@ -10,8 +10,8 @@
 #include <vector>
 
 using zub::BitBuffer;
-using zub::clsQRCode;
 using zub::KanjiMode;
+using zub::QrEncoder;
 
 using zub::test::BytesOf;
 
@@ -22,7 +22,7 @@ struct Stream {
   std::string bits; // '0'/'1' per bit
 };
 
-Stream Build(const clsQRCode &qr, const std::vector<std::uint8_t> &data, int version,
+Stream Build(const QrEncoder &qr, const std::vector<std::uint8_t> &data, int version,
              KanjiMode kanji = KanjiMode::Allowed) {
   std::vector<std::uint8_t> storage(8192, 0);
   BitBuffer bits(storage.data(), 8 * 8192);
@@ -34,7 +34,7 @@ Stream Build(const clsQRCode &qr, const std::vector<std::uint8_t> &data, int ver
   return s;
 }
 
-int Estimate(const clsQRCode &qr, const std::vector<std::uint8_t> &data, int version,
+int Estimate(const QrEncoder &qr, const std::vector<std::uint8_t> &data, int version,
              KanjiMode kanji = KanjiMode::Allowed) {
   std::uint8_t scratch[1] = {};
   BitBuffer bits(scratch, 8);
@@ -52,7 +52,7 @@ std::string Strip(const char *grouped) {
 } // namespace
 
 TEST(Segmentation, WrittenStreamsOfSmallMessages) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   struct Case {
     std::vector<std::uint8_t> data;
     const char *bits;
@@ -75,7 +75,7 @@ TEST(Segmentation, WrittenStreamsOfSmallMessages) {
 }
 
 TEST(Segmentation, EmptyMessageWritesTheTerminatorEvenWhenEstimating) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   std::uint8_t storage[1] = {0xFF};
   BitBuffer bits(storage, 8);
   EXPECT_EQ(qr.BuildDataBits(bits, nullptr, 0, 1, true), 4);
@@ -83,7 +83,7 @@ TEST(Segmentation, EmptyMessageWritesTheTerminatorEvenWhenEstimating) {
 }
 
 TEST(Segmentation, ChoosesTheCheapestModesWithLowIndexOnTies) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   struct Case {
     std::string text;
     int version;
@@ -113,7 +113,7 @@ TEST(Segmentation, ChoosesTheCheapestModesWithLowIndexOnTies) {
 }
 
 TEST(Segmentation, LongRunsSplitAtTheCountLimit) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   const std::vector<std::uint8_t> letters(256, 'a');
   EXPECT_EQ(Build(qr, letters, 1).length, 2076);
   EXPECT_EQ(Build(qr, letters, 10).length, 2072);
@@ -135,14 +135,14 @@ TEST(Segmentation, LongRunsSplitAtTheCountLimit) {
 }
 
 TEST(Segmentation, KanjiTestAndTheExclusionSwitch) {
-  EXPECT_TRUE(clsQRCode::IsKanjiPair(0x81, 0x7F));
-  EXPECT_FALSE(clsQRCode::IsKanjiPair(0x81, 0x3F));
-  EXPECT_FALSE(clsQRCode::IsKanjiPair(0xEB, 0xC0));
-  EXPECT_TRUE(clsQRCode::IsKanjiPair(0xEB, 0xBF));
-  EXPECT_TRUE(clsQRCode::IsKanjiPair(0xE0, 0xFF));
-  EXPECT_FALSE(clsQRCode::IsKanjiPair(0xA0, 0x80));
+  EXPECT_TRUE(QrEncoder::IsKanjiPair(0x81, 0x7F));
+  EXPECT_FALSE(QrEncoder::IsKanjiPair(0x81, 0x3F));
+  EXPECT_FALSE(QrEncoder::IsKanjiPair(0xEB, 0xC0));
+  EXPECT_TRUE(QrEncoder::IsKanjiPair(0xEB, 0xBF));
+  EXPECT_TRUE(QrEncoder::IsKanjiPair(0xE0, 0xFF));
+  EXPECT_FALSE(QrEncoder::IsKanjiPair(0xA0, 0x80));
 
-  const clsQRCode qr;
+  const QrEncoder qr;
   // "文文文" in UTF-8 passes the kanji test pair after pair...
   const std::vector<std::uint8_t> utf8 = {0xE6, 0x96, 0x87, 0xE6, 0x96, 0x87, 0xE6, 0x96, 0x87};
   EXPECT_NE(Build(qr, utf8, 1).bits.find("1000"), std::string::npos);
@@ -153,7 +153,7 @@ TEST(Segmentation, KanjiTestAndTheExclusionSwitch) {
 }
 
 TEST(Segmentation, EstimateEqualsWrittenLengthForRandomMessages) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   std::mt19937 rng(2024);
   // Alphabets that make every mode and every switch between modes likely.
   const std::string pools[] = {"0123456789", "ABCXYZ $%*+-./:", "abcxyz!?", "\x93\x5F\xE4\xAA"};
@@ -181,7 +181,7 @@ TEST(Segmentation, EstimateEqualsWrittenLengthForRandomMessages) {
 // An ECI header goes in front of the stream it would otherwise be, with the
 // designator's length announced by its leading bits; 0 writes none.
 TEST(Segmentation, EciHeaderPrecedesTheSameStream) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   const std::vector<std::uint8_t> data = BytesOf("AC-42");
   const std::string plain = Build(qr, data, 1).bits;
   struct Case {
@@ -208,7 +208,7 @@ TEST(Segmentation, EciHeaderPrecedesTheSameStream) {
       written += bits.bit(i) ? '1' : '0';
     EXPECT_EQ(written, Strip(c.header) + plain) << c.eci;
     EXPECT_EQ(length, static_cast<int>(written.size())) << c.eci;
-    EXPECT_EQ(clsQRCode::EciBits(c.eci), static_cast<int>(Strip(c.header).size())) << c.eci;
+    EXPECT_EQ(QrEncoder::EciBits(c.eci), static_cast<int>(Strip(c.header).size())) << c.eci;
   }
   for (int bad : {-1, 1000000}) {
     std::uint8_t storage[8] = {};
@@ -222,7 +222,7 @@ TEST(Segmentation, EciHeaderPrecedesTheSameStream) {
 // one alphanumeric segment, which just fits version 1-L; a byte next to
 // them in the code table breaks the segment.
 TEST(Segmentation, TheAlphanumericCharactersAndTheirNeighbours) {
-  clsQRCode qr;
+  QrEncoder qr;
   const std::string alphanumeric = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
   ASSERT_EQ(alphanumeric.size(), 45u);
   // Indicator 0010, count 25, 12 pairs of 11 bits and one of 6, terminator.
@@ -247,7 +247,7 @@ TEST(Segmentation, TheAlphanumericCharactersAndTheirNeighbours) {
 // With kanji allowed, four pairs at the edges of the Shift JIS ranges are
 // one kanji segment (13 bits each); one past an edge they are bytes.
 TEST(Segmentation, ShiftJisEdgesOfKanjiMode) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   struct Case {
     std::uint8_t first, second;
     bool kanji;
@@ -340,7 +340,7 @@ TEST(Segmentation, SameSegmentsAsThePlainSearch) {
       for (int group = 0; group < 3; ++group)
         for (KanjiMode kanji : {KanjiMode::Allowed, KanjiMode::Excluded}) {
           const bool kanjiAllowed = kanji == KanjiMode::Allowed;
-          const clsQRCode qr;
+          const QrEncoder qr;
           std::vector<std::uint8_t> storage(static_cast<std::size_t>(n) + 64, 0);
           BitBuffer bits(storage.data(), 8 * static_cast<int>(storage.size()));
           const int length =

@@ -1,10 +1,10 @@
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-using zub::clsQRCode;
+using zub::QrEncoder;
 
 TEST(Tables, SizeFunctionsAtTheirEdges) {
   struct Case {
@@ -14,9 +14,9 @@ TEST(Tables, SizeFunctionsAtTheirEdges) {
                         {13, 69, 3, 6}, {14, 73, 4, 13}, {40, 177, 7, 46}, {0, 0, 1, 0},
                         {41, 0, 1, 0},  {-1, 11, 1, 0},  {-4, 17, 1, 0}};
   for (const Case &c : cases) {
-    EXPECT_EQ(clsQRCode::SymbolSize(c.v), c.size) << c.v;
-    EXPECT_EQ(clsQRCode::AlignmentCount(c.v), c.alignCount) << c.v;
-    EXPECT_EQ(clsQRCode::AlignmentPatterns(c.v), c.alignPatterns) << c.v;
+    EXPECT_EQ(QrEncoder::SymbolSize(c.v), c.size) << c.v;
+    EXPECT_EQ(QrEncoder::AlignmentCount(c.v), c.alignCount) << c.v;
+    EXPECT_EQ(QrEncoder::AlignmentPatterns(c.v), c.alignPatterns) << c.v;
   }
 }
 
@@ -31,26 +31,26 @@ TEST(Tables, ModulesAndCodewordsOfEveryVersion) {
                                       1156, 1258, 1364, 1474, 1588, 1706, 1828, 1921, 2051, 2185,
                                       2323, 2465, 2611, 2761, 2876, 3034, 3196, 3362, 3532, 3706};
   for (int v = 1; v <= 40; ++v) {
-    EXPECT_EQ(clsQRCode::DataModules(v), modules[static_cast<std::size_t>(v - 1)]) << v;
-    EXPECT_EQ(clsQRCode::TotalCodewords(v), codewords[static_cast<std::size_t>(v - 1)]) << v;
+    EXPECT_EQ(QrEncoder::DataModules(v), modules[static_cast<std::size_t>(v - 1)]) << v;
+    EXPECT_EQ(QrEncoder::TotalCodewords(v), codewords[static_cast<std::size_t>(v - 1)]) << v;
   }
-  EXPECT_EQ(clsQRCode::DataModules(14) % 8, 3);
+  EXPECT_EQ(QrEncoder::DataModules(14) % 8, 3);
   const int micro[] = {36, 80, 132, 192};
   const int microCodewords[] = {5, 10, 17, 24};
   for (int m = 1; m <= 4; ++m) {
-    EXPECT_EQ(clsQRCode::DataModules(-m), micro[m - 1]);
-    EXPECT_EQ(clsQRCode::TotalCodewords(-m), microCodewords[m - 1]);
+    EXPECT_EQ(QrEncoder::DataModules(-m), micro[m - 1]);
+    EXPECT_EQ(QrEncoder::TotalCodewords(-m), microCodewords[m - 1]);
   }
-  EXPECT_EQ(clsQRCode::TotalCodewords(0), 0);
-  EXPECT_EQ(clsQRCode::DataModules(41), 0);
+  EXPECT_EQ(QrEncoder::TotalCodewords(0), 0);
+  EXPECT_EQ(QrEncoder::DataModules(41), 0);
 }
 
 // The tables belong to no encoder object: they are known at compile time.
-static_assert(clsQRCode::DataCodewords(40, zub::kLevelL) == 2956);
-static_assert(clsQRCode::AlignStep(7) == 16 && clsQRCode::SymbolSize(40) == 177);
+static_assert(QrEncoder::DataCodewords(40, zub::kLevelL) == 2956);
+static_assert(QrEncoder::AlignStep(7) == 16 && QrEncoder::SymbolSize(40) == 177);
 
 TEST(Tables, AlignStepAndBlocks) {
-  const clsQRCode qr;
+  const QrEncoder qr;
   const std::vector<int> steps = {255, 255, 255, 255, 255, 255, 16, 18, 20, 22, 24, 26, 28, 20,
                                   22,  24,  24,  26,  28,  28,  22, 24, 24, 26, 26, 28, 28, 24,
                                   24,  26,  26,  26,  28,  28,  24, 26, 26, 26, 28, 28};
@@ -104,9 +104,9 @@ TEST(Tables, FormatAndVersionWords) {
     return s;
   };
   for (const Format &f : formats)
-    EXPECT_EQ(binary(clsQRCode::FormatBits(f.level, f.mask), 15), f.bits);
-  EXPECT_EQ(binary(clsQRCode::VersionBits(7), 18), "000111110010010100");
-  EXPECT_EQ(binary(clsQRCode::VersionBits(8), 18), "001000010110111100");
-  EXPECT_EQ(binary(clsQRCode::VersionBits(40), 18), "101000110001101001");
-  EXPECT_EQ(clsQRCode::BchRemainder(0, 0x537, 0x400, 10), 0);
+    EXPECT_EQ(binary(QrEncoder::FormatBits(f.level, f.mask), 15), f.bits);
+  EXPECT_EQ(binary(QrEncoder::VersionBits(7), 18), "000111110010010100");
+  EXPECT_EQ(binary(QrEncoder::VersionBits(8), 18), "001000010110111100");
+  EXPECT_EQ(binary(QrEncoder::VersionBits(40), 18), "101000110001101001");
+  EXPECT_EQ(QrEncoder::BchRemainder(0, 0x537, 0x400, 10), 0);
 }

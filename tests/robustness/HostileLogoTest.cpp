@@ -4,6 +4,7 @@
 
 #include "LogoImage.h"
 #include "Support.h"
+#include "WindowProbe.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,7 +113,7 @@ protected:
     EXPECT_TRUE(messages[0].text.contains(path)) << messages[0].text.toStdString();
     EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("二维码已生成，但没有加上Logo。")));
     EXPECT_EQ(Composite(), ExpectedComposite(text, QImage()));
-    EXPECT_FALSE(form->ImageRND1->hasPicture());
+    EXPECT_FALSE(Probe(*form).logoHolder()->hasPicture());
 
     messages.clear();
     Generate(QStringLiteral("after ") + path, good);
@@ -204,7 +205,7 @@ TEST_F(HostileLogo, PathsWithSpacesAndChineseWork) {
     messages.clear();
     Generate(QStringLiteral("路径 ") + path, path);
     EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(form->ImageRND1->hasPicture());
+    EXPECT_TRUE(Probe(*form).logoHolder()->hasPicture());
     EXPECT_EQ(Composite(), ExpectedComposite(QStringLiteral("路径 ") + path, LoadLogo(path).image));
   }
 }

@@ -2,8 +2,9 @@
 // huge, negative, not a number, and a settings file that is not one. The
 // start always completes and the window lands where the user can reach it.
 
+#include "DesktopActions.h"
 #include "Support.h"
-#include "WindowHelpers.h"
+#include "WindowProbe.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -48,7 +49,8 @@ protected:
     instance.reset();
     Start();
     ASSERT_TRUE(form->isVisible());
-    EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8")); // the last step ran
+    EXPECT_EQ(Probe(*form).optionLists()[3]->currentText(),
+              QStringLiteral("UTF-8")); // the last step ran
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const QRect titleBand(form->frameGeometry().topLeft(), QSize(form->width(), 40));
     const QRect visible = screen.intersected(titleBand);
@@ -121,7 +123,7 @@ TEST_F(SettingsAbuse, BrokenSettingsFileStillStartsAndIsWrittenAfresh) {
     form->move(100, 50);
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(form->mapToGlobal(QPoint(5, 5))),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(form->backPicture1, &move);
+    QApplication::sendEvent(Probe(*form).canvas(), &move);
     EXPECT_EQ(OpenPositionStore()->value(QStringLiteral("Left")).toString(),
               QStringLiteral("1500"));
     EXPECT_EQ(OpenPositionStore()->value(QStringLiteral("Top")).toString(), QStringLiteral("750"));
@@ -206,7 +208,7 @@ TEST_F(SettingsAbuse, NodesThatAreNotFilesAreNeitherOpenedNorReplaced) {
     form->move(100, 50);
     QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(form->mapToGlobal(QPoint(5, 5))),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(form->backPicture1, &move);
+    QApplication::sendEvent(Probe(*form).canvas(), &move);
     done = true;
     rescuer.join();
     EXPECT_EQ(rescued, 0) << "the window waited in open() for a writer";

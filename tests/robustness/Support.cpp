@@ -1,10 +1,11 @@
 #include "Support.h"
+#include "WindowProbe.h"
 
 #include "Composite.h"
 #include "Layout.h"
 #include "MessageBytes.h"
+#include "QrEncoder.h"
 #include "Stretch.h"
-#include "clsQRCode.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -33,7 +34,7 @@ void WindowTest::TearDown() {
   instance.reset();
 }
 
-std::unique_ptr<Form1> WindowTest::MakeForm() {
+std::unique_ptr<MainWindow> WindowTest::MakeForm() {
   auto f = test::MakeForm(*this, dir);
   // What the scan check says of a code (and the code it offers) is another
   // suite's matter; these tests count the messages of faults.
@@ -50,18 +51,19 @@ void WindowTest::Start() {
 }
 
 void WindowTest::Generate(const QString &text, const std::optional<QString> &logo) {
-  form->Text1->setPlainText(text);
+  Probe(*form).messageEdit()->setPlainText(text);
   logoChoice = logo;
-  test::FinishGeneration(*form, [this] { QTest::mouseClick(form->Command1, Qt::LeftButton); });
+  test::FinishGeneration(
+      *form, [this] { QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton); });
 }
 
 void WindowTest::Save(const std::optional<QString> &path) {
   saveChoice = path;
-  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
 }
 
 QImage WindowTest::Composite() const {
-  return form->Image1->picture().convertToFormat(QImage::Format_RGB32);
+  return Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
 }
 
 QString WindowTest::Write(const QString &name, const QByteArray &bytes) const {
@@ -74,7 +76,7 @@ QString WindowTest::Write(const QString &name, const QByteArray &bytes) const {
 
 QImage ExpectedComposite(const QString &text, const QImage &logo) {
   const std::vector<std::uint8_t> message = MessageBytes(text, TextEncoding::Utf8);
-  clsQRCode encoder;
+  QrEncoder encoder;
   const Picture symbol = encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
                                             kLevelM, 0, KanjiMode::Excluded);
   return logo.isNull() ? StretchSymbol(symbol, kCanvasSize) : ComposeQRPicture(symbol, logo);

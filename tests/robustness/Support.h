@@ -5,7 +5,7 @@
 // formats, the process's memory, and file access without root's privileges.
 
 #include "Dialogs.h"
-#include "Form1.h"
+#include "MainWindow.h"
 #include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
@@ -33,11 +33,11 @@ protected:
   void TearDown() override;
 
   // A window of this fixture's desktop, not yet loaded.
-  std::unique_ptr<Form1> MakeForm();
-  // `form` = MakeForm(), then Form_Load and shown on the screen.
+  std::unique_ptr<MainWindow> MakeForm();
+  // `form` = MakeForm(), then load and shown on the screen.
   void Start();
 
-  // Clicks "生成二维码" with `text` in Text1 and `logo` as the dialog's
+  // Clicks "生成二维码" with `text` in messageEdit_ and `logo` as the dialog's
   // answer, and returns once the generation is over.
   void Generate(const QString &text, const std::optional<QString> &logo);
   // Clicks "保存二维码" with `path` as the save dialog's answer.
@@ -50,7 +50,7 @@ protected:
   QString Write(const QString &name, const QByteArray &bytes) const;
 
   QTemporaryDir dir;
-  std::unique_ptr<Form1> form;
+  std::unique_ptr<MainWindow> form;
   std::unique_ptr<SingleInstance> instance;
   int scanWarnings = 0; // the scan check's warnings, counted apart
 };

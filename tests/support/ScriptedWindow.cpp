@@ -1,4 +1,5 @@
 #include "ScriptedWindow.h"
+#include "WindowProbe.h"
 
 #include "TestSupport.h"
 
@@ -10,8 +11,8 @@
 
 namespace zub::test {
 
-void ScriptedDesktop::Serve(Form1 &form) {
-  Form1::Services &s = form.services;
+void ScriptedDesktop::Serve(MainWindow &form) {
+  MainWindow::Services &s = form.services;
   s.dialogs.message = [this](MessageIcon icon, MessageButtons buttons, const QString &title,
                              const QString &text) {
     messages.push_back({icon, buttons, title, text});
@@ -36,17 +37,18 @@ void ScriptedDesktop::Serve(Form1 &form) {
   s.reveal = [this](const QString &path) { revealed.push_back(path); };
 }
 
-std::unique_ptr<Form1> MakeForm(ScriptedDesktop &desktop, const QTemporaryDir &dir) {
-  auto form = std::make_unique<Form1>();
-  form->skinPath = dir.filePath(QStringLiteral("she.she"));
-  form->pageAddress = QUrl();
+std::unique_ptr<MainWindow> MakeForm(ScriptedDesktop &desktop, const QTemporaryDir &dir) {
+  auto form = std::make_unique<MainWindow>();
+  form->services.skinPath = dir.filePath(QStringLiteral("she.she"));
+  form->services.pageAddress = QUrl();
   desktop.Serve(*form);
   return form;
 }
 
-void LoadAndShow(Form1 &form, std::unique_ptr<SingleInstance> &instance, const QTemporaryDir &dir) {
+void LoadAndShow(MainWindow &form, std::unique_ptr<SingleInstance> &instance,
+                 const QTemporaryDir &dir) {
   instance = std::make_unique<SingleInstance>(dir.filePath(QStringLiteral("lock")));
-  ASSERT_TRUE(form.Form_Load(*instance));
+  ASSERT_TRUE(form.load(*instance));
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 }
@@ -59,8 +61,8 @@ void ShownWindow::SetUp() {
   LoadAndShow(*form, instance, dir);
 }
 
-void FinishGeneration(Form1 &form, const std::function<void()> &start) {
-  QSignalSpy finished(&form, &Form1::generationFinished);
+void FinishGeneration(MainWindow &form, const std::function<void()> &start) {
+  QSignalSpy finished(&form, &MainWindow::generationFinished);
   start();
   ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
   EXPECT_FALSE(form.generating());

@@ -4,7 +4,7 @@
 // the way out and the reveal of a saved file are answered and recorded here.
 
 #include "Dialogs.h"
-#include "Form1.h"
+#include "MainWindow.h"
 #include "SingleInstance.h"
 
 #include <QMenu>
@@ -32,7 +32,7 @@ struct Shown {
 // What the window's desktop answers, and what it was asked.
 struct ScriptedDesktop {
   // Points the services of `form` here; the desktop outlives the form.
-  void Serve(Form1 &form);
+  void Serve(MainWindow &form);
 
   std::vector<Shown> messages;
   MessageAnswer answer = MessageAnswer::No;      // to every yes/no question
@@ -48,11 +48,12 @@ struct ScriptedDesktop {
 
 // A main window served by `desktop`, without a page address, its skin looked
 // for in `dir` (none there unless a test writes one); not yet loaded.
-std::unique_ptr<Form1> MakeForm(ScriptedDesktop &desktop, const QTemporaryDir &dir);
+std::unique_ptr<MainWindow> MakeForm(ScriptedDesktop &desktop, const QTemporaryDir &dir);
 
-// Form_Load of `form` with a fresh instance lock in `dir`, then shown and
+// load of `form` with a fresh instance lock in `dir`, then shown and
 // exposed; a failure fails the test.
-void LoadAndShow(Form1 &form, std::unique_ptr<SingleInstance> &instance, const QTemporaryDir &dir);
+void LoadAndShow(MainWindow &form, std::unique_ptr<SingleInstance> &instance,
+                 const QTemporaryDir &dir);
 
 // The main window loaded and shown on a scripted desktop, the sample logo
 // saved as `logo` in the scratch folder `dir`.
@@ -62,12 +63,12 @@ protected:
 
   QTemporaryDir dir;
   QString logo;
-  std::unique_ptr<Form1> form;
+  std::unique_ptr<MainWindow> form;
   std::unique_ptr<SingleInstance> instance;
 };
 
 // Runs `start` and waits until the generation it began has reported.
-void FinishGeneration(Form1 &form, const std::function<void()> &start);
+void FinishGeneration(MainWindow &form, const std::function<void()> &start);
 
 // The visible entries of a menu: captions, "-" for separators.
 QStringList VisibleEntries(const QMenu *menu);

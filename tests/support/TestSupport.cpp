@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <QPainter>
 
@@ -42,7 +42,7 @@ std::vector<Decoded> DecodeAll(const QImage &image, const std::string &charset) 
 
 QString TextOfSize(int version, int level, TextEncoding encoding, double fraction) {
   const int countBits = version < 10 ? 8 : 16;
-  const int capacity = (8 * clsQRCode::DataCodewords(version, level) - 4 - countBits) / 8;
+  const int capacity = (8 * QrEncoder::DataCodewords(version, level) - 4 - countBits) / 8;
   const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
   QString text;
   for (int i = 0;; ++i) {

@@ -2,9 +2,10 @@
 // their own and as the window shows them.
 
 #include "Addresses.h"
-#include "Form1.h"
+#include "MainWindow.h"
 #include "OwnPictures.h"
 #include "TestSupport.h"
+#include "WindowProbe.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -44,9 +45,9 @@ TEST(Assets, BackgroundCarriesItsPromotionalCode) {
 }
 
 TEST(Assets, CanvasAsTheWindowShowsItScans) {
-  zub::Form1 form;
+  zub::MainWindow form;
   // The default logo box lies over the sample's centre.
-  const QImage shown = form.backPicture1->grab().toImage();
+  const QImage shown = Probe(form).canvas()->grab().toImage();
   EXPECT_EQ(Decode(shown), std::vector<std::string>{zub::kStudioAddress});
 }
 

@@ -1,8 +1,9 @@
 #include "Addresses.h"
+#include "DesktopActions.h"
 #include "Dialogs.h"
-#include "Form2.h"
 #include "Support.h"
-#include "WindowHelpers.h"
+#include "WindowMenu.h"
+#include "WindowProbe.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -180,9 +181,9 @@ TEST_F(CommandsTest, LogoChooserAsksWithItsTitleAndFilterAndReturnsThePathOrEmpt
   logoChoice = QStringLiteral(" /tmp/logo.jpg");
   const std::vector<zub::FileDialogRequest> &asked = openRequests;
   // What a save left behind stays: start folder and file name.
-  form->CommonDialog1.InitDir = QStringLiteral("/opt/zub");
-  form->CommonDialog1.FileName = QStringLiteral("/opt/zub/二维码");
-  EXPECT_EQ(form->打开文件(), QStringLiteral(" /tmp/logo.jpg"));
+  Probe(*form).fileDialog().InitDir = QStringLiteral("/opt/zub");
+  Probe(*form).fileDialog().FileName = QStringLiteral("/opt/zub/二维码");
+  EXPECT_EQ(Probe(*form).askForLogo(), QStringLiteral(" /tmp/logo.jpg"));
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].title, QStringLiteral("请选择您的Logo图片"));
   EXPECT_TRUE(asked[0].filter.startsWith(
@@ -192,18 +193,18 @@ TEST_F(CommandsTest, LogoChooserAsksWithItsTitleAndFilterAndReturnsThePathOrEmpt
   EXPECT_EQ(asked[0].fileName, QStringLiteral("/opt/zub/二维码"));
 
   logoChoice.reset();
-  EXPECT_EQ(form->打开文件(), QString());
+  EXPECT_EQ(Probe(*form).askForLogo(), QString());
 }
 
 TEST_F(CommandsTest, MenuLinksOpenTheStudiosAddresses) {
   UrlCatcher catcher{"http"};
-  form->form2().AboutURL1->trigger();
-  form->form2().morvi->trigger();
+  form->windowMenu().studioLink1->trigger();
+  form->windowMenu().studioLink2->trigger();
   EXPECT_EQ(catcher.opened, QList<QUrl>({QUrl(QString::fromLatin1(zub::kStudioAddress)),
                                          QUrl(QString::fromLatin1(zub::kMorviAddress))}));
 }
 
-TEST(RevealInExplorer, AsksTheFileManagerToShowTheFileSelected) {
+TEST(ShowInFileManager, AsksTheFileManagerToShowTheFileSelected) {
   PrivateBus bus;
   if (!bus.ok())
     GTEST_SKIP() << "no dbus-daemon";
@@ -216,7 +217,7 @@ TEST(RevealInExplorer, AsksTheFileManagerToShowTheFileSelected) {
   UrlCatcher catcher{"file"};
 
   const QString path = QStringLiteral("/tmp/my codes/二维码 1.bmp");
-  zub::进程处理::RevealInExplorer(path, connection);
+  zub::desktop::ShowInFileManager(path, connection);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !manager.shown.isEmpty(); }, 10000));
   EXPECT_EQ(manager.shown, QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)});
   EXPECT_TRUE(manager.shown[0].startsWith(QStringLiteral("file:///tmp/my%20codes/")));
@@ -224,18 +225,18 @@ TEST(RevealInExplorer, AsksTheFileManagerToShowTheFileSelected) {
   EXPECT_TRUE(catcher.opened.isEmpty());
 }
 
-TEST(RevealInExplorer, OpensTheFolderWhenNoFileManagerAnswers) {
+TEST(ShowInFileManager, OpensTheFolderWhenNoFileManagerAnswers) {
   UrlCatcher catcher{"file"};
   const QString path = QStringLiteral("/tmp/my codes/二维码");
   // No bus at all.
-  zub::进程处理::RevealInExplorer(path, QDBusConnection(QStringLiteral("not connected")));
+  zub::desktop::ShowInFileManager(path, QDBusConnection(QStringLiteral("not connected")));
   EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/my codes"))});
 
   // A bus without a file manager on it.
   PrivateBus bus;
   if (!bus.ok())
     GTEST_SKIP() << "no dbus-daemon";
-  zub::进程处理::RevealInExplorer(path, bus.connect());
+  zub::desktop::ShowInFileManager(path, bus.connect());
   ASSERT_TRUE(QTest::qWaitFor([&] { return catcher.opened.size() == 2; }, 10000));
   EXPECT_EQ(catcher.opened[1], QUrl::fromLocalFile(QStringLiteral("/tmp/my codes")));
 }

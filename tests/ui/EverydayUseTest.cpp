@@ -3,9 +3,11 @@
 // and the word when a text is too long.
 
 #include "Support.h"
+#include "WindowProbe.h"
 
-#include "Form1.h"
-#include "WindowHelpers.h"
+#include "DesktopActions.h"
+#include "MainWindow.h"
+#include "Theme.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -30,19 +32,19 @@ protected:
   // Clicks "生成二维码" with `logo` as the dialog's answer (nothing: Esc).
   void Generate(const std::optional<QString> &logo) {
     logoChoice = logo;
-    QSignalSpy finished(form.get(), &zub::Form1::generationFinished);
-    form->Command1_Click();
+    QSignalSpy finished(form.get(), &zub::MainWindow::generationFinished);
+    form->generateWithLogoDialog();
     ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
   }
-  void GenerateWithoutLogo() {
-    QSignalSpy finished(form.get(), &zub::Form1::generationFinished);
-    form->GenerateWithoutLogo();
+  void generateWithoutLogo() {
+    QSignalSpy finished(form.get(), &zub::MainWindow::generationFinished);
+    form->generateWithoutLogo();
     ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
   }
 
   // What the canvas shows on the screen, the logo box over it included.
   QImage Shown() const {
-    return form->backPicture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return Probe(*form).canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
   }
 
   QString WriteLogo(const QString &name, const char *format) const {
@@ -64,18 +66,20 @@ TEST_F(EverydayUseTest, CancelledLogoChoiceLeavesTheWindowAsItWas) {
   LoadAndShow();
   const QString logo = WriteLogo(QStringLiteral("logo.png"), "PNG");
   Generate(logo);
-  GenerateWithoutLogo();
+  generateWithoutLogo();
   const QImage before = Shown();
-  const QImage composite = form->Image1->picture().convertToFormat(QImage::Format_RGB32);
+  const QImage composite =
+      Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
   // What is shown is what is held for saving.
   ASSERT_EQ(before, composite.scaled(before.size()));
 
   Generate(std::nullopt);
   EXPECT_EQ(Shown(), before);
-  EXPECT_EQ(form->Image1->picture().convertToFormat(QImage::Format_RGB32), composite);
+  EXPECT_EQ(Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32),
+            composite);
 
   saveChoice = dir.filePath(QStringLiteral("saved.png"));
-  form->Command2_Click();
+  form->save();
   const QImage saved(*saveChoice);
   ASSERT_FALSE(saved.isNull());
   EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32).scaled(before.size()), before);
@@ -87,7 +91,7 @@ TEST_F(EverydayUseTest, CancelBeforeAnyCodeChangesNothing) {
   const QImage before = Shown();
   Generate(std::nullopt);
   EXPECT_EQ(Shown(), before);
-  EXPECT_FALSE(form->Image1->hasPicture());
+  EXPECT_FALSE(Probe(*form).symbolHolder()->hasPicture());
 }
 
 // The historic entries first and preselected, then one that lists every
@@ -170,13 +174,13 @@ TEST(SaveStartFolder, LastSaveThenPortableProgramFolderElsePictures) {
 
 TEST_F(EverydayUseTest, SaveDialogStartsWhereTheLastSaveWent) {
   LoadAndShow();
-  GenerateWithoutLogo();
+  generateWithoutLogo();
   const QString folder = dir.filePath(QStringLiteral("pictures"));
   ASSERT_TRUE(QDir().mkpath(folder));
   saveChoice = QDir(folder).filePath(QStringLiteral("a.png"));
-  form->Command2_Click();
+  form->save();
   saveChoice = std::nullopt;
-  form->Command2_Click();
+  form->save();
   ASSERT_EQ(saveRequests.size(), 2u);
   EXPECT_EQ(saveRequests[1].startFolder, folder);
   EXPECT_EQ(saveRequests[1].fileName, QStringLiteral("二维码"));
@@ -187,7 +191,7 @@ TEST_F(EverydayUseTest, SaveDialogStartsWhereTheLastSaveWent) {
 // stores where it ended.
 TEST_F(EverydayUseTest, PointerOverAStillWindowWritesNothing) {
   LoadAndShow();
-  SendMouse(form->backPicture1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  SendMouse(Probe(*form).canvas(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   const QByteArray file = QFile::encodeName(zub::PositionStorePath());
   struct stat first {};
   ASSERT_EQ(::stat(file.constData(), &first), 0);
@@ -195,7 +199,7 @@ TEST_F(EverydayUseTest, PointerOverAStillWindowWritesNothing) {
   EXPECT_EQ(left, QString::number(form->frameGeometry().left() * 15));
 
   for (int i = 0; i < 50; ++i)
-    SendMouse(i % 2 ? static_cast<QWidget *>(form.get()) : form->backPicture1, QEvent::MouseMove,
+    SendMouse(i % 2 ? static_cast<QWidget *>(form.get()) : Probe(*form).canvas(), QEvent::MouseMove,
               Qt::NoButton, Qt::NoButton, QPoint(5 + i, 7 + i));
   struct stat after {};
   ASSERT_EQ(::stat(file.constData(), &after), 0);
@@ -205,7 +209,7 @@ TEST_F(EverydayUseTest, PointerOverAStillWindowWritesNothing) {
 
   // The window moved: the next move over the background stores it.
   form->move(form->pos() + QPoint(40, 30));
-  SendMouse(form->backPicture1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  SendMouse(Probe(*form).canvas(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(stored("Left"), QString::number(form->frameGeometry().left() * 15));
   EXPECT_EQ(stored("Top"), QString::number(form->frameGeometry().top() * 15));
   EXPECT_NE(stored("Left"), left);
@@ -258,11 +262,11 @@ TEST_F(EverydayUseTest, TooLongMessageFollowsTheOptionsInForce) {
       {never, 0, 0, "请缩短文字内容。"},
   };
   for (const auto &row : rows) {
-    form->Text1->setPlainText(row.text);
-    form->cmb1[0]->setCurrentIndex(row.version);
-    form->cmb1[1]->setCurrentIndex(row.level);
+    Probe(*form).messageEdit()->setPlainText(row.text);
+    Probe(*form).optionLists()[0]->setCurrentIndex(row.version);
+    Probe(*form).optionLists()[1]->setCurrentIndex(row.level);
     messages.clear();
-    GenerateWithoutLogo();
+    generateWithoutLogo();
     ASSERT_EQ(messages.size(), 1u);
     SCOPED_TRACE(messages[0].text.toStdString());
     EXPECT_TRUE(messages[0].text.endsWith(QString::fromUtf8(row.advice)));
@@ -275,9 +279,9 @@ TEST_F(EverydayUseTest, TooLongMessageFollowsTheOptionsInForce) {
 TEST_F(EverydayUseTest, DisabledButtonLooksDisabled) {
   ASSERT_TRUE(zub::ApplySkinFile(QStringLiteral(ZUB_SKIN_SOURCE)));
   LoadAndShow();
-  const QImage enabled = form->Command1->grab().toImage();
-  form->Command1->setEnabled(false);
-  const QImage disabled = form->Command1->grab().toImage();
+  const QImage enabled = Probe(*form).generateButton()->grab().toImage();
+  Probe(*form).generateButton()->setEnabled(false);
+  const QImage disabled = Probe(*form).generateButton()->grab().toImage();
   EXPECT_NE(enabled, disabled);
   // The middle of the button's face, away from its caption.
   const QColor face = disabled.pixelColor(3, disabled.height() / 2);

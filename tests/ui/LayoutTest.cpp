@@ -1,7 +1,9 @@
 #include "Addresses.h"
-#include "Form2.h"
+#include "DesktopActions.h"
 #include "Support.h"
-#include "WindowHelpers.h"
+#include "Theme.h"
+#include "WindowMenu.h"
+#include "WindowProbe.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -13,7 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 
-using zub::Form1;
+using zub::MainWindow;
 
 namespace {
 
@@ -24,25 +26,37 @@ struct Placement {
 
 // The layout in pixels: twips / 15, halves to even.
 const Placement kPlacements[] = {
-    {"Command2", {440, 98, 108, 25}},    {"Command1", {440, 72, 108, 25}},
-    {"Text2", {656, 112, 193, 25}},      {"backPicture1", {1, 127, 552, 409}},
-    {"LogoPic", {232, 152, 89, 89}},     {"sAVEPicture3", {872, 200, 105, 65}},
-    {"WebBrowser1", {624, 144, 25, 25}}, {"Picture1", {776, 384, 561, 417}},
-    {"Text1", {1, 72, 432, 53}},         {"Frame5", {624, 40, 225, 65}},
-    {"cmb1(3)", {112, 40, 97, 20}},      {"cmb1(2)", {8, 40, 97, 20}},
-    {"cmb1(1)", {112, 16, 97, 20}},      {"cmb1(0)", {8, 16, 97, 20}},
-    {"Frame1", {712, 176, 145, 145}},    {"lstdirs", {168, 40, 89, 28}},
-    {"Frame2", {16, 16, 113, 121}},      {"关闭3", {72, 80, 31, 31}},
-    {"关闭2", {40, 80, 31, 31}},         {"关闭1", {8, 80, 31, 31}},
-    {"菜单3", {72, 48, 31, 31}},         {"菜单2", {40, 48, 31, 31}},
-    {"菜单1", {8, 48, 31, 31}},          {"最小3", {72, 16, 31, 31}},
-    {"最小2", {40, 16, 31, 31}},         {"最小1", {8, 16, 31, 31}},
-    {"ImageRND1", {872, 16, 105, 105}},  {"Image1", {784, 152, 557, 421}},
-    {"最小0", {489, 0, 31, 31}},         {"菜单0", {457, 0, 31, 31}},
+    {"Command2", {440, 98, 108, 25}},
+    {"Command1", {440, 72, 108, 25}},
+    {"backPicture1", {1, 127, 552, 409}},
+    {"LogoPic", {232, 152, 89, 89}},
+    {"sAVEPicture3", {872, 200, 105, 65}},
+    {"Picture1", {776, 384, 561, 417}},
+    {"Text1", {1, 72, 432, 53}},
+    {"Frame5", {624, 40, 225, 65}},
+    {"cmb1(3)", {112, 40, 97, 20}},
+    {"cmb1(2)", {8, 40, 97, 20}},
+    {"cmb1(1)", {112, 16, 97, 20}},
+    {"cmb1(0)", {8, 16, 97, 20}},
+    {"Frame1", {712, 176, 145, 145}},
+    {"Frame2", {16, 16, 113, 121}},
+    {"关闭3", {72, 80, 31, 31}},
+    {"关闭2", {40, 80, 31, 31}},
+    {"关闭1", {8, 80, 31, 31}},
+    {"菜单3", {72, 48, 31, 31}},
+    {"菜单2", {40, 48, 31, 31}},
+    {"菜单1", {8, 48, 31, 31}},
+    {"最小3", {72, 16, 31, 31}},
+    {"最小2", {40, 16, 31, 31}},
+    {"最小1", {8, 16, 31, 31}},
+    {"ImageRND1", {872, 16, 105, 105}},
+    {"Image1", {784, 152, 557, 421}},
+    {"最小0", {489, 0, 31, 31}},
+    {"菜单0", {457, 0, 31, 31}},
     {"关闭0", {523, 0, 31, 31}},
 };
 
-QWidget *Control(const Form1 &form, const char *name) {
+QWidget *Control(const MainWindow &form, const char *name) {
   return form.findChild<QWidget *>(QString::fromUtf8(name));
 }
 
@@ -59,68 +73,69 @@ TEST_F(LayoutTest, EveryControlHasItsPlaceAndSize) {
     ASSERT_NE(w, nullptr) << p.name;
     EXPECT_EQ(w->geometry(), p.pixels) << p.name;
   }
-  EXPECT_EQ(form->LogoPic->parentWidget(), form->backPicture1);
-  EXPECT_EQ(form->cmb1[2]->parentWidget(), form->Frame5);
-  EXPECT_EQ(form->Frame2->parentWidget(), form->Frame1);
-  EXPECT_EQ(form->最小1->parentWidget(), form->Frame2);
+  EXPECT_EQ(Probe(*form).logoBox()->parentWidget(), Probe(*form).canvas());
+  EXPECT_EQ(Probe(*form).optionLists()[2]->parentWidget(), Probe(*form).optionGroup());
+  EXPECT_EQ(Probe(*form).faceHolders()->parentWidget(), Probe(*form).faceGroup());
+  EXPECT_EQ(Probe(*form).minimiseFaces()[0]->parentWidget(), Probe(*form).faceHolders());
 }
 
 TEST_F(LayoutTest, ControlsBeyondTheRightEdgeAreNeverVisible) {
   const QRect client = form->rect();
-  for (const char *name : {"Frame5", "Frame1", "Text2", "Picture1", "sAVEPicture3", "Image1",
-                           "ImageRND1", "WebBrowser1"}) {
+  for (const char *name : {"Frame5", "Frame1", "Picture1", "sAVEPicture3", "Image1", "ImageRND1"}) {
     const QWidget *w = Control(*form, name);
     EXPECT_FALSE(client.intersects(w->geometry())) << name;
   }
   // The three buttons meet the right edge: the close button ends at 553.
-  EXPECT_EQ(form->关闭0->geometry().right(), 553);
+  EXPECT_EQ(Probe(*form).closeButton()->geometry().right(), 553);
 }
 
 TEST_F(LayoutTest, CaptionsTooltipsAndPictures) {
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Zub二维码生成器"));
-  EXPECT_EQ(form->Command1->text(), QStringLiteral("生成二维码"));
-  EXPECT_EQ(form->Command2->text(), QStringLiteral("保存二维码"));
-  EXPECT_EQ(form->Frame5->title(), QStringLiteral("编码方式"));
-  EXPECT_EQ(form->Frame1->title(), QStringLiteral("插件"));
-  EXPECT_EQ(form->Frame2->title(), QStringLiteral("状态按钮"));
-  EXPECT_EQ(form->最小0->toolTip(), QStringLiteral("最小化"));
-  EXPECT_EQ(form->菜单0->toolTip(), QStringLiteral("菜单"));
-  EXPECT_EQ(form->关闭0->toolTip(), QStringLiteral("关闭"));
-  EXPECT_EQ(form->Text1->toPlainText(), QString::fromLatin1(zub::kStudioAddress));
-  EXPECT_TRUE(form->Text2->text().isEmpty());
+  EXPECT_EQ(Probe(*form).generateButton()->text(), QStringLiteral("生成二维码"));
+  EXPECT_EQ(Probe(*form).saveButton()->text(), QStringLiteral("保存二维码"));
+  EXPECT_EQ(Probe(*form).optionGroup()->title(), QStringLiteral("编码方式"));
+  EXPECT_EQ(Probe(*form).faceGroup()->title(), QStringLiteral("插件"));
+  EXPECT_EQ(Probe(*form).faceHolders()->title(), QStringLiteral("状态按钮"));
+  EXPECT_EQ(Probe(*form).minimiseButton()->toolTip(), QStringLiteral("最小化"));
+  EXPECT_EQ(Probe(*form).menuButton()->toolTip(), QStringLiteral("菜单"));
+  EXPECT_EQ(Probe(*form).closeButton()->toolTip(), QStringLiteral("关闭"));
+  EXPECT_EQ(Probe(*form).messageEdit()->toPlainText(), QString::fromLatin1(zub::kStudioAddress));
   EXPECT_FALSE(form->windowIcon().isNull());
 
-  EXPECT_EQ(form->backPicture1->backgroundPicture().size(), QSize(550, 407));
-  EXPECT_EQ(form->LogoPic->backgroundPicture().size(), QSize(64, 64));
-  EXPECT_FALSE(form->Image1->hasPicture());
-  EXPECT_FALSE(form->ImageRND1->hasPicture());
-  EXPECT_TRUE(form->Image1->stretch());
+  EXPECT_EQ(Probe(*form).canvas()->backgroundPicture().size(), QSize(550, 407));
+  EXPECT_EQ(Probe(*form).logoBox()->backgroundPicture().size(), QSize(64, 64));
+  EXPECT_FALSE(Probe(*form).symbolHolder()->hasPicture());
+  EXPECT_FALSE(Probe(*form).logoHolder()->hasPicture());
+  EXPECT_TRUE(Probe(*form).symbolHolder()->stretch());
   // Button faces: 31 x 31, the title band's blue when idle.
-  for (const zub::ImageControl *face : {form->最小0, form->最小1, form->菜单1, form->关闭1}) {
+  for (const zub::ImageControl *face :
+       {Probe(*form).minimiseButton(), Probe(*form).minimiseFaces()[0], Probe(*form).menuFaces()[0],
+        Probe(*form).closeFaces()[0]}) {
     EXPECT_EQ(face->picture().size(), QSize(31, 31));
     EXPECT_EQ(face->picture().pixelColor(1, 1), QColor(0x30, 0x91, 0xF2));
   }
-  EXPECT_EQ(form->最小2->picture().pixelColor(1, 1), QColor(0x65, 0xB2, 0xF3));
-  EXPECT_EQ(form->关闭2->picture().pixelColor(1, 1), QColor(0xF4, 0x4F, 0x34));
-  EXPECT_EQ(form->菜单3->picture().pixelColor(1, 1), QColor(0x1B, 0x6A, 0xB9));
-  EXPECT_EQ(form->关闭3->picture().pixelColor(1, 1), QColor(0x6C, 0x1B, 0x0D));
+  EXPECT_EQ(Probe(*form).minimiseFaces()[1]->picture().pixelColor(1, 1), QColor(0x65, 0xB2, 0xF3));
+  EXPECT_EQ(Probe(*form).closeFaces()[1]->picture().pixelColor(1, 1), QColor(0xF4, 0x4F, 0x34));
+  EXPECT_EQ(Probe(*form).menuFaces()[2]->picture().pixelColor(1, 1), QColor(0x1B, 0x6A, 0xB9));
+  EXPECT_EQ(Probe(*form).closeFaces()[2]->picture().pixelColor(1, 1), QColor(0x6C, 0x1B, 0x0D));
 }
 
 TEST_F(LayoutTest, TabOrderRunsThroughTheFocusableControls) {
-  const QStringList expected = {
-      "lstdirs", "Command2", "cmb1(0)",     "cmb1(1)",      "cmb1(2)",      "cmb1(3)", "Command1",
-      "Text1",   "Picture1", "WebBrowser1", "sAVEPicture3", "backPicture1", "LogoPic", "Text2"};
+  const QStringList expected = {"Command2",     "cmb1(0)",      "cmb1(1)", "cmb1(2)",
+                                "cmb1(3)",      "Command1",     "Text1",   "Picture1",
+                                "sAVEPicture3", "backPicture1", "LogoPic"};
   QStringList chain;
-  QWidget *w = form->lstdirs;
+  QWidget *w = Probe(*form).saveButton();
   do {
     if ((w->focusPolicy() & Qt::TabFocus) && w != form.get())
       chain << w->objectName();
     w = w->nextInFocusChain();
-  } while (w != form->lstdirs && chain.size() < 40);
+  } while (w != Probe(*form).saveButton() && chain.size() < 40);
   EXPECT_EQ(chain, expected);
-  for (const QWidget *frame :
-       {static_cast<QWidget *>(form->Frame1), static_cast<QWidget *>(form->Frame5),
-        static_cast<QWidget *>(form->最小0), static_cast<QWidget *>(form->Image1)})
+  for (const QWidget *frame : {static_cast<QWidget *>(Probe(*form).faceGroup()),
+                               static_cast<QWidget *>(Probe(*form).optionGroup()),
+                               static_cast<QWidget *>(Probe(*form).minimiseButton()),
+                               static_cast<QWidget *>(Probe(*form).symbolHolder())})
     EXPECT_EQ(frame->focusPolicy(), Qt::NoFocus) << frame->objectName().toStdString();
 }
 
@@ -136,7 +151,7 @@ TEST_F(LayoutTest, OptionListsAfterLoad) {
                   // the scan check offers when readers guess the set wrong.
                   {3, "UTF-8", "ANSI", "UTF-8（注明编码）", "Text encoding"}};
   for (std::size_t i = 0; i < 4; ++i) {
-    const QComboBox *list = form->cmb1[i];
+    const QComboBox *list = Probe(*form).optionLists()[i];
     SCOPED_TRACE(i);
     EXPECT_EQ(list->count(), expected[i].count);
     EXPECT_EQ(list->currentText(), expected[i].selected);
@@ -145,30 +160,30 @@ TEST_F(LayoutTest, OptionListsAfterLoad) {
     EXPECT_EQ(list->toolTip(), expected[i].tooltip);
     EXPECT_FALSE(list->isEditable());
   }
-  EXPECT_EQ(form->cmb1[0]->itemText(1), QStringLiteral("1"));
-  EXPECT_EQ(form->cmb1[1]->itemText(2), QStringLiteral("Q - 25%"));
-  EXPECT_EQ(form->cmb1[2]->itemText(1), QStringLiteral("0"));
+  EXPECT_EQ(Probe(*form).optionLists()[0]->itemText(1), QStringLiteral("1"));
+  EXPECT_EQ(Probe(*form).optionLists()[1]->itemText(2), QStringLiteral("Q - 25%"));
+  EXPECT_EQ(Probe(*form).optionLists()[2]->itemText(1), QStringLiteral("0"));
 }
 
 TEST_F(LayoutTest, MenuTree) {
-  const zub::Form2 &menus = form->form2();
+  const zub::WindowMenu &menus = form->windowMenu();
   EXPECT_EQ(menus.windowTitle(), QStringLiteral("Form2"));
   EXPECT_EQ(menus.size(), QSize(312, 206));
   EXPECT_FALSE(menus.isVisible());
-  EXPECT_EQ(menus.Menus->title(), QStringLiteral("菜单"));
-  EXPECT_EQ(VisibleEntries(menus.Menus),
+  EXPECT_EQ(menus.menu->title(), QStringLiteral("菜单"));
+  EXPECT_EQ(VisibleEntries(menus.menu),
             QStringList({QStringLiteral("二维码另存为..."), QStringLiteral("复制二维码"), "-",
                          QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"), "-",
                          QStringLiteral("关于")}));
-  EXPECT_EQ(menus.Menus->actions().constLast(), menus.About->menuAction());
+  EXPECT_EQ(menus.menu->actions().constLast(), menus.about->menuAction());
   EXPECT_EQ(
-      VisibleEntries(menus.Options),
+      VisibleEntries(menus.options),
       QStringList({QStringLiteral("版本"), QStringLiteral("纠错等级"), QStringLiteral("掩码"),
                    QStringLiteral("文字编码"), "-", QStringLiteral("总是使用容易扫描的设置")}));
-  EXPECT_EQ(VisibleEntries(menus.About),
+  EXPECT_EQ(VisibleEntries(menus.about),
             QStringList({QStringLiteral("关于软件"), "-", QStringLiteral("Zub软件工作室"), "-",
                          QStringLiteral("Morvi软件工作室")}));
-  EXPECT_EQ(&form->form2(), &menus); // made once
+  EXPECT_EQ(&form->windowMenu(), &menus); // made once
 }
 
 TEST_F(LayoutTest, ColourKeyMakesOnlyTheBareBackgroundTransparent) {
@@ -204,7 +219,7 @@ TEST(ColourKeyTest, KeyPixelsOfTheOwnLookAreCutOutUnlessAControlCoversThem) {
   hidden->setGeometry(30, 0, 1, 5);
   hidden->hide();
 
-  zub::进程处理::SetLayeredColorKey(&window, look, key);
+  zub::desktop::ApplyColourKey(&window, look, key);
   const QRegion opaque = window.mask();
   const struct {
     QPoint at;
@@ -230,7 +245,7 @@ TEST_F(LayoutTest, SkinFileIsAppliedOnlyWhenReadable) {
   EXPECT_TRUE(qApp->styleSheet().isEmpty());
 
   const QByteArray sheet = "QPushButton { color: red; }";
-  QFile good(form->skinPath);
+  QFile good(form->services.skinPath);
   ASSERT_TRUE(good.open(QIODevice::WriteOnly));
   good.write(sheet);
   good.close();
@@ -242,47 +257,49 @@ TEST_F(LayoutTest, StartsWithoutSkinAtItsPlace) {
   LoadAndShow(); // no she.she in the folder
   EXPECT_TRUE(qApp->styleSheet().isEmpty());
   EXPECT_TRUE(form->isVisible());
-  EXPECT_EQ(form->WindowRect, QRectF(form->frameGeometry()));
+  EXPECT_EQ(Probe(*form).frameRect(), QRectF(form->frameGeometry()));
 }
 
 TEST_F(LayoutTest, Text1SelectsItsWholeTextOnFocus) {
   LoadAndShow();
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  const int length = static_cast<int>(form->Text1->toPlainText().size());
+  const int length = static_cast<int>(Probe(*form).messageEdit()->toPlainText().size());
 
-  form->Text1->setFocus(Qt::TabFocusReason);
-  EXPECT_EQ(form->Text1->textCursor().selectionStart(), 0);
-  EXPECT_EQ(form->Text1->textCursor().selectionEnd(), length);
+  Probe(*form).messageEdit()->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(Probe(*form).messageEdit()->textCursor().selectionStart(), 0);
+  EXPECT_EQ(Probe(*form).messageEdit()->textCursor().selectionEnd(), length);
 
-  form->lstdirs->setFocus(Qt::TabFocusReason);
-  QTest::mouseClick(form->Text1->viewport(), Qt::LeftButton, {}, QPoint(60, 10));
-  EXPECT_TRUE(form->Text1->hasFocus());
-  EXPECT_EQ(form->Text1->textCursor().selectedText(), form->Text1->toPlainText());
+  Probe(*form).saveButton()->setFocus(Qt::TabFocusReason);
+  QTest::mouseClick(Probe(*form).messageEdit()->viewport(), Qt::LeftButton, {}, QPoint(60, 10));
+  EXPECT_TRUE(Probe(*form).messageEdit()->hasFocus());
+  EXPECT_EQ(Probe(*form).messageEdit()->textCursor().selectedText(),
+            Probe(*form).messageEdit()->toPlainText());
 
-  form->lstdirs->setFocus(Qt::TabFocusReason);
-  form->Text1->clear();
-  form->Text1->setFocus(Qt::TabFocusReason);
-  EXPECT_FALSE(form->Text1->textCursor().hasSelection());
+  Probe(*form).saveButton()->setFocus(Qt::TabFocusReason);
+  Probe(*form).messageEdit()->clear();
+  Probe(*form).messageEdit()->setFocus(Qt::TabFocusReason);
+  EXPECT_FALSE(Probe(*form).messageEdit()->textCursor().hasSelection());
 }
 
 TEST_F(LayoutTest, BackgroundPageIsRequestedSilentlyAfterTheWindowIsUp) {
-  EXPECT_EQ(form->WebBrowser1->requestedUrl(), QUrl());
+  EXPECT_EQ(Probe(*form).pageFetcher()->requestedUrl(), QUrl());
   // Nothing listens on the discard port: the request fails at once.
-  form->pageAddress = QUrl(QStringLiteral("http://127.0.0.1:9/"));
+  form->services.pageAddress = QUrl(QStringLiteral("http://127.0.0.1:9/"));
   instance = std::make_unique<zub::SingleInstance>(dir.filePath(QStringLiteral("lock")));
-  ASSERT_TRUE(form->Form_Load(*instance));
-  EXPECT_EQ(form->WebBrowser1->requestedUrl(), QUrl()); // not before it shows
+  ASSERT_TRUE(form->load(*instance));
+  EXPECT_EQ(Probe(*form).pageFetcher()->requestedUrl(), QUrl()); // not before it shows
   form->show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->WebBrowser1->requestedUrl().isEmpty(); }));
-  EXPECT_EQ(form->WebBrowser1->requestedUrl(), form->pageAddress);
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return !Probe(*form).pageFetcher()->requestedUrl().isEmpty(); }));
+  EXPECT_EQ(Probe(*form).pageFetcher()->requestedUrl(), form->services.pageAddress);
   QTest::qWait(100);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(quits, 0);
 }
 
 TEST(Form1Defaults, PageIsTheSecondStudiosAddress) {
-  Form1 form;
-  EXPECT_EQ(form.pageAddress, QUrl(QString::fromLatin1(zub::kMorviAddress)));
-  EXPECT_TRUE(form.skinPath.endsWith(QStringLiteral("/she.she")));
+  MainWindow form;
+  EXPECT_EQ(form.services.pageAddress, QUrl(QString::fromLatin1(zub::kMorviAddress)));
+  EXPECT_TRUE(form.services.skinPath.endsWith(QStringLiteral("/she.she")));
 }

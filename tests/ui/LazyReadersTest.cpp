@@ -3,7 +3,7 @@
 // lies beside the module as the window does.
 
 #include "LazyReaders.h"
-#include "clsQRCode.h"
+#include "QrEncoder.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,7 +34,7 @@ TEST(LazyReaders, LoadedOnFirstUseAndReadingBothWays) {
   EXPECT_TRUE(Mapped("libZXing"));
 
   const std::string text = "http://www.zub.example/?q=生成";
-  zub::clsQRCode coder;
+  zub::QrEncoder coder;
   const zub::Picture symbol = coder.MakeSymbol(reinterpret_cast<const std::uint8_t *>(text.data()),
                                                static_cast<int>(text.size()), 0, zub::kLevelM, 0);
   ASSERT_FALSE(symbol.isNull());

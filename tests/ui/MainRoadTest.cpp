@@ -3,17 +3,18 @@
 // canvas and in the saved file.
 #include "Composite.h"
 #include "EncodeCount.h"
-#include "Form1.h"
-#include "Form2.h"
 #include "ImageFile.h"
+#include "LogoBox.h"
 #include "LogoImage.h"
+#include "MainWindow.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
 #include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "Stretch.h"
 #include "TestSupport.h"
-#include "logomd.h"
+#include "WindowMenu.h"
+#include "WindowProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -60,14 +61,15 @@ protected:
   void Generate(const QString &text, std::optional<QString> chosenLogo, int version = 0,
                 int level = 1, int mask = 0, int encoding = 1) {
     Choose(text, std::move(chosenLogo), version, level, mask, encoding);
-    test::FinishGeneration(*form, [this] { QTest::mouseClick(form->Command1, Qt::LeftButton); });
+    test::FinishGeneration(
+        *form, [this] { QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton); });
   }
 
   void Choose(const QString &text, std::optional<QString> chosenLogo, int version = 0,
               int level = 1, int mask = 0, int encoding = 1) {
-    form->Text1->setPlainText(text);
+    Probe(*form).messageEdit()->setPlainText(text);
     for (int i = 0; i < 4; ++i)
-      form->cmb1[static_cast<std::size_t>(i)]->setCurrentIndex(
+      Probe(*form).optionLists()[static_cast<std::size_t>(i)]->setCurrentIndex(
           std::array{version, level, mask, encoding}[static_cast<std::size_t>(i)]);
     logoChoice = std::move(chosenLogo);
   }
@@ -77,17 +79,19 @@ protected:
                          int level = 1, int mask = 0, int encoding = 1) {
     const std::vector<std::uint8_t> message =
         MessageBytes(text, encoding == 1 ? TextEncoding::Utf8 : TextEncoding::Ansi);
-    clsQRCode encoder;
+    QrEncoder encoder;
     return ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()),
                                                version, level + 1, mask - 1, KanjiMode::Excluded),
                             LoadLogo(logoPath).image);
   }
 
-  QImage Composite() const { return form->Image1->picture().convertToFormat(QImage::Format_RGB32); }
+  QImage Composite() const {
+    return Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
+  }
   QImage Placeholder() const {
     PictureBox blank(PictureBox::DrawMode::Persistent);
-    blank.resize(form->backPicture1->size());
-    blank.setBackgroundPicture(form->backPicture1->backgroundPicture());
+    blank.resize(Probe(*form).canvas()->size());
+    blank.setBackgroundPicture(Probe(*form).canvas()->backgroundPicture());
     return blank.image();
   }
   QString File(const QString &name) const { return dir.filePath(name); }
@@ -96,7 +100,7 @@ protected:
 };
 
 TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {
-  const QString text = form->Text1->toPlainText(); // the default address
+  const QString text = Probe(*form).messageEdit()->toPlainText(); // the default address
   Generate(text, logo);
   ASSERT_EQ(openRequests.size(), 1u);
   EXPECT_EQ(openRequests[0].title, QStringLiteral("请选择您的Logo图片"));
@@ -115,7 +119,7 @@ TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {
 
   // The canvas shows the symbol stretched; the logo lies in the rounded
   // rectangle at (232, 152), its corners show the canvas beneath.
-  const QImage canvas = form->backPicture1->image();
+  const QImage canvas = Probe(*form).canvas()->image();
   const QImage logoBox = LogoInBox(LoadLogo(logo).image, QSize(89, 89));
   for (int y = 0; y < 409; ++y)
     for (int x = 0; x < 552; ++x) {
@@ -124,9 +128,10 @@ TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {
                 inLogo ? logoBox.pixel(x - 232, y - 152) : canvas.pixel(x, y))
           << x << "," << y;
     }
-  EXPECT_EQ(form->LogoPic->shownImage(), composite.copy(232, 152, 89, 89));
-  EXPECT_EQ(form->sAVEPicture3->image(), composite);
-  EXPECT_EQ(form->Picture1->backgroundPicture().convertToFormat(QImage::Format_RGB32), composite);
+  EXPECT_EQ(Probe(*form).logoBox()->shownImage(), composite.copy(232, 152, 89, 89));
+  EXPECT_EQ(Probe(*form).compositeBox()->image(), composite);
+  EXPECT_EQ(Probe(*form).saveBox()->backgroundPicture().convertToFormat(QImage::Format_RGB32),
+            composite);
 }
 
 // Through the option lists: level, encoding, version and mask positions
@@ -186,14 +191,14 @@ TEST_F(MainRoad, CheckedCompositeIsWhatIsShownSavedCopiedAndComposed) {
   ASSERT_EQ(composite.size(), QSize(552, 409));
   EXPECT_EQ(EncodeCount::Total() - before, 1u);
 
-  EXPECT_EQ(form->Image1->picture(), composite);
-  EXPECT_EQ(form->sAVEPicture3->image(), composite);
+  EXPECT_EQ(Probe(*form).symbolHolder()->picture(), composite);
+  EXPECT_EQ(Probe(*form).compositeBox()->image(), composite);
 
   QByteArray savedPng;
   for (const auto &[name, format] :
        {std::pair{"road.png", ImageFileFormat::Png}, std::pair{"road.bmp", ImageFileFormat::Bmp}}) {
     saveChoice = File(QString::fromLatin1(name));
-    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
     QFile saved(*saveChoice);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << name;
     const QByteArray bytes = saved.readAll();
@@ -202,7 +207,7 @@ TEST_F(MainRoad, CheckedCompositeIsWhatIsShownSavedCopiedAndComposed) {
     if (format == ImageFileFormat::Png)
       savedPng = bytes;
   }
-  form->CopyPicture();
+  form->copyPicture();
   EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), composite);
   EXPECT_EQ(EncodeCount::Total() - before, 1u);
 
@@ -227,12 +232,12 @@ TEST_F(MainRoad, CheckedCompositeIsWhatIsShownSavedCopiedAndComposed) {
 TEST_F(MainRoad, NoLogoKeepsTheCanvasAndTheLastCode) {
   Generate(QStringLiteral("first"), logo);
   const QImage first = Composite();
-  const QImage canvas = form->backPicture1->image();
+  const QImage canvas = Probe(*form).canvas()->image();
   messages.clear(); // what the scan check says of it is not the matter here
   for (const std::optional<QString> &none :
        {std::optional<QString>(), std::optional<QString>(QStringLiteral("   "))}) {
     Generate(QStringLiteral("second"), none);
-    EXPECT_EQ(form->backPicture1->image(), canvas);
+    EXPECT_EQ(Probe(*form).canvas()->image(), canvas);
     EXPECT_EQ(Composite(), first);
   }
   EXPECT_TRUE(messages.empty());
@@ -246,15 +251,15 @@ TEST_F(MainRoad, NoLogoKeepsTheCanvasAndTheLastCode) {
 
 TEST_F(MainRoad, MessageThatDoesNotFitLeavesNothingToSave) {
   Generate(QStringLiteral("an earlier code"), logo);
-  ASSERT_TRUE(form->Image1->hasPicture());
+  ASSERT_TRUE(Probe(*form).symbolHolder()->hasPicture());
   Generate(QString(40, QLatin1Char('z')), logo, 1, 3); // version 1-H holds 7 bytes
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("内容过长，无法生成二维码。")));
-  EXPECT_FALSE(form->Image1->hasPicture());
-  EXPECT_EQ(form->backPicture1->image(), Placeholder());
+  EXPECT_FALSE(Probe(*form).symbolHolder()->hasPicture());
+  EXPECT_EQ(Probe(*form).canvas()->image(), Placeholder());
 
   saveChoice = File(QStringLiteral("never.bmp"));
-  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
   EXPECT_TRUE(saveRequests.empty());
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].text, QStringLiteral("当前尚未生成二维码信息哦!"));
@@ -283,15 +288,15 @@ TEST_F(MainRoad, UnreadableLogoFinishesTheCodeWithoutOne) {
     // The symbol alone: on the canvas, in the logo box and in the composite.
     const QImage alone = StretchSymbol(
         [] {
-          clsQRCode encoder;
+          QrEncoder encoder;
           const auto m = test::BytesOf("no logo here");
           return encoder.MakeSymbol(m.data(), static_cast<int>(m.size()), 0, kLevelM, 0,
                                     KanjiMode::Excluded);
         }(),
         QSize(552, 409));
     EXPECT_EQ(Composite(), alone);
-    EXPECT_EQ(form->LogoPic->shownImage(), alone.copy(232, 152, 89, 89));
-    EXPECT_FALSE(form->ImageRND1->hasPicture());
+    EXPECT_EQ(Probe(*form).logoBox()->shownImage(), alone.copy(232, 152, 89, 89));
+    EXPECT_FALSE(Probe(*form).logoHolder()->hasPicture());
   }
 }
 
@@ -308,9 +313,9 @@ TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
       << warnings[0].details.toStdString();
   EXPECT_TRUE(warnings[0].accept.isEmpty());
   EXPECT_EQ(warnings[0].icon, MessageIcon::Exclamation);
-  ASSERT_TRUE(form->Image1->hasPicture());
+  ASSERT_TRUE(Probe(*form).symbolHolder()->hasPicture());
   saveChoice = File(QStringLiteral("v40.bmp"));
-  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
   EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
 }
 
@@ -340,7 +345,7 @@ TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
     saveRequests.clear();
     saveChoice = File(c.name);
     answer = c.answer;
-    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
     ASSERT_EQ(saveRequests.size(), 1u);
     EXPECT_EQ(saveRequests[0].title,
               QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室"));
@@ -378,12 +383,12 @@ TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
   // Cancelling is silent and writes nothing.
   messages.clear();
   saveChoice.reset();
-  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
   EXPECT_TRUE(messages.empty());
 
   // A folder that does not exist: told why, no success message.
   saveChoice = File(QStringLiteral("no such folder/二维码.bmp"));
-  QTest::mouseClick(form->Command2, Qt::LeftButton);
+  QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
   EXPECT_TRUE(messages[0].text.contains(QStringLiteral("文件夹不存在")))
@@ -398,11 +403,11 @@ TEST_F(MainRoad, ClickWhileAGenerationRunsStartsNothing) {
   // a second generation (most version 1 codes under this logo are not read
   // by zbar's own front end).
   Choose(QStringLiteral("first click here"), logo);
-  QSignalSpy finished(form.get(), &Form1::generationFinished);
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  QSignalSpy finished(form.get(), &MainWindow::generationFinished);
+  QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton);
   ASSERT_TRUE(form->generating());
-  form->Text1->setPlainText(QStringLiteral("typed meanwhile"));
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  Probe(*form).messageEdit()->setPlainText(QStringLiteral("typed meanwhile"));
+  QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton);
   ASSERT_TRUE(finished.wait(60000));
   QTest::qWait(50); // a second generation would have reported by now
   EXPECT_EQ(finished.count(), 1);
@@ -414,8 +419,8 @@ TEST_F(MainRoad, ClickWhileAGenerationRunsStartsNothing) {
 TEST_F(MainRoad, ClosingOrDestroyingTheWindowDuringAGenerationIsSafe) {
   // This code would bring the scan warning; a closed window shows nothing more.
   Choose(QString(1500, QLatin1Char('z')), logo, 40);
-  QSignalSpy finished(form.get(), &Form1::generationFinished);
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  QSignalSpy finished(form.get(), &MainWindow::generationFinished);
+  QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton);
   ASSERT_TRUE(form->generating());
   form->close();
   ASSERT_TRUE(finished.wait(60000));
@@ -424,15 +429,15 @@ TEST_F(MainRoad, ClosingOrDestroyingTheWindowDuringAGenerationIsSafe) {
 
   // The window is destroyed while the work runs: it waits for the work and
   // the report never arrives.
-  auto second = std::make_unique<Form1>();
+  auto second = std::make_unique<MainWindow>();
   second->services = form->services;
-  second->pageAddress = QUrl();
+  second->services.pageAddress = QUrl();
   SingleInstance secondLock(File(QStringLiteral("second lock")));
-  ASSERT_TRUE(second->Form_Load(secondLock));
+  ASSERT_TRUE(second->load(secondLock));
   second->show();
-  second->Text1->setPlainText(QString(1500, QLatin1Char('z')));
-  second->cmb1[0]->setCurrentIndex(40);
-  QTest::mouseClick(second->Command1, Qt::LeftButton);
+  Probe(*second).messageEdit()->setPlainText(QString(1500, QLatin1Char('z')));
+  Probe(*second).optionLists()[0]->setCurrentIndex(40);
+  QTest::mouseClick(Probe(*second).generateButton(), Qt::LeftButton);
   ASSERT_TRUE(second->generating());
   second.reset();
   QCoreApplication::processEvents();
@@ -447,7 +452,7 @@ TEST_F(MainRoad, ContextMenuSaveEntryRunsTheSaveCommand) {
       if (a->objectName() == QStringLiteral("Saves") && a->isVisible())
         a->trigger();
   };
-  QTest::mouseClick(form->LogoPic, Qt::RightButton, {}, QPoint(40, 40));
+  QTest::mouseClick(Probe(*form).logoBox(), Qt::RightButton, {}, QPoint(40, 40));
   EXPECT_EQ(popups.size(), 1u);
   EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
 }
@@ -487,18 +492,18 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
     const QImage shown = Composite();
     if (choice == MessageAnswer::No) {
       EXPECT_EQ(shown, Expected(text, logo));
-      EXPECT_EQ(form->cmb1[3]->currentIndex(), 1);
+      EXPECT_EQ(Probe(*form).optionLists()[3]->currentIndex(), 1);
       EXPECT_FALSE(ReadWithZbar(shown, utf8, text).textExact);
     } else {
-      EXPECT_EQ(form->cmb1[0]->currentIndex(), 0);
-      EXPECT_EQ(form->cmb1[1]->currentIndex(), 1);
-      EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8（注明编码）"));
+      EXPECT_EQ(Probe(*form).optionLists()[0]->currentIndex(), 0);
+      EXPECT_EQ(Probe(*form).optionLists()[1]->currentIndex(), 1);
+      EXPECT_EQ(Probe(*form).optionLists()[3]->currentText(), QStringLiteral("UTF-8（注明编码）"));
       EXPECT_TRUE(ReadWithZxing(shown, utf8, text).Exact());
       EXPECT_TRUE(ReadWithZbar(shown, utf8, text).Exact());
       // The canvas, the logo box and the saved picture show the same code.
-      EXPECT_EQ(form->backPicture1->image().copy(0, 0, 20, 20), shown.copy(0, 0, 20, 20));
+      EXPECT_EQ(Probe(*form).canvas()->image().copy(0, 0, 20, 20), shown.copy(0, 0, 20, 20));
       saveChoice = File(QStringLiteral("offered.bmp"));
-      QTest::mouseClick(form->Command2, Qt::LeftButton);
+      QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
       EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), shown);
       // Generating again with the lists as they are now makes it at once.
       messages.clear();
@@ -523,7 +528,7 @@ TEST_F(MainRoad, NoOptionsThatScanIsSaid) {
               warnings[0].details.contains(QStringLiteral("放不下")))
       << warnings[0].details.toStdString();
   EXPECT_FALSE(form->lastRemedySearch().found);
-  EXPECT_TRUE(form->Image1->hasPicture());
+  EXPECT_TRUE(Probe(*form).symbolHolder()->hasPicture());
 }
 
 // Closing the window while the search runs stops it before its next
@@ -536,8 +541,8 @@ TEST_F(MainRoad, ClosingDuringTheSearchStopsIt) {
   for (int i = 0; text.toUtf8().size() < 1500; ++i)
     text += pattern[i % pattern.size()];
   Choose(text, logo, 39, 0);
-  QSignalSpy finished(form.get(), &Form1::generationFinished);
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  QSignalSpy finished(form.get(), &MainWindow::generationFinished);
+  QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton);
   ASSERT_TRUE(form->generating());
   form->close();
   ASSERT_TRUE(finished.wait(60000));

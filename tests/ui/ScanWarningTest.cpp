@@ -2,12 +2,13 @@
 // technical causes folded, buttons that name their actions, and the option
 // that takes the code that scans without asking.
 #include "Support.h"
+#include "WindowProbe.h"
 
-#include "Form2.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
 #include "TestSupport.h"
 #include "VerdictWords.h"
+#include "WindowMenu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,24 +38,25 @@ protected:
     };
     form->services.dialogs.openFile = [this](const FileDialogRequest &) { return logoChoice; };
     LoadAndShow();
-    defaultText = form->Text1->toPlainText(); // a code that scans with the sample logo
+    defaultText =
+        Probe(*form).messageEdit()->toPlainText(); // a code that scans with the sample logo
   }
 
   // Text, version and encoding positions as the lists hold them; the logo
   // through the dialog.
   void Generate(const QString &text, int version = 0, int encoding = 1) {
-    form->Text1->setPlainText(text);
-    form->cmb1[0]->setCurrentIndex(version);
-    form->cmb1[1]->setCurrentIndex(1);
-    form->cmb1[3]->setCurrentIndex(encoding);
+    Probe(*form).messageEdit()->setPlainText(text);
+    Probe(*form).optionLists()[0]->setCurrentIndex(version);
+    Probe(*form).optionLists()[1]->setCurrentIndex(1);
+    Probe(*form).optionLists()[3]->setCurrentIndex(encoding);
     logoChoice = logo;
-    QSignalSpy finished(form.get(), &Form1::generationFinished);
-    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QSignalSpy finished(form.get(), &MainWindow::generationFinished);
+    QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton);
     ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
   }
 
   bool ZbarShowsTheText(const QString &text) const {
-    const QImage shown = form->Image1->picture();
+    const QImage shown = Probe(*form).symbolHolder()->picture();
     return ReadWithZbar(shown, MessageBytes(text, TextEncoding::Utf8), text).Exact();
   }
 
@@ -120,7 +122,7 @@ TEST_F(ScanWarning, FirstLinesSpeakPlainlyTheDetailsNameTheCauses) {
       EXPECT_TRUE(lines.last().startsWith(QStringLiteral("建议改用推荐设置：")))
           << w.text.toStdString();
       bool named = false;
-      for (const QComboBox *list : form->cmb1)
+      for (const QComboBox *list : Probe(*form).optionLists())
         for (int k = 0; k < list->count(); ++k)
           named = named ||
                   lines.last().contains(QStringLiteral("“") + OptionShownText(list->itemText(k)) +
@@ -187,36 +189,36 @@ TEST_F(ScanWarning, TakingTheOfferSaysWhatChanged) {
   const QString text = QStringLiteral("中文");
   Generate(text, 0, 0);
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_TRUE(form->changeNote->isHidden());
-  EXPECT_EQ(form->cmb1[3]->currentIndex(), 0);
+  EXPECT_TRUE(Probe(*form).changeNoteLabel()->isHidden());
+  EXPECT_EQ(Probe(*form).optionLists()[3]->currentIndex(), 0);
 
   warnings.clear();
   answer = MessageAnswer::Yes;
   Generate(text, 0, 0);
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8"));
+  EXPECT_EQ(Probe(*form).optionLists()[3]->currentText(), QStringLiteral("UTF-8"));
   EXPECT_TRUE(ZbarShowsTheText(text));
-  EXPECT_FALSE(form->changeNote->isHidden());
-  EXPECT_EQ(form->changeNote->text(),
+  EXPECT_FALSE(Probe(*form).changeNoteLabel()->isHidden());
+  EXPECT_EQ(Probe(*form).changeNoteLabel()->text(),
             QStringLiteral("已改用推荐设置：文字编码“UTF-8”，扫码更可靠。"));
-  EXPECT_TRUE(form->backPicture1->toolTip().contains(form->changeNote->text()))
-      << form->backPicture1->toolTip().toStdString();
-  EXPECT_TRUE(form->backPicture1->toolTip().contains(QStringLiteral("文字编码：UTF-8")));
+  EXPECT_TRUE(Probe(*form).canvas()->toolTip().contains(Probe(*form).changeNoteLabel()->text()))
+      << Probe(*form).canvas()->toolTip().toStdString();
+  EXPECT_TRUE(Probe(*form).canvas()->toolTip().contains(QStringLiteral("文字编码：UTF-8")));
 
   // The next generation starts without the note.
   warnings.clear();
   Generate(defaultText, 0, 1);
   EXPECT_TRUE(warnings.empty());
-  EXPECT_TRUE(form->changeNote->isHidden());
-  EXPECT_FALSE(form->backPicture1->toolTip().contains(QStringLiteral("已改用")));
+  EXPECT_TRUE(Probe(*form).changeNoteLabel()->isHidden());
+  EXPECT_FALSE(Probe(*form).canvas()->toolTip().contains(QStringLiteral("已改用")));
 }
 
 // "总是使用容易扫描的设置": off at first; on, a failing code is replaced by the
 // first candidate that passes without a question, and the note says so;
 // when none passes the warning comes as before. The choice is remembered.
 TEST_F(ScanWarning, AlwaysReadableTakesTheCodeThatScansUnasked) {
-  QAction *option = form->form2().AlwaysReadable;
-  ASSERT_TRUE(form->form2().Options->actions().contains(option));
+  QAction *option = form->windowMenu().alwaysReadable;
+  ASSERT_TRUE(form->windowMenu().options->actions().contains(option));
   EXPECT_EQ(option->text(), QStringLiteral("总是使用容易扫描的设置"));
   EXPECT_FALSE(option->isChecked());
   EXPECT_FALSE(form->alwaysReadable());
@@ -228,31 +230,32 @@ TEST_F(ScanWarning, AlwaysReadableTakesTheCodeThatScansUnasked) {
   Generate(text, 0, 0);
   EXPECT_TRUE(warnings.empty());
   EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8"));
+  EXPECT_EQ(Probe(*form).optionLists()[3]->currentText(), QStringLiteral("UTF-8"));
   EXPECT_TRUE(ZbarShowsTheText(text));
-  EXPECT_TRUE(ReadsBack(form->Image1->picture(), MessageBytes(text, TextEncoding::Utf8)));
-  EXPECT_EQ(form->changeNote->text(),
+  EXPECT_TRUE(
+      ReadsBack(Probe(*form).symbolHolder()->picture(), MessageBytes(text, TextEncoding::Utf8)));
+  EXPECT_EQ(Probe(*form).changeNoteLabel()->text(),
             QStringLiteral("已改用推荐设置：文字编码“UTF-8”，扫码更可靠。"));
-  EXPECT_FALSE(form->changeNote->isHidden());
+  EXPECT_FALSE(Probe(*form).changeNoteLabel()->isHidden());
   EXPECT_FALSE(form->stale());
 
   // Nothing passes: the warning, as without the option.
   Generate(kLongText, 40, 1);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_TRUE(warnings[0].accept.isEmpty());
-  EXPECT_TRUE(form->changeNote->isHidden());
+  EXPECT_TRUE(Probe(*form).changeNoteLabel()->isHidden());
 
   // Remembered: a window started afterwards has it on, and off again once
   // turned off.
   {
-    Form1 next;
-    next.pageAddress = QUrl();
+    MainWindow next;
     next.services = form->services;
+    next.services.pageAddress = QUrl();
     SingleInstance lock(dir.filePath(QStringLiteral("next lock")));
-    ASSERT_TRUE(next.Form_Load(lock));
+    ASSERT_TRUE(next.load(lock));
     EXPECT_TRUE(next.alwaysReadable());
-    EXPECT_TRUE(next.form2().AlwaysReadable->isChecked());
-    next.form2().AlwaysReadable->trigger();
+    EXPECT_TRUE(next.windowMenu().alwaysReadable->isChecked());
+    next.windowMenu().alwaysReadable->trigger();
     EXPECT_FALSE(next.alwaysReadable());
   }
   EXPECT_EQ(stored("AlwaysReadable"), QStringLiteral("0"));

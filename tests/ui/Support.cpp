@@ -1,6 +1,7 @@
 #include "Support.h"
+#include "WindowProbe.h"
 
-#include "WindowHelpers.h"
+#include "DesktopActions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,10 +36,15 @@ QString FormTest::faces() const {
            : key == pressed->picture().cacheKey() ? QStringLiteral("pressed")
                                                   : QStringLiteral("?");
   };
-  const zub::Form1 &f = *form;
-  return face(f.最小0, f.最小1, f.最小2, f.最小3) + QLatin1Char('/') +
-         face(f.菜单0, f.菜单1, f.菜单2, f.菜单3) + QLatin1Char('/') +
-         face(f.关闭0, f.关闭1, f.关闭2, f.关闭3);
+  zub::MainWindow &f = *form;
+  return face(Probe(f).minimiseButton(), Probe(f).minimiseFaces()[0], Probe(f).minimiseFaces()[1],
+              Probe(f).minimiseFaces()[2]) +
+         QLatin1Char('/') +
+         face(Probe(f).menuButton(), Probe(f).menuFaces()[0], Probe(f).menuFaces()[1],
+              Probe(f).menuFaces()[2]) +
+         QLatin1Char('/') +
+         face(Probe(f).closeButton(), Probe(f).closeFaces()[0], Probe(f).closeFaces()[1],
+              Probe(f).closeFaces()[2]);
 }
 
 QString FormTest::stored(const char *key) const {

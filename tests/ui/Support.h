@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Dialogs.h"
-#include "Form1.h"
+#include "MainWindow.h"
 #include "ScriptedWindow.h"
 #include "SingleInstance.h"
 
@@ -23,10 +23,10 @@ protected:
   void SetUp() override;
   void TearDown() override;
 
-  // Form_Load with a fresh lock of our own; the window is then shown.
+  // load with a fresh lock of our own; the window is then shown.
   void LoadAndShow();
 
-  // The faces of 最小0, 菜单0 and 关闭0 as "idle/hover/pressed" words.
+  // The faces of minimiseButton_, menuButton_ and closeButton_ as "idle/hover/pressed" words.
   QString faces() const;
 
   // The stored position values, empty when missing.
@@ -34,7 +34,7 @@ protected:
   void store(const std::vector<std::pair<const char *, QString>> &values) const;
 
   QTemporaryDir dir;
-  std::unique_ptr<zub::Form1> form;
+  std::unique_ptr<zub::MainWindow> form;
   std::unique_ptr<zub::SingleInstance> instance;
 };
 

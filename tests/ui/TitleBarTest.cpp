@@ -1,6 +1,7 @@
-#include "Form2.h"
+#include "DesktopActions.h"
 #include "Support.h"
-#include "WindowHelpers.h"
+#include "WindowMenu.h"
+#include "WindowProbe.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,8 +29,10 @@ enum class Button { Minimise, Menu, Close };
 const QStringList kTitleBarMenu = {QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"),
                                    "-", QStringLiteral("关于")};
 
-zub::ImageControl *Face(zub::Form1 &form, Button b) {
-  return b == Button::Minimise ? form.最小0 : b == Button::Menu ? form.菜单0 : form.关闭0;
+zub::ImageControl *Face(zub::MainWindow &form, Button b) {
+  return b == Button::Minimise ? Probe(form).minimiseButton()
+         : b == Button::Menu   ? Probe(form).menuButton()
+                               : Probe(form).closeButton();
 }
 
 } // namespace
@@ -45,9 +48,9 @@ TEST_F(TitleBarTest, PressShowsThatButtonPressedAndTheOthersIdle) {
               {Button::Menu, "idle/pressed/idle"},
               {Button::Close, "idle/idle/pressed"}};
   for (const auto &row : rows) {
-    form->ButtonPressed = false;
+    Probe(*form).titleButtonHeld() = false;
     SendMouse(Face(*form, row.button), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
-    EXPECT_TRUE(form->ButtonPressed);
+    EXPECT_TRUE(Probe(*form).titleButtonHeld());
     EXPECT_EQ(faces(), QString::fromLatin1(row.faces));
   }
 }
@@ -72,19 +75,19 @@ TEST_F(TitleBarTest, MovesOverAButton) {
   for (const auto &row : rows) {
     SCOPED_TRACE(row.before);
     // Bring the faces into the row's starting state.
-    form->ButtonPressed = false;
-    form->WindowInactive = false;
+    Probe(*form).titleButtonHeld() = false;
+    Probe(*form).inactive() = false;
     const QString before = QString::fromLatin1(row.before);
     if (before.startsWith(QLatin1String("pressed")))
-      form->最小0_MouseDown();
+      Probe(*form).titleButtonPressed(zub::test::WindowProbe::kMinimise);
     else if (before.startsWith(QLatin1String("hover")))
-      form->最小0_MouseMove();
+      Probe(*form).titleButtonMoved(zub::test::WindowProbe::kMinimise);
     else if (before.endsWith(QLatin1String("hover")))
-      form->关闭0_MouseMove();
+      Probe(*form).titleButtonMoved(zub::test::WindowProbe::kClose);
     else
-      form->按钮恢复();
+      Probe(*form).resetFaces();
     ASSERT_EQ(faces(), before);
-    form->ButtonPressed = row.pressed;
+    Probe(*form).titleButtonHeld() = row.pressed;
     foreground = !row.inactive;
 
     SendMouse(Face(*form, row.over), QEvent::MouseMove, Qt::NoButton,
@@ -97,9 +100,9 @@ TEST_F(TitleBarTest, ReleaseOnMenuPopsUpTheMenuWithoutSaveThenIdles) {
   LoadAndShow();
   QString facesDuringPopup;
   duringPopup = [&](QMenu *) { facesDuringPopup = faces(); };
-  SendMouse(form->菜单0, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton);
-  SendMouse(form->菜单0, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
-  EXPECT_FALSE(form->ButtonPressed);
+  SendMouse(Probe(*form).menuButton(), QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton);
+  SendMouse(Probe(*form).menuButton(), QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  EXPECT_FALSE(Probe(*form).titleButtonHeld());
   ASSERT_EQ(popups.size(), 1u);
   EXPECT_EQ(popups[0], kTitleBarMenu);
   EXPECT_EQ(facesDuringPopup, QStringLiteral("idle/pressed/idle"));
@@ -108,9 +111,11 @@ TEST_F(TitleBarTest, ReleaseOnMenuPopsUpTheMenuWithoutSaveThenIdles) {
 
 TEST_F(TitleBarTest, ReleaseOnMinimiseMinimisesWithAnyButton) {
   LoadAndShow();
-  SendMouse(form->最小0, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton);
-  SendMouse(form->最小0, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
-  EXPECT_FALSE(form->ButtonPressed);
+  SendMouse(Probe(*form).minimiseButton(), QEvent::MouseButtonPress, Qt::RightButton,
+            Qt::RightButton);
+  SendMouse(Probe(*form).minimiseButton(), QEvent::MouseButtonRelease, Qt::RightButton,
+            Qt::NoButton);
+  EXPECT_FALSE(Probe(*form).titleButtonHeld());
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
   EXPECT_TRUE(form->isMinimized());
   EXPECT_EQ(quits, 0);
@@ -118,11 +123,12 @@ TEST_F(TitleBarTest, ReleaseOnMinimiseMinimisesWithAnyButton) {
 
 TEST_F(TitleBarTest, ReleaseOnCloseEndsTheProgram) {
   LoadAndShow();
-  SendMouse(form->关闭0, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton);
-  SendMouse(form->关闭0, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton);
+  SendMouse(Probe(*form).closeButton(), QEvent::MouseButtonPress, Qt::MiddleButton,
+            Qt::MiddleButton);
+  SendMouse(Probe(*form).closeButton(), QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton);
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
   EXPECT_EQ(quits, 1);
-  EXPECT_FALSE(form->TimerId->isActive());
+  EXPECT_FALSE(Probe(*form).leaveTimer()->isActive());
 }
 
 // The press captures the mouse: the release far outside the window still
@@ -131,12 +137,12 @@ TEST_F(TitleBarTest, ReleaseOnCloseEndsTheProgram) {
 TEST_F(TitleBarTest, PressOnCloseThenReleaseOutsideTheWindowEndsTheProgram) {
   LoadAndShow();
   QWindow *window = form->windowHandle();
-  const QPoint onClose = form->关闭0->geometry().center();
+  const QPoint onClose = Probe(*form).closeButton()->geometry().center();
   QTest::mousePress(window, Qt::LeftButton, {}, onClose);
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/pressed"));
   QTest::mouseMove(window, QPoint(900, 700));
   foreground = false; // the pointer left and another window took the front
-  form->MouseLeaveTimerProc();
+  Probe(*form).checkPointerLeft();
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/pressed"));
   QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(900, 700));
   EXPECT_EQ(quits, 1);
@@ -145,8 +151,8 @@ TEST_F(TitleBarTest, PressOnCloseThenReleaseOutsideTheWindowEndsTheProgram) {
 TEST_F(TitleBarTest, TimerTellsInsideFromOutsideAtTheWindowEdges) {
   LoadAndShow();
   form->move(100, 50);
-  form->获取鼠标坐标(form.get());
-  ASSERT_EQ(form->WindowRect, QRectF(100, 50, 554, 601));
+  Probe(*form).recordFrame();
+  ASSERT_EQ(Probe(*form).frameRect(), QRectF(100, 50, 554, 601));
   const struct {
     QPoint pointer;
     bool inside;
@@ -159,12 +165,12 @@ TEST_F(TitleBarTest, TimerTellsInsideFromOutsideAtTheWindowEdges) {
   };
   for (const auto &row : rows) {
     SCOPED_TRACE(row.pointer.x() * 1000 + row.pointer.y());
-    form->WindowInactive = false;
-    form->菜单0_MouseMove();
+    Probe(*form).inactive() = false;
+    Probe(*form).titleButtonMoved(zub::test::WindowProbe::kMenu);
     ASSERT_EQ(faces(), QStringLiteral("idle/hover/idle"));
     cursor = row.pointer;
-    form->MouseLeaveTimerProc();
-    EXPECT_FALSE(form->WindowInactive);
+    Probe(*form).checkPointerLeft();
+    EXPECT_FALSE(Probe(*form).inactive());
     EXPECT_EQ(faces(),
               row.inside ? QStringLiteral("idle/hover/idle") : QStringLiteral("idle/idle/idle"));
   }
@@ -172,42 +178,42 @@ TEST_F(TitleBarTest, TimerTellsInsideFromOutsideAtTheWindowEdges) {
 
 TEST_F(TitleBarTest, TimerIdlesTheFacesWhenAnotherWindowIsActive) {
   LoadAndShow();
-  form->菜单0_MouseMove();
-  cursor = form->菜单0->mapToGlobal(QPoint(5, 5));
+  Probe(*form).titleButtonMoved(zub::test::WindowProbe::kMenu);
+  cursor = Probe(*form).menuButton()->mapToGlobal(QPoint(5, 5));
   foreground = false;
-  form->MouseLeaveTimerProc();
-  EXPECT_TRUE(form->WindowInactive);
+  Probe(*form).checkPointerLeft();
+  EXPECT_TRUE(Probe(*form).inactive());
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
   // Moving over a button of an inactive window leaves every face idle.
-  SendMouse(form->最小0, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  SendMouse(Probe(*form).minimiseButton(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
 }
 
 TEST_F(TitleBarTest, BeforeTheRectangleIsRecordedThePointerIsOutside) {
-  // Form_Load has not run: the rectangle is all zeros.
-  EXPECT_EQ(form->WindowRect, QRectF());
-  form->菜单0_MouseMove();
+  // load has not run: the rectangle is all zeros.
+  EXPECT_EQ(Probe(*form).frameRect(), QRectF());
+  Probe(*form).titleButtonMoved(zub::test::WindowProbe::kMenu);
   cursor = QPoint(0, 0);
-  form->MouseLeaveTimerProc();
+  Probe(*form).checkPointerLeft();
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
 }
 
 TEST_F(TitleBarTest, TimerRunsOnlyWhileAFaceIsNotIdle) {
   LoadAndShow();
-  form->按钮恢复();
-  EXPECT_FALSE(form->TimerId->isActive());
-  form->菜单0_MouseMove();
-  EXPECT_TRUE(form->TimerId->isActive());
-  EXPECT_EQ(form->TimerId->interval(), 10);
+  Probe(*form).resetFaces();
+  EXPECT_FALSE(Probe(*form).leaveTimer()->isActive());
+  Probe(*form).titleButtonMoved(zub::test::WindowProbe::kMenu);
+  EXPECT_TRUE(Probe(*form).leaveTimer()->isActive());
+  EXPECT_EQ(Probe(*form).leaveTimer()->interval(), 10);
   // The pointer leaves: the next real tick idles the faces and rests.
   cursor = QPoint(-5, -5);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !form->TimerId->isActive(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Probe(*form).leaveTimer()->isActive(); }, 2000));
   EXPECT_EQ(faces(), QStringLiteral("idle/idle/idle"));
 }
 
 TEST_F(TitleBarTest, IdleTicksDoNotRepaintTheButtons) {
   LoadAndShow();
-  form->按钮恢复();
+  Probe(*form).resetFaces();
   QTest::qWait(50);
   struct PaintCounter : QObject {
     int paints = 0;
@@ -216,11 +222,12 @@ TEST_F(TitleBarTest, IdleTicksDoNotRepaintTheButtons) {
       return false;
     }
   } counter;
-  for (QWidget *w : {form->最小0, form->菜单0, form->关闭0})
+  for (QWidget *w :
+       {Probe(*form).minimiseButton(), Probe(*form).menuButton(), Probe(*form).closeButton()})
     w->installEventFilter(&counter);
   foreground = false;
   for (int i = 0; i < 20; ++i) {
-    form->MouseLeaveTimerProc();
+    Probe(*form).checkPointerLeft();
     QApplication::processEvents();
   }
   EXPECT_EQ(counter.paints, 0);
@@ -228,7 +235,7 @@ TEST_F(TitleBarTest, IdleTicksDoNotRepaintTheButtons) {
 
 TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
   LoadAndShow();
-  SendMouse(form->backPicture1, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  SendMouse(Probe(*form).canvas(), QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
   EXPECT_TRUE(popups.empty());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦!"));
@@ -238,14 +245,14 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
 
   QImage code(10, 10, QImage::Format_RGB32);
   code.fill(Qt::black);
-  form->Image1->setPicture(code); // as a generation leaves it
+  Probe(*form).symbolHolder()->setPicture(code); // as a generation leaves it
   const QStringList withSave =
       QStringList{QStringLiteral("二维码另存为..."), QStringLiteral("复制二维码"), "-"} +
       kTitleBarMenu;
-  SendMouse(form->backPicture1, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
-  SendMouse(form->菜单0, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
-  SendMouse(form->菜单0, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
-  SendMouse(form->LogoPic, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  SendMouse(Probe(*form).canvas(), QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
+  SendMouse(Probe(*form).menuButton(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+  SendMouse(Probe(*form).menuButton(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+  SendMouse(Probe(*form).logoBox(), QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
   ASSERT_EQ(popups.size(), 3u);
   EXPECT_EQ(popups[0], withSave);
   EXPECT_EQ(popups[1], kTitleBarMenu);
@@ -253,8 +260,8 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
 
   // Left and middle releases do nothing.
   for (Qt::MouseButton b : {Qt::LeftButton, Qt::MiddleButton}) {
-    SendMouse(form->backPicture1, QEvent::MouseButtonRelease, b, Qt::NoButton);
-    SendMouse(form->LogoPic, QEvent::MouseButtonRelease, b, Qt::NoButton);
+    SendMouse(Probe(*form).canvas(), QEvent::MouseButtonRelease, b, Qt::NoButton);
+    SendMouse(Probe(*form).logoBox(), QEvent::MouseButtonRelease, b, Qt::NoButton);
   }
   EXPECT_EQ(popups.size(), 3u);
   EXPECT_EQ(messages.size(), 1u);
@@ -262,7 +269,7 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
 
 TEST_F(TitleBarTest, AboutMessageIdlesTheButtonsFirst) {
   LoadAndShow();
-  form->关闭0_MouseMove();
+  Probe(*form).titleButtonMoved(zub::test::WindowProbe::kClose);
   QString facesWhileOpen;
   form->services.dialogs.message = [&](zub::MessageIcon icon, zub::MessageButtons buttons,
                                        const QString &title, const QString &text) {
@@ -274,7 +281,7 @@ TEST_F(TitleBarTest, AboutMessageIdlesTheButtonsFirst) {
     auto *about = menu->findChild<QMenu *>(QStringLiteral("About"));
     about->findChild<QAction *>(QStringLiteral("Aboutsoft"))->trigger();
   };
-  form->菜单0_MouseUp();
+  Probe(*form).titleButtonReleased(zub::test::WindowProbe::kMenu);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(facesWhileOpen, QStringLiteral("idle/idle/idle"));
   EXPECT_EQ(messages[0].title, QStringLiteral("关于"));
@@ -293,11 +300,11 @@ TEST_F(TitleBarTest, SecondInstanceUnloadsBeforeAnythingIsShownOrStored) {
   zub::SingleInstance first(dir.filePath(QStringLiteral("lock")));
   ASSERT_TRUE(first.acquire());
   zub::SingleInstance second(dir.filePath(QStringLiteral("lock")));
-  EXPECT_FALSE(form->Form_Load(second));
+  EXPECT_FALSE(form->load(second));
   EXPECT_EQ(quits, 1);
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(form->pos(), QPoint(318, 147));
-  EXPECT_EQ(form->cmb1[0]->count(), 0);
+  EXPECT_EQ(Probe(*form).optionLists()[0]->count(), 0);
   EXPECT_FALSE(QFile::exists(zub::OpenPositionStore()->fileName()));
 }
 
@@ -321,10 +328,10 @@ TEST_F(TitleBarTest, SecondStartBringsTheRunningWindowToTheFront) {
   LoadAndShow();
   form->showMinimized();
   ASSERT_TRUE(QTest::qWaitFor([&] { return form->isMinimized(); }, 5000));
-  zub::Form1 second;
+  zub::MainWindow second;
   second.services.quit = [] {};
   zub::SingleInstance secondLock(dir.filePath(QStringLiteral("lock")));
-  EXPECT_FALSE(second.Form_Load(secondLock));
+  EXPECT_FALSE(second.load(secondLock));
   EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isMinimized(); }, 5000));
   EXPECT_TRUE(form->isVisible());
   EXPECT_FALSE(second.isVisible());
@@ -422,7 +429,7 @@ TEST(SingleInstance, LockThatCannotBeMadeDoesNotStopTheProgram) {
 // returns 0.
 struct WayOut {
   const char *name;
-  std::function<void(zub::Form1 &)> take;
+  std::function<void(zub::MainWindow &)> take;
 };
 
 void PrintTo(const WayOut &way, std::ostream *out) {
@@ -437,19 +444,20 @@ TEST_P(WayOutTest, EndsTheEventLoopWithExitCodeZero) {
   QTimer::singleShot(0, form.get(), [this] { GetParam().take(*form); });
   QTimer::singleShot(5000, [] { QCoreApplication::exit(99); }); // a way out that failed
   EXPECT_EQ(QApplication::exec(), 0);
-  EXPECT_FALSE(form->TimerId->isActive());
+  EXPECT_FALSE(Probe(*form).leaveTimer()->isActive());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     WaysOut, WayOutTest,
     ::testing::Values(WayOut{"CloseButton",
-                             [](zub::Form1 &f) {
-                               const QPoint at = f.关闭0->geometry().center();
+                             [](zub::MainWindow &f) {
+                               const QPoint at = Probe(f).closeButton()->geometry().center();
                                QTest::mousePress(f.windowHandle(), Qt::LeftButton, {}, at);
                                QTest::mouseRelease(f.windowHandle(), Qt::LeftButton, {}, at);
                              }},
                       // A close request of the window system: Alt+F4, Close of the taskbar
                       // button's menu.
-                      WayOut{"WindowSystemClose", [](zub::Form1 &f) { f.windowHandle()->close(); }},
-                      WayOut{"WidgetClose", [](zub::Form1 &f) { f.close(); }}),
+                      WayOut{"WindowSystemClose",
+                             [](zub::MainWindow &f) { f.windowHandle()->close(); }},
+                      WayOut{"WidgetClose", [](zub::MainWindow &f) { f.close(); }}),
     [](const ::testing::TestParamInfo<WayOut> &way) { return std::string(way.param.name); });

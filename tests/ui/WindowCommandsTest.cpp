@@ -2,15 +2,16 @@
 // no longer matches the text, the options menu, copy, drop, a code without a
 // logo, the keys, and the text taken exactly as typed.
 #include "Composite.h"
-#include "Form1.h"
-#include "Form2.h"
 #include "LogoImage.h"
+#include "MainWindow.h"
 #include "MessageBytes.h"
 #include "ScanCheck.h"
 #include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "TestSupport.h"
 #include "VerdictWords.h"
+#include "WindowMenu.h"
+#include "WindowProbe.h"
 
 #include <gtest/gtest.h>
 
@@ -40,16 +41,18 @@ protected:
   void Finish(const std::function<void()> &start) { test::FinishGeneration(*form, start); }
 
   void Generate(const QString &text) {
-    form->Text1->setPlainText(text);
+    Probe(*form).messageEdit()->setPlainText(text);
     logoChoice = logo;
-    Finish([this] { QTest::mouseClick(form->Command1, Qt::LeftButton); });
+    Finish([this] { QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton); });
   }
 
-  QImage Composite() const { return form->Image1->picture().convertToFormat(QImage::Format_RGB32); }
+  QImage Composite() const {
+    return Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
+  }
 
   static QImage Expected(const QString &text, const QString &logoPath) {
     const std::vector<std::uint8_t> message = MessageBytes(text, TextEncoding::Utf8);
-    clsQRCode encoder;
+    QrEncoder encoder;
     return ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 0,
                                                2, -1, KanjiMode::Excluded),
                             logoPath.isEmpty() ? QImage() : LoadLogo(logoPath).image);
@@ -60,22 +63,22 @@ protected:
     return found.size() == 1 ? found[0].bytes : std::vector<std::uint8_t>{};
   }
 
-  bool MarkShown() const { return form->canvasMark->isVisible(); }
+  bool MarkShown() const { return Probe(*form).canvasMark()->isVisible(); }
 };
 
 // While the work runs, the window shows it and refuses, with a word, what
 // would use the code that is not there yet.
 TEST_F(WindowCommands, BusyWindowRefusesGeneratingSavingAndCopyingAloud) {
   Generate(QStringLiteral("earlier code"));
-  form->Text1->setPlainText(QStringLiteral("new text"));
+  Probe(*form).messageEdit()->setPlainText(QStringLiteral("new text"));
   logoChoice = logo;
-  QSignalSpy finished(form.get(), &Form1::generationFinished);
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  QSignalSpy finished(form.get(), &MainWindow::generationFinished);
+  QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton);
   ASSERT_TRUE(form->generating());
-  EXPECT_FALSE(form->Command1->isEnabled());
-  EXPECT_FALSE(form->Command2->isEnabled());
+  EXPECT_FALSE(Probe(*form).generateButton()->isEnabled());
+  EXPECT_FALSE(Probe(*form).saveButton()->isEnabled());
   EXPECT_TRUE(MarkShown());
-  EXPECT_EQ(form->canvasMark->text(), QStringLiteral("正在生成二维码…"));
+  EXPECT_EQ(Probe(*form).canvasMark()->text(), QStringLiteral("正在生成二维码…"));
 
   messages.clear();
   saveChoice = dir.filePath(QStringLiteral("during.png"));
@@ -84,12 +87,13 @@ TEST_F(WindowCommands, BusyWindowRefusesGeneratingSavingAndCopyingAloud) {
     std::function<void()> command;
     const char *message;
   } refused[] = {
-      {"save (Ctrl+S, the menu)", [this] { form->Command2_Click(); },
+      {"save (Ctrl+S, the menu)", [this] { form->save(); },
        "正在生成二维码，请等生成结束后再保存。"},
-      {"generate (Ctrl+Enter)", [this] { form->Command1_Click(); }, "正在生成二维码，请稍候。"},
-      {"without a logo", [this] { form->GenerateWithoutLogo(); }, "正在生成二维码，请稍候。"},
-      {"a dropped logo", [this] { form->GenerateWithLogo(logo); }, "正在生成二维码，请稍候。"},
-      {"copy", [this] { form->CopyPicture(); }, "正在生成二维码，请等生成结束后再复制。"},
+      {"generate (Ctrl+Enter)", [this] { form->generateWithLogoDialog(); },
+       "正在生成二维码，请稍候。"},
+      {"without a logo", [this] { form->generateWithoutLogo(); }, "正在生成二维码，请稍候。"},
+      {"a dropped logo", [this] { form->generateWithLogo(logo); }, "正在生成二维码，请稍候。"},
+      {"copy", [this] { form->copyPicture(); }, "正在生成二维码，请等生成结束后再复制。"},
   };
   for (const auto &r : refused) {
     SCOPED_TRACE(r.what);
@@ -105,18 +109,18 @@ TEST_F(WindowCommands, BusyWindowRefusesGeneratingSavingAndCopyingAloud) {
 
   ASSERT_TRUE(finished.wait(60000));
   EXPECT_EQ(finished.count(), 1);
-  EXPECT_TRUE(form->Command1->isEnabled());
-  EXPECT_TRUE(form->Command2->isEnabled());
+  EXPECT_TRUE(Probe(*form).generateButton()->isEnabled());
+  EXPECT_TRUE(Probe(*form).saveButton()->isEnabled());
   EXPECT_FALSE(MarkShown());
   EXPECT_EQ(Read(Composite()), test::BytesOf("new text"));
 }
 
 TEST_F(WindowCommands, ClosingDuringAGenerationHidesTheWindowAtOnce) {
-  form->Text1->setPlainText(QString(1500, QLatin1Char('z')));
-  form->cmb1[0]->setCurrentIndex(40);
+  Probe(*form).messageEdit()->setPlainText(QString(1500, QLatin1Char('z')));
+  Probe(*form).optionLists()[0]->setCurrentIndex(40);
   logoChoice = logo;
-  QSignalSpy finished(form.get(), &Form1::generationFinished);
-  QTest::mouseClick(form->Command1, Qt::LeftButton);
+  QSignalSpy finished(form.get(), &MainWindow::generationFinished);
+  QTest::mouseClick(Probe(*form).generateButton(), Qt::LeftButton);
   ASSERT_TRUE(form->generating());
   form->close();
   EXPECT_FALSE(form->isVisible());
@@ -134,33 +138,33 @@ TEST_F(WindowCommands, CodeOfAnEarlierTextIsMarkedAndSavedOnlyWhenTheUserSaysSo)
     const char *what;
     std::function<void()> change, undo;
   } changes[] = {
-      {"text", [this] { form->Text1->setPlainText(QStringLiteral("second")); },
-       [this] { form->Text1->setPlainText(QStringLiteral("first")); }},
-      {"version", [this] { form->cmb1[0]->setCurrentIndex(5); },
-       [this] { form->cmb1[0]->setCurrentIndex(0); }},
-      {"level", [this] { form->cmb1[1]->setCurrentIndex(3); },
-       [this] { form->cmb1[1]->setCurrentIndex(1); }},
-      {"mask", [this] { form->cmb1[2]->setCurrentIndex(4); },
-       [this] { form->cmb1[2]->setCurrentIndex(0); }},
-      {"encoding", [this] { form->cmb1[3]->setCurrentIndex(0); },
-       [this] { form->cmb1[3]->setCurrentIndex(1); }},
+      {"text", [this] { Probe(*form).messageEdit()->setPlainText(QStringLiteral("second")); },
+       [this] { Probe(*form).messageEdit()->setPlainText(QStringLiteral("first")); }},
+      {"version", [this] { Probe(*form).optionLists()[0]->setCurrentIndex(5); },
+       [this] { Probe(*form).optionLists()[0]->setCurrentIndex(0); }},
+      {"level", [this] { Probe(*form).optionLists()[1]->setCurrentIndex(3); },
+       [this] { Probe(*form).optionLists()[1]->setCurrentIndex(1); }},
+      {"mask", [this] { Probe(*form).optionLists()[2]->setCurrentIndex(4); },
+       [this] { Probe(*form).optionLists()[2]->setCurrentIndex(0); }},
+      {"encoding", [this] { Probe(*form).optionLists()[3]->setCurrentIndex(0); },
+       [this] { Probe(*form).optionLists()[3]->setCurrentIndex(1); }},
   };
   for (const auto &c : changes) {
     SCOPED_TRACE(c.what);
     c.change();
     EXPECT_TRUE(form->stale());
     EXPECT_TRUE(MarkShown());
-    EXPECT_EQ(form->canvasMark->text(), QStringLiteral("内容已修改，请重新生成"));
+    EXPECT_EQ(Probe(*form).canvasMark()->text(), QStringLiteral("内容已修改，请重新生成"));
     c.undo();
     EXPECT_FALSE(form->stale());
     EXPECT_FALSE(MarkShown());
   }
 
-  form->Text1->setPlainText(QStringLiteral("second"));
+  Probe(*form).messageEdit()->setPlainText(QStringLiteral("second"));
   saveChoice = dir.filePath(QStringLiteral("old.png"));
   // "No": nothing is asked further, nothing written.
   messages.clear();
-  form->Command2_Click();
+  form->save();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
   EXPECT_EQ(messages[0].icon, MessageIcon::Question);
@@ -170,7 +174,7 @@ TEST_F(WindowCommands, CodeOfAnEarlierTextIsMarkedAndSavedOnlyWhenTheUserSaysSo)
   // "Yes": asked once, then saved as usual: the earlier code.
   messages.clear();
   answer = MessageAnswer::Yes;
-  form->Command2_Click();
+  form->save();
   EXPECT_EQ(saveRequests.size(), 1u);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_TRUE(messages[1].text.startsWith(QStringLiteral("二维码保存成功!")));
@@ -180,7 +184,7 @@ TEST_F(WindowCommands, CodeOfAnEarlierTextIsMarkedAndSavedOnlyWhenTheUserSaysSo)
   Generate(QStringLiteral("second"));
   EXPECT_FALSE(MarkShown());
   messages.clear();
-  form->Command2_Click();
+  form->save();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功!")));
   EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("second"));
@@ -192,17 +196,17 @@ TEST_F(WindowCommands, TextIsEncodedExactlyAsTyped) {
   Generate(typed);
   EXPECT_EQ(Read(Composite()), test::BytesOf("a\xC2\xA0"
                                              "b\nc\td "));
-  EXPECT_EQ(form->MessageText(), typed);
+  EXPECT_EQ(form->messageText(), typed);
 }
 
 TEST_F(WindowCommands, OptionsMenuAndTheListsFollowEachOther) {
-  Form2 &menus = form->form2();
+  WindowMenu &menus = form->windowMenu();
   const QStringList titles = {QStringLiteral("版本"), QStringLiteral("纠错等级"),
                               QStringLiteral("掩码"), QStringLiteral("文字编码")};
   for (std::size_t i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     QMenu *menu = menus.optionMenus[i];
-    const QComboBox *list = form->cmb1[i];
+    const QComboBox *list = Probe(*form).optionLists()[i];
     EXPECT_EQ(menu->title(), titles[static_cast<qsizetype>(i)]);
     ASSERT_EQ(menu->actions().size(), list->count());
     for (int k = 0; k < list->count(); ++k) {
@@ -215,26 +219,26 @@ TEST_F(WindowCommands, OptionsMenuAndTheListsFollowEachOther) {
   }
   // Menu to list.
   menus.optionMenus[1]->actions()[3]->trigger();
-  EXPECT_EQ(form->cmb1[1]->currentIndex(), 3);
+  EXPECT_EQ(Probe(*form).optionLists()[1]->currentIndex(), 3);
   EXPECT_FALSE(menus.optionMenus[1]->actions()[1]->isChecked());
   // List to menu.
-  form->cmb1[3]->setCurrentIndex(0);
+  Probe(*form).optionLists()[3]->setCurrentIndex(0);
   EXPECT_TRUE(menus.optionMenus[3]->actions()[0]->isChecked());
   EXPECT_FALSE(menus.optionMenus[3]->actions()[1]->isChecked());
-  form->cmb1[0]->setCurrentIndex(7);
+  Probe(*form).optionLists()[0]->setCurrentIndex(7);
   EXPECT_TRUE(menus.optionMenus[0]->actions()[7]->isChecked());
 
-  EXPECT_EQ(form->backPicture1->toolTip(),
+  EXPECT_EQ(Probe(*form).canvas()->toolTip(),
             QStringLiteral("版本：7\n纠错等级：H - 30%\n掩码：自动\n文字编码：ANSI"));
 
   // What the menu chose is what the code is made with.
-  form->cmb1[3]->setCurrentIndex(1);
+  Probe(*form).optionLists()[3]->setCurrentIndex(1);
   menus.optionMenus[1]->actions()[0]->trigger(); // L
   menus.optionMenus[0]->actions()[2]->trigger(); // version 2
   Generate(QStringLiteral("menu options"));
   const std::vector<std::uint8_t> message =
       MessageBytes(QStringLiteral("menu options"), TextEncoding::Utf8);
-  clsQRCode encoder;
+  QrEncoder encoder;
   EXPECT_EQ(Composite(),
             ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 2,
                                                 1, -1, KanjiMode::Excluded),
@@ -243,7 +247,7 @@ TEST_F(WindowCommands, OptionsMenuAndTheListsFollowEachOther) {
 
 TEST_F(WindowCommands, CopyPutsTheCompositeOnTheClipboard) {
   QGuiApplication::clipboard()->clear();
-  form->CopyPicture();
+  form->copyPicture();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦!"));
   EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
@@ -252,15 +256,15 @@ TEST_F(WindowCommands, CopyPutsTheCompositeOnTheClipboard) {
   // Ctrl+C over the canvas.
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  form->backPicture1->setFocus();
-  QTest::keyClick(form->backPicture1, Qt::Key_C, Qt::ControlModifier);
+  Probe(*form).canvas()->setFocus();
+  QTest::keyClick(Probe(*form).canvas(), Qt::Key_C, Qt::ControlModifier);
   QImage copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(copied, Composite());
   EXPECT_EQ(Read(copied), test::BytesOf("copied"));
 
   // The picture menu's entry.
   QGuiApplication::clipboard()->clear();
-  form->form2().Copy->trigger();
+  form->windowMenu().copy->trigger();
   copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(Read(copied), test::BytesOf("copied"));
   EXPECT_EQ(messages.size(), 1u);
@@ -269,7 +273,7 @@ TEST_F(WindowCommands, CopyPutsTheCompositeOnTheClipboard) {
 TEST_F(WindowCommands, LogoFileDroppedOnTheCanvasGeneratesWithIt) {
   // Long enough that the logo covers little of the code.
   const QString typed = QStringLiteral("dropped on the canvas: https://example.org/a/longer/path");
-  form->Text1->setPlainText(typed);
+  Probe(*form).messageEdit()->setPlainText(typed);
   auto drop = [this](const QList<QUrl> &urls, QWidget *target) {
     QMimeData data;
     data.setUrls(urls);
@@ -283,10 +287,10 @@ TEST_F(WindowCommands, LogoFileDroppedOnTheCanvasGeneratesWithIt) {
     return dropped.isAccepted();
   };
   // Not a single local file: refused at the door.
-  EXPECT_FALSE(drop({QUrl(QStringLiteral("https://example.org/logo.png"))}, form->backPicture1));
-  EXPECT_FALSE(drop({QUrl::fromLocalFile(logo), QUrl::fromLocalFile(logo)}, form->backPicture1));
+  EXPECT_FALSE(drop({QUrl(QStringLiteral("https://example.org/logo.png"))}, Probe(*form).canvas()));
+  EXPECT_FALSE(drop({QUrl::fromLocalFile(logo), QUrl::fromLocalFile(logo)}, Probe(*form).canvas()));
 
-  Finish([&] { EXPECT_TRUE(drop({QUrl::fromLocalFile(logo)}, form->backPicture1)); });
+  Finish([&] { EXPECT_TRUE(drop({QUrl::fromLocalFile(logo)}, Probe(*form).canvas())); });
   EXPECT_TRUE(openRequests.empty());
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(Composite(), Expected(typed, logo));
@@ -297,24 +301,24 @@ TEST_F(WindowCommands, LogoFileDroppedOnTheCanvasGeneratesWithIt) {
   ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
   notes.write("not a picture");
   notes.close();
-  Finish([&] { EXPECT_TRUE(drop({QUrl::fromLocalFile(text)}, form->backPicture1)); });
+  Finish([&] { EXPECT_TRUE(drop({QUrl::fromLocalFile(text)}, Probe(*form).canvas())); });
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("二维码已生成，但没有加上Logo。")));
   EXPECT_EQ(Composite(), Expected(typed, QString()));
 }
 
 TEST_F(WindowCommands, CodeWithoutALogoIsSavedCopiedAndCheckedLikeAnyOther) {
-  form->Text1->setPlainText(QStringLiteral("no logo"));
-  Finish([this] { form->form2().NoLogo->trigger(); });
+  Probe(*form).messageEdit()->setPlainText(QStringLiteral("no logo"));
+  Finish([this] { form->windowMenu().noLogo->trigger(); });
   EXPECT_TRUE(openRequests.empty());
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(Composite(), Expected(QStringLiteral("no logo"), QString()));
-  EXPECT_TRUE(form->ImageRND1->picture().isNull());
+  EXPECT_TRUE(Probe(*form).logoHolder()->picture().isNull());
 
   saveChoice = dir.filePath(QStringLiteral("plain.png"));
-  form->Command2_Click();
+  form->save();
   EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
-  form->CopyPicture();
+  form->copyPicture();
   EXPECT_EQ(Read(QGuiApplication::clipboard()->image()), test::BytesOf("no logo"));
 }
 
@@ -343,7 +347,7 @@ TEST_F(WindowCommands, CodeThatCouldNotBeCheckedIsSaidSoAndStaysSaveable) {
 
   messages.clear();
   saveChoice = dir.filePath(QStringLiteral("unchecked.png"));
-  form->Command2_Click();
+  form->save();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功!")));
   EXPECT_EQ(Read(QImage(*saveChoice)), MessageBytes(QStringLiteral("中国"), TextEncoding::Utf8));
@@ -352,18 +356,18 @@ TEST_F(WindowCommands, CodeThatCouldNotBeCheckedIsSaidSoAndStaysSaveable) {
 TEST_F(WindowCommands, KeysGenerateAndSave) {
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-  EXPECT_EQ(QApplication::focusWidget(), form->Text1);
-  form->Text1->setPlainText(QStringLiteral("keys"));
+  EXPECT_EQ(QApplication::focusWidget(), Probe(*form).messageEdit());
+  Probe(*form).messageEdit()->setPlainText(QStringLiteral("keys"));
   logoChoice = logo;
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
     openRequests.clear();
-    Finish([&] { QTest::keyClick(form->Text1, key, Qt::ControlModifier); });
+    Finish([&] { QTest::keyClick(Probe(*form).messageEdit(), key, Qt::ControlModifier); });
     EXPECT_EQ(openRequests.size(), 1u);
-    EXPECT_EQ(form->Text1->toPlainText(), QStringLiteral("keys")); // no line added
+    EXPECT_EQ(Probe(*form).messageEdit()->toPlainText(), QStringLiteral("keys")); // no line added
   }
   EXPECT_EQ(Read(Composite()), test::BytesOf("keys"));
   saveChoice = dir.filePath(QStringLiteral("keys.bmp"));
-  QTest::keyClick(form->Text1, Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(Probe(*form).messageEdit(), Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(saveRequests.size(), 1u);
   EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("keys"));
 }
@@ -372,18 +376,19 @@ TEST_F(WindowCommands, VisibleControlsHaveChineseAccessibleNames) {
   const struct {
     QWidget *control;
     const char *name;
-  } rows[] = {{form->Text1, "二维码内容"},    {form->Command1, "生成二维码"},
-              {form->Command2, "保存二维码"}, {form->最小0, "最小化"},
-              {form->菜单0, "菜单"},          {form->关闭0, "关闭"},
-              {form->backPicture1, "二维码"}};
+  } rows[] = {
+      {Probe(*form).messageEdit(), "二维码内容"}, {Probe(*form).generateButton(), "生成二维码"},
+      {Probe(*form).saveButton(), "保存二维码"},  {Probe(*form).minimiseButton(), "最小化"},
+      {Probe(*form).menuButton(), "菜单"},        {Probe(*form).closeButton(), "关闭"},
+      {Probe(*form).canvas(), "二维码"}};
   for (const auto &row : rows)
     EXPECT_EQ(row.control->accessibleName(), QString::fromUtf8(row.name))
         << row.control->objectName().toStdString();
 }
 
 TEST_F(WindowCommands, DefaultLogoShowsItsTransparencyOverTheBoxColour) {
-  const QImage box = form->LogoPic->image();
-  const QRgb colour = form->LogoPic->backgroundColor().rgb();
+  const QImage box = Probe(*form).logoBox()->image();
+  const QRgb colour = Probe(*form).logoBox()->backgroundColor().rgb();
   // The default logo's corners are transparent.
   EXPECT_EQ(box.pixel(0, 0), colour);
   EXPECT_EQ(box.pixel(63, 0), colour);

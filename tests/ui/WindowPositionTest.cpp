@@ -1,6 +1,7 @@
 #include "Support.h"
+#include "WindowProbe.h"
 
-#include "WindowHelpers.h"
+#include "DesktopActions.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
@@ -88,7 +89,7 @@ TEST_F(WindowPositionTest, LoadRules) {
     zub::OpenPositionStore()->remove(QString()); // the whole section
     store(row.stored);
     form->move(kDesigned);
-    zub::进程处理::LoadWindowPosition(form.get());
+    zub::desktop::LoadWindowPosition(form.get());
     EXPECT_EQ(form->pos(), row.expected);
     EXPECT_EQ(form->size(), QSize(554, 601));
   }
@@ -98,72 +99,73 @@ TEST_F(WindowPositionTest, StartsAtTheStoredPositionAndRecordsIt) {
   store({{"Left", "1500"}, {"Top", "750"}, {"Width", "8310"}, {"Height", "9015"}});
   LoadAndShow();
   EXPECT_EQ(form->pos(), QPoint(100, 50));
-  EXPECT_EQ(form->WindowRect, QRectF(100, 50, 554, 601));
+  EXPECT_EQ(Probe(*form).frameRect(), QRectF(100, 50, 554, 601));
 }
 
 TEST_F(WindowPositionTest, BrokenStoreStillStarts) {
   store({{"Left", "1500"}, {"Top", "750"}, {"Width", "abc"}, {"Height", "9015"}});
   LoadAndShow();
   EXPECT_EQ(form->pos(), kDesigned);
-  EXPECT_EQ(form->cmb1[3]->currentText(), QStringLiteral("UTF-8")); // the rest of the start ran
+  EXPECT_EQ(Probe(*form).optionLists()[3]->currentText(),
+            QStringLiteral("UTF-8")); // the rest of the start ran
 }
 
 TEST_F(WindowPositionTest, EveryBackgroundMoveStoresThePositionInTwips) {
   LoadAndShow();
   form->move(101, 50);
-  SendMouse(form->backPicture1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  SendMouse(Probe(*form).canvas(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(stored("Left"), QStringLiteral("1515"));
   EXPECT_EQ(stored("Top"), QStringLiteral("750"));
   EXPECT_EQ(stored("Width"), QStringLiteral("8310"));
   EXPECT_EQ(stored("Height"), QStringLiteral("9015"));
-  EXPECT_EQ(form->WindowRect, QRectF(101, 50, 554, 601));
+  EXPECT_EQ(Probe(*form).frameRect(), QRectF(101, 50, 554, 601));
 
   form->move(7, 9);
   SendMouse(form.get(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(300, 30));
   EXPECT_EQ(stored("Left"), QStringLiteral("105"));
-  SendMouse(form->LogoPic, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  SendMouse(Probe(*form).logoBox(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(stored("Top"), QStringLiteral("135"));
 
   // A move over a control that is not background stores nothing.
   form->move(20, 20);
-  SendMouse(form->Command1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  SendMouse(Probe(*form).generateButton(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(stored("Left"), QStringLiteral("105"));
 
   // Minimised: nothing is stored.
   form->setWindowState(Qt::WindowMinimized);
-  SendMouse(form->backPicture1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+  SendMouse(Probe(*form).canvas(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(stored("Left"), QStringLiteral("105"));
 }
 
 TEST_F(WindowPositionTest, DraggingTheBackgroundMovesTheWindowOnlyWhileTheButtonIsHeld) {
   LoadAndShow();
   form->move(100, 100);
-  SendMouse(form->backPicture1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {50, 50});
+  SendMouse(Probe(*form).canvas(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {50, 50});
   EXPECT_EQ(form->pos(), QPoint(100, 100));
 
   auto dragTo = [&](QPoint global) {
-    const QPoint local = form->backPicture1->mapFromGlobal(global);
+    const QPoint local = Probe(*form).canvas()->mapFromGlobal(global);
     QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(global), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(form->backPicture1, &move);
+    QApplication::sendEvent(Probe(*form).canvas(), &move);
   };
-  const QPoint start = form->backPicture1->mapToGlobal(QPoint(50, 50));
+  const QPoint start = Probe(*form).canvas()->mapToGlobal(QPoint(50, 50));
   dragTo(start);
   dragTo(start + QPoint(30, 20));
   EXPECT_EQ(form->pos(), QPoint(130, 120));
   EXPECT_EQ(stored("Left"), QStringLiteral("1950"));
-  EXPECT_EQ(form->WindowRect.topLeft(), QPointF(130, 120));
+  EXPECT_EQ(Probe(*form).frameRect().topLeft(), QPointF(130, 120));
 
-  SendMouse(form->backPicture1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {60, 60});
+  SendMouse(Probe(*form).canvas(), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {60, 60});
   EXPECT_EQ(form->pos(), QPoint(130, 120));
 
   // A new press elsewhere, right after a release: no jump, the window
   // follows from where this drag starts.
-  dragTo(form->backPicture1->mapToGlobal(QPoint(60, 60)));
-  dragTo(form->backPicture1->mapToGlobal(QPoint(70, 70)));
+  dragTo(Probe(*form).canvas()->mapToGlobal(QPoint(60, 60)));
+  dragTo(Probe(*form).canvas()->mapToGlobal(QPoint(70, 70)));
   EXPECT_EQ(form->pos(), QPoint(140, 130));
-  SendMouse(form->backPicture1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
-  const QPoint again = form->backPicture1->mapToGlobal(QPoint(200, 200));
+  SendMouse(Probe(*form).canvas(), QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+  const QPoint again = Probe(*form).canvas()->mapToGlobal(QPoint(200, 200));
   dragTo(again);
   dragTo(again + QPoint(5, 5));
   EXPECT_EQ(form->pos(), QPoint(145, 135));

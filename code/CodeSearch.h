@@ -1,0 +1,50 @@
+#pragma once
+
+#include "MadeCode.h"
+
+#include <atomic>
+#include <optional>
+#include <vector>
+
+namespace zub {
+
+// The outcome of a search for a code that scans.
+struct RemedySearch {
+  std::optional<MadeCode> found; // the first candidate that passes
+  int made = 0;                  // candidates made and counted
+  int read = 0;                  // of them, candidates the readers ran on
+  bool cancelled = false;
+  bool outOfTime = false; // stopped by its time budget
+  // Every candidate made, in order: the options asked for and the version
+  // made (larger than asked where the level did not fit the user's version).
+  struct Tried {
+    CodeOptions asked;
+    int version = 0;
+  };
+  std::vector<Tried> tried;
+};
+
+// Upper bounds of one search: candidates made, and candidates read.
+inline constexpr int kMaxCandidates = 48;
+inline constexpr int kMaxCandidatesRead = 12;
+// And of its time: a reader that fails takes some 50 ms to give up, and
+// the window waits for the answer. No candidate starts after it; the first
+// one read always is.
+inline constexpr int kSearchMilliseconds = 900;
+// A search bounded only by its counts: what it offers then does not depend
+// on how busy the machine is (the command line, whose output must be the
+// same on every run, and tests that judge what is found).
+inline constexpr int kNoTimeBudget = -1;
+
+// Looks for a code of `source` that passes the scan check, starting from
+// `first`, which does not. Fixed order: a higher level at the smallest
+// version that fits, then larger versions; for a text that comes back
+// wrong, UTF-8 instead of ANSI and then UTF-8 with ECI 26, each again in
+// that order. Candidates whose damage count already fails are skipped
+// without running the readers. Stops at `cancel` (checked between
+// candidates) and, unless it is kNoTimeBudget, after `milliseconds`.
+RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, const MadeCode &first,
+                              const std::atomic<bool> *cancel = nullptr,
+                              int milliseconds = kSearchMilliseconds);
+
+} // namespace zub

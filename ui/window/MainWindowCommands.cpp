@@ -1,0 +1,503 @@
+// The picture commands of the main window: generate, save, the logo dialog,
+// the logo overlay, the composite and the picture context menu. Every pixel
+// comes from the composition library, the same code zubqr runs.
+//
+// A generation can take a second (a large logo photo to decode and shrink),
+// so its work runs on the thread pool; the window keeps answering, shows
+// that it is busy, and updates its controls in one go when the work reports
+// back. Meanwhile generating, saving and copying are refused with a word to
+// the user, never dropped unseen.
+
+#include "LogoWords.h"
+#include "MainWindow.h"
+#include "WindowMenu.h"
+
+#include "ImageFile.h"
+#include "LogoBox.h"
+#include "LogoImage.h"
+#include "MessageBytes.h"
+#include "ReadableCode.h"
+#include "ScanCheck.h"
+#include "VerdictWords.h"
+#include "WriteWords.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTextDocument>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
+
+namespace zub {
+
+namespace {
+
+// A path of spaces only is no path; any other character may be part of a name.
+bool IsBlank(const QString &path) {
+  for (QChar c : path)
+    if (c != QLatin1Char(' '))
+      return false;
+  return true;
+}
+
+// The save dialog's choices, in the order shown, with the suffix a name typed
+// without one receives.
+constexpr struct {
+  const char *suffix;
+  ImageFileFormat format;
+} kSaveFilters[] = {
+    {"jpg", ImageFileFormat::Jpeg}, {"png", ImageFileFormat::Png}, {"bmp", ImageFileFormat::Bmp}};
+
+int SaveFilterIndex(ImageFileFormat format) {
+  for (std::size_t i = 0; i < std::size(kSaveFilters); ++i)
+    if (kSaveFilters[i].format == format)
+      return static_cast<int>(i) + 1;
+  return 1;
+}
+
+// Which of the options the user can change would make a text that does not
+// fit into a code: a larger version (the smallest that fits), the lowest
+// level, or only both together.
+TooLongHelp WhatWouldFit(QrEncoder &encoder, const CodeSource &source, CodeOptions chosen) {
+  TooLongHelp help;
+  help.version = chosen.version;
+  help.ecLevel = chosen.ecLevel;
+  auto fits = [&](int version, int level) {
+    CodeOptions o = chosen;
+    o.version = version;
+    o.ecLevel = level;
+    return EncodeCode(encoder, source, o).Made();
+  };
+  const bool fixedVersion = chosen.version != 0;
+  const bool higherThanLowest = chosen.ecLevel > kLevelL;
+  help.largerVersion = fixedVersion && fits(0, chosen.ecLevel);
+  help.lowerLevel = higherThanLowest && fits(chosen.version, kLevelL);
+  help.both = fixedVersion && higherThanLowest && !help.largerVersion && !help.lowerLevel &&
+              fits(0, kLevelL);
+  return help;
+}
+
+void Tell(const Dialogs &dialogs, const QString &text) {
+  dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"), text);
+}
+
+} // namespace
+
+const char *const kLogoFilter = "图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp|"
+                                "所有图片(*.jpg;*.jpeg;*.png;*.bmp;*.gif)|"
+                                "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.JPG;*.JPEG;*.PNG;*.BMP;*.GIF";
+
+QString SaveStartFolder(const QString &programFolder, const QString &lastSaveFolder) {
+  if (!lastSaveFolder.isEmpty() && QFileInfo(lastSaveFolder).isDir())
+    return lastSaveFolder;
+  // A portable copy or the build tree keeps its data beside the program and
+  // is the user's own folder; an installed program's folder (~/.local/bin,
+  // /usr/bin) is no place for pictures, even where it can be written.
+  const QFileInfo program(programFolder);
+  if (program.isDir() && program.isWritable() &&
+      QFileInfo::exists(QDir(programFolder).filePath(QStringLiteral("she.she"))))
+    return programFolder;
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
+    return pictures;
+  return QDir::homePath();
+}
+
+QString TooLongText(const TooLongHelp &help) {
+  static const char *const kLevels[] = {"L（7%）", "M（15%）", "Q（25%）", "H（30%）"};
+  QString text = QStringLiteral("内容过长，无法生成二维码。\r\n");
+  // A level other than the default may have been set by an earlier offer
+  // of a code that scans; the user may not know it is in force.
+  if (help.ecLevel != kLevelM && help.ecLevel >= kLevelL && help.ecLevel <= kLevelH)
+    text += QStringLiteral("当前纠错等级为") + QString::fromUtf8(kLevels[help.ecLevel - 1]) +
+            QStringLiteral("。\r\n");
+  if (help.largerVersion && help.lowerLevel)
+    text += QStringLiteral("请缩短文字内容，或选择更大的版本、更低的纠错等级。");
+  else if (help.largerVersion)
+    text += QStringLiteral("请缩短文字内容，或选择更大的版本。");
+  else if (help.lowerLevel)
+    text += QStringLiteral("请缩短文字内容，或选择更低的纠错等级。");
+  else if (help.both)
+    text += QStringLiteral("请缩短文字内容，或同时选择更大的版本和更低的纠错等级。");
+  else
+    text += QStringLiteral("请缩短文字内容。");
+  return text;
+}
+
+QString MainWindow::messageText() const {
+  // The plain-text view turns a no-break space into a space; the raw text
+  // keeps every character and separates paragraphs with U+2029.
+  QString text = messageEdit_->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  return text;
+}
+
+MainWindow::Inputs MainWindow::currentInputs() const {
+  return {messageText(), options_};
+}
+
+bool MainWindow::stale() const {
+  return shown_ && shownInputs_ && !(*shownInputs_ == currentInputs());
+}
+
+// One generation: what the interface thread reads before the work starts,
+// and what the work computes from that alone.
+struct MainWindow::Generation {
+  Inputs inputs;      // the text and the options at the click
+  CodeOptions chosen; // what the options ask for
+  QString path;       // the logo file as chosen, spaces kept; empty: no logo
+  QSize canvasSize;
+  QRect logoBox; // the logo box's outer rectangle on the canvas
+
+  LoadedLogo logo;
+  // The code of the options chosen, made and judged once, and the search
+  // for options that scan when it does not.
+  ReadableCode made;
+  TooLongHelp help; // when the text does not fit: what other options would
+
+  // Runs off the interface thread; `encoder` is the window's, used by no
+  // one else meanwhile. `cancel` is set when the window closes.
+  void Compute(QrEncoder &encoder, const std::atomic<bool> &cancel) {
+    if (!path.isEmpty()) {
+      logo.file = LoadLogo(path);
+      logo.inBox = LogoInBox(logo.file.image, logoBox.size());
+    }
+    const CodeSource source{inputs.text, {}, logo.inBox, canvasSize, logoBox};
+    made = MakeReadableCode(encoder, source, chosen, &cancel);
+    if (made.verdict == ReadableCode::Verdict::TooLong)
+      help = WhatWouldFit(encoder, source, chosen);
+  }
+
+  // The same generation showing `code`, the candidate of the search that
+  // scans.
+  Generation ShowingCandidate(const MadeCode &code) const {
+    Generation next = *this;
+    next.chosen = code.options;
+    next.made = {};
+    next.made.first = code;
+    next.made.verdict = ReadableCode::Verdict::Passes;
+    return next;
+  }
+};
+
+bool MainWindow::refuseWhileBusy(const QString &text) {
+  if (!generating_)
+    return false;
+  Tell(services.dialogs, text);
+  return true;
+}
+
+void MainWindow::generateWithLogoDialog() {
+  if (refuseWhileBusy(QStringLiteral("正在生成二维码，请稍候。")))
+    return;
+  const QString path = askForLogo();
+  if (IsBlank(path)) {
+    // A change of mind: the window keeps showing what it showed, which is
+    // also what saving writes. Clearing the canvas here would show the
+    // sample with a patch of the last code while the last code stays saved.
+    emit generationFinished();
+    return;
+  }
+  startGeneration(path);
+}
+
+void MainWindow::generateWithoutLogo() {
+  if (refuseWhileBusy(QStringLiteral("正在生成二维码，请稍候。")))
+    return;
+  startGeneration(QString());
+}
+
+void MainWindow::generateWithLogo(const QString &path) {
+  if (refuseWhileBusy(QStringLiteral("正在生成二维码，请稍候。")))
+    return;
+  startGeneration(path);
+}
+
+void MainWindow::startGeneration(const QString &logoPath) {
+  // Before load the option lists are empty, and nothing is made.
+  if (!loaded_) {
+    emit generationFinished();
+    return;
+  }
+
+  auto work = std::make_shared<Generation>();
+  work->inputs = currentInputs();
+  work->chosen = options_;
+  work->path = logoPath;
+  work->canvasSize = canvas_->size();
+  work->logoBox = logoBox_->geometry();
+
+  if (!encoder_)
+    encoder_ = std::make_unique<QrEncoder>();
+  setBusy(true);
+  generation_ = QtConcurrent::run([this, work, encoder = encoder_.get()] {
+    work->Compute(*encoder, cancelSearch_);
+    // Delivered on the interface thread; dropped if the window is gone by
+    // then (its destructor waits for this work to end).
+    QMetaObject::invokeMethod(
+        this,
+        [this, work] {
+          setBusy(false);
+          lastSearch_ = work->made.search;
+          // A window that is closing shows nothing more.
+          if (!unloading_)
+            showGeneration(*work);
+          emit generationFinished();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void MainWindow::setBusy(bool busy) {
+  if (busy == generating_)
+    return;
+  generating_ = busy;
+  if (busy)
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QGuiApplication::restoreOverrideCursor();
+  generateButton_->setEnabled(!busy);
+  saveButton_->setEnabled(!busy);
+  updateCanvasMark();
+}
+
+void MainWindow::updateCanvasMark() {
+  // Over the canvas, under no mouse: the picture menu, drags and drops work
+  // through it.
+  const QString text = generating_ ? QStringLiteral("正在生成二维码…")
+                       : stale()   ? QStringLiteral("内容已修改，请重新生成")
+                                   : QString();
+  canvasMark_->setText(text);
+  canvasMark_->setVisible(!text.isEmpty());
+}
+
+void MainWindow::showGeneration(const Generation &done) {
+  // Whatever follows, the canvas shows what these inputs made.
+  shownInputs_ = done.inputs;
+  showChangeNote(QString());
+  const MadeCode &code = done.made.first;
+  if (!code.Made()) {
+    // Nothing older may stay behind to be saved as if it were this text.
+    shown_.reset();
+    symbolHolder_->setPicture(QImage());
+    logoBox_->clear();
+    canvas_->clear();
+    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
+                             TooLongText(done.help));
+    return;
+  }
+
+  // The code as it was made and checked is what the window keeps; every
+  // control below only shows one of its pictures.
+  shown_ = code;
+  symbolHolder_->setPicture(code.symbol);
+  canvas_->drawPicture(code.canvas, 0, 0);
+  if (done.path.isEmpty())
+    showWithoutLogo();
+  else
+    showLogo(done.path, done.logo);
+  updateCanvasMark();
+
+  switch (done.made.verdict) {
+  case ReadableCode::Verdict::TooLong:
+  case ReadableCode::Verdict::Passes:
+    return;
+  case ReadableCode::Verdict::NotChecked:
+    // One plain word on why, and nothing offered: the code may well scan.
+    {
+      const VerdictWords words = NotCheckedWords(*code.report);
+      services.dialogs.Warn(
+          {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
+    }
+    return;
+  case ReadableCode::Verdict::Unreadable: {
+    // The code stays saveable either way; the user chooses.
+    const VerdictWords words = NoRemedyWords(code, done.made.search, !done.logo.inBox.isNull());
+    services.dialogs.Warn(
+        {MessageIcon::Exclamation, QStringLiteral("提示"), words.text, words.details, {}, {}});
+  }
+    return;
+  case ReadableCode::Verdict::Remedied:
+    break;
+  }
+  const MadeCode &found = *done.made.search.found;
+  // With "总是使用容易扫描的设置" the code that scans is taken unasked.
+  if (!alwaysReadable_) {
+    const VerdictWords words = RemedyOfferWords(code, found);
+    if (services.dialogs.Warn({MessageIcon::Exclamation, QStringLiteral("提示"), words.text,
+                               words.details, QString::fromUtf8(kTakeOfferButton),
+                               QString::fromUtf8(kKeepCodeButton)}) != MessageAnswer::Yes)
+      return;
+  }
+  // The options say how the code on the canvas was made; the mask the user
+  // chose stays.
+  CodeOptions taken = options_;
+  taken.version = found.options.version;
+  taken.ecLevel = found.options.ecLevel;
+  taken.encoding = found.options.encoding;
+  taken.eci = found.options.eci;
+  setOptions(taken);
+  // The logo's own word, if any, was said with the first code.
+  Generation offered = done.ShowingCandidate(found);
+  offered.inputs = currentInputs();
+  quietLogo_ = true;
+  showGeneration(offered);
+  quietLogo_ = false;
+  showChangeNote(ChangeNote(code, found));
+}
+
+void MainWindow::save() {
+  if (refuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再保存。")))
+    return;
+  if (!shown_) {
+    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
+                             QStringLiteral("当前尚未生成二维码信息哦!"));
+    return;
+  }
+  if (stale() &&
+      services.dialogs.message(MessageIcon::Question, MessageButtons::YesNo, QStringLiteral("提示"),
+                               QStringLiteral("内容已修改，画面上仍是修改前的二维码。\r\n"
+                                              "是否仍然保存修改前的二维码?")) != MessageAnswer::Yes)
+    return;
+  fileDialog_.DialogTitle =
+      QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室");
+  fileDialog_.FileName = QStringLiteral("二维码");
+  fileDialog_.InitDir = SaveStartFolder(QCoreApplication::applicationDirPath(), lastSaveFolder_);
+  fileDialog_.Filter = QStringLiteral("JPEG图片(*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                      "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp");
+  fileDialog_.FilterIndex = saveFilterIndex_;
+  const std::optional<QString> chosen = fileDialog_.ShowSave(services.dialogs);
+  if (!chosen)
+    return;
+  // The file has the format its name says; the dialog gave a name typed
+  // without a suffix the one of the chosen filter.
+  const QString path = *chosen;
+  const ImageFileFormat format = ImageFileFormatForName(path);
+  saveFilterIndex_ = SaveFilterIndex(format);
+  lastSaveFolder_ = QFileInfo(path).absolutePath();
+
+  // The composite that was checked, as the window shows it.
+  if (const WriteResult written = WriteImageFile(shown_->composite, path, format); !written) {
+    services.dialogs.message(
+        MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
+        QStringLiteral("二维码保存失败!\r\n位置:") + path + QStringLiteral("\r\n原因:") +
+            QString::fromStdString(WriteFailureWords(written, Language::Chinese)));
+    return;
+  }
+  if (services.dialogs.message(MessageIcon::Information, MessageButtons::YesNo,
+                               QStringLiteral("提示"),
+                               QStringLiteral("二维码保存成功!\r\n位置:") + path +
+                                   QStringLiteral("\r\n\r\n是否定位到文件?")) == MessageAnswer::Yes)
+    services.reveal(path);
+}
+
+void MainWindow::copyPicture() {
+  if (refuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再复制。")))
+    return;
+  if (!shown_) {
+    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
+                             QStringLiteral("当前尚未生成二维码信息哦!"));
+    return;
+  }
+  // The composite that was checked, as saving writes it.
+  QGuiApplication::clipboard()->setImage(shown_->composite);
+}
+
+QString MainWindow::askForLogo() {
+  fileDialog_.FilterIndex = 1;
+  fileDialog_.DialogTitle = QStringLiteral("请选择您的Logo图片");
+  // The two historic entries first; the last lists every format the logo
+  // loader reads, so that no logo it could take stays hidden.
+  fileDialog_.Filter = QString::fromUtf8(kLogoFilter);
+  // Where the last logo came from, that logo's name filled in: Enter takes
+  // it again. Before any logo, the dialog stays as the save command left it.
+  if (!lastLogoPath_.isEmpty()) {
+    fileDialog_.InitDir = QFileInfo(lastLogoPath_).absolutePath();
+    fileDialog_.FileName = lastLogoPath_;
+  }
+  // Cancelling always yields an empty string, whatever the save command left.
+  const QString chosen = fileDialog_.ShowOpen(services.dialogs).value_or(QString());
+  if (!IsBlank(chosen))
+    lastLogoPath_ = chosen;
+  return chosen;
+}
+
+void MainWindow::showLogo(const QString &path, const LoadedLogo &logo) {
+  if (IsBlank(path) || !shown_)
+    return;
+  fitCompositeBoxes();
+
+  logoHolder_->setStretch(true);
+  // A logo that cannot be read leaves the code without one; no earlier logo
+  // may take its place.
+  logoHolder_->setPicture(logo.file.image);
+  if (logo.file.image.isNull() && !quietLogo_)
+    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
+                             LogoProblemText(logo.file) +
+                                 QStringLiteral("\r\n\r\n二维码已生成，但没有加上Logo。"));
+
+  const QSize box = logoBox_->size();
+  const QRegion region = LogoRegion(box);
+  logoBox_->setClipRegion(region);
+  logoBox_->setShape(region);
+  // The logo as the box shows it was made with the picture; a photo of
+  // many megapixels is not shrunk again here.
+  logoBox_->drawPicture(logo.inBox, 0, 0);
+
+  // What the box now shows, captured once when the code was composed (from
+  // the canvas beneath and the logo, not from the screen), becomes its
+  // backing image.
+  logoBox_->setImage(shown_->logoBox);
+
+  showComposite();
+}
+
+void MainWindow::showWithoutLogo() {
+  if (!shown_)
+    return;
+  fitCompositeBoxes();
+  logoHolder_->setPicture(QImage());
+  const QRegion region = LogoRegion(logoBox_->size());
+  logoBox_->setClipRegion(region);
+  logoBox_->setShape(region);
+  // The box shows the canvas beneath it, as the composite does.
+  logoBox_->setImage(shown_->logoBox);
+  showComposite();
+}
+
+void MainWindow::showComposite() {
+  if (!shown_)
+    return;
+  logoBox_->clear();
+  compositeBox_->clear();
+  // The composite was made once, with the code; the boxes show it.
+  compositeBox_->drawPicture(shown_->composite, 0, 0);
+  saveBox_->setBackgroundPicture(shown_->composite);
+}
+
+void MainWindow::fitCompositeBoxes() {
+  logoHolder_->repaintNow();
+  compositeBox_->setOuterSize(canvas_->width(), compositeBox_->height());
+  compositeBox_->setOuterSize(compositeBox_->width(), canvas_->height());
+}
+
+void MainWindow::canvasReleased(Qt::MouseButton button) {
+  if (button != Qt::RightButton)
+    return;
+  if (shown_)
+    popupMenu(true);
+  else
+    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
+                             QStringLiteral("当前尚未生成二维码信息哦!"));
+}
+
+} // namespace zub

@@ -1,0 +1,132 @@
+#include "VerdictWords.h"
+
+#include "LevelLetter.h"
+#include "OptionWords.h"
+#include "ScanWords.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace zub {
+
+namespace {
+
+// What someone scanning meets, worst first: no code at all, another
+// content, then a garbled text.
+QString ExperienceWords(const std::vector<ScanCause> &causes) {
+  bool unread = false, wrong = false, garbled = false;
+  for (const ScanCause &c : causes) {
+    unread = unread || c.kind == ScanCause::Unread || c.kind == ScanCause::BlocksOverCapacity;
+    wrong = wrong || c.kind == ScanCause::WrongContent;
+    garbled = garbled || c.kind == ScanCause::Garbled;
+  }
+  QString first = unread  ? QStringLiteral("有些手机扫不出这个二维码")
+                  : wrong ? QStringLiteral("有些手机扫出的内容与原文不同")
+                          : QString();
+  if (garbled)
+    return first.isEmpty() ? QStringLiteral("有些扫码软件会把文字显示成乱码。")
+                           : first + QStringLiteral("，有些会把文字显示成乱码。");
+  return first.isEmpty() ? QStringLiteral("有些手机可能扫不出这个二维码。")
+                         : first + QStringLiteral("。");
+}
+
+QString CausesDetails(const MadeCode &first) {
+  QStringList lines;
+  if (first.report)
+    for (const ScanCause &c : first.report->Causes())
+      lines << CauseWords(c, Language::Chinese);
+  if (lines.isEmpty())
+    lines << QStringLiteral("读取检查没有读出原文。");
+  return lines.join(QLatin1Char('\n'));
+}
+
+// "版本12、纠错等级Q、UTF-8编码（ECI 26）": the code as made, for the details.
+QString TechnicalCode(const MadeCode &code) {
+  QString encoding = code.options.encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8编码")
+                                                                 : QStringLiteral("ANSI编码");
+  if (code.options.eci != 0)
+    encoding += QStringLiteral("（ECI %1）").arg(code.options.eci);
+  return QStringLiteral("版本%1、纠错等级%2、%3")
+      .arg(code.picture.facts().version)
+      .arg(QLatin1Char(LevelLetter(code.options.ecLevel)))
+      .arg(encoding);
+}
+
+} // namespace
+
+QString OptionChangeWords(const CodeOptions &from, const CodeOptions &to) {
+  QStringList changed;
+  for (OptionList list : kOptionLists) {
+    const QString before = OptionItemWords(list, from), after = OptionItemWords(list, to);
+    if (before != after)
+      changed << OptionListName(list) + QStringLiteral("“") + after + QStringLiteral("”");
+  }
+  return changed.join(QStringLiteral("、"));
+}
+
+VerdictWords RemedyOfferWords(const MadeCode &first, const MadeCode &found) {
+  const std::vector<ScanCause> causes =
+      first.report ? first.report->Causes() : std::vector<ScanCause>{};
+  VerdictWords words;
+  words.text = ExperienceWords(causes) + QLatin1Char('\n') + QStringLiteral("建议改用推荐设置：") +
+               OptionChangeWords(first.options, found.options) + QStringLiteral("。");
+  words.details = CausesDetails(first) + QLatin1Char('\n') + QStringLiteral("当前二维码：") +
+                  TechnicalCode(first) + QStringLiteral("。\n推荐的二维码：") +
+                  TechnicalCode(found) +
+                  QStringLiteral("，zxing-cpp、zbar和wechat_qrcode都能正确读出。");
+  return words;
+}
+
+VerdictWords NoRemedyWords(const MadeCode &first, const RemedySearch &search, bool withLogo) {
+  const std::vector<ScanCause> causes =
+      first.report ? first.report->Causes() : std::vector<ScanCause>{};
+  VerdictWords words;
+  words.text =
+      ExperienceWords(causes) + QLatin1Char('\n') +
+      (withLogo ? QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字，"
+                                 "或改用“生成二维码（不加Logo）”。")
+                : QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字。"));
+  QStringList details{CausesDetails(first),
+                      QStringLiteral("当前二维码：") + TechnicalCode(first) + QStringLiteral("。")};
+  if (search.made == 0)
+    details << QStringLiteral("更高的纠错等级或更大的版本都放不下这段内容。");
+  else if (search.made == 1 && !search.tried.empty())
+    details << QStringLiteral("唯一可改用的设置（版本%1、%2）也不能被三个读码器都正确读出。")
+                   .arg(search.tried.front().version)
+                   .arg(QStringLiteral("纠错等级") +
+                        OptionItemWords(OptionList::Level, search.tried.front().asked));
+  else
+    details << QStringLiteral("已尝试%1种其他设置（版本、纠错等级和文字编码的组合），"
+                              "都不能被三个读码器都正确读出。")
+                   .arg(search.made);
+  words.details = details.join(QLatin1Char('\n'));
+  return words;
+}
+
+VerdictWords NotCheckedWords(const ScanReport &report) {
+  const ReadersProblem &p = report.notChecked;
+  const QString module = QString::fromStdString(p.module.empty() ? "zubqr-readers.so" : p.module);
+  VerdictWords words;
+  words.text = QStringLiteral("无法检查这个二维码能否被手机扫出：检查所需的组件没有装好。\n"
+                              "二维码没有经过检查，仍然可以保存。");
+  if (!p.brokenAt.empty()) {
+    words.details = QStringLiteral("读码模块%1无法载入（%2）。")
+                        .arg(QString::fromStdString(p.brokenAt), QString::fromStdString(p.reason));
+  } else {
+    QStringList places;
+    for (const std::string &place : p.places)
+      places << QString::fromStdString(place);
+    words.details = places.isEmpty() ? QStringLiteral("找不到读码模块%1。").arg(module)
+                                     : QStringLiteral("找不到读码模块%1（查找过：%2）。")
+                                           .arg(module, places.join(QStringLiteral("、")));
+  }
+  return words;
+}
+
+QString ChangeNote(const MadeCode &first, const MadeCode &found) {
+  return QStringLiteral("已改用推荐设置：") + OptionChangeWords(first.options, found.options) +
+         QStringLiteral("，扫码更可靠。");
+}
+
+} // namespace zub
