@@ -63,7 +63,7 @@ void WindowTest::Save(const std::optional<QString> &path) {
 }
 
 QImage WindowTest::Composite() const {
-  return Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
+  return Probe(*form).saveBox()->backgroundPicture().convertToFormat(QImage::Format_RGB32);
 }
 
 QString WindowTest::Write(const QString &name, const QByteArray &bytes) const {

@@ -69,13 +69,13 @@ TEST_F(EverydayUseTest, CancelledLogoChoiceLeavesTheWindowAsItWas) {
   generateWithoutLogo();
   const QImage before = Shown();
   const QImage composite =
-      Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
+      Probe(*form).saveBox()->backgroundPicture().convertToFormat(QImage::Format_RGB32);
   // What is shown is what is held for saving.
   ASSERT_EQ(before, composite.scaled(before.size()));
 
   Generate(std::nullopt);
   EXPECT_EQ(Shown(), before);
-  EXPECT_EQ(Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32),
+  EXPECT_EQ(Probe(*form).saveBox()->backgroundPicture().convertToFormat(QImage::Format_RGB32),
             composite);
 
   saveChoice = dir.filePath(QStringLiteral("saved.png"));

@@ -86,7 +86,7 @@ protected:
   }
 
   QImage Composite() const {
-    return Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
+    return Probe(*form).saveBox()->backgroundPicture().convertToFormat(QImage::Format_RGB32);
   }
   QImage Placeholder() const {
     PictureBox blank(PictureBox::DrawMode::Persistent);
@@ -191,7 +191,9 @@ TEST_F(MainRoad, CheckedCompositeIsWhatIsShownSavedCopiedAndComposed) {
   ASSERT_EQ(composite.size(), QSize(552, 409));
   EXPECT_EQ(EncodeCount::Total() - before, 1u);
 
-  EXPECT_EQ(Probe(*form).symbolHolder()->picture(), composite);
+  EXPECT_EQ(Probe(*form).saveBox()->backgroundPicture(), composite);
+  // The symbol holder keeps the symbol alone, one pixel a module.
+  EXPECT_EQ(Probe(*form).symbolHolder()->picture(), checked->symbol);
   EXPECT_EQ(Probe(*form).compositeBox()->image(), composite);
 
   QByteArray savedPng;

@@ -56,7 +56,7 @@ protected:
   }
 
   bool ZbarShowsTheText(const QString &text) const {
-    const QImage shown = Probe(*form).symbolHolder()->picture();
+    const QImage shown = Probe(*form).saveBox()->backgroundPicture();
     return ReadWithZbar(shown, MessageBytes(text, TextEncoding::Utf8), text).Exact();
   }
 
@@ -233,7 +233,7 @@ TEST_F(ScanWarning, AlwaysReadableTakesTheCodeThatScansUnasked) {
   EXPECT_EQ(Probe(*form).optionLists()[3]->currentText(), QStringLiteral("UTF-8"));
   EXPECT_TRUE(ZbarShowsTheText(text));
   EXPECT_TRUE(
-      ReadsBack(Probe(*form).symbolHolder()->picture(), MessageBytes(text, TextEncoding::Utf8)));
+      ReadsBack(Probe(*form).saveBox()->backgroundPicture(), MessageBytes(text, TextEncoding::Utf8)));
   EXPECT_EQ(Probe(*form).changeNoteLabel()->text(),
             QStringLiteral("已改用推荐设置：文字编码“UTF-8”，扫码更可靠。"));
   EXPECT_FALSE(Probe(*form).changeNoteLabel()->isHidden());

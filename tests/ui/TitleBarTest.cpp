@@ -243,9 +243,8 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
   EXPECT_EQ(messages[0].icon, zub::MessageIcon::Exclamation);
   EXPECT_EQ(messages[0].buttons, zub::MessageButtons::Ok);
 
-  QImage code(10, 10, QImage::Format_RGB32);
-  code.fill(Qt::black);
-  Probe(*form).symbolHolder()->setPicture(code); // as a generation leaves it
+  zub::test::FinishGeneration(*form, [&] { form->generateWithoutLogo(); });
+  messages.clear();
   const QStringList withSave =
       QStringList{QStringLiteral("二维码另存为..."), QStringLiteral("复制二维码"), "-"} +
       kTitleBarMenu;
@@ -264,7 +263,7 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
     SendMouse(Probe(*form).logoBox(), QEvent::MouseButtonRelease, b, Qt::NoButton);
   }
   EXPECT_EQ(popups.size(), 3u);
-  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(TitleBarTest, AboutMessageIdlesTheButtonsFirst) {

@@ -47,7 +47,7 @@ protected:
   }
 
   QImage Composite() const {
-    return Probe(*form).symbolHolder()->picture().convertToFormat(QImage::Format_RGB32);
+    return Probe(*form).saveBox()->backgroundPicture().convertToFormat(QImage::Format_RGB32);
   }
 
   static QImage Expected(const QString &text, const QString &logoPath) {

@@ -71,8 +71,12 @@ bool MainWindow::load(SingleInstance &instance) {
 }
 
 void MainWindow::fillOptionLists() {
-  for (OptionList kind : kOptionLists)
+  // Filling a list makes its first item current, which is no choice of the
+  // user's: the lists are quiet until they show the options.
+  for (OptionList kind : kOptionLists) {
+    const QSignalBlocker quiet(optionList(kind));
     optionList(kind)->addItems(OptionListItems(kind));
+  }
   setOptions(options_);
 }
 

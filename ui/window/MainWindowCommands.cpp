@@ -289,6 +289,8 @@ void MainWindow::showGeneration(const Generation &done) {
     // Nothing older may stay behind to be saved as if it were this text.
     shown_.reset();
     symbolHolder_->setPicture(QImage());
+    compositeBox_->clear();
+    saveBox_->setBackgroundPicture(QImage());
     logoBox_->clear();
     canvas_->clear();
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
