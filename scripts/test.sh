@@ -9,6 +9,10 @@ bash scripts/install-deps.sh
 { git ls-files -z -- '*.cpp' '*.h' 2>/dev/null ||
   find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0; } |
   xargs -0 clang-format --dry-run --Werror
+# ... and every name in them ASCII.
+{ git ls-files -z -- '*.cpp' '*.h' 2>/dev/null ||
+  find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0; } |
+  xargs -0 perl scripts/ascii-identifiers.pl
 
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen

@@ -253,6 +253,42 @@ TEST_F(LayoutTest, SkinFileIsAppliedOnlyWhenReadable) {
   EXPECT_EQ(qApp->styleSheet(), QString::fromLatin1(sheet));
 }
 
+// A skin selects controls by the object names the first skins knew, whatever
+// the code calls them: each name reaches the control it always meant.
+TEST_F(LayoutTest, SkinSelectsControlsByTheirHistoricNames) {
+  const struct {
+    const char *selector;
+    QWidget *control;
+  } cases[] = {
+      {"QPushButton#Command1", Probe(*form).generateButton()},
+      {"QPushButton#Command2", Probe(*form).saveButton()},
+      {"QPlainTextEdit#Text1", Probe(*form).messageEdit()},
+      {"QComboBox#cmb1\\(1\\)", Probe(*form).optionLists()[1]},
+      {"QGroupBox#Frame5", Probe(*form).optionGroup()},
+  };
+  QByteArray sheet;
+  for (const auto &c : cases)
+    sheet += QByteArray(c.selector) + " { background-color: rgb(1, 2, 3); }\n";
+  QFile skin(form->services.skinPath);
+  ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
+  skin.write(sheet);
+  skin.close();
+  LoadAndShow();
+  // Painted with the skin's colour: a good part of the control's face.
+  auto skinned = [](QWidget *control) {
+    const QImage look = control->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    qsizetype hits = 0;
+    for (int y = 0; y < look.height(); ++y)
+      for (int x = 0; x < look.width(); ++x)
+        hits += look.pixel(x, y) == qRgb(1, 2, 3) ? 1 : 0;
+    return hits * 4 > qsizetype{look.width()} * look.height();
+  };
+  for (const auto &c : cases)
+    EXPECT_TRUE(skinned(c.control)) << c.selector;
+  // A control of the same kind under another name keeps its own look.
+  EXPECT_FALSE(skinned(Probe(*form).optionLists()[0]));
+}
+
 TEST_F(LayoutTest, StartsWithoutSkinAtItsPlace) {
   LoadAndShow(); // no she.she in the folder
   EXPECT_TRUE(qApp->styleSheet().isEmpty());

@@ -243,6 +243,27 @@ TEST_F(WindowCommands, OptionsMenuAndTheListsFollowEachOther) {
             ComposeQRPicture(encoder.MakeSymbol(message.data(), static_cast<int>(message.size()), 2,
                                                 1, -1, KanjiMode::Excluded),
                              LoadLogo(logo).image));
+
+  // The options are one value: both lists and menus show it, and setting it
+  // moves them, the tooltip and the mark of a code made otherwise.
+  EXPECT_EQ(form->options().version, 2);
+  EXPECT_EQ(form->options().ecLevel, kLevelL);
+  EXPECT_FALSE(form->stale());
+  CodeOptions chosen = form->options();
+  chosen.mask = 5;
+  chosen.eci = 26;
+  form->setOptions(chosen);
+  EXPECT_EQ(Probe(*form).optionLists()[2]->currentIndex(), 6);
+  EXPECT_EQ(Probe(*form).optionLists()[3]->currentIndex(), 2);
+  EXPECT_TRUE(menus.optionMenus[2]->actions()[6]->isChecked());
+  EXPECT_TRUE(menus.optionMenus[3]->actions()[2]->isChecked());
+  EXPECT_EQ(Probe(*form).canvas()->toolTip(),
+            QStringLiteral("版本：2\n纠错等级：L - 7%\n掩码：5\n文字编码：UTF-8（注明编码）"));
+  EXPECT_TRUE(form->stale());
+  Generate(QStringLiteral("menu options"));
+  ASSERT_NE(form->shownCode(), nullptr);
+  EXPECT_EQ(form->shownCode()->options, chosen);
+  EXPECT_EQ(form->shownCode()->picture.facts().mask, 5);
 }
 
 TEST_F(WindowCommands, CopyPutsTheCompositeOnTheClipboard) {
