@@ -268,7 +268,7 @@ TEST_F(LayoutTest, SkinSelectsControlsByTheirHistoricNames) {
   };
   QByteArray sheet;
   for (const auto &c : cases)
-    sheet += QByteArray(c.selector) + " { background-color: rgb(1, 2, 3); }\n";
+    sheet += QByteArray(c.selector) + " { background-color: rgb(1, 2, 3); border: none; }\n";
   QFile skin(form->services.skinPath);
   ASSERT_TRUE(skin.open(QIODevice::WriteOnly));
   skin.write(sheet);

@@ -232,8 +232,8 @@ TEST_F(ScanWarning, AlwaysReadableTakesTheCodeThatScansUnasked) {
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(Probe(*form).optionLists()[3]->currentText(), QStringLiteral("UTF-8"));
   EXPECT_TRUE(ZbarShowsTheText(text));
-  EXPECT_TRUE(
-      ReadsBack(Probe(*form).saveBox()->backgroundPicture(), MessageBytes(text, TextEncoding::Utf8)));
+  EXPECT_TRUE(ReadsBack(Probe(*form).saveBox()->backgroundPicture(),
+                        MessageBytes(text, TextEncoding::Utf8)));
   EXPECT_EQ(Probe(*form).changeNoteLabel()->text(),
             QStringLiteral("已改用推荐设置：文字编码“UTF-8”，扫码更可靠。"));
   EXPECT_FALSE(Probe(*form).changeNoteLabel()->isHidden());
