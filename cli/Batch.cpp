@@ -1,7 +1,8 @@
 #include "Batch.h"
 
+#include "ArgumentParsing.h"
 #include "AtomicFile.h"
-#include "Options.h"
+#include "ExitStatus.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,7 +2,7 @@
 
 #include "AtomicFile.h"
 #include "Messages.h"
-#include "Options.h"
+#include "StandardStreams.h"
 
 #include <cerrno>
 #include <cstring>
