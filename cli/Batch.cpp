@@ -1,8 +1,9 @@
 #include "Batch.h"
 
 #include "ArgumentParsing.h"
-#include "AtomicFile.h"
+#include "DeferredFlush.h"
 #include "ExitStatus.h"
+#include "FileWrite.h"
 
 #include <algorithm>
 #include <atomic>
