@@ -1,7 +1,9 @@
 #include "Batch.h"
 
-#include "AtomicFile.h"
-#include "Options.h"
+#include "ArgumentParsing.h"
+#include "DeferredFlush.h"
+#include "ExitStatus.h"
+#include "FileWrite.h"
 
 #include <algorithm>
 #include <atomic>

@@ -4,6 +4,7 @@
 // encode): a message as the scan library's code source, the options it is
 // made with, and a text of the library's on one line.
 #include "CodeSearch.h"
+#include "MessageInput.h"
 #include "Module.h"
 #include "Options.h"
 

@@ -1,7 +1,10 @@
 // What every command shares: parsing its line, and the message's symbol.
+#include "ArgumentParsing.h"
 #include "Commands.h"
 #include "LevelLetter.h"
 #include "Messages.h"
+#include "StandardStreams.h"
+#include "Usage.h"
 
 #include <iostream>
 

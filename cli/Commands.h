@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExitStatus.h"
+#include "MessageInput.h"
 #include "Options.h"
 #include "Picture.h"
 

@@ -10,11 +10,12 @@
 #include "LogoImage.h"
 #include "LogoWords.h"
 #include "Messages.h"
-#include "Options.h"
 #include "Output.h"
+#include "OutputFormats.h"
 #include "ReadableCode.h"
 #include "ScanCheck.h"
 #include "ScanMessages.h"
+#include "Usage.h"
 
 #include <fcntl.h>
 #include <unistd.h>

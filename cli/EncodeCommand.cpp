@@ -1,12 +1,15 @@
 // zubqr encode: message bytes to the symbol picture, one pixel per module
 // unless --scale says otherwise. Drawn and written without the toolkit;
 // only --readable loads the module with the readers.
+#include "ArgumentParsing.h"
 #include "Batch.h"
 #include "Commands.h"
 #include "Messages.h"
 #include "Module.h"
 #include "Output.h"
+#include "OutputFormats.h"
 #include "SymbolFiles.h"
+#include "Usage.h"
 
 #include <iostream>
 

@@ -4,6 +4,8 @@
 // draws and writes with the standard library, libpng and libjpeg alone; what
 // needs Qt and the two readers (compose, read, the --readable search) lives
 // in the module zubqr-compose.so, loaded on first use.
+#include "ExitStatus.h"
+#include "MessageInput.h"
 #include "Options.h"
 #include "Picture.h"
 

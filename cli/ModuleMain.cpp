@@ -3,6 +3,7 @@
 #include "CodeSupport.h"
 #include "Commands.h"
 #include "Module.h"
+#include "StandardStreams.h"
 
 #include <QCoreApplication>
 #include <QString>

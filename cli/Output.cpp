@@ -1,11 +1,13 @@
 #include "Output.h"
 
-#include "AtomicFile.h"
+#include "FileWrite.h"
 #include "Messages.h"
-#include "Options.h"
+#include "StandardStreams.h"
+#include "WriteWords.h"
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <unistd.h>
 
 namespace zub::cli {
@@ -13,11 +15,15 @@ namespace zub::cli {
 bool WriteOutput(const void *bytes, std::size_t size, const std::string &output,
                  std::string &error) {
   if (output != "-") {
-    std::string reason;
     // A pipe or a device by name is written into, as a shell's ">" would.
-    if (WriteFileAtomically(output, bytes, size, reason, true))
+    WriteOptions options;
+    options.intoSpecialFiles = true;
+    const WriteResult written =
+        WriteWholeFile(output, std::string_view(static_cast<const char *>(bytes), size), options);
+    if (written)
       return true;
-    error = Say("无法写入“", "cannot write '") + output + Say("”：", "': ") + reason;
+    error = Say("无法写入“", "cannot write '") + output + Say("”：", "': ") +
+            WriteFailureWords(written, MessageLanguage());
     return false;
   }
   if (StandardOutputClosed()) {

@@ -4,7 +4,9 @@
 #include "LevelLetter.h"
 #include "Messages.h"
 
+#include "StandardStreams.h"
 #include "SymbolReader.h"
+#include "Usage.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,5 +1,5 @@
 // The usage texts of zubqr and its commands, and the program's version.
-#include "Options.h"
+#include "Usage.h"
 
 namespace zub::cli {
 

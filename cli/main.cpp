@@ -6,6 +6,8 @@
 #include "Commands.h"
 #include "Messages.h"
 #include "Module.h"
+#include "StandardStreams.h"
+#include "Usage.h"
 
 #include <csignal>
 #include <iostream>

@@ -1,6 +1,10 @@
 #pragma once
 // Writing a file so that it appears complete or not at all, in plain POSIX:
-// the command line may use it before, or without, loading Qt.
+// the command line may use it before, or without, loading Qt. This is the
+// one writer of the program's files: the command line calls it directly,
+// the window through the picture files (ImageFile.h). It offers the write
+// itself (WriteWholeFile), why one failed (WriteResult), the batch's
+// deferred flush, and the calls tests may make fail.
 
 #include <string>
 #include <string_view>
@@ -54,8 +58,8 @@ struct WriteOptions {
 // a loop, and in a sticky world-writable folder a link owned by neither the
 // writer nor the folder's owner (the kernel's protected-symlinks rule): these
 // are refused and left alone. A folder is refused.
-WriteResult WriteFileAtomically(const std::string &path, std::string_view bytes,
-                                const WriteOptions &options = {});
+WriteResult WriteWholeFile(const std::string &path, std::string_view bytes,
+                           const WriteOptions &options = {});
 
 // A batch writes thousands of files: flushing each one and its folder to
 // the disk would cost more than making it. With the flush deferred, each

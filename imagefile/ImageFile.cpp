@@ -72,16 +72,11 @@ WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFo
   const QByteArray bytes = EncodeImageFile(image, format);
   if (bytes.isEmpty())
     return {WriteFailure::NothingToWrite, 0};
-  return WriteFileAtomically(bytes, path, options);
-}
-
-WriteResult WriteFileAtomically(const QByteArray &bytes, const QString &path,
-                                const WriteOptions &options) {
   // The system's own encoding of the name; a NUL survives it, and is refused.
   const QByteArray name = QFile::encodeName(path);
-  return WriteFileAtomically(
-      std::string(name.constData(), static_cast<std::size_t>(name.size())),
-      std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
+  return WriteWholeFile(std::string(name.constData(), static_cast<std::size_t>(name.size())),
+                        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                        options);
 }
 
 } // namespace zub

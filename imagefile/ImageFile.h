@@ -23,15 +23,11 @@ ImageFileFormat ImageFileFormatForName(const QString &path);
 QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format);
 
 // Writes `image` to `path` in `format`, whatever the name ends in, by
-// WriteFileAtomically (FileWrite.h): the file appears complete or not at
-// all, and an existing file keeps every byte on failure. Fails with
-// NothingToWrite for a null image or one the format cannot hold.
+// WriteWholeFile (FileWrite.h), the window's one way to write a file: the
+// file appears complete or not at all, and an existing file keeps every
+// byte on failure. Fails with NothingToWrite for a null image or one the
+// format cannot hold.
 WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
                            const WriteOptions &options = {});
-
-// Writes `bytes` to `path` the same way, for files whose bytes are already
-// made (a vector picture, say).
-WriteResult WriteFileAtomically(const QByteArray &bytes, const QString &path,
-                                const WriteOptions &options = {});
 
 } // namespace zub

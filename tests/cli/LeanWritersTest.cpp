@@ -3,9 +3,10 @@
 // for every text, and colours, batch lines and names as documented.
 #include "Batch.h"
 #include "Colours.h"
+#include "ExitStatus.h"
 #include "ImageFile.h"
 #include "MessageBytes.h"
-#include "Options.h"
+#include "MessageInput.h"
 #include "QrEncoder.h"
 #include "SymbolFiles.h"
 

@@ -66,7 +66,7 @@ int InChild(const std::function<int()> &job, bool asNobody) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-class AtomicFile : public ::testing::Test {
+class WholeFileWrite : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
@@ -116,7 +116,7 @@ ssize_t HalfThenDiskFull(int fd, const void *data, size_t size) {
 // A failed flush or close is a failed save, in either kind of temporary
 // file and in a shared file updated in place; the old file stays whole and
 // nothing else is left, not even an open descriptor.
-TEST_F(AtomicFile, FailedFlushesAndClosesAreFailedSaves) {
+TEST_F(WholeFileWrite, FailedFlushesAndClosesAreFailedSaves) {
   struct Case {
     const char *what;
     int (*fsync)(int);
@@ -141,7 +141,7 @@ TEST_F(AtomicFile, FailedFlushesAndClosesAreFailedSaves) {
           calls.close = c.close;
         SetFileWriterCallsForTesting(&calls);
         const int before = OpenDescriptors();
-        const WriteResult result = WriteFileAtomically(target, kNew);
+        const WriteResult result = WriteWholeFile(target, kNew);
         SetFileWriterCallsForTesting(nullptr);
         EXPECT_FALSE(result);
         EXPECT_EQ(result.error, EIO);
@@ -161,7 +161,7 @@ TEST_F(AtomicFile, FailedFlushesAndClosesAreFailedSaves) {
   // And a save that succeeds closes what it opened.
   const int before = OpenDescriptors();
   for (int i = 0; i < 10; ++i)
-    ASSERT_TRUE(WriteFileAtomically(Path("code.png"), kNew));
+    ASSERT_TRUE(WriteWholeFile(Path("code.png"), kNew));
   EXPECT_EQ(OpenDescriptors(), before);
 }
 
@@ -169,11 +169,11 @@ TEST_F(AtomicFile, FailedFlushesAndClosesAreFailedSaves) {
 // set-user-ID bit and all. An ordinary user replacing another's file
 // (in a folder of its own) makes a file of its own, and never carries the
 // special bits over to it.
-TEST_F(AtomicFile, AReplacedFileKeepsModeAndOwnerOrDropsTheSpecialBits) {
+TEST_F(WholeFileWrite, AReplacedFileKeepsModeAndOwnerOrDropsTheSpecialBits) {
   for (mode_t mode : {0600u, 0640u, 0755u}) {
     const std::string target = Path("private.png");
     Put(target, kOld, mode);
-    ASSERT_TRUE(WriteFileAtomically(target, kNew));
+    ASSERT_TRUE(WriteWholeFile(target, kNew));
     EXPECT_EQ(Lstat(target).st_mode & 07777, mode);
     EXPECT_EQ(Read(target), kNew);
   }
@@ -185,7 +185,7 @@ TEST_F(AtomicFile, AReplacedFileKeepsModeAndOwnerOrDropsTheSpecialBits) {
   Put(theirs, kOld, 0755);
   ASSERT_EQ(::chown(theirs.c_str(), kNobody, kNobody), 0);
   ASSERT_EQ(::chmod(theirs.c_str(), 04755), 0);
-  ASSERT_TRUE(WriteFileAtomically(theirs, kNew));
+  ASSERT_TRUE(WriteWholeFile(theirs, kNew));
   struct stat st = Lstat(theirs);
   EXPECT_EQ(st.st_uid, kNobody);
   EXPECT_EQ(st.st_gid, kNobody);
@@ -201,7 +201,7 @@ TEST_F(AtomicFile, AReplacedFileKeepsModeAndOwnerOrDropsTheSpecialBits) {
     EXPECT_EQ(InChild(
                   [&] {
                     SetFileWriterCallsForTesting(&calls);
-                    return WriteFileAtomically(roots, kNew) ? 0 : 1;
+                    return WriteWholeFile(roots, kNew) ? 0 : 1;
                   },
                   true),
               0);
@@ -214,7 +214,7 @@ TEST_F(AtomicFile, AReplacedFileKeepsModeAndOwnerOrDropsTheSpecialBits) {
 
 // A file this user may not write is left alone, with a reason that says
 // so. Root may write anything, so the user is nobody there.
-TEST_F(AtomicFile, RefusesAReadOnlyFile) {
+TEST_F(WholeFileWrite, RefusesAReadOnlyFile) {
   const bool asNobody = BecomeNobodysFolder();
   const std::string target = Path("read-only.png");
   Put(target, kOld, 0444);
@@ -223,7 +223,7 @@ TEST_F(AtomicFile, RefusesAReadOnlyFile) {
   }
   const int status = InChild(
       [&] {
-        const WriteResult result = WriteFileAtomically(target, kNew);
+        const WriteResult result = WriteWholeFile(target, kNew);
         return result.failure == WriteFailure::ReadOnlyFile ? 0 : 1;
       },
       asNobody);
@@ -241,7 +241,7 @@ ssize_t HalfThenStop(int fd, const void *data, size_t size) {
   return n;
 }
 
-TEST_F(AtomicFile, AnInterruptedWriteLeavesNoTemporaryFile) {
+TEST_F(WholeFileWrite, AnInterruptedWriteLeavesNoTemporaryFile) {
   const std::string target = Path("big.png");
   for (bool unnamed : {true, false}) {
     for (int signal : {SIGTERM, SIGINT}) {
@@ -255,7 +255,7 @@ TEST_F(AtomicFile, AnInterruptedWriteLeavesNoTemporaryFile) {
             // Only the signal under test stops the child.
             std::signal(signal == SIGTERM ? SIGINT : SIGTERM, SIG_IGN);
             SetFileWriterCallsForTesting(&calls);
-            WriteFileAtomically(target, std::string(1 << 20, 'x'));
+            WriteWholeFile(target, std::string(1 << 20, 'x'));
             return 0;
           },
           false);
@@ -268,7 +268,7 @@ TEST_F(AtomicFile, AnInterruptedWriteLeavesNoTemporaryFile) {
 
 // A dangling link and a loop of links are refused and stay links; a link
 // to a file has the file replaced and stays a link.
-TEST_F(AtomicFile, LinksToNothingAndLoopsAreRefused) {
+TEST_F(WholeFileWrite, LinksToNothingAndLoopsAreRefused) {
   ASSERT_EQ(::symlink("nothing-here.png", Path("dangling.png").c_str()), 0);
   ASSERT_EQ(::symlink("loop-b.png", Path("loop-a.png").c_str()), 0);
   ASSERT_EQ(::symlink("loop-a.png", Path("loop-b.png").c_str()), 0);
@@ -282,7 +282,7 @@ TEST_F(AtomicFile, LinksToNothingAndLoopsAreRefused) {
                         Case{"loop-a.png", WriteFailure::LinkLoop, "loop"},
                         Case{"self.png", WriteFailure::LinkLoop, "loop"}}) {
     SCOPED_TRACE(c.name);
-    const WriteResult result = WriteFileAtomically(Path(c.name), kNew);
+    const WriteResult result = WriteWholeFile(Path(c.name), kNew);
     EXPECT_EQ(result.failure, c.failure);
     EXPECT_NE(WriteFailureWords(result, Language::English).find(c.says), std::string::npos);
     EXPECT_TRUE(S_ISLNK(Lstat(Path(c.name)).st_mode));
@@ -291,14 +291,14 @@ TEST_F(AtomicFile, LinksToNothingAndLoopsAreRefused) {
 
   Put(Path("real.png"), kOld);
   ASSERT_EQ(::symlink("real.png", Path("link.png").c_str()), 0);
-  ASSERT_TRUE(WriteFileAtomically(Path("link.png"), kNew));
+  ASSERT_TRUE(WriteWholeFile(Path("link.png"), kNew));
   EXPECT_TRUE(S_ISLNK(Lstat(Path("link.png")).st_mode));
   EXPECT_EQ(Read(Path("real.png")), kNew);
 }
 
 // A file with two names is one file: both names see the new picture, as
 // after cp. A save that fails leaves both with the old one whole.
-TEST_F(AtomicFile, AFileWithTwoNamesIsUpdatedForBoth) {
+TEST_F(WholeFileWrite, AFileWithTwoNamesIsUpdatedForBoth) {
   const std::string target = Path("code.png"), other = Path("same-file.png");
   Put(target, kOld, 0640);
   ASSERT_EQ(::link(target.c_str(), other.c_str()), 0);
@@ -307,13 +307,13 @@ TEST_F(AtomicFile, AFileWithTwoNamesIsUpdatedForBoth) {
   FileWriterCalls full = RealFileWriterCalls();
   full.write = HalfThenDiskFull;
   SetFileWriterCallsForTesting(&full);
-  const WriteResult failed = WriteFileAtomically(target, std::string(100000, 'n'));
+  const WriteResult failed = WriteWholeFile(target, std::string(100000, 'n'));
   SetFileWriterCallsForTesting(nullptr);
   EXPECT_EQ(failed.error, ENOSPC);
   EXPECT_EQ(Read(target), kOld);
   EXPECT_EQ(Read(other), kOld);
 
-  ASSERT_TRUE(WriteFileAtomically(target, kNew));
+  ASSERT_TRUE(WriteWholeFile(target, kNew));
   EXPECT_EQ(Read(other), kNew);
   EXPECT_EQ(Lstat(target).st_ino, inode);
   EXPECT_EQ(Lstat(target).st_mode & 07777, 0640);
@@ -324,7 +324,7 @@ TEST_F(AtomicFile, AFileWithTwoNamesIsUpdatedForBoth) {
 // followed (the kernel's protected-symlinks rule): it could aim the save at
 // any file of the writer's. The writer's own link, and the folder owner's,
 // are.
-TEST_F(AtomicFile, ALinkPlantedInASharedFolderIsNotFollowed) {
+TEST_F(WholeFileWrite, ALinkPlantedInASharedFolderIsNotFollowed) {
   if (::geteuid() != 0) {
     std::cout << "[   NOTE   ] not root: cannot make a link of another user's\n";
     return;
@@ -337,18 +337,18 @@ TEST_F(AtomicFile, ALinkPlantedInASharedFolderIsNotFollowed) {
   const std::string planted = shared + "/qr.png";
   ASSERT_EQ(::symlink(thesis.c_str(), planted.c_str()), 0);
   ASSERT_EQ(::lchown(planted.c_str(), kNobody, kNobody), 0);
-  const WriteResult refused = WriteFileAtomically(planted, kNew);
+  const WriteResult refused = WriteWholeFile(planted, kNew);
   EXPECT_EQ(refused.failure, WriteFailure::UnsafeLink);
   EXPECT_EQ(Read(thesis), kOld);
   EXPECT_TRUE(S_ISLNK(Lstat(planted).st_mode));
 
   // The folder's owner's link is followed, as is the writer's own.
   ASSERT_EQ(::chown(shared.c_str(), kNobody, kNobody), 0);
-  EXPECT_TRUE(WriteFileAtomically(planted, kNew));
+  EXPECT_TRUE(WriteWholeFile(planted, kNew));
   EXPECT_EQ(Read(thesis), kNew);
   ASSERT_EQ(::chown(shared.c_str(), 0, 0), 0);
   ASSERT_EQ(::lchown(planted.c_str(), 0, 0), 0);
-  EXPECT_TRUE(WriteFileAtomically(planted, kOld));
+  EXPECT_TRUE(WriteWholeFile(planted, kOld));
   EXPECT_EQ(Read(thesis), kOld);
 }
 

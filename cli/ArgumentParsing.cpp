@@ -1,15 +1,8 @@
-#include "Options.h"
-#include "Messages.h"
+#include "ArgumentParsing.h"
 
 #include "LevelLetter.h"
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <iostream>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
+#include "Messages.h"
+#include "OutputFormats.h"
 
 namespace zub::cli {
 
@@ -25,89 +18,6 @@ std::string Lower(std::string_view s) {
 
 } // namespace
 
-bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, std::string &error) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    error = strerrordesc_np(errno);
-    return false;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    error = Say("这是一个文件夹", "it is a folder");
-    return false;
-  }
-  bytes.assign(limit + 1, 0);
-  std::size_t have = 0;
-  while (have < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      error = strerrordesc_np(errno);
-      return false;
-    }
-    if (n == 0)
-      break;
-    have += static_cast<std::size_t>(n);
-  }
-  bytes.resize(have);
-  return true;
-}
-
-namespace {
-
-bool gStandardInputClosed = false;
-bool gStandardOutputClosed = false;
-
-// Reads the message from `path` ("-" is standard input) into `bytes`.
-bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uint8_t> &bytes,
-                std::string &error) {
-  const bool standardInput = path == "-";
-  const std::string name =
-      standardInput ? Say("标准输入", "standard input") : Say("“", "'") + path + Say("”", "'");
-  const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  std::string why;
-  if (standardInput && gStandardInputClosed) {
-    error = Say("无法读取标准输入：它已关闭", "cannot read standard input: it is closed");
-    return false;
-  }
-  if (fd < 0)
-    why = strerrordesc_np(errno);
-  const bool ok = fd >= 0 && ReadBounded(fd, limit, bytes, why);
-  if (fd >= 0 && !standardInput)
-    ::close(fd);
-  if (!ok)
-    error = Say("无法读取", "cannot read ") + name + Say("：", ": ") + why;
-  return ok;
-}
-
-} // namespace
-
-bool StandardOutputClosed() {
-  return gStandardOutputClosed;
-}
-
-bool StandardInputClosed() {
-  return gStandardInputClosed;
-}
-
-void SetStandardStreamsClosed(bool input, bool output) {
-  gStandardInputClosed = input;
-  gStandardOutputClosed = output;
-}
-
-void GuardStandardStreams() {
-  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
-      continue;
-    if (fd == STDIN_FILENO)
-      gStandardInputClosed = true;
-    if (fd == STDOUT_FILENO)
-      gStandardOutputClosed = true;
-    // open() takes the lowest free number: this one.
-    ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-  }
-}
-
 std::optional<int> Number(std::string_view s, int lo, int hi) {
   // Enough digits for the widest range asked for; more would overflow.
   if (s.empty() || s.size() > 9)
@@ -121,29 +31,6 @@ std::optional<int> Number(std::string_view s, int lo, int hi) {
   if (value < lo || value > hi)
     return std::nullopt;
   return value;
-}
-
-int PrintOrFail(const char *who, std::string_view text) {
-  std::cout.flush();
-  const char *data = text.data();
-  std::size_t left = text.size();
-  int error = StandardOutputClosed() ? EBADF : 0;
-  while (left > 0 && error == 0) {
-    const ssize_t n = ::write(STDOUT_FILENO, data, left);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : EIO;
-      break;
-    }
-    data += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  if (error == 0)
-    return kOk;
-  std::cerr << who << ": cannot write standard output: "
-            << (error == EBADF ? "it is closed" : strerrordesc_np(error)) << "\n";
-  return kFailed;
 }
 
 bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRule> &rules,
@@ -314,26 +201,12 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
        }},
       {"--format", 0, true,
        [&options](std::string_view v, std::string &error) {
-         const std::string f = Lower(v);
-         if (f == "png") {
-           options.format = OutputFormat::Png;
-         } else if (f == "bmp") {
-           options.format = OutputFormat::Bmp;
-         } else if (f == "jpg" || f == "jpeg") {
-           options.format = OutputFormat::Jpeg;
-         } else if (f == "svg") {
-           options.format = OutputFormat::Svg;
-         } else if (f == "utf8" || f == "utf-8") {
-           options.format = OutputFormat::Utf8;
-         } else if (f == "utf8i" || f == "utf-8i") {
-           options.format = OutputFormat::Utf8Inverted;
-         } else {
+         options.format = FormatNamed(v);
+         if (!options.format)
            error = Say("--format 取 png、bmp、jpg、svg、utf8 或 utf8i，而不是“",
                        "--format takes png, bmp, jpg, svg, utf8 or utf8i, not '") +
                    std::string(v) + Say("”", "'");
-           return false;
-         }
-         return true;
+         return options.format.has_value();
        }},
   };
 }
@@ -374,84 +247,6 @@ bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::
     error = Say("缺少 --output FILE", "--output FILE is missing");
     return false;
   }
-  return true;
-}
-
-std::optional<OutputFormat> ChooseFormat(const EncodeOptions &options) {
-  if (options.format)
-    return options.format;
-  if (options.output == "-")
-    return OutputFormat::Png;
-  if (options.batch && options.output.find("{n}") == std::string::npos &&
-      options.output.find("{name}") == std::string::npos)
-    return OutputFormat::Png;
-  const std::string name = options.output.substr(options.output.find_last_of('/') + 1);
-  const auto dot = name.find_last_of('.');
-  // No suffix: a bitmap, as the window saves.
-  if (dot == std::string::npos)
-    return OutputFormat::Bmp;
-  const std::string suffix = Lower(std::string_view(name).substr(dot + 1));
-  if (suffix == "png")
-    return OutputFormat::Png;
-  if (suffix == "bmp")
-    return OutputFormat::Bmp;
-  if (suffix == "jpg" || suffix == "jpeg")
-    return OutputFormat::Jpeg;
-  if (suffix == "svg")
-    return OutputFormat::Svg;
-  return std::nullopt;
-}
-
-const char *FormatSuffix(OutputFormat format) {
-  switch (format) {
-  case OutputFormat::Png:
-    return "png";
-  case OutputFormat::Bmp:
-    return "bmp";
-  case OutputFormat::Jpeg:
-    return "jpg";
-  case OutputFormat::Svg:
-    return "svg";
-  case OutputFormat::Utf8:
-  case OutputFormat::Utf8Inverted:
-    break;
-  }
-  return "txt";
-}
-
-Message TextMessage(const std::string &text, TextEncoding encoding) {
-  Message message;
-  if (text.size() > kMaxTextBytes) {
-    message.tooLong = true;
-    message.bytes.assign(text.begin(), text.begin() + kMaxTextBytes + 1);
-    return message;
-  }
-  message.bytes = TextBytes(Utf16FromUtf8(text), encoding);
-  message.kanji = KanjiMode::Excluded;
-  message.text = text;
-  return message;
-}
-
-bool ReadMessage(const EncodeOptions &options, Message &message, std::string &error) {
-  if (options.inputFile) {
-    message.kanji = KanjiMode::Allowed;
-    if (!ReadSource(*options.inputFile, std::size_t{kMaxMessageBytes}, message.bytes, error))
-      return false;
-    message.tooLong = message.bytes.size() > std::size_t{kMaxMessageBytes};
-    return true;
-  }
-
-  std::vector<std::uint8_t> raw;
-  if (options.text) {
-    raw.assign(options.text->begin(), options.text->end());
-  } else if (!ReadSource("-", kMaxTextBytes, raw, error)) {
-    return false;
-  } else if (raw.size() > kMaxTextBytes) {
-    message.tooLong = true;
-    message.bytes = std::move(raw);
-    return true;
-  }
-  message = TextMessage(std::string(raw.begin(), raw.end()), options.encoding);
   return true;
 }
 
