@@ -6,18 +6,6 @@
 
 namespace zub::cli {
 
-namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char &c : out)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-} // namespace
-
 std::optional<int> Number(std::string_view s, int lo, int hi) {
   // Enough digits for the widest range asked for; more would overflow.
   if (s.empty() || s.size() > 9)
@@ -122,7 +110,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
        }},
       {"--mask", 0, true,
        [&options](std::string_view v, std::string &error) {
-         if (Lower(v) == "auto") {
+         if (AsciiLower(v) == "auto") {
            options.mask = -1;
          } else if (const auto n = Number(v, 0, 7)) {
            options.mask = *n;
@@ -135,7 +123,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
        }},
       {"--encoding", 'e', true,
        [&options](std::string_view v, std::string &error) {
-         const std::string e = Lower(v);
+         const std::string e = AsciiLower(v);
          if (e == "utf8" || e == "utf-8") {
            options.encoding = TextEncoding::Utf8;
          } else if (e == "ansi" || e == "gbk" || e == "cp936") {

@@ -4,9 +4,7 @@
 
 namespace zub::cli {
 
-namespace {
-
-std::string Lower(std::string_view s) {
+std::string AsciiLower(std::string_view s) {
   std::string out(s);
   for (char &c : out)
     if (c >= 'A' && c <= 'Z')
@@ -14,10 +12,8 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-} // namespace
-
 std::optional<OutputFormat> FormatNamed(std::string_view name) {
-  const std::string f = Lower(name);
+  const std::string f = AsciiLower(name);
   if (f == "png")
     return OutputFormat::Png;
   if (f == "bmp")

@@ -5,9 +5,13 @@
 #include "Options.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace zub::cli {
+
+// `s` with A-Z as a-z: names of formats and option values match in any case.
+std::string AsciiLower(std::string_view s);
 
 // The format --format names: "png", "bmp", "jpg"/"jpeg", "svg",
 // "utf8"/"utf-8", "utf8i"/"utf-8i", in any case. Nothing for another name.

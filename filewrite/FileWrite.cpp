@@ -56,6 +56,15 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+bool SyncChecked(int fd) {
+  errno = 0;
+  if (gCalls.fsync(fd) == 0)
+    return true;
+  if (errno == 0)
+    errno = EIO;
+  return false;
+}
+
 bool CloseChecked(int fd) {
   errno = 0;
   if (gCalls.close(fd) == 0)

@@ -46,6 +46,10 @@ bool WriteAll(int fd, std::string_view bytes);
 // network file system reports a failed write only then).
 bool CloseChecked(int fd);
 
+// Flushes `fd` to the disk. False with errno set (EIO when the call gave
+// none) when the flush fails.
+bool SyncChecked(int fd);
+
 // Follows the links from `path` one step at a time, each step judged as
 // the kernel would judge it. On success `target` is the name reached,
 // `exists` says whether something is there, and `st` what it is (lstat).

@@ -43,13 +43,7 @@ WriteResult UpdateSharedFile(const std::string &target, std::string_view bytes) 
       return false;
     if (::ftruncate(fd, static_cast<off_t>(content.size())) != 0)
       return false;
-    errno = 0;
-    if (gCalls.fsync(fd) != 0) {
-      if (errno == 0)
-        errno = EIO;
-      return false;
-    }
-    return true;
+    return SyncChecked(fd);
   };
   bool ok = put(bytes);
   int error = errno;

@@ -37,13 +37,7 @@ bool Fill(int fd, std::string_view bytes, const struct stat *old) {
     return false;
   if (gDeferFlush)
     return true;
-  errno = 0;
-  if (gCalls.fsync(fd) != 0) {
-    if (errno == 0)
-      errno = EIO;
-    return false;
-  }
-  return true;
+  return SyncChecked(fd);
 }
 
 void SyncFolder(const std::string &folder) {
