@@ -24,7 +24,7 @@ ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &me
   ReadableSymbol answer;
   if (message.tooLong) {
     answer.status = kFailed;
-    answer.note = DoesNotFit(options, message);
+    answer.note = DoesNotFit(message);
     return answer;
   }
   // Only the text matters here: the symbol alone, read at four pixels a
@@ -32,11 +32,14 @@ ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &me
   CodeSource source = SourceOf(message);
   source.symbolAlone = true;
   QrEncoder encoder;
-  const ReadableCode made = MakeReadableCode(encoder, source, CodeOptionsOf(options));
+  // The message's bytes as reading made them: the text is not converted
+  // again.
+  const ReadableCode made = FinishReadableCode(
+      encoder, source, EncodeCode(encoder, source, CodeOptionsOf(options), message.bytes));
   switch (made.verdict) {
   case ReadableCode::Verdict::TooLong:
     answer.status = kFailed;
-    answer.note = DoesNotFit(options, message);
+    answer.note = DoesNotFit(message, made.first.failure);
     return answer;
   case ReadableCode::Verdict::NotChecked:
     answer.status = kFailed;

@@ -41,34 +41,35 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
   return -1;
 }
 
-std::string DoesNotFit(const EncodeOptions &options, const Message &message) {
+std::string DoesNotFit(const Message &message, const EncodeFailure &failure) {
   const std::string bytes = std::to_string(message.bytes.size() - (message.tooLong ? 1 : 0));
-  const std::string level(1, LevelLetter(options.ecLevel));
-  const std::string version = std::to_string(options.version);
+  const std::string level(1, LevelLetter(failure.ecLevel));
+  const std::string version = std::to_string(failure.version);
   if (MessageLanguage() == Language::Chinese) {
     if (message.tooLong)
       return "内容（超过" + bytes + "字节）放不进任何版本";
     return "内容（" + bytes + "字节）在纠错等级" + level + "下放不进" +
-           (options.version == 0 ? "任何版本" : "版本" + version);
+           (failure.version == 0 ? "任何版本" : "版本" + version);
   }
   if (message.tooLong)
     return "the message (more than " + bytes + " bytes) does not fit any version";
   return "the message (" + bytes + " bytes) does not fit " +
-         (options.version == 0 ? "any version" : "version " + version) + " at level " + level;
+         (failure.version == 0 ? "any version" : "version " + version) + " at level " + level;
 }
 
 bool EncodeMessage(const EncodeOptions &options, const Message &message, Picture &symbol,
                    std::string &error) {
   if (message.tooLong) {
-    error = DoesNotFit(options, message);
+    error = DoesNotFit(message);
     return false;
   }
   QrEncoder encoder;
+  EncodeFailure failure;
   symbol = encoder.MakeSymbol(message.bytes.data(), static_cast<int>(message.bytes.size()),
                               options.version, options.ecLevel, options.mask, message.kanji,
-                              options.eci);
+                              options.eci, &failure);
   if (symbol.isNull()) {
-    error = DoesNotFit(options, message);
+    error = DoesNotFit(message, failure);
     return false;
   }
   return true;

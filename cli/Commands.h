@@ -4,6 +4,7 @@
 #include "MessageInput.h"
 #include "Options.h"
 #include "Picture.h"
+#include "QrEncoder.h"
 
 #include <string>
 #include <vector>
@@ -30,9 +31,10 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
 // error; returns kUsage.
 int UsageError(const char *command, const std::string &error, const char *usage);
 
-// Why `message` does not fit a symbol of the options, on one line: reading
-// stopped past what any symbol holds, or the encoder made none.
-std::string DoesNotFit(const EncodeOptions &options, const Message &message);
+// Why `message` does not fit a symbol, on one line: reading stopped past
+// what any symbol holds, or the encoder made none of the version and level
+// its `failure` names.
+std::string DoesNotFit(const Message &message, const EncodeFailure &failure = {});
 
 // Encodes `message` by the options. False with `error` one line saying why
 // it does not fit (DoesNotFit).

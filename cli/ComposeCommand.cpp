@@ -101,7 +101,7 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
       FinishReadableCode(encoder, source, std::move(encoded), nullptr, kNoTimeBudget);
   switch (made.verdict) {
   case ReadableCode::Verdict::TooLong:
-    return {JobOutcome::Failed, DoesNotFit(options, message)};
+    return {JobOutcome::Failed, DoesNotFit(message, made.first.failure)};
   case ReadableCode::Verdict::NotChecked:
     return {JobOutcome::Failed, NotCheckedMessage(*made.first.report)};
   case ReadableCode::Verdict::Unreadable:
@@ -122,12 +122,14 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
 bool EncodeFirst(QrEncoder &encoder, const EncodeOptions &options, const Message &message,
                  MadeCode &encoded, std::string &error) {
   if (message.tooLong) {
-    error = DoesNotFit(options, message);
+    error = DoesNotFit(message);
     return false;
   }
-  encoded = EncodeCode(encoder, SourceOf(message), CodeOptionsOf(options));
+  // The message's bytes as reading made them: the text is not converted
+  // again.
+  encoded = EncodeCode(encoder, SourceOf(message), CodeOptionsOf(options), message.bytes);
   if (!encoded.Made())
-    error = DoesNotFit(options, message);
+    error = DoesNotFit(message, encoded.failure);
   return encoded.Made();
 }
 

@@ -80,7 +80,7 @@ JobOutcome MakeFile(const EncodeOptions &options, const Drawing &drawing, const 
   if (options.readable) {
     std::string why;
     if (message.tooLong)
-      return {JobOutcome::Failed, DoesNotFit(options, message)};
+      return {JobOutcome::Failed, DoesNotFit(message)};
     if (const int status = MakeReadable(options, message, symbol, outcome.message, why);
         status != kOk)
       return {status == kUnreadable ? JobOutcome::Unreadable : JobOutcome::Failed, why};

@@ -87,6 +87,8 @@ RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, cons
         return true;
     return false;
   };
+  // The text becomes bytes once per character set, not once per candidate.
+  SourceMessages messages(source, first);
   QElapsedTimer clock;
   clock.start();
   for (const CodeOptions &options : order) {
@@ -102,7 +104,7 @@ RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, cons
       search.cancelled = true;
       break;
     }
-    MadeCode candidate = MakeCode(encoder, source, options, false);
+    MadeCode candidate = MakeCode(encoder, source, options, messages.of(options), false);
     if (!candidate.Made()) {
       // The version the user chose is too small at a higher level: the
       // smallest that fits instead. Larger versions come in turn anyway.
@@ -110,7 +112,7 @@ RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, cons
         continue;
       CodeOptions automatic = options;
       automatic.version = 0;
-      candidate = MakeCode(encoder, source, automatic, false);
+      candidate = MakeCode(encoder, source, automatic, messages.of(automatic), false);
       if (!candidate.Made() || candidate.picture.facts().version < options.version)
         continue;
     }

@@ -7,17 +7,45 @@
 
 namespace zub {
 
+namespace {
+
+int EncodingIndex(TextEncoding encoding) {
+  return encoding == TextEncoding::Ansi ? 0 : 1;
+}
+
+} // namespace
+
 MadeCode EncodeCode(QrEncoder &encoder, const CodeSource &source, const CodeOptions &options) {
+  return EncodeCode(encoder, source, options,
+                    source.text ? MessageBytes(*source.text, options.encoding) : source.raw);
+}
+
+MadeCode EncodeCode(QrEncoder &encoder, const CodeSource &source, const CodeOptions &options,
+                    std::vector<std::uint8_t> message) {
   MadeCode code;
   code.options = options;
-  code.message = source.text ? MessageBytes(*source.text, options.encoding) : source.raw;
-  code.picture =
-      encoder.MakeSymbol(code.message.data(), static_cast<int>(code.message.size()),
-                         options.version, options.ecLevel, options.mask, source.kanji, options.eci);
+  code.message = std::move(message);
+  code.picture = encoder.MakeSymbol(code.message.data(), static_cast<int>(code.message.size()),
+                                    options.version, options.ecLevel, options.mask, source.kanji,
+                                    options.eci, &code.failure);
   if (code.picture.isNull())
     return code;
   code.symbol = SymbolView(code.picture).copy();
   return code;
+}
+
+SourceMessages::SourceMessages(const CodeSource &source, const MadeCode &first) : source_(source) {
+  if (source.text)
+    byEncoding_[EncodingIndex(first.options.encoding)] = first.message;
+}
+
+const std::vector<std::uint8_t> &SourceMessages::of(const CodeOptions &options) {
+  if (!source_.text)
+    return source_.raw;
+  std::optional<std::vector<std::uint8_t>> &known = byEncoding_[EncodingIndex(options.encoding)];
+  if (!known)
+    known = MessageBytes(*source_.text, options.encoding);
+  return *known;
 }
 
 void FinishCode(MadeCode &code, const CodeSource &source, bool check) {
@@ -46,6 +74,13 @@ void FinishCode(MadeCode &code, const CodeSource &source, bool check) {
 MadeCode MakeCode(QrEncoder &encoder, const CodeSource &source, const CodeOptions &options,
                   bool check) {
   MadeCode code = EncodeCode(encoder, source, options);
+  FinishCode(code, source, check);
+  return code;
+}
+
+MadeCode MakeCode(QrEncoder &encoder, const CodeSource &source, const CodeOptions &options,
+                  std::vector<std::uint8_t> message, bool check) {
+  MadeCode code = EncodeCode(encoder, source, options, std::move(message));
   FinishCode(code, source, check);
   return code;
 }

@@ -49,14 +49,15 @@ struct CodeSource {
 struct MadeCode {
   CodeOptions options;
   std::vector<std::uint8_t> message;
-  Picture picture;  // the encoder's picture, as the symbol's files draw it, and
-                    // its facts: version 0 when the message does not fit
-  QImage symbol;    // the same as a grey image, one pixel a module
-  QImage canvas;    // the symbol stretched over the canvas
-  QImage logoBox;   // the logo box as captured over the canvas
-  QImage composite; // the canvas with the logo box over it, as checked and
-                    // saved; the symbol at four pixels a module when only
-                    // the text matters
+  Picture picture;       // the encoder's picture, as the symbol's files draw it, and
+                         // its facts: version 0 when the message does not fit
+  EncodeFailure failure; // when nothing was made: why, and what would fit
+  QImage symbol;         // the same as a grey image, one pixel a module
+  QImage canvas;         // the symbol stretched over the canvas
+  QImage logoBox;        // the logo box as captured over the canvas
+  QImage composite;      // the canvas with the logo box over it, as checked and
+                         // saved; the symbol at four pixels a module when only
+                         // the text matters
   ModuleDamage damage;
   std::optional<ScanReport> report; // the full check, when it ran
 
@@ -74,6 +75,28 @@ MadeCode MakeCode(QrEncoder &encoder, const CodeSource &source, const CodeOption
 // The first half of MakeCode: the message's bytes and the encoder's symbol
 // (the one encoding), nothing composed; version 0 when it does not fit.
 MadeCode EncodeCode(QrEncoder &encoder, const CodeSource &source, const CodeOptions &options);
+
+// The same two with the message's bytes already made: the text of `source`
+// in options.encoding, or its raw bytes. The text is not converted again.
+MadeCode EncodeCode(QrEncoder &encoder, const CodeSource &source, const CodeOptions &options,
+                    std::vector<std::uint8_t> message);
+MadeCode MakeCode(QrEncoder &encoder, const CodeSource &source, const CodeOptions &options,
+                  std::vector<std::uint8_t> message, bool check);
+
+// The message bytes of one source in each character set, each made once:
+// a search that tries many options converts the text only when the
+// character set changes. Those of the first code are known already.
+class SourceMessages {
+public:
+  SourceMessages(const CodeSource &source, const MadeCode &first);
+  // The message of the source with `options`: its text in their encoding,
+  // or its raw bytes.
+  const std::vector<std::uint8_t> &of(const CodeOptions &options);
+
+private:
+  const CodeSource &source_;
+  std::optional<std::vector<std::uint8_t>> byEncoding_[2]; // Ansi, Utf8
+};
 
 // The second half: the composition of an encoded code's symbol with the
 // logo and layout of `source`, its damage count and, with `check`, the

@@ -24,12 +24,13 @@ RemedySearch SearchCharsets(QrEncoder &encoder, const CodeSource &source, const 
   c.eci = 26;
   if (first.options.eci != 26)
     order.push_back(c);
+  SourceMessages messages(source, first);
   for (const CodeOptions &options : order) {
     if (cancel && cancel->load()) {
       search.cancelled = true;
       break;
     }
-    MadeCode code = MakeCode(encoder, source, options, true);
+    MadeCode code = MakeCode(encoder, source, options, messages.of(options), true);
     if (!code.Made())
       continue;
     ++search.made;

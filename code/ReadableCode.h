@@ -11,7 +11,8 @@ namespace zub {
 // does not scan.
 struct ReadableCode {
   enum class Verdict {
-    TooLong,    // the message does not fit the options: nothing was made
+    TooLong,    // the message does not fit the options: nothing was made,
+                // and first.failure says why and what would fit
     Passes,     // the code of the options asked for scans
     NotChecked, // the readers could not be run: the code is not judged
     Remedied,   // it does not scan, the code of other options does

@@ -24,40 +24,36 @@ struct FinderBlock {
 constexpr FinderBlock kFinder;
 } // namespace
 
-void QrEncoder::DrawFunctionPatterns(ModuleMatrix &m, int v) {
-  if (v < 1 || v > 40)
-    return;
-  const int n = m.n;
-
+template <class Put> void QrEncoder::ForEachFunctionModule(int n, int v, Put put) {
   // 1. Finder patterns with their separators, at three corners, mirrored
   // so that the separators face the symbol.
   for (int r = 0; r <= 7; ++r) {
     for (int c = 0; c <= 7; ++c) {
       const std::uint8_t value = kFinder.at[r][c];
-      m.at(c, r) = value;
-      m.at(n - 1 - c, r) = value;
-      m.at(c, n - 1 - r) = value;
+      put(c, r, value, kFinderPattern);
+      put(n - 1 - c, r, value, kFinderPattern);
+      put(c, n - 1 - r, value, kFinderPattern);
     }
   }
 
   // 2. Format areas, filled in after masking.
   for (int i = 0; i <= 7; ++i) {
-    m.at(i, 8) = kLight;
-    m.at(8, i) = kLight;
-    m.at(n - 1 - i, 8) = kLight;
-    m.at(8, n - 1 - i) = kLight;
+    put(i, 8, kLight, kFormatArea);
+    put(8, i, kLight, kFormatArea);
+    put(n - 1 - i, 8, kLight, kFormatArea);
+    put(8, n - 1 - i, kLight, kFormatArea);
   }
-  m.at(8, 8) = kLight;
+  put(8, 8, kLight, kFormatArea);
 
   // 3. The dark module.
-  m.at(8, n - 8) = kDark;
+  put(8, n - 8, kDark, kDarkModule);
 
   // 4. Version areas (6 x 3 each once the timing pattern crosses column/row 6).
   if (v >= 7) {
     for (int y = n - 11; y <= n - 9; ++y) {
       for (int x = 0; x <= 6; ++x) {
-        m.at(x, y) = kLight;
-        m.at(y, x) = kLight;
+        put(x, y, kLight, kVersionArea);
+        put(y, x, kLight, kVersionArea);
       }
     }
   }
@@ -65,17 +61,17 @@ void QrEncoder::DrawFunctionPatterns(ModuleMatrix &m, int v) {
   // 5. Timing patterns; they also take (8, 6) and (6, 8) from the format areas.
   for (int j = 8; j <= n - 9; ++j) {
     const std::uint8_t value = (j % 2 == 0) ? kDark : kLight;
-    m.at(j, 6) = value;
-    m.at(6, j) = value;
+    put(j, 6, value, kTimingPattern);
+    put(6, j, value, kTimingPattern);
   }
 
   // 6. Alignment patterns, drawn last.
   if (v >= 2) {
-    auto pattern = [&m](int cx, int cy) {
+    auto pattern = [&put](int cx, int cy) {
       for (int dy = -2; dy <= 2; ++dy)
         for (int dx = -2; dx <= 2; ++dx) {
           const bool dark = dx == 2 || dx == -2 || dy == 2 || dy == -2 || (dx == 0 && dy == 0);
-          m.at(cx + dx, cy + dy) = dark ? kDark : kLight;
+          put(cx + dx, cy + dy, dark ? kDark : kLight, kAlignmentPattern);
         }
     };
     const int s = AlignStep(v);
@@ -87,6 +83,20 @@ void QrEncoder::DrawFunctionPatterns(ModuleMatrix &m, int v) {
       pattern(6, c);
     }
   }
+}
+
+void QrEncoder::DrawFunctionPatterns(ModuleMatrix &m, int v) {
+  if (v < 1 || v > 40)
+    return;
+  ForEachFunctionModule(
+      m.n, v, [&m](int x, int y, std::uint8_t colour, FunctionPattern) { m.at(x, y) = colour; });
+}
+
+void QrEncoder::MapFunctionPatterns(ModuleMatrix &m, int v) {
+  if (v < 1 || v > 40)
+    return;
+  ForEachFunctionModule(
+      m.n, v, [&m](int x, int y, std::uint8_t, FunctionPattern pattern) { m.at(x, y) = pattern; });
 }
 
 } // namespace zub

@@ -5,6 +5,7 @@
 #include "EncodeCount.h"
 #include "MaskPatterns.h"
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <cstring>
@@ -204,7 +205,8 @@ Picture QrEncoder::MaskedPicture(const ModuleMatrix &matrix, const SymbolFacts &
 bool QrEncoder::MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
                            KanjiMode kanji, Symbol &out, int eci) {
   out.version = 0; // whatever the caller's symbol held, its matrix is not trusted
-  if (!BuildMatrix(data, length, version, ecLevel, mask, kanji, out, eci))
+  if (BuildMatrix(data, length, version, ecLevel, mask, kanji, out, eci) !=
+      EncodeFailure::Reason::None)
     return false;
 
   // 11-12. Mask the data modules and merge them with the function modules.
@@ -215,21 +217,25 @@ bool QrEncoder::MakeMatrix(const std::uint8_t *data, int length, int version, in
   return true;
 }
 
-bool QrEncoder::BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel,
-                            int mask, KanjiMode kanji, Symbol &out, int eci) {
+EncodeFailure::Reason QrEncoder::BuildMatrix(const std::uint8_t *data, int length, int version,
+                                             int ecLevel, int mask, KanjiMode kanji, Symbol &out,
+                                             int eci) {
+  using Reason = EncodeFailure::Reason;
   EncodeCount::Add();
   // 1. Normalise the arguments.
   if (ecLevel < 1 || ecLevel > 4)
     ecLevel = kLevelM;
   if (mask < 0 || mask > 7)
     mask = 0;
-  if (version < 0 || length > kMaxMessageBytes)
-    return false;
+  if (version < 0)
+    return Reason::BadVersion;
+  if (length > kMaxMessageBytes)
+    return Reason::TooLong;
   if (length < 0)
     length = 0;
   const int headerBits = EciBits(eci);
   if (headerBits < 0)
-    return false;
+    return Reason::BadEci;
 
   // 2. Version choice: the smallest version whose data capacity holds the
   // stream; it leaves the message planned for the chosen version's group.
@@ -237,19 +243,20 @@ bool QrEncoder::BuildMatrix(const std::uint8_t *data, int length, int version, i
   if (v == 0 || v > 40) {
     v = ChooseVersion(data, length, ecLevel, kanji, headerBits);
     if (v == 0)
-      return false;
+      return Reason::TooLong;
   } else if (length > 0) {
     plan_.Plan(data, length, v, kanji);
   }
-  const int B = EcBlocks(v, ecLevel);
-  const int E = EcCodewords(v, ecLevel);
+  const Blocks blocks = BlocksOf(v, ecLevel);
+  const int B = blocks.B;
+  const int E = blocks.E;
   const int T = TotalCodewords(v);
-  const int D = T - B * E;
+  const int D = blocks.D;
 
   // 3-4. Capacity test, before anything is written, then the data bits.
   const int L = headerBits + (length > 0 ? plan_.length() : 4);
   if (L - 4 > 8 * D)
-    return false;
+    return Reason::TooLong;
   std::uint8_t DataBits[kMaxDataCodewords + 1]; // + the part of the terminator that may be cut off
   FillBytes(DataBits, D + 1, 0);
   BitBuffer bits(DataBits, 8 * (D + 1));
@@ -267,9 +274,8 @@ bool QrEncoder::BuildMatrix(const std::uint8_t *data, int length, int version, i
 
   // 6. Block structure: S short blocks of K - 1 data codewords, then long
   // blocks of K. Version 5-Q: 62 codewords in 4 blocks are 15, 15, 16, 16.
-  const int K = (D + B - 1) / B;
-  const int r = D % B;
-  const int S = r > 0 ? B - r : 0;
+  const int K = blocks.K;
+  const int S = blocks.S;
 
   // 7. One coder shape serves both block lengths: a short block is a long
   // one whose first coefficient is 0.
@@ -282,7 +288,7 @@ bool QrEncoder::BuildMatrix(const std::uint8_t *data, int length, int version, i
   std::uint8_t CodewordBytes[kMaxCodewords];
   std::uint8_t check[ReedSolomonCoder::kMaxLength];
   for (int h = 0, c = 0; h < B; ++h) {
-    const int blockLength = h < S ? K - 1 : K;
+    const int blockLength = blocks.DataLength(h);
     const std::uint8_t *block = DataBits + c;
     for (int k = 0; k < blockLength; ++k)
       CodewordBytes[InterleavedDataPosition(B, K, S, h, k)] = block[k];
@@ -306,25 +312,101 @@ bool QrEncoder::BuildMatrix(const std::uint8_t *data, int length, int version, i
   out.version = v;
   out.ecLevel = ecLevel;
   out.mask = mask;
-  return true;
+  return Reason::None;
+}
+
+void QrEncoder::CodewordBlocks(int v, int level, std::vector<std::uint8_t> &blockOf) {
+  blockOf.clear();
+  if (v < 1 || v > 40 || level < kLevelL || level > kLevelH)
+    return;
+  // Step 8 of BuildMatrix, with the block's number for its codewords.
+  const Blocks b = BlocksOf(v, level);
+  blockOf.assign(static_cast<std::size_t>(TotalCodewords(v)), 0);
+  for (int h = 0; h < b.B; ++h) {
+    const auto block = static_cast<std::uint8_t>(h);
+    for (int k = 0; k < b.DataLength(h); ++k)
+      blockOf[static_cast<std::size_t>(InterleavedDataPosition(b.B, b.K, b.S, h, k))] = block;
+    for (int m = 0; m < b.E; ++m)
+      blockOf[static_cast<std::size_t>(InterleavedCheckPosition(b.D, b.B, h, m))] = block;
+  }
 }
 
 Picture QrEncoder::MakeSymbol(const std::uint8_t *data, int length, int version, int ecLevel,
-                              int mask, KanjiMode kanji, int eci) {
+                              int mask, KanjiMode kanji, int eci, EncodeFailure *failure) {
+  using Reason = EncodeFailure::Reason;
   Symbol &symbol = scratch_;
+  Reason reason = Reason::None;
   try {
-    if (!BuildMatrix(data, length, version, ecLevel, mask, kanji, symbol, eci))
-      return {};
+    reason = BuildMatrix(data, length, version, ecLevel, mask, kanji, symbol, eci);
+    if (reason != Reason::None && failure)
+      *failure = DescribeFailure(reason, data, length, version, ecLevel, kanji, eci);
   } catch (const std::bad_alloc &) {
-    return {};
+    reason = Reason::OutOfMemory;
+    if (failure)
+      *failure = DescribeFailure(reason, data, length, version, ecLevel, kanji, eci);
   }
+  if (reason != Reason::None)
+    return {};
   // 13. Version and format information: function modules, which masking
   // leaves as they are.
   WriteVersionAndFormat(symbol.modules, symbol.version, symbol.ecLevel, symbol.mask);
 
   // 11-12 and 14 in one pass: every module masked, merged and drawn as one
   // pixel, inside the white quiet zone.
-  return MaskedPicture(symbol.modules, symbol.facts());
+  Picture picture = MaskedPicture(symbol.modules, symbol.facts());
+  if (failure)
+    *failure = picture.isNull() ? DescribeFailure(Reason::OutOfMemory, data, length, version,
+                                                  ecLevel, kanji, eci)
+                                : EncodeFailure{};
+  return picture;
+}
+
+EncodeFailure QrEncoder::DescribeFailure(EncodeFailure::Reason reason, const std::uint8_t *data,
+                                         int length, int version, int ecLevel, KanjiMode kanji,
+                                         int eci) {
+  // The arguments as BuildMatrix took them.
+  EncodeFailure failure;
+  failure.reason = reason;
+  failure.version = version > 40 ? 0 : version;
+  failure.ecLevel = ecLevel >= kLevelL && ecLevel <= kLevelH ? ecLevel : kLevelM;
+  if (reason != EncodeFailure::Reason::TooLong)
+    return failure;
+
+  // The stream's data bits (the terminator does not count against the
+  // capacity) in each version range: every version of a range takes the
+  // same stream, so these three lengths decide every version and level.
+  // Beyond what any symbol holds one byte more already proves the point,
+  // and planning stops there.
+  const int counted = std::clamp(length, 0, kMaxMessageBytes + 1);
+  const int headerBits = EciBits(eci);
+  int rangeBits[3];
+  for (int r = 0; r < 3; ++r) {
+    int L = 4;
+    if (counted > 0) {
+      plan_.Plan(data, counted, kVersionRanges[r][0], kanji);
+      L = plan_.length();
+    }
+    rangeBits[r] = headerBits + L - 4;
+  }
+  const auto bitsAt = [&rangeBits](int v) {
+    return rangeBits[v <= kVersionRanges[0][1] ? 0 : v <= kVersionRanges[1][1] ? 1 : 2];
+  };
+  const auto fits = [&](int v, int level) { return bitsAt(v) <= 8 * DataCodewords(v, level); };
+  const auto smallest = [&](int level) {
+    for (int v = 1; v <= 40; ++v)
+      if (fits(v, level))
+        return v;
+    return 0;
+  };
+  if (length <= kMaxMessageBytes) {
+    failure.smallestVersion = smallest(failure.ecLevel);
+    failure.smallestVersionAtL = smallest(kLevelL);
+    failure.lowestLevelFits =
+        failure.version == 0 ? failure.smallestVersionAtL != 0 : fits(failure.version, kLevelL);
+  }
+  const int at = failure.version == 0 ? 40 : failure.version;
+  failure.excessBits = bitsAt(at) - 8 * DataCodewords(at, failure.ecLevel);
+  return failure;
 }
 
 } // namespace zub

@@ -51,6 +51,37 @@ struct Symbol {
   SymbolFacts facts() const { return {version, ecLevel, mask, modules.n}; }
 };
 
+// Why the encoder made no symbol and, for a message too long, what would
+// have held it. Front ends tell the user from this value alone.
+struct EncodeFailure {
+  enum class Reason {
+    None,        // a symbol was made
+    TooLong,     // the stream does not fit the version and level asked
+    BadVersion,  // a negative version
+    BadEci,      // an ECI assignment number out of range
+    OutOfMemory, // memory ran out
+  };
+  Reason reason = Reason::None;
+  int version = 0; // the version asked, 1..40; 0 the smallest that fits
+  int ecLevel = 0; // the level asked, 1..4, as the encoder took it
+  // TooLong only; 0 (none, false) for any other reason.
+  //   excessBits: data bits beyond the capacity of the version asked (for
+  //     the smallest that fits: version 40) at the level asked. A message
+  //     longer than kMaxMessageBytes is counted on its first
+  //     kMaxMessageBytes + 1 bytes, so it has at least that many more.
+  //   smallestVersion: the smallest version that holds it at the level
+  //     asked; 0 none.
+  //   lowestLevelFits: level L holds it at the version asked (for the
+  //     smallest that fits: at some version).
+  //   smallestVersionAtL: the smallest version that holds it at level L.
+  int excessBits = 0;
+  int smallestVersion = 0;
+  bool lowestLevelFits = false;
+  int smallestVersionAtL = 0;
+
+  bool operator==(const EncodeFailure &) const = default;
+};
+
 // The QR Code model 2 encoder: message bytes to a symbol picture.
 //
 // One object serves any number of symbols; nothing of one call affects the
@@ -69,9 +100,11 @@ public:
   //            1..999999 the stream opens with that ECI assignment number,
   //            e.g. 26 for UTF-8, and its bits count in the version choice.
   // Returns null when the message does not fit, the ECI number is out of
-  // range (or memory runs out).
+  // range (or memory runs out); then `failure`, when given, says which, and
+  // for a message too long what would hold it. A symbol made resets it.
   Picture MakeSymbol(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
-                     KanjiMode kanji = KanjiMode::Allowed, int eci = 0);
+                     KanjiMode kanji = KanjiMode::Allowed, int eci = 0,
+                     EncodeFailure *failure = nullptr);
 
   // The same pipeline without the picture; false where MakeSymbol gives null.
   bool MakeMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
@@ -119,8 +152,36 @@ public:
     return D + m * B + h;
   }
 
+  // The block structure of version v at `level`, as the symbol is split and
+  // interleaved: B blocks of E check codewords, D data codewords in all, S
+  // short blocks of K - 1 data codewords, then long blocks of K.
+  struct Blocks {
+    int B, E, D, K, S;
+    constexpr int DataLength(int h) const { return h < S ? K - 1 : K; }
+  };
+  static constexpr Blocks BlocksOf(int v, int level);
+
+  // The block (0..B - 1, short blocks first) each codeword of version v at
+  // `level` comes from, by its position in the interleaved sequence, the
+  // order the placement fills: TotalCodewords(v) entries.
+  static void CodewordBlocks(int v, int level, std::vector<std::uint8_t> &blockOf);
+
   // Function patterns of version v (1..40; anything else draws nothing).
   static void DrawFunctionPatterns(ModuleMatrix &matrix, int v);
+
+  // What a module of the function patterns is part of.
+  enum FunctionPattern : std::uint8_t {
+    kNoPattern = 0, // a free cell: data or remainder
+    kFinderPattern, // a finder with its separator
+    kFormatArea,
+    kDarkModule,
+    kVersionArea,
+    kTimingPattern,
+    kAlignmentPattern,
+  };
+  // The same patterns as DrawFunctionPatterns, each cell marked with the
+  // FunctionPattern it belongs to instead of its colour.
+  static void MapFunctionPatterns(ModuleMatrix &matrix, int v);
 
   // The free cells of `functions`, a matrix with the function patterns of
   // its version drawn and every other cell 0, in the order the codeword bits
@@ -146,10 +207,18 @@ public:
   const GaloisField &field() const { return *field_; }
 
 private:
+  // Every function module of version v as it is drawn, later patterns over
+  // earlier ones: put(x, y, colour (1 dark, 2 light), FunctionPattern).
+  template <class Put> static void ForEachFunctionModule(int n, int v, Put put);
+
   int ChooseVersion(const std::uint8_t *data, int length, int ecLevel, KanjiMode kanji,
                     int headerBits);
-  bool BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel, int mask,
-                   KanjiMode kanji, Symbol &out, int eci);
+  EncodeFailure::Reason BuildMatrix(const std::uint8_t *data, int length, int version, int ecLevel,
+                                    int mask, KanjiMode kanji, Symbol &out, int eci);
+  // The failure value of a message BuildMatrix refused for `reason`; for
+  // one too long, from its stream length in each version range.
+  EncodeFailure DescribeFailure(EncodeFailure::Reason reason, const std::uint8_t *data, int length,
+                                int version, int ecLevel, KanjiMode kanji, int eci);
 
   // Where the bits of one codeword go. Most codewords lie in neighbouring
   // cells of a row, right cell first: four such pairs, whose left cells

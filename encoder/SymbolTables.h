@@ -205,4 +205,11 @@ constexpr int QrEncoder::DataCodewords(int v, int level) {
   return symbol_tables::kDataCodewords[symbol_tables::TableIndex(v, level)];
 }
 
+constexpr QrEncoder::Blocks QrEncoder::BlocksOf(int v, int level) {
+  const int B = EcBlocks(v, level);
+  const int D = DataCodewords(v, level);
+  const int r = D % B;
+  return {B, EcCodewords(v, level), D, (D + B - 1) / B, r > 0 ? B - r : 0};
+}
+
 } // namespace zub

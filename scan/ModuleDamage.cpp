@@ -30,55 +30,25 @@ Span SpanOf(int s, int sourceLength, int targetLength) {
   return {(begin + end - 1) / 2, end - begin};
 }
 
-// Which function part a module of an n-module symbol of version v belongs
-// to; 0 for a data module.
-class PartMap {
-public:
-  PartMap(int v, int step) : n_(QrEncoder::SymbolSize(v)), v_(v) {
-    centres_.push_back(6);
-    if (v >= 2)
-      for (int c = n_ - 7; c >= 18; c -= step)
-        centres_.push_back(c);
-  }
-
-  unsigned PartOf(int x, int y) const {
-    const int n = n_;
-    const bool left = x <= 7, right = x >= n - 8, top = y <= 7, bottom = y >= n - 8;
-    if ((left && top) || (right && top) || (left && bottom))
-      return kFinderPart;
-    if (v_ >= 7 && ((x <= 5 && y >= n - 11 && y <= n - 9) || (y <= 5 && x >= n - 11 && x <= n - 9)))
-      return kVersionPart;
-    if (v_ >= 2 && InAlignment(x, y))
-      return kAlignmentPart;
-    if ((x == 6 && y >= 8 && y <= n - 9) || (y == 6 && x >= 8 && x <= n - 9))
-      return kTimingPart;
-    if ((y == 8 && (x <= 8 || x >= n - 8)) || (x == 8 && (y <= 8 || y >= n - 8)))
-      return kFormatPart; // the dark module at (8, n - 8) included
+// The FunctionPart of each of the encoder's function patterns; 0 for a
+// free cell.
+unsigned PartOf(std::uint8_t pattern) {
+  switch (pattern) {
+  case QrEncoder::kFinderPattern:
+    return kFinderPart;
+  case QrEncoder::kFormatArea:
+  case QrEncoder::kDarkModule:
+    return kFormatPart;
+  case QrEncoder::kVersionArea:
+    return kVersionPart;
+  case QrEncoder::kTimingPattern:
+    return kTimingPart;
+  case QrEncoder::kAlignmentPattern:
+    return kAlignmentPart;
+  default:
     return 0;
   }
-
-private:
-  bool InAlignment(int x, int y) const {
-    for (int cy : centres_) {
-      if (y < cy - 2 || y > cy + 2)
-        continue;
-      for (int cx : centres_) {
-        if (x < cx - 2 || x > cx + 2)
-          continue;
-        // The three corners with a finder have no alignment pattern.
-        const bool nearFinder =
-            (cx == 6 && cy == 6) || (cx == 6 && cy == n_ - 7) || (cx == n_ - 7 && cy == 6);
-        if (!nearFinder)
-          return true;
-      }
-    }
-    return false;
-  }
-
-  int n_;
-  int v_;
-  std::vector<int> centres_;
-};
+}
 
 } // namespace
 
@@ -146,7 +116,10 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
   // Every module: does it read as the symbol has it, and does the logo
   // cover it?
   ModuleMatrix wrong(n); // 1 where the module reads wrong
-  const PartMap parts(v, QrEncoder::AlignStep(v));
+  // The encoder's function patterns, each cell marked with its pattern;
+  // its free cells are the ones the placement fills.
+  ModuleMatrix patterns(n);
+  QrEncoder::MapFunctionPatterns(patterns, v);
   for (int y = 0; y < n; ++y) {
     const Span row = rows[static_cast<std::size_t>(y)];
     const auto *line = reinterpret_cast<const QRgb *>(shown.constScanLine(row.centre));
@@ -157,7 +130,7 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
       const bool wanted = source[x] < 128;
       const bool bad = dark != wanted;
       wrong.at(x, y) = bad ? 1 : 0;
-      const unsigned part = parts.PartOf(x, y);
+      const unsigned part = PartOf(patterns.at(x, y));
       if (bad) {
         ++damage.wrongModules;
         damage.damaged |= part;
@@ -171,10 +144,8 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
 
   // The codeword every data module carries, in the encoder's placement
   // order; the remainder cells after the last codeword carry none.
-  ModuleMatrix functions(n);
-  QrEncoder::DrawFunctionPatterns(functions, v);
   std::vector<std::uint16_t> order;
-  QrEncoder::PlacementOrder(functions, order);
+  QrEncoder::PlacementOrder(patterns, order);
   const int total = QrEncoder::TotalCodewords(v);
   std::vector<std::uint8_t> codewordWrong(static_cast<std::size_t>(total), 0);
   const std::size_t bits = std::min(order.size(), static_cast<std::size_t>(8 * total));
@@ -182,30 +153,17 @@ ModuleDamage CountModuleDamage(const QImage &composite, const QImage &symbol,
     if (wrong.cells[order[i]])
       codewordWrong[i / 8] = 1;
 
+  // Each wrong codeword charged to the block the encoder took it from.
+  std::vector<std::uint8_t> blockOf;
+  QrEncoder::CodewordBlocks(v, ecLevel, blockOf);
   const int B = QrEncoder::EcBlocks(v, ecLevel);
   const int E = QrEncoder::EcCodewords(v, ecLevel);
   damage.blocks.assign(static_cast<std::size_t>(B),
                        BlockDamage{0, CorrectableErrors(v, ecLevel, E)});
-  for (int p = 0; p < total; ++p)
-    if (codewordWrong[static_cast<std::size_t>(p)])
-      ++damage.blocks[static_cast<std::size_t>(BlockOfCodeword(total, B, E, p))].wrong;
+  for (std::size_t p = 0; p < blockOf.size(); ++p)
+    if (codewordWrong[p])
+      ++damage.blocks[blockOf[p]].wrong;
   return damage;
-}
-
-int BlockOfCodeword(int totalCodewords, int blocks, int checkPerBlock, int position) {
-  // The interleaving read backwards: data codeword k of block h lies at
-  // k * B + h, the long blocks' last one after all others, and check
-  // codeword m of block h at D + m * B + h.
-  const int B = blocks;
-  const int D = totalCodewords - B * checkPerBlock;
-  const int K = (D + B - 1) / B;
-  const int S = D % B > 0 ? B - D % B : 0;
-  const int p = position;
-  if (p >= D)
-    return (p - D) % B;
-  if (p < (K - 1) * B)
-    return p % B;
-  return S + (p - (K - 1) * B);
 }
 
 } // namespace zub

@@ -50,11 +50,6 @@ struct ModuleDamage {
 // back so that a damaged symbol is not taken for another one.
 int CorrectableErrors(int version, int ecLevel, int ecCodewords);
 
-// The block that codeword `position` of the placement order belongs to, in
-// a symbol of `totalCodewords` codewords in `blocks` blocks of
-// `checkPerBlock` check codewords each; short blocks first.
-int BlockOfCodeword(int totalCodewords, int blocks, int checkPerBlock, int position);
-
 // Counts the damage of `composite`, which shows `symbol` (the encoder's
 // picture: one grey pixel per module inside the quiet zone, made as `facts`
 // say) stretched over the whole composite. The logo box `logoBox` (empty: no

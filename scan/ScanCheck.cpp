@@ -53,13 +53,21 @@ QString CharsetShowing(const std::vector<std::uint8_t> &message, const std::stri
   return {};
 }
 
+// The typed text as the readers show text, UTF-8, made once for all of
+// them; none for raw bytes.
+std::optional<std::string> WantedText(const std::optional<QString> &text) {
+  if (!text)
+    return std::nullopt;
+  return text->toStdString();
+}
+
 void JudgeText(ReaderOutcome &out, const std::vector<std::uint8_t> &message,
-               const std::optional<QString> &text) {
-  if (!text) {
+               const std::optional<std::string> &wanted) {
+  if (!wanted) {
     out.textExact = true;
     return;
   }
-  out.textExact = out.text == text->toStdString();
+  out.textExact = out.text == *wanted;
   if (out.bytesExact && !out.textExact)
     out.misreadAs = CharsetShowing(message, out.text);
 }
@@ -137,49 +145,47 @@ Greys MakeGreys(const QImage &picture, bool qt, bool frontEnd) {
 
 ReaderOutcome ZxingOutcome(const ReaderCalls &readers, const QImage &grey,
                            const std::vector<std::uint8_t> &message,
-                           const std::optional<QString> &text) {
+                           const std::optional<std::string> &wanted) {
   ReaderOutcome out;
   // A composite holds one code of ours, but the logo may hold one of its
   // own: the search may not stop at the first.
-  const std::string wanted = text ? text->toStdString() : std::string();
   for (const ReaderCalls::Code &code : readers.zxing(grey, kMostSymbols)) {
     const bool exact = SameBytes(message, code.bytes.data(), code.bytes.size());
     // The symbol with the message wins over anything else in the picture;
     // of two with the message, the one whose text is shown wrong.
     if (!out.read || (exact && !out.bytesExact) ||
-        (exact && text && out.text == wanted && code.text != wanted)) {
+        (exact && wanted && out.text == *wanted && code.text != *wanted)) {
       out.read = true;
       out.bytesExact = exact;
       out.text = code.text;
     }
   }
   if (out.read)
-    JudgeText(out, message, text);
+    JudgeText(out, message, wanted);
   return out;
 }
 
 ReaderOutcome WechatOutcome(const ReaderCalls &readers, const QImage &grey,
                             const std::vector<std::uint8_t> &message,
-                            const std::optional<QString> &text) {
+                            const std::optional<std::string> &wanted) {
   ReaderOutcome out;
-  const std::string wanted = text ? text->toStdString() : std::string();
   for (const std::string &shown : readers.wechat(grey)) {
     // Text only: the message's bytes came through when the text is them as
     // they are, or them read in some character set.
-    const bool exact = (text && shown == wanted) ||
+    const bool exact = (wanted && shown == *wanted) ||
                        SameBytes(message, shown.data(), shown.size()) ||
                        !CharsetShowing(message, shown).isEmpty();
     // As for the others: the symbol with the message wins, and of two with
     // it, the one whose text is shown wrong.
     if (!out.read || (exact && !out.bytesExact) ||
-        (exact && text && out.text == wanted && shown != wanted)) {
+        (exact && wanted && out.text == *wanted && shown != *wanted)) {
       out.read = true;
       out.bytesExact = exact;
       out.text = shown;
     }
   }
   if (out.read)
-    JudgeText(out, message, text);
+    JudgeText(out, message, wanted);
   return out;
 }
 
@@ -197,7 +203,7 @@ std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsig
 ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned width, unsigned height,
                           const std::vector<std::string> &bytes,
                           const std::vector<std::uint8_t> &message,
-                          const std::optional<QString> &text) {
+                          const std::optional<std::string> &wanted) {
   ReaderOutcome out;
   if (bytes.empty())
     return out;
@@ -209,20 +215,19 @@ ReaderOutcome ZbarOutcome(const std::vector<std::uint8_t> &pixels, unsigned widt
       out.bytesExact = true;
       break;
     }
-  if (text && out.bytesExact) {
+  if (wanted && out.bytesExact) {
     const std::vector<std::string> texts = ZbarScan(pixels, width, height, false);
     // Another count of symbols leaves the pairing unknown: not shown right.
     if (texts.size() == bytes.size()) {
       out.text = texts[ours];
       // Where more than one symbol carries the message bytes, each must
       // show the text: the one shown wrong is judged.
-      const std::string wanted = text->toStdString();
       for (std::size_t i = ours + 1; i < bytes.size(); ++i)
-        if (out.text == wanted && SameBytes(message, bytes[i].data(), bytes[i].size()))
+        if (out.text == *wanted && SameBytes(message, bytes[i].data(), bytes[i].size()))
           out.text = texts[i];
     }
   }
-  JudgeText(out, message, text);
+  JudgeText(out, message, wanted);
   return out;
 }
 
@@ -241,11 +246,11 @@ int Reach(const ReaderOutcome &o) {
 ReaderOutcome StricterOfBothGreys(ReaderOutcome qt, const std::vector<std::string> &qtBytes,
                                   const Greys &greys, const std::vector<std::string> &frontEndBytes,
                                   const std::vector<std::uint8_t> &message,
-                                  const std::optional<QString> &text) {
+                                  const std::optional<std::string> &wanted) {
   if (greys.frontEnd.empty() || Reach(qt) == 0 || frontEndBytes == qtBytes)
     return qt;
   ReaderOutcome other =
-      ZbarOutcome(greys.frontEnd, greys.width, greys.height, frontEndBytes, message, text);
+      ZbarOutcome(greys.frontEnd, greys.width, greys.height, frontEndBytes, message, wanted);
   return Reach(other) < Reach(qt) ? other : qt;
 }
 
@@ -256,7 +261,7 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
   const ReaderCalls *readers = CheckReaders(nullptr);
   if (picture.isNull() || !readers)
     return {};
-  return ZxingOutcome(*readers, MakeGreys(picture, false, false).qt, message, text);
+  return ZxingOutcome(*readers, MakeGreys(picture, false, false).qt, message, WantedText(text));
 }
 
 ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
@@ -264,7 +269,7 @@ ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8
   const ReaderCalls *readers = CheckReaders(nullptr);
   if (picture.isNull() || !readers)
     return {};
-  return WechatOutcome(*readers, MakeGreys(picture, false, false).qt, message, text);
+  return WechatOutcome(*readers, MakeGreys(picture, false, false).qt, message, WantedText(text));
 }
 
 std::vector<std::string> ZbarMessages(const QImage &picture, bool binary) {
@@ -279,12 +284,13 @@ ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t
   if (picture.isNull())
     return {};
   const Greys g = MakeGreys(picture, true, true);
+  const std::optional<std::string> wanted = WantedText(text);
   const std::vector<std::string> qtBytes = ZbarScan(g.packed, g.width, g.height, true);
-  const ReaderOutcome qt = ZbarOutcome(g.packed, g.width, g.height, qtBytes, message, text);
+  const ReaderOutcome qt = ZbarOutcome(g.packed, g.width, g.height, qtBytes, message, wanted);
   if (g.frontEnd.empty() || Reach(qt) == 0)
     return qt;
   return StricterOfBothGreys(qt, qtBytes, g, ZbarScan(g.frontEnd, g.width, g.height, true), message,
-                             text);
+                             wanted);
 }
 
 bool ScanReport::Passes() const {
@@ -370,35 +376,34 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
   // Qt's grey, its first scan of the front end's grey and wechat_qrcode
   // run on the thread pool while zxing-cpp reads here.
   const Greys greys = MakeGreys(subject.composite, true, true);
+  const std::optional<std::string> wanted = WantedText(subject.text);
   struct ZbarRead {
     std::vector<std::string> bytes;
     ReaderOutcome outcome;
   };
-  const auto wechatRead = [&] {
-    return WechatOutcome(readers, greys.qt, subject.message, subject.text);
-  };
+  const auto wechatRead = [&] { return WechatOutcome(readers, greys.qt, subject.message, wanted); };
   QFuture<ReaderOutcome> wechat;
   if (depth == ScanDepth::Whole)
     wechat = QtConcurrent::run(wechatRead);
   QFuture<ZbarRead> zbar = QtConcurrent::run([&] {
     ZbarRead read;
     read.bytes = ZbarScan(greys.packed, greys.width, greys.height, true);
-    read.outcome = ZbarOutcome(greys.packed, greys.width, greys.height, read.bytes, subject.message,
-                               subject.text);
+    read.outcome =
+        ZbarOutcome(greys.packed, greys.width, greys.height, read.bytes, subject.message, wanted);
     return read;
   });
   QFuture<std::vector<std::string>> frontEnd;
   if (!greys.frontEnd.empty())
     frontEnd = QtConcurrent::run(
         [&] { return ZbarScan(greys.frontEnd, greys.width, greys.height, true); });
-  report.zxing = ZxingOutcome(readers, greys.qt, subject.message, subject.text);
+  report.zxing = ZxingOutcome(readers, greys.qt, subject.message, wanted);
   report.damage =
       CountModuleDamage(subject.composite, subject.symbol, subject.facts, subject.logoBox);
   const ZbarRead qt = zbar.result();
   report.zbar = greys.frontEnd.empty()
                     ? qt.outcome
                     : StricterOfBothGreys(qt.outcome, qt.bytes, greys, frontEnd.result(),
-                                          subject.message, subject.text);
+                                          subject.message, wanted);
   if (depth == ScanDepth::Whole)
     report.wechat = wechat.result();
   else if (report.zxing.Exact() && report.zbar.Exact() && !report.damage.PastCapacity())

@@ -516,13 +516,15 @@ TEST(ScanCheck, ZbarIsJudgedOnTheGreyItsOwnFrontEndMakesToo) {
   EXPECT_FALSE(ReadWithZbar(coloured, message, QStringLiteral("two greys")).read);
 }
 
-// The damage count reads the interleaving backwards: every codeword the
-// encoder places, data and check alike, of every version and level, is
-// charged to the block the encoder took it from.
+// The damage count charges every codeword the encoder places, data and
+// check alike, of every version and level, to the block the encoder took
+// it from.
 TEST(ModuleDamage, DeinterleavingUndoesTheEncodersInterleaving) {
   const QrEncoder t;
+  std::vector<std::uint8_t> blockOf;
   for (int v = 1; v <= 40; ++v)
     for (int level = kLevelL; level <= kLevelH; ++level) {
+      QrEncoder::CodewordBlocks(v, level, blockOf);
       const int total = QrEncoder::TotalCodewords(v);
       const int B = t.EcBlocks(v, level), E = t.EcCodewords(v, level);
       const int D = t.DataCodewords(v, level);
@@ -539,7 +541,8 @@ TEST(ModuleDamage, DeinterleavingUndoesTheEncodersInterleaving) {
         for (int p : positions) {
           ASSERT_TRUE(p >= 0 && p < total) << v << "-" << level;
           ++seen[static_cast<std::size_t>(p)];
-          ASSERT_EQ(BlockOfCodeword(total, B, E, p), h)
+          ASSERT_EQ(blockOf.size(), static_cast<std::size_t>(total));
+          ASSERT_EQ(blockOf[static_cast<std::size_t>(p)], h)
               << "version " << v << " level " << level << " position " << p;
         }
       }
@@ -803,6 +806,50 @@ TEST(ScanRemedy, StopsWhenCancelledAndStaysBounded) {
   const RemedySearch bounded = FindReadableCode(encoder, noisy, v30, nullptr, kNoTimeBudget);
   EXPECT_LE(bounded.made, kMaxCandidates);
   EXPECT_LE(bounded.read, kMaxCandidatesRead);
+}
+
+// A search converts the text once per character set: the first code's
+// bytes serve every candidate of its set, the other set's are made once
+// and kept, and raw bytes are the message in any set.
+TEST(ScanRemedy, MessagesAreMadeOncePerCharacterSet) {
+  QrEncoder encoder;
+  const QString text = QStringLiteral("二维码 text");
+  CodeSource source;
+  source.text = text;
+  const MadeCode first = EncodeCode(encoder, source, Options(0, TextEncoding::Ansi));
+  ASSERT_TRUE(first.Made());
+  SourceMessages messages(source, first);
+  const std::vector<std::uint8_t> &ansi = messages.of(Options(7, TextEncoding::Ansi, 0, kLevelH));
+  EXPECT_EQ(ansi, first.message);
+  const std::vector<std::uint8_t> &utf8 = messages.of(Options(0, TextEncoding::Utf8));
+  EXPECT_EQ(utf8, MessageBytes(text, TextEncoding::Utf8));
+  EXPECT_NE(utf8, ansi);
+  EXPECT_EQ(&messages.of(Options(3, TextEncoding::Utf8, 26)), &utf8);
+  EXPECT_EQ(&messages.of(Options(0, TextEncoding::Ansi, 26)), &ansi);
+
+  CodeSource raw;
+  raw.raw = {0x93, 0x5F, 'x'};
+  const MadeCode rawFirst = EncodeCode(encoder, raw, Options(0, TextEncoding::Ansi));
+  SourceMessages rawMessages(raw, rawFirst);
+  for (TextEncoding encoding : {TextEncoding::Ansi, TextEncoding::Utf8})
+    EXPECT_EQ(rawMessages.of(Options(0, encoding)), raw.raw);
+}
+
+// A code that is not made carries the encoder's reason and what would fit.
+TEST(ScanRemedy, ACodeNotMadeCarriesTheEncodersFailure) {
+  QrEncoder encoder;
+  CodeSource source;
+  source.text = QString(400, QLatin1Char('A')); // version 10 holds 395 at L
+  const MadeCode code = EncodeCode(encoder, source, Options(10, TextEncoding::Utf8));
+  ASSERT_FALSE(code.Made());
+  EXPECT_EQ(code.failure.reason, EncodeFailure::Reason::TooLong);
+  EXPECT_EQ(code.failure.version, 10);
+  EXPECT_EQ(code.failure.ecLevel, kLevelM);
+  EXPECT_FALSE(code.failure.lowestLevelFits);
+  EXPECT_GT(code.failure.smallestVersion, 10);
+  EXPECT_GT(code.failure.smallestVersionAtL, 10);
+  EXPECT_EQ(MakeCode(encoder, source, Options(0, TextEncoding::Utf8), false).failure,
+            EncodeFailure{});
 }
 
 } // namespace

@@ -69,6 +69,37 @@ TEST(FunctionPatterns, Version7AlignmentAndVersionAreas) {
   EXPECT_EQ(m.at(38, 7), 2) << "separator of the top-right finder";
 }
 
+// The map of the patterns marks exactly the modules drawn, each with the
+// pattern that was drawn last there: the timing line through the version
+// area, the alignment pattern over the timing line but never on a finder,
+// the dark module in the format area.
+TEST(FunctionPatterns, MapNamesThePatternOfEveryDrawnModule) {
+  for (int v = 1; v <= 40; ++v) {
+    ModuleMatrix drawn(QrEncoder::SymbolSize(v)), map(QrEncoder::SymbolSize(v));
+    QrEncoder::DrawFunctionPatterns(drawn, v);
+    QrEncoder::MapFunctionPatterns(map, v);
+    for (std::size_t i = 0; i < drawn.cells.size(); ++i)
+      ASSERT_EQ(drawn.cells[i] != 0, map.cells[i] != 0) << "version " << v << " cell " << i;
+  }
+  ModuleMatrix m(45);
+  QrEncoder::MapFunctionPatterns(m, 7);
+  const struct {
+    int x, y;
+    QrEncoder::FunctionPattern pattern;
+  } cells[] = {
+      {0, 0, QrEncoder::kFinderPattern},     {7, 7, QrEncoder::kFinderPattern},
+      {38, 7, QrEncoder::kFinderPattern},    {8, 8, QrEncoder::kFormatArea},
+      {8, 44, QrEncoder::kFormatArea},       {8, 37, QrEncoder::kDarkModule},
+      {5, 34, QrEncoder::kVersionArea},      {36, 0, QrEncoder::kVersionArea},
+      {6, 34, QrEncoder::kTimingPattern},    {8, 6, QrEncoder::kTimingPattern},
+      {36, 6, QrEncoder::kTimingPattern},    {22, 6, QrEncoder::kAlignmentPattern},
+      {20, 6, QrEncoder::kAlignmentPattern}, {40, 40, QrEncoder::kAlignmentPattern},
+      {9, 9, QrEncoder::kNoPattern},         {38, 6, QrEncoder::kFinderPattern},
+  };
+  for (const auto &c : cells)
+    EXPECT_EQ(m.at(c.x, c.y), c.pattern) << c.x << ", " << c.y;
+}
+
 // The order codeword bits fill the free cells in: every one once, up the
 // rightmost column pair first (right cell before left), then down the next,
 // the vertical timing column never used as the right one of a pair.

@@ -246,8 +246,9 @@ TEST(TooLongText, AdvisesOnlyWhatWouldHelp) {
 TEST_F(EverydayUseTest, TooLongMessageFollowsTheOptionsInForce) {
   LoadAndShow();
   // Letters in alphanumeric mode: version 40 holds 4296 at L, 3391 at M,
-  // 2420 at Q; version 10 holds 395 at L.
+  // 2420 at Q; version 10 holds 395 at L, 311 at M.
   const QString fitsAtAuto(3000, QLatin1Char('A'));
+  const QString fitsVersion10AtL(350, QLatin1Char('A'));
   const QString fitsOnlyAtL(4000, QLatin1Char('A'));
   const QString never(5000, QLatin1Char('A'));
   const struct {
@@ -259,6 +260,7 @@ TEST_F(EverydayUseTest, TooLongMessageFollowsTheOptionsInForce) {
       {never, 0, 1, "请缩短文字内容。"},
       {fitsAtAuto, 10, 1, "请缩短文字内容，或选择更大的版本。"},
       {fitsOnlyAtL, 10, 2, "请缩短文字内容，或同时选择更大的版本和更低的纠错等级。"},
+      {fitsVersion10AtL, 10, 1, "请缩短文字内容，或选择更大的版本、更低的纠错等级。"},
       {never, 0, 0, "请缩短文字内容。"},
   };
   for (const auto &row : rows) {

@@ -64,24 +64,18 @@ int SaveFilterIndex(ImageFileFormat format) {
 }
 
 // Which of the options the user can change would make a text that does not
-// fit into a code: a larger version (the smallest that fits), the lowest
-// level, or only both together.
-TooLongHelp WhatWouldFit(QrEncoder &encoder, const CodeSource &source, CodeOptions chosen) {
+// fit into a code, as the encoder found when it refused it: a larger
+// version (the smallest that fits), the lowest level, or only both together.
+TooLongHelp WhatWouldFit(const CodeOptions &chosen, const EncodeFailure &failure) {
   TooLongHelp help;
   help.version = chosen.version;
   help.ecLevel = chosen.ecLevel;
-  auto fits = [&](int version, int level) {
-    CodeOptions o = chosen;
-    o.version = version;
-    o.ecLevel = level;
-    return EncodeCode(encoder, source, o).Made();
-  };
   const bool fixedVersion = chosen.version != 0;
   const bool higherThanLowest = chosen.ecLevel > kLevelL;
-  help.largerVersion = fixedVersion && fits(0, chosen.ecLevel);
-  help.lowerLevel = higherThanLowest && fits(chosen.version, kLevelL);
+  help.largerVersion = fixedVersion && failure.smallestVersion != 0;
+  help.lowerLevel = higherThanLowest && failure.lowestLevelFits;
   help.both = fixedVersion && higherThanLowest && !help.largerVersion && !help.lowerLevel &&
-              fits(0, kLevelL);
+              failure.smallestVersionAtL != 0;
   return help;
 }
 
@@ -174,7 +168,7 @@ struct MainWindow::Generation {
     const CodeSource source{inputs.text, {}, logo.inBox, canvasSize, logoBox};
     made = MakeReadableCode(encoder, source, chosen, &cancel);
     if (made.verdict == ReadableCode::Verdict::TooLong)
-      help = WhatWouldFit(encoder, source, chosen);
+      help = WhatWouldFit(chosen, made.first.failure);
   }
 
   // The same generation showing `code`, the candidate of the search that
