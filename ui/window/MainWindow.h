@@ -96,7 +96,7 @@ public:
   const CodeOptions &options() const { return options_; }
   void setOptions(const CodeOptions &options);
 
-  // --- Picture commands (MainWindowCommands.cpp) ---------------------------
+  // --- Picture commands (MainWindowCommands.cpp; SaveAndCopy.cpp) ----------
   // Asks for the logo and reads the text and the options here; encoding,
   // loading the logo and the read-back check run off the interface thread,
   // and the controls take the result when it reports back. While a
