@@ -112,12 +112,15 @@ std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &sea
   std::string out;
   if (InChinese())
     out = "没有写出文件：" + Experience(first.report ? &*first.report : nullptr) +
-          "，换用其他版本、纠错等级或编码也不能解决。请缩短文字" +
-          (withLogo ? "，或不加Logo" : "") + "。";
+          (search.everyKindTried ? "，换用其他版本、纠错等级或编码也不能解决。"
+                                 : "，试过的其他版本、纠错等级和编码中没有容易扫描的。") +
+          "请缩短文字" + (withLogo ? "，或不加Logo" : "") + "。";
   else
     out = "nothing written: " + Experience(first.report ? &*first.report : nullptr) +
-          ", and no other version, level or encoding helps; try a shorter text" +
-          (withLogo ? " or no logo." : ".");
+          (search.everyKindTried ? ", and no other version, level or encoding helps"
+                                 : ", and none of the other versions, levels or encodings "
+                                   "tried helps") +
+          "; try a shorter text" + (withLogo ? " or no logo." : ".");
   if (!verbose)
     return out;
   out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +

@@ -49,35 +49,84 @@ RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, cons
       charsets.push_back({TextEncoding::Utf8, 26});
   }
 
-  std::vector<CodeOptions> order;
-  const auto add = [&order](CodeOptions c) {
-    for (const CodeOptions &known : order)
-      if (known == c)
+  // The kinds of change, in the order they are tried; each candidate keeps
+  // its kind, so that the search knows whether every kind was tried.
+  enum Kind { kCharset, kSmallest, kHigherLevel, kBetween, kLarger, kKinds };
+  struct Candidate {
+    CodeOptions options;
+    Kind kind;
+  };
+  std::vector<Candidate> order;
+  // The text becomes bytes once per character set, not once per candidate.
+  SourceMessages messages(source, first);
+  const auto add = [&order, &o](CodeOptions c, Kind kind) {
+    if (c == o)
+      return;
+    for (const Candidate &known : order)
+      if (known.options == c)
         return;
-    order.push_back(c);
+    order.push_back({c, kind});
   };
   const int base = first.Made() ? first.picture.facts().version : std::max(o.version, 1);
-  for (const Charset &cs : charsets) {
+  // The levels from the user's: higher ones first, then lower ones.
+  std::vector<int> levels{level};
+  for (int l = level + 1; l <= kLevelH; ++l)
+    levels.push_back(l);
+  for (int l = level - 1; l >= kLevelL; --l)
+    levels.push_back(l);
+  const auto in = [&o](const Charset &cs) {
     CodeOptions c = o;
     c.encoding = cs.encoding;
     c.eci = cs.eci;
-    if (!(cs.encoding == o.encoding && cs.eci == o.eci))
-      add(c); // the same symbol size and level, only the text's bytes differ
-    // A higher level at the smallest version that fits (no smaller than a
-    // version the user chose).
-    for (int l = level + 1; l <= kLevelH; ++l) {
+    return c;
+  };
+  // Each kind of change comes before the larger versions, of which there
+  // are many, so that the bounds leave no kind untried: first the other
+  // character sets at the same size and level, ...
+  for (const Charset &cs : charsets)
+    add(in(cs), kCharset);
+  // ... then, in each character set, the smallest version at each level,
+  // the user's version at the higher levels, and versions between ...
+  for (const Charset &cs : charsets) {
+    CodeOptions c = in(cs);
+    for (int l : levels) {
+      c.version = 0;
       c.ecLevel = l;
-      c.version = o.version;
-      add(c);
+      add(c, kSmallest);
     }
-    // Then larger versions, the user's level first at each.
+    for (int l = level + 1; l <= kLevelH; ++l) {
+      c.version = o.version;
+      c.ecLevel = l;
+      add(c, kHigherLevel);
+    }
+    if (o.version > 0) {
+      // The smallest version that holds the text at the user's level: the
+      // versions between it and the user's, a few of them spread evenly.
+      c.version = 0;
+      c.ecLevel = level;
+      const int smallest = EncodeCode(encoder, source, c, messages.of(c)).picture.facts().version;
+      const int gap = o.version - smallest - 1;
+      constexpr int kBetweenTried = 4;
+      const int count = std::min(gap, kBetweenTried);
+      for (int k = 1; smallest > 0 && k <= count; ++k) {
+        c.version = smallest + (k * (gap + 1)) / (count + 1);
+        add(c, kBetween);
+      }
+    }
+  }
+  // ... and last the larger versions, the user's level first at each.
+  for (const Charset &cs : charsets) {
+    CodeOptions c = in(cs);
     for (int v = base + 1; v <= 40; ++v)
       for (int l = level; l <= kLevelH; ++l) {
         c.version = v;
         c.ecLevel = l;
-        add(c);
+        add(c, kLarger);
       }
   }
+  bool kindsPlanned[kKinds] = {}, kindsTried[kKinds] = {};
+  for (const Candidate &c : order)
+    kindsPlanned[c.kind] = true;
 
   // A character set whose text came back wrong stays wrong in any size.
   std::vector<Charset> wrongText;
@@ -87,35 +136,38 @@ RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, cons
         return true;
     return false;
   };
-  // The text becomes bytes once per character set, not once per candidate.
-  SourceMessages messages(source, first);
   QElapsedTimer clock;
   clock.start();
-  for (const CodeOptions &options : order) {
-    if (search.made >= kMaxCandidates || search.read >= kMaxCandidatesRead)
+  bool stopped = false;
+  for (const Candidate &next : order) {
+    const CodeOptions &options = next.options;
+    if (search.made >= kMaxCandidates || search.read >= kMaxCandidatesRead) {
+      stopped = true;
       break;
+    }
     if (milliseconds != kNoTimeBudget && search.read > 0 && clock.elapsed() >= milliseconds) {
       search.outOfTime = true;
+      stopped = true;
       break;
     }
-    if (isWrong(options))
-      continue;
     if (cancel && cancel->load()) {
       search.cancelled = true;
+      stopped = true;
       break;
     }
+    kindsTried[next.kind] = true;
+    if (isWrong(options))
+      continue;
     MadeCode candidate = MakeCode(encoder, source, options, messages.of(options), false);
-    if (!candidate.Made()) {
-      // The version the user chose is too small at a higher level: the
-      // smallest that fits instead. Larger versions come in turn anyway.
-      if (options.version == 0 || options.version != o.version)
-        continue;
-      CodeOptions automatic = options;
-      automatic.version = 0;
-      candidate = MakeCode(encoder, source, automatic, messages.of(automatic), false);
-      if (!candidate.Made() || candidate.picture.facts().version < options.version)
-        continue;
-    }
+    // A level the user's version does not hold: the smallest version that
+    // does is a candidate of its own.
+    if (!candidate.Made())
+      continue;
+    // The smallest version may be the one the user chose: the same code.
+    if (candidate.picture.facts().version == first.picture.facts().version &&
+        options.ecLevel == o.ecLevel && options.encoding == o.encoding && options.eci == o.eci &&
+        options.mask == o.mask)
+      continue;
     ++search.made;
     search.tried.push_back({options, candidate.picture.facts().version});
     // The damage count rules out what no reader may trust, cheaply.
@@ -134,6 +186,10 @@ RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, cons
     if (TextComesBackWrong(*candidate.report))
       wrongText.push_back({options.encoding, options.eci});
   }
+  bool allKinds = true;
+  for (int k = 0; k < kKinds; ++k)
+    allKinds = allKinds && (!kindsPlanned[k] || kindsTried[k]);
+  search.everyKindTried = !search.found && (!stopped || allKinds);
   return search;
 }
 

@@ -15,6 +15,10 @@ struct RemedySearch {
   int read = 0;                  // of them, candidates the readers ran on
   bool cancelled = false;
   bool outOfTime = false; // stopped by its time budget
+  // Every kind of change the search had in mind was tried (each at least
+  // once): only then may "nothing helps" be said. False when a bound, the
+  // time or a cancel stopped it first.
+  bool everyKindTried = false;
   // Every candidate made, in order: the options asked for and the version
   // made (larger than asked where the level did not fit the user's version).
   struct Tried {
@@ -37,12 +41,20 @@ inline constexpr int kSearchMilliseconds = 900;
 inline constexpr int kNoTimeBudget = -1;
 
 // Looks for a code of `source` that passes the scan check, starting from
-// `first`, which does not. Fixed order: a higher level at the smallest
-// version that fits, then larger versions; for a text that comes back
-// wrong, UTF-8 instead of ANSI and then UTF-8 with ECI 26, each again in
-// that order. Candidates whose damage count already fails are skipped
-// without running the readers. Stops at `cancel` (checked between
-// candidates) and, unless it is kNoTimeBudget, after `milliseconds`.
+// `first`, which does not. Fixed order, over the character sets to try
+// (the user's; for a text that comes back wrong, UTF-8 instead of ANSI and
+// then UTF-8 with ECI 26):
+//   1. each other character set at the same size and level;
+//   2. in each character set, the smallest version that fits at the user's
+//      level, then at each higher and then each lower level (a version the
+//      user fixed may be far larger than the text needs, and a smaller one
+//      has larger modules); the user's version at each higher level; up to
+//      four versions spread between the smallest that fits and the user's;
+//   3. in each character set, larger versions, the user's level first.
+// Candidates whose damage count already fails are skipped without running
+// the readers. At most kMaxCandidates are made and kMaxCandidatesRead read.
+// Stops at `cancel` (checked between candidates) and, unless it is
+// kNoTimeBudget, after `milliseconds`.
 RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, const MadeCode &first,
                               const std::atomic<bool> *cancel = nullptr,
                               int milliseconds = kSearchMilliseconds);

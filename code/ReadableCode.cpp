@@ -13,8 +13,10 @@ RemedySearch SearchCharsets(QrEncoder &encoder, const CodeSource &source, const 
                             const std::atomic<bool> *cancel) {
   RemedySearch search;
   search.made = search.read = 1;
-  if (!source.text)
+  if (!source.text) {
+    search.everyKindTried = true; // raw bytes have no other character set
     return search;
+  }
   std::vector<CodeOptions> order;
   CodeOptions c = first.options;
   c.encoding = TextEncoding::Utf8;
@@ -41,6 +43,7 @@ RemedySearch SearchCharsets(QrEncoder &encoder, const CodeSource &source, const 
       break;
     }
   }
+  search.everyKindTried = !search.found && !search.cancelled;
   return search;
 }
 

@@ -84,9 +84,13 @@ VerdictWords NoRemedyWords(const MadeCode &first, const RemedySearch &search, bo
   VerdictWords words;
   words.text =
       ExperienceWords(causes) + QLatin1Char('\n') +
-      (withLogo ? QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字，"
-                                 "或改用“生成二维码（不加Logo）”。")
-                : QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；建议缩短文字。"));
+      // "Nothing helps" only where every kind of change was tried; a search
+      // stopped early says what it knows.
+      (search.everyKindTried
+           ? QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；")
+           : QStringLiteral("在试过的版本、纠错等级和文字编码中没有找到容易扫描的设置；")) +
+      (withLogo ? QStringLiteral("建议缩短文字，或改用“生成二维码（不加Logo）”。")
+                : QStringLiteral("建议缩短文字。"));
   QStringList details{CausesDetails(first),
                       QStringLiteral("当前二维码：") + TechnicalCode(first) + QStringLiteral("。")};
   if (search.made == 0)

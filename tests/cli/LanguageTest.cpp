@@ -37,7 +37,8 @@ class Language : public CliScratch {};
 // and with and without --verbose: the same status, the same first line's
 // meaning, one language in every line.
 TEST_F(Language, EachMessageIsInTheLocalesLanguage) {
-  const QString longText(1500, QLatin1Char('z'));
+  // Fills version 40 at level L: no other version or level holds it.
+  const QString longText(2900, QLatin1Char('z'));
   struct Case {
     const char *what;
     QStringList args;
@@ -63,8 +64,8 @@ TEST_F(Language, EachMessageIsInTheLocalesLanguage) {
        "written with --",
        true},
       {"--readable finds nothing: compose",
-       {"compose", "--readable", "--version", "40", longText, "--logo", File("logo.png"), "-o",
-        File("c.png")},
+       {"compose", "--readable", "--version", "40", "--level", "L", longText, "--logo",
+        File("logo.png"), "-o", File("c.png")},
        3,
        false,
        "没有写出文件：",

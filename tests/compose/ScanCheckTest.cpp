@@ -9,6 +9,7 @@
 #include "QrEncoder.h"
 #include "Stretch.h"
 #include "TestSupport.h"
+#include "VerdictWords.h"
 
 #include <zbar.h>
 
@@ -588,56 +589,136 @@ TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
   EXPECT_TRUE(again.report->Fails());
 }
 
-// The order of the search where the user fixed the version: the higher
-// levels at that version first, H included; where a level does not fit it,
-// the smallest version that holds it; larger versions only as asked. Every
-// candidate is spoilt by a logo over nearly the whole canvas, so the
-// damage count rules them all out without a reader.
-TEST(ScanRemedy, HigherLevelsAtTheUsersVersionComeFirst) {
+// The order of the search where the user fixed the version: the smallest
+// version that fits at the user's level, then at each higher and lower
+// level; the user's version at the higher levels; a few versions between;
+// then larger ones. Every candidate is spoilt by a logo over nearly the
+// whole canvas, so the damage count rules them all out without a reader,
+// and the search, having tried every kind of change, may say that none
+// helps.
+TEST(ScanRemedy, SmallestVersionsFirstThenTheUsersThenBetweenThenLarger) {
   QrEncoder encoder;
   struct Case {
     int version;
-    double fill;    // of the version's capacity at level M
-    bool levelsFit; // Q and H still fit the user's version
-  } const cases[] = {{5, 0.3, true}, {5, 1.0, false}, {12, 0.95, false}};
+    double fill; // of the version's capacity at level M
+  } const cases[] = {{5, 0.3}, {5, 1.0}, {12, 0.95}, {30, 0.1}};
   for (const Case &c : cases) {
+    SCOPED_TRACE(c.version);
     CodeSource source = Source(test::TextOfSize(c.version, kLevelM, TextEncoding::Utf8, c.fill), 1);
     source.logoBox = QRect(QPoint(8, 8), kCanvasSize - QSize(16, 16));
     source.logoInBox = LogoInBox(Logo(1), source.logoBox.size());
     const MadeCode first = MakeCode(encoder, source, Options(c.version, TextEncoding::Utf8), true);
-    ASSERT_TRUE(first.Made()) << c.version;
+    ASSERT_TRUE(first.Made());
     ASSERT_TRUE(first.report->Fails());
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
     EXPECT_FALSE(search.found);
     EXPECT_EQ(search.read, 0);
-    ASSERT_GE(search.tried.size(), 3u);
+    EXPECT_TRUE(search.everyKindTried);
     EXPECT_EQ(search.made, static_cast<int>(search.tried.size()));
-    for (int i = 0; i < 2; ++i) {
-      const RemedySearch::Tried &t = search.tried[static_cast<std::size_t>(i)];
-      EXPECT_EQ(t.asked.version, c.version) << c.version;
-      EXPECT_EQ(t.asked.ecLevel, kLevelQ + i) << c.version;
-      if (c.levelsFit)
-        EXPECT_EQ(t.version, c.version) << c.version;
-      else
-        EXPECT_GT(t.version, c.version) << c.version;
+    EXPECT_LE(search.made, kMaxCandidates);
+    // In the user's own character set (a text that a reader did not read
+    // is also tried with ECI 26, that character set first at the user's
+    // size and level).
+    if (search.tried.front().asked.eci == 26) {
+      EXPECT_EQ(search.tried.front().asked.version, c.version);
+      EXPECT_EQ(search.tried.front().asked.ecLevel, kLevelM);
     }
-    // Past the user's version, a candidate is what it was asked to be.
-    for (std::size_t i = 2; i < search.tried.size(); ++i) {
-      EXPECT_GT(search.tried[i].asked.version, c.version) << c.version;
-      EXPECT_EQ(search.tried[i].version, search.tried[i].asked.version) << c.version;
+    std::vector<RemedySearch::Tried> tried;
+    for (const RemedySearch::Tried &t : search.tried)
+      if (t.asked.eci == 0)
+        tried.push_back(t);
+    // The smallest version that fits, at M, Q, H and L, each the version
+    // the encoder picks for that level; at M it may be the user's own code,
+    // which is not made again.
+    std::vector<std::pair<int, int>> smallestFirst; // level, version
+    for (int level : {kLevelM, kLevelQ, kLevelH, kLevelL}) {
+      CodeOptions automatic = Options(0, TextEncoding::Utf8, 0, level);
+      const int v = EncodeCode(encoder, source, automatic).picture.facts().version;
+      if (v > 0 && !(level == kLevelM && v == c.version))
+        smallestFirst.emplace_back(level, v);
     }
-    // Candidates were made and ruled out: that is not "nothing fits".
-    EXPECT_GT(search.made, 0);
+    ASSERT_GE(tried.size(), smallestFirst.size());
+    for (std::size_t k = 0; k < smallestFirst.size(); ++k) {
+      EXPECT_EQ(tried[k].asked.version, 0);
+      EXPECT_EQ(tried[k].asked.ecLevel, smallestFirst[k].first);
+      EXPECT_EQ(tried[k].version, smallestFirst[k].second);
+    }
+    // Then the user's version at the higher levels that it holds, the
+    // versions between, and larger ones: each made as asked.
+    std::size_t i = smallestFirst.size();
+    for (; i < tried.size() && tried[i].asked.version == c.version; ++i)
+      EXPECT_GT(tried[i].asked.ecLevel, kLevelM);
+    const int smallest =
+        EncodeCode(encoder, source, Options(0, TextEncoding::Utf8)).picture.facts().version;
+    int between = 0;
+    for (; i < tried.size() && tried[i].asked.version < c.version; ++i) {
+      EXPECT_GT(tried[i].asked.version, smallest);
+      EXPECT_EQ(tried[i].asked.ecLevel, kLevelM);
+      ++between;
+    }
+    EXPECT_EQ(between, std::min(4, std::max(0, c.version - smallest - 1)));
+    for (; i < tried.size(); ++i) {
+      EXPECT_GT(tried[i].asked.version, c.version);
+      EXPECT_EQ(tried[i].version, tried[i].asked.version);
+    }
   }
-  // Nothing fits: raw bytes that fill 40-M, which no higher level holds.
+  // Nothing fits: raw bytes that fill 40-L, which no higher level holds and
+  // no smaller version either.
   CodeSource full;
-  full.raw.assign(static_cast<std::size_t>(QrEncoder().DataCodewords(40, kLevelM) - 3), 0xA5);
-  const MadeCode first = MakeCode(encoder, full, Options(40, TextEncoding::Utf8), true);
+  full.raw.assign(static_cast<std::size_t>(QrEncoder().DataCodewords(40, kLevelL) - 3), 0xA5);
+  const MadeCode first = MakeCode(encoder, full, Options(40, TextEncoding::Utf8, 0, kLevelL), true);
   ASSERT_TRUE(first.Made());
   ASSERT_TRUE(first.report->Fails());
   const RemedySearch none = FindReadableCode(encoder, full, first, nullptr, kNoTimeBudget);
   EXPECT_EQ(none.made, 0);
   EXPECT_FALSE(none.found);
+  EXPECT_TRUE(none.everyKindTried);
+}
+
+// A version fixed far above what the text needs can spoil a code that its
+// smallest version keeps readable: the search offers that version, and
+// "nothing helps" is never said while something does.
+TEST(ScanRemedy, ALargeFixedVersionIsMendedByASmallerOne) {
+  QrEncoder encoder;
+  int failed = 0;
+  for (int logo = 0; logo < 4; ++logo)
+    for (int version : {40, 36, 32, 28}) {
+      SCOPED_TRACE(testing::Message() << "logo " << logo << " version " << version);
+      const CodeSource source = Source(QStringLiteral("https://example.com/"), logo);
+      const MadeCode first = MakeCode(encoder, source, Options(version, TextEncoding::Utf8), true);
+      ASSERT_TRUE(first.Made());
+      if (first.Passes())
+        continue;
+      ++failed;
+      const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
+      ASSERT_TRUE(search.found);
+      EXPECT_FALSE(search.everyKindTried);
+      EXPECT_LT(search.found->picture.facts().version, version);
+      EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
+      const VerdictWords words = RemedyOfferWords(first, *search.found);
+      EXPECT_FALSE(words.text.contains(QStringLiteral("都不能解决")));
+    }
+  // The fixture is of use only where a large version fails.
+  EXPECT_GT(failed, 0);
+}
+
+// "Nothing helps" is said only by a search that tried every kind of change;
+// one stopped early says only that what it tried did not help.
+TEST(ScanRemedy, NothingHelpsIsSaidOnlyAfterEveryKindWasTried) {
+  QrEncoder encoder;
+  const CodeSource source = Source(QStringLiteral("生成器"), 3);
+  const MadeCode first = MakeCode(encoder, source, Options(0, TextEncoding::Utf8), true);
+  ASSERT_FALSE(first.Passes());
+  for (const bool everyKind : {true, false}) {
+    RemedySearch search;
+    search.made = 5;
+    search.everyKindTried = everyKind;
+    for (const bool withLogo : {true, false}) {
+      const QString text = NoRemedyWords(first, search, withLogo).text;
+      EXPECT_EQ(text.contains(QStringLiteral("都不能解决")), everyKind) << text.toStdString();
+      EXPECT_TRUE(text.contains(QStringLiteral("建议缩短文字"))) << text.toStdString();
+    }
+  }
 }
 
 // One fixture per cause: what the check says, and what the search offers.
@@ -702,7 +783,9 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
   }
 
   // 4. Version 40 over the canvas: modules 2 or 3 pixels wide, which no
-  // reader follows; nothing larger exists and no higher level holds it.
+  // reader follows; nothing larger exists and no higher level holds it,
+  // but another setting holds it in a smaller version, whose larger modules
+  // read.
   {
     const CodeSource source = Source(test::TextOfSize(40, kLevelM, TextEncoding::Utf8, 0.8), 3);
     const MadeCode first = MakeCode(encoder, source, Options(40, TextEncoding::Utf8), true);
@@ -714,7 +797,9 @@ TEST(ScanRemedy, EachCauseIsNamedAndRemediedWhereARemedyExists) {
     stretch.maxPixels = 3;
     EXPECT_TRUE(Has(first.report->Causes(), stretch));
     const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
-    EXPECT_FALSE(search.found);
+    ASSERT_TRUE(search.found);
+    EXPECT_LT(search.found->picture.facts().version, 40);
+    EXPECT_TRUE(ZxingGives(search.found->composite, search.found->message, *source.text));
     EXPECT_FALSE(search.cancelled);
   }
 }

@@ -303,7 +303,8 @@ TEST_F(MainRoad, UnreadableLogoFinishesTheCodeWithoutOne) {
 }
 
 TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
-  Generate(QString(1500, QLatin1Char('z')), logo, 40);
+  // 40-L filled: no other version or level holds the text.
+  Generate(QString(2900, QLatin1Char('z')), logo, 40, 0);
   ASSERT_EQ(warnings.size(), 1u);
   // What someone scanning meets and what could help; the causes, one a
   // line, folded.
@@ -517,8 +518,22 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
 }
 
 // When no options scan, the window says so and why, and keeps the code.
+// A version fixed far above what the text needs, whose modules the stretch
+// makes too thin: the smallest version that holds the text scans, and the
+// offer names it; "nothing helps" is not said.
+TEST_F(MainRoad, ALargeFixedVersionIsMendedByTheSmallestThatFits) {
+  Generate(QString(2000, QLatin1Char('z')), logo, 40);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].accept, QStringLiteral("改用推荐设置"));
+  EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("版本“自动”")))
+      << warnings[0].text.toStdString();
+  EXPECT_FALSE(warnings[0].text.contains(QStringLiteral("不能解决")));
+  ASSERT_TRUE(form->lastRemedySearch().found);
+  EXPECT_LT(form->lastRemedySearch().found->picture.facts().version, 40);
+}
+
 TEST_F(MainRoad, NoOptionsThatScanIsSaid) {
-  Generate(QString(1500, QLatin1Char('z')), logo, 40);
+  Generate(QString(2900, QLatin1Char('z')), logo, 40, 0);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_TRUE(warnings[0].accept.isEmpty());
   EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("拉伸使模块宽")));

@@ -44,10 +44,10 @@ protected:
 
   // Text, version and encoding positions as the lists hold them; the logo
   // through the dialog.
-  void Generate(const QString &text, int version = 0, int encoding = 1) {
+  void Generate(const QString &text, int version = 0, int encoding = 1, int level = 1) {
     Probe(*form).messageEdit()->setPlainText(text);
     Probe(*form).optionLists()[0]->setCurrentIndex(version);
-    Probe(*form).optionLists()[1]->setCurrentIndex(1);
+    Probe(*form).optionLists()[1]->setCurrentIndex(level);
     Probe(*form).optionLists()[3]->setCurrentIndex(encoding);
     logoChoice = logo;
     QSignalSpy finished(form.get(), &MainWindow::generationFinished);
@@ -66,7 +66,8 @@ protected:
   MessageAnswer answer = MessageAnswer::No;
 };
 
-const QString kLongText(1500, QLatin1Char('z'));
+// Fills version 40 at level L: no other version or level holds it.
+const QString kLongText(2900, QLatin1Char('z'));
 
 // Every kind of warning: an offer (text shown garbled, or a code some
 // readers do not find), nothing that scans, a check that could not run.
@@ -100,7 +101,7 @@ TEST_F(ScanWarning, FirstLinesSpeakPlainlyTheDetailsNameTheCauses) {
       std::optional<ReadersMissingForTest> missing;
       if (c.readersMissing)
         missing.emplace(ReadersProblem{"zubqr-readers.so", {"/opt/zub/zubqr-readers.so"}, {}, {}});
-      Generate(c.text, c.version, c.encoding);
+      Generate(c.text, c.version, c.encoding, c.text == kLongText ? 0 : 1);
     }
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_TRUE(messages.empty());
@@ -240,7 +241,7 @@ TEST_F(ScanWarning, AlwaysReadableTakesTheCodeThatScansUnasked) {
   EXPECT_FALSE(form->stale());
 
   // Nothing passes: the warning, as without the option.
-  Generate(kLongText, 40, 1);
+  Generate(kLongText, 40, 1, 0);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_TRUE(warnings[0].accept.isEmpty());
   EXPECT_TRUE(Probe(*form).changeNoteLabel()->isHidden());
