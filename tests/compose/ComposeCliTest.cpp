@@ -215,16 +215,6 @@ TEST_F(ComposeCli, ReadableWritesOnlyACodeThatScans) {
   EXPECT_TRUE(n.err.startsWith(QStringLiteral("zubqr compose: 没有写出文件：")))
       << n.err.toStdString();
   EXPECT_FALSE(QFile::exists(never));
-
-  // The same text at version 40, level M: a smaller version holds it and
-  // scans, and that is what is written and said.
-  const QString smaller = File(QStringLiteral("smaller.png"));
-  const Outcome m = Run({"--readable", "--version", "40", QString(2000, QLatin1Char('z')), "--logo",
-                         logo_, "-o", smaller});
-  ASSERT_EQ(m.status, 0) << m.err.toStdString();
-  EXPECT_TRUE(m.err.contains(QStringLiteral("--version 0"))) << m.err.toStdString();
-  EXPECT_FALSE(m.err.contains(QStringLiteral("不能解决"))) << m.err.toStdString();
-  EXPECT_TRUE(QFile::exists(smaller));
 }
 
 } // namespace
