@@ -10,27 +10,16 @@
 
 #include "LogoWords.h"
 #include "MainWindow.h"
-#include "WindowMenu.h"
 
-#include "ImageFile.h"
 #include "LogoBox.h"
 #include "LogoImage.h"
-#include "MessageBytes.h"
 #include "ReadableCode.h"
-#include "ScanCheck.h"
 #include "VerdictWords.h"
-#include "WriteWords.h"
 
-#include <QAction>
-#include <QClipboard>
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTextDocument>
 #include <QtConcurrent/QtConcurrentRun>
 
