@@ -180,7 +180,7 @@ int Compose(const std::vector<std::string> &args) {
   }
   const LogoLoad logo = [&logoPath] {
     QuietStandardError quiet;
-    return LoadLogo(QString::fromStdString(*logoPath));
+    return LoadLogo(QString::fromStdString(*logoPath), kLogoBoxRect.size());
   }();
   if (logo.image.isNull()) {
     std::cerr << "zubqr compose: " << LogoProblemText(logo, MessageLanguage()).toStdString()

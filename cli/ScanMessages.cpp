@@ -14,20 +14,34 @@ bool InChinese() {
   return MessageLanguage() == Language::Chinese;
 }
 
-// What someone scanning meets, worst first.
+// What someone scanning meets, worst first; then modules too small for a
+// phone, or phone captures that do not read.
 std::string Experience(const ScanReport *report) {
-  bool unread = false, wrong = false, garbled = false;
+  bool unread = false, wrong = false, garbled = false, small = false, captures = false;
   if (report)
     for (const ScanCause &c : report->Causes()) {
       unread = unread || c.kind == ScanCause::Unread || c.kind == ScanCause::BlocksOverCapacity;
       wrong = wrong || c.kind == ScanCause::WrongContent;
       garbled = garbled || c.kind == ScanCause::Garbled;
+      small = small || c.kind == ScanCause::SmallModules;
+      captures = captures || c.kind == ScanCause::CaptureMissed;
     }
-  if (unread || wrong || !garbled)
-    return wrong && !unread ? Say("有些手机扫出的内容与原文不同",
-                                  "some phones read other content than the message")
-                            : Say("有些手机扫不出这个二维码", "some phones cannot scan this code");
-  return Say("有些扫码软件会把文字显示成乱码", "some scanning apps show the text garbled");
+  std::string out;
+  if (unread || wrong)
+    out = wrong && !unread ? Say("有些手机扫出的内容与原文不同",
+                                 "some phones read other content than the message")
+                           : Say("有些手机扫不出这个二维码", "some phones cannot scan this code");
+  else if (garbled)
+    out = Say("有些扫码软件会把文字显示成乱码", "some scanning apps show the text garbled");
+  if (small)
+    return out.empty() ? Say("二维码的点太小，手机可能扫不出",
+                             "the modules are too small: phones may not scan this code")
+                       : out + Say("；二维码的点也太小", "; its modules are too small as well");
+  if (out.empty())
+    return captures ? Say("这个二维码作为图片能读出，但用手机对着拍时可能扫不出",
+                          "the picture reads as a file, but phones held before it may not scan it")
+                    : Say("有些手机扫不出这个二维码", "some phones cannot scan this code");
+  return out;
 }
 
 // The causes, one indented line each, after a line break; empty unless
@@ -102,25 +116,37 @@ std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool ve
                         : "written with " + change + " instead: as asked, " + experience + ".";
   if (verbose)
     out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +
-           (InChinese() ? "写出的二维码：" + Code(found) + "，三个读码器都能正确读出。"
-                        : "written: " + Code(found) + ", read right by all three readers.");
+           (InChinese() ? "写出的二维码：" + Code(found) +
+                              "，三个读码器都能正确读出，模拟的手机拍摄画面也能读出。"
+                        : "written: " + Code(found) +
+                              ", read right by all three readers and in phone captures.");
   return out;
 }
 
 std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &search, bool withLogo,
                                   bool verbose) {
+  const ScanReport *report = first.report ? &*first.report : nullptr;
+  // The text is too long for any code whose modules a phone resolves: only
+  // a shorter text helps (the logo does not make the modules smaller).
+  const bool tooLong =
+      report && report->SmallModules() && search.everyKindTried && !search.largeModulesMade;
   std::string out;
   if (InChinese())
-    out = "没有写出文件：" + Experience(first.report ? &*first.report : nullptr) +
-          (search.everyKindTried ? "，换用其他版本、纠错等级或编码也不能解决。"
-                                 : "，试过的其他版本、纠错等级和编码中没有容易扫描的。") +
-          "请缩短文字" + (withLogo ? "，或不加Logo" : "") + "。";
+    out = "没有写出文件：" + Experience(report) +
+          (tooLong ? "；这段文字太长，在这个尺寸下放得下它的二维码点都太小。请缩短文字。"
+                   : std::string(search.everyKindTried
+                                     ? "，换用其他版本、纠错等级或编码也不能解决。"
+                                     : "，试过的其他版本、纠错等级和编码中没有容易扫描的。") +
+                         "请缩短文字" + (withLogo ? "，或不加Logo" : "") + "。");
   else
-    out = "nothing written: " + Experience(first.report ? &*first.report : nullptr) +
-          (search.everyKindTried ? ", and no other version, level or encoding helps"
-                                 : ", and none of the other versions, levels or encodings "
-                                   "tried helps") +
-          "; try a shorter text" + (withLogo ? " or no logo." : ".");
+    out = "nothing written: " + Experience(report) +
+          (tooLong ? "; the text is too long: every code that holds it has modules too small at "
+                     "this size. Try a shorter text."
+                   : std::string(search.everyKindTried
+                                     ? ", and no other version, level or encoding helps"
+                                     : ", and none of the other versions, levels or encodings "
+                                       "tried helps") +
+                         "; try a shorter text" + (withLogo ? " or no logo." : "."));
   if (!verbose)
     return out;
   out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +
@@ -131,9 +157,10 @@ std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &sea
                "no higher level or larger version holds the message.");
   else
     out += InChinese() ? "试过的其他设置（" + std::to_string(search.made) +
-                             "种）都不能被三个读码器正确读出。"
+                             "种）都不能被三个读码器正确读出，或点太小，或用手机拍摄时读不出。"
                        : "none of the " + std::to_string(search.made) +
-                             " other options tried is read right by all three readers.";
+                             " other options tried is read right by all three readers with "
+                             "modules large enough and in phone captures.";
   return out;
 }
 

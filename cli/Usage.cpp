@@ -36,12 +36,15 @@ namespace {
   "  --eci N              open the data with ECI assignment number N (26: UTF-8), so\n"            \
   "                       readers need not guess the character set; 0 (default) none\n"            \
   "  --readable           write only a code that zxing-cpp, zbar and wechat_qrcode all\n"          \
-  "                       read back as the message: on failure try a higher level, larger "        \
-  "versions,\n"                                                                                    \
-  "                       then UTF-8 and UTF-8 with ECI 26, and say on standard error\n"           \
-  "                       what changed; exit 3 without writing when none of them does\n"           \
+  "                       read back as the message, that zxing-cpp and wechat_qrcode\n"            \
+  "                       also read in three phone-like captures of the picture, and\n"            \
+  "                       whose modules are 3 pixels or more: on failure try the other\n"          \
+  "                       character sets, the smallest version at each level, versions\n"          \
+  "                       between, then larger ones, and say on standard error what\n"             \
+  "                       changed; exit 3 without writing when none of them does\n"                \
   "  -v, --verbose        with a code that may not scan, also name the readers and the\n"          \
-  "                       causes (blocks, covered patterns, uneven stretch)\n"
+  "                       causes (blocks, covered patterns, uneven stretch, module size,\n"        \
+  "                       captures)\n"
 
 #define ZUB_BATCH_OPTIONS                                                                          \
   "Many codes at once:\n"                                                                          \
@@ -92,7 +95,8 @@ const char *ComposeUsage() {
          "  --format F           png, bmp or jpg; without it the name's suffix decides\n"
          "                       (.png .bmp .jpg .jpeg; no suffix: bmp), standard output png\n"
          "A warning on standard error (the file is still written) says when a reader\n"
-         "cannot read the composite back.\n" ZUB_BATCH_OPTIONS ZUB_EXIT_STATUS;
+         "cannot read the composite back, when its modules are too small for a phone\n"
+         "or when phone-like captures of it do not read.\n" ZUB_BATCH_OPTIONS ZUB_EXIT_STATUS;
 }
 
 const char *ReadUsage() {

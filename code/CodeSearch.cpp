@@ -170,7 +170,11 @@ RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, cons
       continue;
     ++search.made;
     search.tried.push_back({options, candidate.picture.facts().version});
-    // The damage count rules out what no reader may trust, cheaply.
+    // The damage count rules out what no reader may trust, and modules
+    // too small for a phone, cheaply.
+    if (candidate.damage.SmallModules())
+      continue;
+    search.largeModulesMade = true;
     if (candidate.damage.PastCapacity())
       continue;
     const QRect logoBox = source.logoInBox.isNull() ? QRect() : source.logoBox;

@@ -19,6 +19,10 @@ struct RemedySearch {
   // once): only then may "nothing helps" be said. False when a bound, the
   // time or a cancel stopped it first.
   bool everyKindTried = false;
+  // A candidate was made whose modules are large enough for a phone; when
+  // none was (and the first code's are too small), the text is too long
+  // for any code a phone reads on this picture.
+  bool largeModulesMade = false;
   // Every candidate made, in order: the options asked for and the version
   // made (larger than asked where the level did not fit the user's version).
   struct Tried {
@@ -51,9 +55,9 @@ inline constexpr int kNoTimeBudget = -1;
 //      has larger modules); the user's version at each higher level; up to
 //      four versions spread between the smallest that fits and the user's;
 //   3. in each character set, larger versions, the user's level first.
-// Candidates whose damage count already fails are skipped without running
-// the readers. At most kMaxCandidates are made and kMaxCandidatesRead read.
-// Stops at `cancel` (checked between candidates) and, unless it is
+// Candidates whose damage count already fails, or whose modules are too
+// small for a phone, are skipped without running the readers. At most kMaxCandidates are made and
+// kMaxCandidatesRead read. Stops at `cancel` (checked between candidates) and, unless it is
 // kNoTimeBudget, after `milliseconds`.
 RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, const MadeCode &first,
                               const std::atomic<bool> *cancel = nullptr,

@@ -270,7 +270,7 @@ int OpenNoWait(const QByteArray &path, OpenError &error) {
 
 } // namespace
 
-LogoLoad LoadLogo(const QString &path) {
+LogoLoad LoadLogo(const QString &path, QSize shownAt) {
   if (path.isEmpty())
     return Failure(LogoProblem::NotFound, path);
   OpenError openError = OpenError::None;
@@ -348,6 +348,18 @@ LogoLoad LoadLogo(const QString &path) {
   if (!Complete(format, data))
     return Failure(LogoProblem::Damaged, path);
 
+  // The JPEG decoder scales by whole steps of two while it decodes; the
+  // size asked for is exactly what that step gives, so that nothing is
+  // resampled a second time.
+  if (format == Raster::Jpeg && size.isValid() && !shownAt.isEmpty()) {
+    int step = 1;
+    while (step < 8 && size.width() / (2 * step) >= 2 * shownAt.width() &&
+           size.height() / (2 * step) >= 2 * shownAt.height())
+      step *= 2;
+    if (step > 1)
+      reader.setScaledSize(
+          QSize((size.width() + step - 1) / step, (size.height() + step - 1) / step));
+  }
   QImage image = reader.read();
   if (image.isNull())
     return Failure(LogoProblem::Damaged, path);

@@ -48,7 +48,11 @@ struct LogoLoad {
 // those pictures, truncated or damaged, or larger than kMaxLogoPixels or
 // kLogoAllocationLimitMB once decoded (saying how large is allowed). Never
 // throws; blocks for the time of the decode, never on a FIFO or device.
-LogoLoad LoadLogo(const QString &path);
+// With `shownAt`, the size of the box the logo is drawn into, a large JPEG
+// is decoded at a half, a quarter or an eighth of its size while it still
+// has twice the box's pixels each way: a phone photo then takes tens of
+// milliseconds instead of seconds, and shows the same in the box.
+LogoLoad LoadLogo(const QString &path, QSize shownAt = QSize());
 
 // The logo as it shows when drawn into a box of `box` pixels: the whole
 // picture stretched to the box, both axes independently, over the window

@@ -9,6 +9,11 @@
 
 namespace zub {
 
+// The smallest module a phone resolves at the usual distance, in pixels of
+// the saved picture, in either direction: below it, readers lose phone
+// captures of a picture they read as a file.
+inline constexpr int kPhoneModulePixels = 3;
+
 // One Reed-Solomon block of a symbol as the composite shows it.
 struct BlockDamage {
   int wrong = 0;    // codewords with at least one module that reads wrong
@@ -40,6 +45,8 @@ struct ModuleDamage {
   int maxModulePixels = 0;
 
   bool PastCapacity() const;
+  // Some module is smaller than kPhoneModulePixels in either direction.
+  bool SmallModules() const { return version > 0 && minModulePixels < kPhoneModulePixels; }
   // The block whose wrong codewords exceed its capacity the most; -1 when
   // none does.
   int WorstBlock() const;

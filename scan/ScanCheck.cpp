@@ -1,5 +1,6 @@
-// The scan check: two independent readers and a count of what the logo
-// and the stretch do to the symbol.
+// The scan check: three independent readers, a count of what the logo and
+// the stretch do to the symbol, and the readers phones run on phone-like
+// captures of the picture.
 #include "ScanCheck.h"
 
 #include "Readers.h"
@@ -294,7 +295,8 @@ ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t
 }
 
 bool ScanReport::Passes() const {
-  return checked && zxing.Exact() && zbar.Exact() && wechat.Exact() && !damage.PastCapacity();
+  return checked && zxing.Exact() && zbar.Exact() && wechat.Exact() && !damage.PastCapacity() &&
+         !SmallModules() && captures.Passes();
 }
 
 std::vector<ScanCause> ScanReport::Causes() const {
@@ -357,6 +359,30 @@ std::vector<ScanCause> ScanReport::Causes() const {
       causes.push_back(cause);
     }
   }
+
+  if (SmallModules()) {
+    ScanCause cause;
+    cause.kind = ScanCause::SmallModules;
+    cause.minPixels = damage.minModulePixels;
+    cause.maxPixels = damage.maxModulePixels;
+    causes.push_back(cause);
+  }
+  // A reader that does not read the picture itself says more than its
+  // captures can.
+  const struct {
+    const ReaderOutcome &outcome;
+    unsigned missed;
+    ReaderName name;
+  } phoneReaders[] = {{zxing, captures.zxingMissed, ReaderName::Zxing},
+                      {wechat, captures.wechatMissed, ReaderName::Wechat}};
+  for (const auto &r : phoneReaders)
+    if (r.outcome.Exact() && r.missed != 0) {
+      ScanCause cause;
+      cause.kind = ScanCause::CaptureMissed;
+      cause.reader = r.name;
+      cause.captures = r.missed;
+      causes.push_back(cause);
+    }
   return causes;
 }
 
@@ -372,9 +398,10 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
     return report;
   }
   const ReaderCalls &readers = *found;
-  // The greys are made once for all three readers. zbar's two scans of
-  // Qt's grey, its first scan of the front end's grey and wechat_qrcode
-  // run on the thread pool while zxing-cpp reads here.
+  // The greys are made once for all three readers and the captures. zbar's
+  // two scans of Qt's grey, its first scan of the front end's grey,
+  // wechat_qrcode and the captures run on the thread pool while zxing-cpp
+  // reads here.
   const Greys greys = MakeGreys(subject.composite, true, true);
   const std::optional<std::string> wanted = WantedText(subject.text);
   struct ZbarRead {
@@ -382,9 +409,28 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
     ReaderOutcome outcome;
   };
   const auto wechatRead = [&] { return WechatOutcome(readers, greys.qt, subject.message, wanted); };
+  // One capture, read by zxing-cpp and, when asked, by wechat_qrcode.
+  struct CaptureRead {
+    QImage capture;
+    bool zxing = false;
+    bool wechat = false;
+  };
+  const auto captureRead = [&](CaptureKind kind, bool withWechat) {
+    CaptureRead read;
+    read.capture = PhoneCapture(greys.qt, kind);
+    read.zxing = ZxingOutcome(readers, read.capture, subject.message, wanted).Exact();
+    if (withWechat)
+      read.wechat = WechatOutcome(readers, read.capture, subject.message, wanted).Exact();
+    return read;
+  };
+  const bool whole = depth == ScanDepth::Whole;
   QFuture<ReaderOutcome> wechat;
-  if (depth == ScanDepth::Whole)
+  std::vector<QFuture<CaptureRead>> captures;
+  if (whole) {
     wechat = QtConcurrent::run(wechatRead);
+    for (CaptureKind kind : kCaptureKinds)
+      captures.push_back(QtConcurrent::run(captureRead, kind, true));
+  }
   QFuture<ZbarRead> zbar = QtConcurrent::run([&] {
     ZbarRead read;
     read.bytes = ZbarScan(greys.packed, greys.width, greys.height, true);
@@ -404,10 +450,42 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
                     ? qt.outcome
                     : StricterOfBothGreys(qt.outcome, qt.bytes, greys, frontEnd.result(),
                                           subject.message, wanted);
-  if (depth == ScanDepth::Whole)
+  if (whole) {
     report.wechat = wechat.result();
-  else if (report.zxing.Exact() && report.zbar.Exact() && !report.damage.PastCapacity())
-    report.wechat = wechatRead();
+    for (std::size_t i = 0; i < captures.size(); ++i) {
+      const CaptureRead read = captures[i].result();
+      if (!read.zxing)
+        report.captures.zxingMissed |= CaptureBit(kCaptureKinds[i]);
+      if (!read.wechat)
+        report.captures.wechatMissed |= CaptureBit(kCaptureKinds[i]);
+    }
+    report.captures.read = true;
+    return report;
+  }
+  if (!report.zxing.Exact() || !report.zbar.Exact() || report.damage.PastCapacity() ||
+      report.SmallModules())
+    return report;
+  // wechat_qrcode on the picture beside zxing-cpp on the captures; then,
+  // when all of them read, wechat_qrcode on the captures, where it is slow
+  // to give up: one at a time, and no more after the first it misses.
+  wechat = QtConcurrent::run(wechatRead);
+  for (CaptureKind kind : kCaptureKinds)
+    captures.push_back(QtConcurrent::run(captureRead, kind, false));
+  std::vector<CaptureRead> reads;
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    reads.push_back(captures[i].result());
+    if (!reads.back().zxing)
+      report.captures.zxingMissed |= CaptureBit(kCaptureKinds[i]);
+  }
+  report.wechat = wechat.result();
+  report.captures.read = true;
+  if (!report.wechat.Exact() || report.captures.zxingMissed != 0)
+    return report;
+  for (std::size_t i = 0; i < reads.size(); ++i)
+    if (!WechatOutcome(readers, reads[i].capture, subject.message, wanted).Exact()) {
+      report.captures.wechatMissed |= CaptureBit(kCaptureKinds[i]);
+      break;
+    }
   return report;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ModuleDamage.h"
+#include "PhoneCaptures.h"
 #include "Readers.h"
 
 #include <QImage>
@@ -53,6 +54,10 @@ struct ScanCause {
                         // `capacity`
     PatternsCovered,    // the logo covers `parts` (FunctionPart bits)
     UnevenStretch,      // the stretch makes modules `minPixels` to `maxPixels` wide
+    SmallModules,       // modules as small as `minPixels` (to `maxPixels`): too small for
+                        // a phone at the usual distance
+    CaptureMissed,      // `reader` reads the picture but not the captures `captures`
+                        // (CaptureBit bits)
   };
   Kind kind = Unread;
   ReaderName reader = ReaderName::Zxing;
@@ -61,30 +66,49 @@ struct ScanCause {
   int otherBlocks = 0; // BlocksOverCapacity: further blocks past their capacity
   unsigned parts = 0;
   int minPixels = 0, maxPixels = 0;
+  unsigned captures = 0;
 
   bool operator==(const ScanCause &) const = default;
 };
 
-// The verdict on a composite: three independent readers and the damage count.
+// What the readers that phones run made of the phone captures of a
+// composite (PhoneCapture).
+struct CaptureOutcome {
+  bool read = false;        // the captures were read (a report that failed
+                            // earlier may not have come to them)
+  unsigned zxingMissed = 0; // CaptureBit bits of the captures zxing-cpp did not read exactly
+  unsigned wechatMissed = 0;
+
+  bool Passes() const { return read && zxingMissed == 0 && wechatMissed == 0; }
+};
+
+// The verdict on a composite: three independent readers, the damage count,
+// the size of its modules and what phones make of its captures.
 struct ScanReport {
   ReaderOutcome zxing;
   ReaderOutcome zbar;
   ReaderOutcome wechat; // OpenCV's wechat_qrcode
   ModuleDamage damage;
+  CaptureOutcome captures; // zxing-cpp's and wechat_qrcode's
   // False when the readers could not be loaded: nothing was read, which
   // says nothing of the code. Such a report never passes, and is no failure
   // either: no cause is named and no remedy sought.
   bool checked = true;
   ReadersProblem notChecked; // why, when not checked
 
-  // All three readers give exactly the message (and its text), and no block
-  // has more wrong codewords than it corrects.
+  // All three readers give exactly the message (and its text), no block
+  // has more wrong codewords than it corrects, the modules are large enough
+  // for a phone and the readers phones run read every capture.
   bool Passes() const;
+  // The modules are smaller than kPhoneModulePixels in either direction.
+  bool SmallModules() const { return damage.SmallModules(); }
   // The check ran and the code did not pass it.
   bool Fails() const { return checked && !Passes(); }
   // Why it does not: the readers in order, then the worst block past its
   // capacity, then (when a reader finds nothing) what the logo covers and an
-  // uneven stretch. Empty when it passes or was not checked.
+  // uneven stretch, then modules too small for a phone and the captures a
+  // reader misses though it reads the picture. Empty when it passes or was
+  // not checked.
   std::vector<ScanCause> Causes() const;
 };
 
@@ -93,16 +117,17 @@ enum class ScanDepth {
   Whole, // every reader, for a report that names every cause
   // Only as far as it takes to know whether the code passes: OpenCV's
   // wechat_qrcode, much the slowest reader where it finds nothing, is
-  // asked only when the other two read exactly and no block is past what
-  // it corrects. When it is not asked, the report's `wechat` says nothing
-  // of the code (not read); a report that passes is whole.
+  // asked only when the other two read exactly, no block is past what it
+  // corrects and the modules are large enough; the captures only then, and
+  // wechat_qrcode on them only when zxing-cpp reads them all, one at a time
+  // until one fails. What was not asked says nothing of the code (not
+  // read); a report that passes is whole.
   UntilItFails,
 };
 
 // Judges `subject`; not checked when the readers cannot be loaded. Makes
-// the greys once, runs zbar and wechat_qrcode on the thread pool beside
-// zxing-cpp and counts the damage: some twenty milliseconds of processor
-// time for a canvas-sized picture that passes, shared by the thread pool.
+// the greys once, runs zbar, wechat_qrcode and the captures on the thread
+// pool beside zxing-cpp and counts the damage.
 ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth = ScanDepth::Whole);
 
 // What zxing-cpp and zbar make of `picture`, each on its own.

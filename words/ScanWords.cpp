@@ -22,6 +22,22 @@ QString PartsWords(unsigned parts, Language language) {
   return names.join(language == Language::Chinese ? QStringLiteral("、") : QStringLiteral(", "));
 }
 
+// The captures in `captures` (CaptureBit bits), as a list.
+QString CapturesWords(unsigned captures, Language language) {
+  const struct {
+    CaptureKind kind;
+    const char *chinese, *english;
+  } kCaptures[] = {{CaptureKind::Distant, "在约40厘米外正对拍摄", "from about 40 cm, square on"},
+                   {CaptureKind::Tilted, "在约32厘米外斜着拿（转4度、上边远一些）",
+                    "from about 32 cm at a slant (turned 4 degrees, top further away)"},
+                   {CaptureKind::Shaky, "手抖、屏幕偏暗", "with a shaking hand and a dim screen"}};
+  QStringList names;
+  for (const auto &c : kCaptures)
+    if (captures & CaptureBit(c.kind))
+      names << QString::fromUtf8(language == Language::Chinese ? c.chinese : c.english);
+  return names.join(language == Language::Chinese ? QStringLiteral("、") : QStringLiteral("; "));
+}
+
 QString Chinese(const ScanCause &cause) {
   const QString reader = ReaderWords(cause.reader);
   switch (cause.kind) {
@@ -45,6 +61,15 @@ QString Chinese(const ScanCause &cause) {
   case ScanCause::PatternsCovered:
     return QStringLiteral("Logo盖住了%1，读码器可能找不到网格。")
         .arg(PartsWords(cause.parts, Language::Chinese));
+  case ScanCause::SmallModules:
+    return QStringLiteral(
+               "二维码的点只有%1到%2像素；手机在通常的距离拍摄时，每个点要有至少%3像素。")
+        .arg(cause.minPixels)
+        .arg(cause.maxPixels)
+        .arg(kPhoneModulePixels);
+  case ScanCause::CaptureMissed:
+    return QStringLiteral("读码器%1能读出图片，但读不出模拟的手机拍摄画面：%2。")
+        .arg(ReaderWords(cause.reader), CapturesWords(cause.captures, Language::Chinese));
   case ScanCause::UnevenStretch:
     break;
   }
@@ -78,6 +103,15 @@ QString English(const ScanCause &cause) {
   case ScanCause::PatternsCovered:
     return QStringLiteral("the logo covers %1; readers may not find the grid.")
         .arg(PartsWords(cause.parts, Language::English));
+  case ScanCause::SmallModules:
+    return QStringLiteral("the modules are only %1 to %2 pixels; a phone at the usual distance "
+                          "needs at least %3 pixels a module.")
+        .arg(cause.minPixels)
+        .arg(cause.maxPixels)
+        .arg(kPhoneModulePixels);
+  case ScanCause::CaptureMissed:
+    return QStringLiteral("reader %1 reads the picture but not the simulated phone captures: %2.")
+        .arg(ReaderWords(cause.reader), CapturesWords(cause.captures, Language::English));
   case ScanCause::UnevenStretch:
     break;
   }

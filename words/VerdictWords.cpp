@@ -13,22 +13,37 @@ namespace zub {
 namespace {
 
 // What someone scanning meets, worst first: no code at all, another
-// content, then a garbled text.
+// content, then a garbled text; then modules too small for a phone, or
+// phone captures that do not read.
 QString ExperienceWords(const std::vector<ScanCause> &causes) {
-  bool unread = false, wrong = false, garbled = false;
+  bool unread = false, wrong = false, garbled = false, small = false, captures = false;
   for (const ScanCause &c : causes) {
     unread = unread || c.kind == ScanCause::Unread || c.kind == ScanCause::BlocksOverCapacity;
     wrong = wrong || c.kind == ScanCause::WrongContent;
     garbled = garbled || c.kind == ScanCause::Garbled;
+    small = small || c.kind == ScanCause::SmallModules;
+    captures = captures || c.kind == ScanCause::CaptureMissed;
   }
   QString first = unread  ? QStringLiteral("有些手机扫不出这个二维码")
                   : wrong ? QStringLiteral("有些手机扫出的内容与原文不同")
                           : QString();
   if (garbled)
-    return first.isEmpty() ? QStringLiteral("有些扫码软件会把文字显示成乱码。")
-                           : first + QStringLiteral("，有些会把文字显示成乱码。");
+    first = first.isEmpty() ? QStringLiteral("有些扫码软件会把文字显示成乱码")
+                            : first + QStringLiteral("，有些会把文字显示成乱码");
+  if (small)
+    first = first.isEmpty() ? QStringLiteral("二维码的点太小，手机可能扫不出")
+                            : first + QStringLiteral("；二维码的点也太小");
+  else if (captures && first.isEmpty())
+    first = QStringLiteral("这个二维码作为图片能读出，但用手机对着拍时可能扫不出");
   return first.isEmpty() ? QStringLiteral("有些手机可能扫不出这个二维码。")
                          : first + QStringLiteral("。");
+}
+
+// The text is too long for any code whose modules a phone resolves: the
+// first code's are too small, and so were those of every candidate.
+bool TooLongForPhones(const MadeCode &first, const RemedySearch &search) {
+  return first.report && first.report->SmallModules() && search.everyKindTried &&
+         !search.largeModulesMade;
 }
 
 QString CausesDetails(const MadeCode &first) {
@@ -74,7 +89,8 @@ VerdictWords RemedyOfferWords(const MadeCode &first, const MadeCode &found) {
   words.details = CausesDetails(first) + QLatin1Char('\n') + QStringLiteral("当前二维码：") +
                   TechnicalCode(first) + QStringLiteral("。\n推荐的二维码：") +
                   TechnicalCode(found) +
-                  QStringLiteral("，zxing-cpp、zbar和wechat_qrcode都能正确读出。");
+                  QStringLiteral("，zxing-cpp、zbar和wechat_qrcode都能正确读出，"
+                                 "模拟的手机拍摄画面也能读出。");
   return words;
 }
 
@@ -82,15 +98,20 @@ VerdictWords NoRemedyWords(const MadeCode &first, const RemedySearch &search, bo
   const std::vector<ScanCause> causes =
       first.report ? first.report->Causes() : std::vector<ScanCause>{};
   VerdictWords words;
+  const bool tooLong = TooLongForPhones(first, search);
   words.text =
       ExperienceWords(causes) + QLatin1Char('\n') +
       // "Nothing helps" only where every kind of change was tried; a search
-      // stopped early says what it knows.
-      (search.everyKindTried
-           ? QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；")
-           : QStringLiteral("在试过的版本、纠错等级和文字编码中没有找到容易扫描的设置；")) +
-      (withLogo ? QStringLiteral("建议缩短文字，或改用“生成二维码（不加Logo）”。")
-                : QStringLiteral("建议缩短文字。"));
+      // stopped early says what it knows. A text too long for modules a
+      // phone resolves is helped only by a shorter one: the logo does not
+      // make the modules smaller.
+      (tooLong
+           ? QStringLiteral("这段文字太长：在这张图片上，放得下它的二维码点都太小。建议缩短文字。")
+           : (search.everyKindTried
+                  ? QStringLiteral("换用其他版本、纠错等级或文字编码都不能解决；")
+                  : QStringLiteral("在试过的版本、纠错等级和文字编码中没有找到容易扫描的设置；")) +
+                 (withLogo ? QStringLiteral("建议缩短文字，或改用“生成二维码（不加Logo）”。")
+                           : QStringLiteral("建议缩短文字。")));
   QStringList details{CausesDetails(first),
                       QStringLiteral("当前二维码：") + TechnicalCode(first) + QStringLiteral("。")};
   if (search.made == 0)
@@ -100,9 +121,14 @@ VerdictWords NoRemedyWords(const MadeCode &first, const RemedySearch &search, bo
                    .arg(search.tried.front().version)
                    .arg(QStringLiteral("纠错等级") +
                         OptionItemWords(OptionList::Level, search.tried.front().asked));
+  else if (tooLong)
+    details << QStringLiteral("已尝试%1种其他设置（版本、纠错等级和文字编码的组合），"
+                              "放得下这段文字的二维码，点都小于%2像素。")
+                   .arg(search.made)
+                   .arg(kPhoneModulePixels);
   else
     details << QStringLiteral("已尝试%1种其他设置（版本、纠错等级和文字编码的组合），"
-                              "都不能被三个读码器都正确读出。")
+                              "都不能被三个读码器都正确读出，或用手机拍摄时读不出。")
                    .arg(search.made);
   words.details = details.join(QLatin1Char('\n'));
   return words;

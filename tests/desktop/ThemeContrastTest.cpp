@@ -324,7 +324,7 @@ TEST_F(ThemeContrastTest, MessageBoxTextAndButtons) {
       [&] {
         form->services.dialogs.message(MessageIcon::Question, MessageButtons::YesNo,
                                        QStringLiteral("提示"),
-                                       QStringLiteral("二维码保存成功!\r\n位置:/tmp/a.bmp"));
+                                       QStringLiteral("二维码保存成功！\r\n位置：/tmp/a.bmp"));
       },
       [](QMessageBox *box) {
         auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));

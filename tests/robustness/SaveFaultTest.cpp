@@ -76,7 +76,7 @@ protected:
     messages.clear();
     Save(path);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功!")))
+    EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功！")))
         << messages[0].text.toStdString();
     EXPECT_EQ(QImage::fromData(ReadFile(path), "BMP").convertToFormat(QImage::Format_RGB32),
               composite);

@@ -78,7 +78,7 @@ TEST_F(Soak, GenerationsInARowKeepMemoryFlat) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
     for (const Shown &m : messages)
-      EXPECT_TRUE(m.text.startsWith(QStringLiteral("二维码保存成功!"))) << m.text.toStdString();
+      EXPECT_TRUE(m.text.startsWith(QStringLiteral("二维码保存成功！"))) << m.text.toStdString();
     messages.clear();
     openRequests.clear();
     saveRequests.clear();

@@ -188,7 +188,7 @@ TEST_F(CommandsTest, LogoChooserAsksWithItsTitleAndFilterAndReturnsThePathOrEmpt
   EXPECT_EQ(asked[0].title, QStringLiteral("请选择您的Logo图片"));
   EXPECT_TRUE(asked[0].filter.startsWith(
       QStringLiteral("图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp|")));
-  EXPECT_EQ(asked[0].filterIndex, 1);
+  EXPECT_EQ(asked[0].filterIndex, 3);
   EXPECT_EQ(asked[0].startFolder, QStringLiteral("/opt/zub"));
   EXPECT_EQ(asked[0].fileName, QStringLiteral("/opt/zub/二维码"));
 

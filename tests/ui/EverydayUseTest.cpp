@@ -104,7 +104,7 @@ TEST_F(EverydayUseTest, LogoFilterListsEveryFormatTheLoaderReads) {
   ASSERT_EQ(filters.size(), 3);
   EXPECT_EQ(filters[0], QStringLiteral("图片文件(*.JPG) (*.JPG *.bmp)"));
   EXPECT_EQ(filters[1], QStringLiteral("图片文件(*.bmp) (*.JPG *.bmp)"));
-  EXPECT_EQ(openRequests[0].filterIndex, 1);
+  EXPECT_EQ(openRequests[0].filterIndex, 3);
   for (const char *suffix : {"jpg", "jpeg", "png", "bmp", "gif"}) {
     EXPECT_TRUE(filters[2].contains(QStringLiteral("*.") + QLatin1String(suffix))) << suffix;
     EXPECT_TRUE(filters[2].contains(QStringLiteral("*.") + QString::fromLatin1(suffix).toUpper()))

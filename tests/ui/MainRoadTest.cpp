@@ -26,6 +26,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -107,7 +108,7 @@ TEST_F(MainRoad, DefaultOptionsGiveTheLibrarysCompositeThatReadsBack) {
   // The historic entries first; an entry of every format the loader reads follows.
   EXPECT_TRUE(openRequests[0].filter.startsWith(
       QStringLiteral("图片文件(*.JPG)|*.JPG;*.bmp|图片文件(*.bmp)|*.JPG;*.bmp|")));
-  EXPECT_EQ(openRequests[0].filterIndex, 1);
+  EXPECT_EQ(openRequests[0].filterIndex, 3);
   EXPECT_TRUE(messages.empty()) << messages[0].text.toStdString();
 
   const QImage composite = Composite();
@@ -251,20 +252,41 @@ TEST_F(MainRoad, NoLogoKeepsTheCanvasAndTheLastCode) {
   EXPECT_EQ(Composite(), Expected(QStringLiteral("third"), logo));
 }
 
-TEST_F(MainRoad, MessageThatDoesNotFitLeavesNothingToSave) {
-  Generate(QStringLiteral("an earlier code"), logo);
-  ASSERT_TRUE(Probe(*form).symbolHolder()->hasPicture());
-  Generate(QString(40, QLatin1Char('z')), logo, 1, 3); // version 1-H holds 7 bytes
+// A text that fits no code is told before a logo is asked for. The last
+// code stays on the canvas under the mark that it no longer matches the
+// text, and saving it asks first, as for any such code; before any code,
+// the canvas keeps its sample and there is nothing to save.
+TEST_F(MainRoad, MessageThatDoesNotFitKeepsTheLastCodeMarked) {
+  const QString tooLong(40, QLatin1Char('z')); // version 1-H holds 7 bytes
+  Generate(tooLong, logo, 1, 3);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("内容过长，无法生成二维码。")));
+  EXPECT_TRUE(openRequests.empty());
   EXPECT_FALSE(Probe(*form).symbolHolder()->hasPicture());
   EXPECT_EQ(Probe(*form).canvas()->image(), Placeholder());
+  EXPECT_FALSE(Probe(*form).canvasMark()->isVisible());
 
-  saveChoice = File(QStringLiteral("never.bmp"));
+  Generate(QStringLiteral("an earlier code"), logo);
+  const QImage earlier = Composite();
+  const QImage canvas = Probe(*form).canvas()->image();
+  messages.clear();
+  openRequests.clear();
+  Generate(tooLong, logo, 1, 3);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("内容过长，无法生成二维码。")));
+  EXPECT_TRUE(openRequests.empty());
+  EXPECT_TRUE(Probe(*form).symbolHolder()->hasPicture());
+  EXPECT_EQ(Probe(*form).canvas()->image(), canvas);
+  EXPECT_EQ(Composite(), earlier);
+  EXPECT_TRUE(Probe(*form).canvasMark()->isVisible());
+  EXPECT_EQ(Probe(*form).canvasMark()->text(), QStringLiteral("内容已修改，请重新生成"));
+
+  // Saving asks; declined, nothing is written.
+  answer = MessageAnswer::No;
+  saveChoice = File(QStringLiteral("declined.bmp"));
   QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
-  EXPECT_TRUE(saveRequests.empty());
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(messages[1].text, QStringLiteral("当前尚未生成二维码信息哦!"));
+  EXPECT_TRUE(messages[1].text.contains(QStringLiteral("是否仍然保存修改前的二维码？")));
   EXPECT_FALSE(QFile::exists(*saveChoice));
 }
 
@@ -309,7 +331,7 @@ TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
   // What someone scanning meets and what could help; the causes, one a
   // line, folded.
   EXPECT_EQ(warnings[0].text.split(QLatin1Char('\n')).first(),
-            QStringLiteral("有些手机扫不出这个二维码。"));
+            QStringLiteral("有些手机扫不出这个二维码；二维码的点也太小。"));
   EXPECT_TRUE(warnings[0]
                   .details.split(QLatin1Char('\n'))
                   .contains(QStringLiteral("读码器zbar读不出这个二维码。")))
@@ -377,8 +399,8 @@ TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
     EXPECT_EQ(messages[0].title, QStringLiteral("提示"));
     EXPECT_EQ(messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(messages[0].text, QStringLiteral("二维码保存成功!\r\n位置:") + *saveChoice +
-                                    QStringLiteral("\r\n\r\n是否定位到文件?"));
+    EXPECT_EQ(messages[0].text, QStringLiteral("二维码保存成功！\r\n位置：") + *saveChoice +
+                                    QStringLiteral("\r\n\r\n是否定位到文件？"));
     EXPECT_EQ(revealed, c.answer == MessageAnswer::Yes ? std::vector<QString>{*saveChoice}
                                                        : std::vector<QString>{});
   }
@@ -522,7 +544,7 @@ TEST_F(MainRoad, UnreadableCodeOffersOptionsThatScan) {
 // makes too thin: the smallest version that holds the text scans, and the
 // offer names it; "nothing helps" is not said.
 TEST_F(MainRoad, ALargeFixedVersionIsMendedByTheSmallestThatFits) {
-  Generate(QString(2000, QLatin1Char('z')), logo, 40);
+  Generate(QString(600, QLatin1Char('z')), logo, 40);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].accept, QStringLiteral("改用推荐设置"));
   EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("版本“自动”")))
@@ -532,18 +554,22 @@ TEST_F(MainRoad, ALargeFixedVersionIsMendedByTheSmallestThatFits) {
   EXPECT_LT(form->lastRemedySearch().found->picture.facts().version, 40);
 }
 
+// Where every code that holds the text has modules too small for a phone
+// (version 40 at level L, filled), the window says that the text is too
+// long, and advises only a shorter one: no other option, nor leaving out
+// the logo, makes the modules larger.
 TEST_F(MainRoad, NoOptionsThatScanIsSaid) {
   Generate(QString(2900, QLatin1Char('z')), logo, 40, 0);
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_TRUE(warnings[0].accept.isEmpty());
   EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("拉伸使模块宽")));
-  // What the user could change instead: a shorter text, no logo.
-  EXPECT_TRUE(
-      warnings[0].text.contains(QStringLiteral("建议缩短文字，或改用“生成二维码（不加Logo）”")))
-      << warnings[0].text.toStdString();
-  EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("都不能被三个读码器都正确读出")) ||
-              warnings[0].details.contains(QStringLiteral("放不下")))
+  EXPECT_TRUE(warnings[0].details.contains(QStringLiteral("二维码的点只有2到3像素")))
       << warnings[0].details.toStdString();
+  EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("这段文字太长")))
+      << warnings[0].text.toStdString();
+  EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("建议缩短文字")));
+  EXPECT_FALSE(warnings[0].text.contains(QStringLiteral("不加Logo")));
+  EXPECT_FALSE(warnings[0].text.contains(QStringLiteral("都不能解决")));
   EXPECT_FALSE(form->lastRemedySearch().found);
   EXPECT_TRUE(Probe(*form).symbolHolder()->hasPicture());
 }

@@ -87,8 +87,8 @@ TEST_F(ScanWarning, FirstLinesSpeakPlainlyTheDetailsNameTheCauses) {
        "有些扫码软件会把文字显示成乱码。", "乱码", true},
       {"a short everyday text one reader guesses wrong", QStringLiteral("中国"), 0, 1, false,
        "有些扫码软件会把文字显示成乱码。", "Shift JIS", true},
-      {"modules too thin for every reader", kLongText, 40, 1, false, "有些手机扫不出这个二维码。",
-       "拉伸使模块宽", false},
+      {"modules too thin for every reader", kLongText, 40, 1, false,
+       "有些手机扫不出这个二维码；二维码的点也太小。", "二维码的点只有", false},
       {"readers missing", QStringLiteral("中国"), 0, 1, true, "无法检查这个二维码能否被手机扫出",
        "zubqr-readers.so", false},
   };

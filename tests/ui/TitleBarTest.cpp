@@ -238,7 +238,7 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
   SendMouse(Probe(*form).canvas(), QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
   EXPECT_TRUE(popups.empty());
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦!"));
+  EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦！"));
   EXPECT_EQ(messages[0].title, QStringLiteral("无效"));
   EXPECT_EQ(messages[0].icon, zub::MessageIcon::Exclamation);
   EXPECT_EQ(messages[0].buttons, zub::MessageButtons::Ok);
@@ -289,9 +289,11 @@ TEST_F(TitleBarTest, AboutMessageIdlesTheButtonsFirst) {
   const QStringList lines = messages[0].text.split(QStringLiteral("\r\n"));
   EXPECT_EQ(
       lines,
-      QStringList({QStringLiteral("感谢您使用本软件!"), QStringLiteral("我们唯一的QQ群：10000001"),
-                   QStringLiteral("欢迎您的加入交流"), QStringLiteral("请记住我们唯一的官方网址："),
-                   QString(), QStringLiteral("http://www.morvi.example/")}));
+      QStringList({QStringLiteral("Zub二维码生成器 ") + QStringLiteral(ZUB_PROJECT_VERSION),
+                   QString(), QStringLiteral("感谢您使用本软件！"),
+                   QStringLiteral("我们唯一的QQ群：10000001"), QStringLiteral("欢迎您的加入交流"),
+                   QStringLiteral("请记住我们唯一的官方网址："), QString(),
+                   QStringLiteral("http://www.morvi.example/")}));
   EXPECT_TRUE(messages[0].text.endsWith(QStringLiteral("/"))); // no line break after it
 }
 

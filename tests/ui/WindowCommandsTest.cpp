@@ -177,7 +177,7 @@ TEST_F(WindowCommands, CodeOfAnEarlierTextIsMarkedAndSavedOnlyWhenTheUserSaysSo)
   form->save();
   EXPECT_EQ(saveRequests.size(), 1u);
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_TRUE(messages[1].text.startsWith(QStringLiteral("二维码保存成功!")));
+  EXPECT_TRUE(messages[1].text.startsWith(QStringLiteral("二维码保存成功！")));
   EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("first"));
 
   // Generating again brings canvas and text together: no question.
@@ -186,7 +186,7 @@ TEST_F(WindowCommands, CodeOfAnEarlierTextIsMarkedAndSavedOnlyWhenTheUserSaysSo)
   messages.clear();
   form->save();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功!")));
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功！")));
   EXPECT_EQ(Read(QImage(*saveChoice)), test::BytesOf("second"));
 }
 
@@ -270,7 +270,7 @@ TEST_F(WindowCommands, CopyPutsTheCompositeOnTheClipboard) {
   QGuiApplication::clipboard()->clear();
   form->copyPicture();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦!"));
+  EXPECT_EQ(messages[0].text, QStringLiteral("当前尚未生成二维码信息哦！"));
   EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
 
   Generate(QStringLiteral("copied"));
@@ -370,7 +370,7 @@ TEST_F(WindowCommands, CodeThatCouldNotBeCheckedIsSaidSoAndStaysSaveable) {
   saveChoice = dir.filePath(QStringLiteral("unchecked.png"));
   form->save();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功!")));
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral("二维码保存成功！")));
   EXPECT_EQ(Read(QImage(*saveChoice)), MessageBytes(QStringLiteral("中国"), TextEncoding::Utf8));
 }
 

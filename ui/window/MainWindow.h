@@ -194,6 +194,9 @@ private:
   // Shows the shown code's composite in the composite box and the save box.
   void showComposite();
   void fitCompositeBoxes();
+  // Tells the user when the text fits no code with the options chosen;
+  // true then.
+  bool refuseTooLong();
   bool refuseWhileBusy(const QString &text);
   void setBusy(bool busy);
   void updateCanvasMark();
@@ -225,6 +228,7 @@ private:
   ImageControl *menuButton_ = nullptr;
   ImageControl *closeButton_ = nullptr;
   QLabel *canvasMark_ = nullptr;       // busy or out of date, over the canvas
+  QWidget *canvasVeil_ = nullptr;      // dims the canvas beneath the mark
   QLabel *changeNoteLabel_ = nullptr;  // what the window changed to make the code scan
   PageFetcher *pageFetcher_ = nullptr; // the page loaded in the background
   FileDialogState fileDialog_;
@@ -240,10 +244,14 @@ private:
   QFuture<void> generation_;           // the work of the running generation
   bool generating_ = false;
   std::optional<Inputs> shownInputs_; // of the code on the canvas
-  std::optional<MadeCode> shown_;     // the code on the canvas, as checked
-  int saveFilterIndex_ = 1;           // the save dialog's last choice
-  QString lastSaveFolder_;            // where the last save went
-  QString lastLogoPath_;              // the logo the dialog gave last
+  // The symbol encoded to see whether the text fits, before the logo
+  // dialog, with the inputs it was made of: the generation that follows
+  // takes it instead of encoding again.
+  std::optional<std::pair<Inputs, MadeCode>> encodedAhead_;
+  std::optional<MadeCode> shown_; // the code on the canvas, as checked
+  int saveFilterIndex_ = 1;       // the save dialog's last choice
+  QString lastSaveFolder_;        // where the last save went
+  QString lastLogoPath_;          // the logo the dialog gave last
   bool loaded_ = false;
   bool pageRequestPending_ = false;
   bool unloading_ = false;

@@ -111,6 +111,8 @@ struct MainWindow::Generation {
   QRect logoBox; // the logo box's outer rectangle on the canvas
 
   LoadedLogo logo;
+  // The symbol of the text, when it was encoded before the logo dialog.
+  std::optional<MadeCode> encoded;
   // The code of the options chosen, made and judged once, and the search
   // for options that scan when it does not.
   ReadableCode made;
@@ -120,11 +122,12 @@ struct MainWindow::Generation {
   // one else meanwhile. `cancel` is set when the window closes.
   void Compute(QrEncoder &encoder, const std::atomic<bool> &cancel) {
     if (!path.isEmpty()) {
-      logo.file = LoadLogo(path);
+      logo.file = LoadLogo(path, logoBox.size());
       logo.inBox = LogoInBox(logo.file.image, logoBox.size());
     }
     const CodeSource source{inputs.text, {}, logo.inBox, canvasSize, logoBox};
-    made = MakeReadableCode(encoder, source, chosen, &cancel);
+    made = encoded ? FinishReadableCode(encoder, source, std::move(*encoded), &cancel)
+                   : MakeReadableCode(encoder, source, chosen, &cancel);
     if (made.verdict == ReadableCode::Verdict::TooLong)
       help = WhatWouldFit(chosen, made.first.failure);
   }
@@ -148,9 +151,33 @@ bool MainWindow::refuseWhileBusy(const QString &text) {
   return true;
 }
 
+bool MainWindow::refuseTooLong() {
+  if (!loaded_)
+    return false;
+  if (!encoder_)
+    encoder_ = std::make_unique<QrEncoder>();
+  // The symbol alone, without logo or canvas: a millisecond at most.
+  CodeSource source;
+  source.text = messageText();
+  MadeCode encoded = EncodeCode(*encoder_, source, options_);
+  if (encoded.Made()) {
+    encodedAhead_.emplace(currentInputs(), std::move(encoded));
+    return false;
+  }
+  Tell(services.dialogs, TooLongText(WhatWouldFit(options_, encoded.failure)));
+  return true;
+}
+
 void MainWindow::generateWithLogoDialog() {
   if (refuseWhileBusy(QStringLiteral("正在生成二维码，请稍候。")))
     return;
+  // A text that fits no code is told before a logo is asked for, which it
+  // would not use.
+  if (refuseTooLong()) {
+    updateCanvasMark();
+    emit generationFinished();
+    return;
+  }
   const QString path = askForLogo();
   if (IsBlank(path)) {
     // A change of mind: the window keeps showing what it showed, which is
@@ -187,6 +214,9 @@ void MainWindow::startGeneration(const QString &logoPath) {
   work->path = logoPath;
   work->canvasSize = canvas_->size();
   work->logoBox = logoBox_->geometry();
+  if (encodedAhead_ && encodedAhead_->first == work->inputs)
+    work->encoded = std::move(encodedAhead_->second);
+  encodedAhead_.reset();
 
   if (!encoder_)
     encoder_ = std::make_unique<QrEncoder>();
@@ -229,26 +259,27 @@ void MainWindow::updateCanvasMark() {
                        : stale()   ? QStringLiteral("内容已修改，请重新生成")
                                    : QString();
   canvasMark_->setText(text);
+  canvasMark_->adjustSize();
+  const QRect canvas = canvas_->rect();
+  canvasMark_->move(canvas.center() - canvasMark_->rect().center());
+  canvasVeil_->setVisible(!text.isEmpty());
   canvasMark_->setVisible(!text.isEmpty());
 }
 
 void MainWindow::showGeneration(const Generation &done) {
-  // Whatever follows, the canvas shows what these inputs made.
-  shownInputs_ = done.inputs;
   showChangeNote(QString());
   const MadeCode &code = done.made.first;
   if (!code.Made()) {
-    // Nothing older may stay behind to be saved as if it were this text.
-    shown_.reset();
-    symbolHolder_->setPicture(QImage());
-    compositeBox_->clear();
-    saveBox_->setBackgroundPicture(QImage());
-    logoBox_->clear();
-    canvas_->clear();
+    // The last code that was made stays, marked as no longer matching the
+    // text (saving it asks first, as for any such code); with none, the
+    // canvas keeps its sample.
+    updateCanvasMark();
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("提示"),
                              TooLongText(done.help));
     return;
   }
+  // The canvas shows what these inputs made.
+  shownInputs_ = done.inputs;
 
   // The code as it was made and checked is what the window keeps; every
   // control below only shows one of its pictures.
@@ -310,10 +341,11 @@ void MainWindow::showGeneration(const Generation &done) {
 }
 
 QString MainWindow::askForLogo() {
-  fileDialog_.FilterIndex = 1;
-  fileDialog_.DialogTitle = QStringLiteral("请选择您的Logo图片");
   // The two historic entries first; the last lists every format the logo
-  // loader reads, so that no logo it could take stays hidden.
+  // loader reads, and the dialog opens on it, so that no logo it could
+  // take (a PNG, say) stays hidden.
+  fileDialog_.FilterIndex = 3;
+  fileDialog_.DialogTitle = QStringLiteral("请选择您的Logo图片");
   fileDialog_.Filter = QString::fromUtf8(kLogoFilter);
   // Where the last logo came from, that logo's name filled in: Enter takes
   // it again. Before any logo, the dialog stays as the save command left it.
@@ -394,7 +426,7 @@ void MainWindow::canvasReleased(Qt::MouseButton button) {
     popupMenu(true);
   else
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
-                             QStringLiteral("当前尚未生成二维码信息哦!"));
+                             QStringLiteral("当前尚未生成二维码信息哦！"));
 }
 
 } // namespace zub

@@ -104,15 +104,24 @@ void MainWindow::buildControls() {
   canvas_->setAcceptDrops(true); // a logo file dropped here
   canvas_->installEventFilter(this);
   canvas_->setAccessibleName(QStringLiteral("二维码"));
+  // A quiet veil: the old code stays visible beneath it ...
+  canvasVeil_ = new QWidget(canvas_);
+  canvasVeil_->setObjectName(QStringLiteral("canvasVeil"));
+  canvasVeil_->setGeometry(canvas_->rect());
+  canvasVeil_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  canvasVeil_->setAttribute(Qt::WA_StyledBackground);
+  canvasVeil_->setStyleSheet(
+      QStringLiteral("QWidget#canvasVeil { background: rgba(255, 255, 255, 150); }"));
+  canvasVeil_->hide();
+  // ... and the words on a plate of their own, which the modules beneath
+  // cannot break up, in either theme.
   canvasMark_ = new QLabel(canvas_);
   canvasMark_->setObjectName(QStringLiteral("canvasMark"));
-  canvasMark_->setGeometry(canvas_->rect());
   canvasMark_->setAlignment(Qt::AlignCenter);
   canvasMark_->setAttribute(Qt::WA_TransparentForMouseEvents);
-  // A quiet veil: the old code stays visible beneath it.
-  canvasMark_->setStyleSheet(
-      QStringLiteral("QLabel#canvasMark { background: rgba(255, 255, 255, 170);"
-                     " color: #202020; font-size: 16px; }"));
+  canvasMark_->setStyleSheet(QStringLiteral(
+      "QLabel#canvasMark { background: rgba(255, 255, 255, 240); color: #202020;"
+      " border: 1px solid #9a9a9a; border-radius: 8px; padding: 8px 18px; font-size: 16px; }"));
   canvasMark_->hide();
   // A strip along the canvas's foot, over the quiet zone, for a few seconds;
   // the tooltip keeps saying it.

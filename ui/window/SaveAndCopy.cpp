@@ -55,13 +55,13 @@ void MainWindow::save() {
     return;
   if (!shown_) {
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
-                             QStringLiteral("当前尚未生成二维码信息哦!"));
+                             QStringLiteral("当前尚未生成二维码信息哦！"));
     return;
   }
-  if (stale() &&
-      services.dialogs.message(MessageIcon::Question, MessageButtons::YesNo, QStringLiteral("提示"),
-                               QStringLiteral("内容已修改，画面上仍是修改前的二维码。\r\n"
-                                              "是否仍然保存修改前的二维码?")) != MessageAnswer::Yes)
+  if (stale() && services.dialogs.message(
+                     MessageIcon::Question, MessageButtons::YesNo, QStringLiteral("提示"),
+                     QStringLiteral("内容已修改，画面上仍是修改前的二维码。\r\n"
+                                    "是否仍然保存修改前的二维码？")) != MessageAnswer::Yes)
     return;
   fileDialog_.DialogTitle =
       QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室");
@@ -84,14 +84,14 @@ void MainWindow::save() {
   if (const WriteResult written = WriteImageFile(shown_->composite, path, format); !written) {
     services.dialogs.message(
         MessageIcon::Critical, MessageButtons::Ok, QStringLiteral("保存失败"),
-        QStringLiteral("二维码保存失败!\r\n位置:") + path + QStringLiteral("\r\n原因:") +
+        QStringLiteral("二维码保存失败！\r\n位置：") + path + QStringLiteral("\r\n原因：") +
             QString::fromStdString(WriteFailureWords(written, Language::Chinese)));
     return;
   }
-  if (services.dialogs.message(MessageIcon::Information, MessageButtons::YesNo,
-                               QStringLiteral("提示"),
-                               QStringLiteral("二维码保存成功!\r\n位置:") + path +
-                                   QStringLiteral("\r\n\r\n是否定位到文件?")) == MessageAnswer::Yes)
+  if (services.dialogs.message(
+          MessageIcon::Information, MessageButtons::YesNo, QStringLiteral("提示"),
+          QStringLiteral("二维码保存成功！\r\n位置：") + path +
+              QStringLiteral("\r\n\r\n是否定位到文件？")) == MessageAnswer::Yes)
     services.reveal(path);
 }
 
@@ -100,7 +100,7 @@ void MainWindow::copyPicture() {
     return;
   if (!shown_) {
     services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
-                             QStringLiteral("当前尚未生成二维码信息哦!"));
+                             QStringLiteral("当前尚未生成二维码信息哦！"));
     return;
   }
   // The composite that was checked, as saving writes it.

@@ -80,7 +80,8 @@ void WindowMenu::showOptions(const CodeOptions &chosen) {
 
 QString WindowMenu::AboutText() {
   const QString crlf = QStringLiteral("\r\n");
-  return QStringLiteral("感谢您使用本软件!") + crlf + QStringLiteral("我们唯一的QQ群：") +
+  return QStringLiteral("Zub二维码生成器 %1").arg(QStringLiteral(ZUB_VERSION)) + crlf + crlf +
+         QStringLiteral("感谢您使用本软件！") + crlf + QStringLiteral("我们唯一的QQ群：") +
          QString::fromLatin1(kGroupNumber) + crlf + QStringLiteral("欢迎您的加入交流") + crlf +
          QStringLiteral("请记住我们唯一的官方网址：") + crlf + crlf +
          QString::fromLatin1(kMorviAddress);

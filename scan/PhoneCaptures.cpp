@@ -1,0 +1,209 @@
+#include "PhoneCaptures.h"
+
+#include <QBuffer>
+#include <QPointF>
+#include <QPolygonF>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace zub {
+
+namespace {
+
+// The frame around the picture, as a share of it: the phone shows some of
+// what lies around. Wide enough (640 pixels and more) that wechat_qrcode
+// looks at the frame at half size first, as it does at a phone's own frame
+// size.
+constexpr double kFrame = 1.2;
+
+struct Shot {
+  double scale;       // capture pixels a picture pixel
+  double degrees;     // turned clockwise
+  double keystone;    // how much narrower the far (top) edge is
+  double blur;        // the lens's and the hand's blur, sigma in capture pixels
+  double contrast;    // of the screen as the camera sees it, 1: full
+  int noise;          // sensor noise, at most this many grey levels either way
+  int quality;        // of the JPEG frame
+  std::uint32_t seed; // of the noise
+};
+
+Shot ShotOf(CaptureKind kind) {
+  switch (kind) {
+  case CaptureKind::Distant:
+    return {1.0, 0.0, 0.0, 0.5, 1.0, 3, 85, 0x9e3779b9u};
+  case CaptureKind::Tilted:
+    return {1.25, 4.0, 0.03, 0.6, 1.0, 4, 80, 0x7f4a7c15u};
+  case CaptureKind::Shaky:
+    break;
+  }
+  return {1.25, -2.0, 0.0, 0.9, 0.8, 6, 75, 0x85ebca6bu};
+}
+
+// An 8-bit grey picture as plain rows.
+struct Grey {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> pixels;
+  std::uint8_t at(int x, int y) const {
+    return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                  static_cast<std::size_t>(x)];
+  }
+};
+
+// A Gaussian blur of `sigma` pixels, in fixed point so that every machine
+// gives the same bytes.
+Grey Blurred(const Grey &in, double sigma) {
+  const int radius = std::max(1, static_cast<int>(std::ceil(3 * sigma)));
+  std::vector<int> weights(static_cast<std::size_t>(2 * radius + 1));
+  double sum = 0;
+  for (int i = -radius; i <= radius; ++i)
+    sum += std::exp(-(i * i) / (2 * sigma * sigma));
+  int total = 0;
+  for (int i = -radius; i <= radius; ++i) {
+    weights[static_cast<std::size_t>(i + radius)] =
+        static_cast<int>(std::lround(std::exp(-(i * i) / (2 * sigma * sigma)) / sum * 65536));
+    total += weights[static_cast<std::size_t>(i + radius)];
+  }
+  weights[static_cast<std::size_t>(radius)] += 65536 - total;
+
+  const int width = in.width, height = in.height;
+  const auto w = static_cast<std::size_t>(width);
+  // Across: each row padded with its edge pixels.
+  Grey across = in;
+  std::vector<int> row(w + 2 * static_cast<std::size_t>(radius));
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t *src = in.pixels.data() + static_cast<std::size_t>(y) * w;
+    for (int x = -radius; x < width + radius; ++x)
+      row[static_cast<std::size_t>(x + radius)] = src[std::clamp(x, 0, width - 1)];
+    std::uint8_t *dst = across.pixels.data() + static_cast<std::size_t>(y) * w;
+    for (std::size_t x = 0; x < w; ++x) {
+      int acc = 32768;
+      for (std::size_t i = 0; i < weights.size(); ++i)
+        acc += weights[i] * row[x + i];
+      dst[x] = static_cast<std::uint8_t>(acc >> 16);
+    }
+  }
+  // Down: whole rows at a time, the nearest row past an edge.
+  Grey out = in;
+  std::vector<int> acc(w);
+  for (int y = 0; y < height; ++y) {
+    std::fill(acc.begin(), acc.end(), 32768);
+    for (int i = -radius; i <= radius; ++i) {
+      const int weight = weights[static_cast<std::size_t>(i + radius)];
+      const std::uint8_t *src =
+          across.pixels.data() + static_cast<std::size_t>(std::clamp(y + i, 0, height - 1)) * w;
+      for (std::size_t x = 0; x < w; ++x)
+        acc[x] += weight * src[x];
+    }
+    std::uint8_t *dst = out.pixels.data() + static_cast<std::size_t>(y) * w;
+    for (std::size_t x = 0; x < w; ++x)
+      dst[x] = static_cast<std::uint8_t>(acc[x] >> 16);
+  }
+  return out;
+}
+
+// The grey at (`fx`, `fy`) in pixel units (pixel centres at whole numbers),
+// between the four nearest pixels; -1 beyond the picture.
+int Sample(const Grey &g, double fx, double fy) {
+  if (!(fx >= -0.5 && fy >= -0.5 && fx <= g.width - 0.5 && fy <= g.height - 0.5))
+    return -1;
+  const int x0 = std::clamp(static_cast<int>(std::floor(fx)), 0, g.width - 1);
+  const int y0 = std::clamp(static_cast<int>(std::floor(fy)), 0, g.height - 1);
+  const int x1 = std::min(x0 + 1, g.width - 1), y1 = std::min(y0 + 1, g.height - 1);
+  // Weights in 256ths.
+  const int ax = static_cast<int>(std::clamp(fx - x0, 0.0, 1.0) * 256);
+  const int ay = static_cast<int>(std::clamp(fy - y0, 0.0, 1.0) * 256);
+  const int top = g.at(x0, y0) * (256 - ax) + g.at(x1, y0) * ax;
+  const int bottom = g.at(x0, y1) * (256 - ax) + g.at(x1, y1) * ax;
+  return (top * (256 - ay) + bottom * ay + 32768) >> 16;
+}
+
+// A small, fast generator of the same numbers on every machine.
+struct Noise {
+  std::uint32_t state;
+  int next(int amplitude) {
+    state = state * 1664525u + 1013904223u;
+    const int a = static_cast<int>(state >> 24);
+    state = state * 1664525u + 1013904223u;
+    const int b = static_cast<int>(state >> 24);
+    // Two uniform draws: a triangle around zero, as sensor noise is
+    // mostly small.
+    return ((a + b - 255) * amplitude) / 255;
+  }
+};
+
+} // namespace
+
+QImage PhoneCapture(const QImage &picture, CaptureKind kind) {
+  if (picture.isNull())
+    return {};
+  const Shot shot = ShotOf(kind);
+  const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+  Grey source;
+  source.width = grey.width();
+  source.height = grey.height();
+  source.pixels.resize(static_cast<std::size_t>(source.width) *
+                       static_cast<std::size_t>(source.height));
+  for (int y = 0; y < source.height; ++y)
+    std::copy_n(grey.constScanLine(y), source.width,
+                source.pixels.data() +
+                    static_cast<std::size_t>(y) * static_cast<std::size_t>(source.width));
+
+  // The blur of the lens, and the sensor's pixel that sums a patch of the
+  // picture, both measured on the picture.
+  const double sigma = std::sqrt(shot.blur * shot.blur + 0.25) / shot.scale;
+  const Grey soft = Blurred(source, sigma);
+
+  // The frame shows the picture with some of its surroundings.
+  const double w = source.width * shot.scale, h = source.height * shot.scale;
+  const int frameWidth = static_cast<int>(std::lround(w * kFrame));
+  const int frameHeight = static_cast<int>(std::lround(h * kFrame));
+  const QPointF centre(frameWidth / 2.0, frameHeight / 2.0);
+  const double inset = w * shot.keystone / 2;
+  QPolygonF corners{QPointF(-w / 2 + inset, -h / 2), QPointF(w / 2 - inset, -h / 2),
+                    QPointF(w / 2, h / 2), QPointF(-w / 2, h / 2)};
+  const double turn = shot.degrees * M_PI / 180;
+  for (QPointF &c : corners)
+    c = centre + QPointF(c.x() * std::cos(turn) - c.y() * std::sin(turn),
+                         c.x() * std::sin(turn) + c.y() * std::cos(turn));
+  QTransform toFrame;
+  const QPolygonF pictureCorners{QPointF(0, 0), QPointF(source.width, 0),
+                                 QPointF(source.width, source.height), QPointF(0, source.height)};
+  QTransform::quadToQuad(pictureCorners, corners, toFrame);
+  bool invertible = false;
+  const QTransform t = toFrame.inverted(&invertible);
+
+  const int low = static_cast<int>(std::lround(255 * (1 - shot.contrast) / 2));
+  const int surround = 190;
+  Noise noise{shot.seed};
+  QImage frame(frameWidth, frameHeight, QImage::Format_Grayscale8);
+  for (int y = 0; y < frameHeight; ++y) {
+    std::uint8_t *line = frame.scanLine(y);
+    for (int x = 0; x < frameWidth; ++x) {
+      // The frame pixel's centre on the picture (a projective map: the
+      // tilt leans the picture back).
+      const double px = x + 0.5, py = y + 0.5;
+      const double d = t.m13() * px + t.m23() * py + t.m33();
+      const double sx = (t.m11() * px + t.m21() * py + t.dx()) / d - 0.5;
+      const double sy = (t.m12() * px + t.m22() * py + t.dy()) / d - 0.5;
+      int v = invertible ? Sample(soft, sx, sy) : -1;
+      v = v < 0 ? surround : low + (v * (255 - 2 * low) + 127) / 255;
+      line[x] = static_cast<std::uint8_t>(std::clamp(v + noise.next(shot.noise), 0, 255));
+    }
+  }
+
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  buffer.open(QIODevice::WriteOnly);
+  if (!frame.save(&buffer, "JPG", shot.quality))
+    return frame;
+  QImage decoded;
+  if (!decoded.loadFromData(jpeg, "JPG"))
+    return frame;
+  return decoded.convertToFormat(QImage::Format_Grayscale8);
+}
+
+} // namespace zub
