@@ -15,19 +15,21 @@ namespace zub {
 // Why a write failed; System carries the system's error number.
 enum class WriteFailure {
   None,
-  NoName,          // empty, or a name that ends in "/"
-  NulInName,       // the system would cut the name at the NUL
-  FolderMissing,   // the folder it should go in does not exist
-  FolderNotFolder, // what should be its folder is something else
-  FolderReadOnly,  // no permission to make a file in the folder
-  IsFolder,        // a folder of that name is in the way
-  NotRegular,      // a device, pipe or socket that is not written into
-  ReadOnlyFile,    // an existing file this user may not write
-  DanglingLink,    // a symbolic link to nothing
-  LinkLoop,        // symbolic links that lead round in a circle
-  UnsafeLink,      // another user's link in a shared sticky folder
-  System,          // anything else: see `error`
-  NothingToWrite,  // no bytes were made (a picture the format cannot hold)
+  NoName,           // empty, or a name that ends in "/"
+  NulInName,        // the system would cut the name at the NUL
+  FolderMissing,    // the folder it should go in does not exist
+  FolderNotFolder,  // what should be its folder is something else
+  FolderReadOnly,   // no permission to make a file in the folder
+  IsFolder,         // a folder of that name is in the way
+  NotRegular,       // a device, pipe or socket that is not written into
+  ReadOnlyFile,     // an existing file this user may not write
+  DanglingLink,     // a symbolic link to nothing
+  LinkLoop,         // symbolic links that lead round in a circle
+  UnsafeLink,       // another user's link in a shared sticky folder
+  UnsafeFolderLink, // the same, standing for a folder on the way
+  OthersFile,       // another user's file or pipe in a shared sticky folder
+  System,           // anything else: see `error`
+  NothingToWrite,   // no bytes were made (a picture the format cannot hold)
 };
 
 struct WriteResult {
@@ -76,6 +78,9 @@ struct FileWriterCalls {
   int (*fsync)(int fd);
   int (*close)(int fd);
   bool unnamedTemporary = true;
+  // Reserves the disk space for `size` bytes of the file, before a file of
+  // several names is written in place: 0, or the error number.
+  int (*reserve)(int fd, off_t size) = nullptr;
 };
 // The real calls.
 FileWriterCalls RealFileWriterCalls();
