@@ -556,6 +556,11 @@ TEST_F(WholeFileWrite, AnInterruptedUpdateOfAFileOfTwoNamesEndsWhole) {
             }
             SetFileWriterCallsForTesting(&calls);
             WriteWholeFile(target, picture);
+            // The thread that took the signal ends the program once the
+            // file is whole; it may not have done so yet. Ten seconds at
+            // most, for a signal that was lost.
+            for (int wait = 0; wait < 10000; ++wait)
+              ::usleep(1000);
             return 0;
           },
           false);
