@@ -31,6 +31,8 @@ using test::kWriterUid;
 
 const std::string kPicture = "the writer's picture, for no one else";
 const std::string kTheirs = "what the other user had there";
+// No English word belongs in a Chinese sentence.
+constexpr const char *kLatinLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
 std::string Read(const std::string &path) {
   QFile file(QString::fromStdString(path));
@@ -155,6 +157,7 @@ TEST_F(SharedFolder, AnotherUsersLinkIsNotFollowedAnywhereOnThePath) {
     const std::string english = WriteFailureWords({failure, 0}, Language::English);
     EXPECT_NE(chinese.find("共享文件夹"), std::string::npos) << chinese;
     EXPECT_NE(english.find("another user's symbolic link"), std::string::npos) << english;
+    EXPECT_EQ(chinese.find_first_of(kLatinLetters), std::string::npos) << chinese;
   }
   EXPECT_NE(WriteFailureWords({WriteFailure::UnsafeFolderLink, 0}, Language::English)
                 .find("folder on the way"),
@@ -215,7 +218,8 @@ TEST_F(SharedFolder, AnotherUsersPipeOrFileIsNotWrittenInto) {
   const std::string chinese = WriteFailureWords({WriteFailure::OthersFile, 0}, Language::Chinese);
   const std::string english = WriteFailureWords({WriteFailure::OthersFile, 0}, Language::English);
   EXPECT_NE(chinese.find("共享文件夹"), std::string::npos) << chinese;
-  EXPECT_NE(english.find("another user's"), std::string::npos) << english;
+  EXPECT_EQ(chinese.find_first_of(kLatinLetters), std::string::npos) << chinese;
+  EXPECT_NE(english.find("another user's file"), std::string::npos) << english;
 }
 
 } // namespace
