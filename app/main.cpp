@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -61,6 +62,10 @@ bool AnsweredWithoutWindow(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // A save that reaches the file size limit (ulimit -f) fails with EFBIG
+  // and is told like any other failed save, instead of ending the program
+  // with the picture unsaved.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (AnsweredWithoutWindow(argc, argv))
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
   // Decoded while the application object connects to the display.

@@ -34,8 +34,11 @@ int main(int argc, char **argv) {
   using namespace zub::cli;
   GuardStandardStreams();
   // A reader that goes away is a failed write (EPIPE, exit 1), not a
-  // silent death.
+  // silent death; so is a file that reaches the size limit (ulimit -f):
+  // the write fails with EFBIG, reported like any other failed file, and
+  // a batch goes on with its other lines and says how many were written.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
 
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {

@@ -23,19 +23,17 @@ int RealFsync(int fd) {
 int RealClose(int fd) {
   return ::close(fd);
 }
+// The blocks for the whole file, past its end too, without changing its
+// size: a reservation that fails half-way leaves no end of zeros.
+int RealReserve(int fd, off_t size) {
+  return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0 ? 0 : errno;
+}
 
 } // namespace
 
 FileWriterCalls gCalls = RealFileWriterCalls();
 
 std::atomic<bool> gDeferFlush = false;
-
-std::string FolderOf(const std::string &path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos)
-    return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 bool WriteAll(int fd, std::string_view bytes) {
   const char *data = bytes.data();
@@ -82,7 +80,7 @@ void DeferFlush(bool defer) {
 
 FileWriterCalls RealFileWriterCalls() {
   using namespace filewrite;
-  return {RealWrite, RealFsync, RealClose, true};
+  return {RealWrite, RealFsync, RealClose, true, RealReserve};
 }
 
 void SetFileWriterCallsForTesting(const FileWriterCalls *calls) {
@@ -97,41 +95,39 @@ WriteResult WriteWholeFile(const std::string &path, std::string_view bytes,
   if (path.find('\0') != std::string::npos)
     return Fail(WriteFailure::NulInName);
 
-  // A pipe or a device is opened by the name given, so that the kernel
-  // follows links as it would for any program: bash's >(…) names a pipe by
-  // /dev/fd/N, a link to a link whose text is no path at all.
-  if (struct stat followed{}; options.intoSpecialFiles && ::stat(path.c_str(), &followed) == 0 &&
-                              (S_ISFIFO(followed.st_mode) || S_ISCHR(followed.st_mode)))
-    return WriteInto(path, bytes);
-
-  // A link is followed, one step at a time, so that each step can be
-  // judged as the kernel would judge it; the link itself stays.
-  std::string target;
-  struct stat st {};
-  bool exists = false;
-  if (const WriteResult followed = FollowLinks(path, target, st, exists); !followed)
-    return followed;
-
-  if (exists && S_ISDIR(st.st_mode))
+  // The name is walked one part at a time, so that each link on the way is
+  // judged as the kernel would judge it, and what is there is seen before
+  // anything is opened; the links themselves stay.
+  Place place;
+  if (const WriteResult found = FindPlace(path, place); !found)
+    return found;
+  const struct stat &st = place.st;
+  if (!place.exists)
+    return Replace(place, bytes, nullptr);
+  if (S_ISDIR(st.st_mode))
     return Fail(WriteFailure::IsFolder);
-  if (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) && options.intoSpecialFiles)
-    return WriteInto(target, bytes);
-  if (exists && !S_ISREG(st.st_mode))
+  // Opened without O_CREAT, a pipe or a file of another user's in a shared
+  // folder passes the kernel's own check; it is made here.
+  if (PlantedByAnother(st, place.folderStat))
+    return Fail(WriteFailure::OthersFile);
+  if ((S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) && options.intoSpecialFiles)
+    return WriteInto(place, bytes);
+  if (!S_ISREG(st.st_mode))
     return Fail(WriteFailure::NotRegular);
-  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+  const int folder = place.folder.get();
+  if (::faccessat(folder, place.name.c_str(), W_OK, AT_EACCESS) != 0) {
     // A read-only disk is no fault of the file.
     const int error = errno;
     if (error == EROFS)
       return SystemFailure(EROFS);
     // Where the folder is closed too, that is what the user must change.
-    if (::faccessat(AT_FDCWD, FolderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0 &&
-        errno == EACCES)
+    if (::faccessat(folder, ".", W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES)
       return Fail(WriteFailure::FolderReadOnly, EACCES);
     return Fail(WriteFailure::ReadOnlyFile, error);
   }
-  if (exists && st.st_nlink > 1)
-    return UpdateSharedFile(target, bytes);
-  return Replace(target, bytes, exists ? &st : nullptr);
+  if (st.st_nlink > 1)
+    return UpdateSharedFile(place, bytes);
+  return Replace(place, bytes, &st);
 }
 
 } // namespace zub

@@ -15,19 +15,21 @@ namespace zub {
 // Why a write failed; System carries the system's error number.
 enum class WriteFailure {
   None,
-  NoName,          // empty, or a name that ends in "/"
-  NulInName,       // the system would cut the name at the NUL
-  FolderMissing,   // the folder it should go in does not exist
-  FolderNotFolder, // what should be its folder is something else
-  FolderReadOnly,  // no permission to make a file in the folder
-  IsFolder,        // a folder of that name is in the way
-  NotRegular,      // a device, pipe or socket that is not written into
-  ReadOnlyFile,    // an existing file this user may not write
-  DanglingLink,    // a symbolic link to nothing
-  LinkLoop,        // symbolic links that lead round in a circle
-  UnsafeLink,      // another user's link in a shared sticky folder
-  System,          // anything else: see `error`
-  NothingToWrite,  // no bytes were made (a picture the format cannot hold)
+  NoName,           // empty, or a name that ends in "/"
+  NulInName,        // the system would cut the name at the NUL
+  FolderMissing,    // the folder it should go in does not exist
+  FolderNotFolder,  // what should be its folder is something else
+  FolderReadOnly,   // no permission to make a file in the folder
+  IsFolder,         // a folder of that name is in the way
+  NotRegular,       // a device, pipe or socket that is not written into
+  ReadOnlyFile,     // an existing file this user may not write
+  DanglingLink,     // a symbolic link to nothing
+  LinkLoop,         // symbolic links that lead round in a circle
+  UnsafeLink,       // another user's link in a shared sticky folder
+  UnsafeFolderLink, // the same, standing for a folder on the way
+  OthersFile,       // another user's file or pipe in a shared sticky folder
+  System,           // anything else: see `error`
+  NothingToWrite,   // no bytes were made (a picture the format cannot hold)
 };
 
 struct WriteResult {
@@ -47,17 +49,22 @@ struct WriteOptions {
 //
 // A regular file (new or existing) is written to an unnamed temporary file
 // beside it, or where the file system has none, a hidden named one removed
-// again on SIGINT, SIGTERM and SIGHUP; every write and the flush to the disk
-// are checked, and only then does it take the target's name. An existing
-// file keeps its mode and, where the writer may, its owner and group; the
-// set-user-ID, set-group-ID and sticky bits are dropped when the owner
-// cannot be kept. A file with several names (hard links) is updated in
-// place, so every name sees the new picture, as cp does; the space is
-// reserved first, and the old bytes are put back if a write fails.
-// A symbolic link is followed and the link stays, except a dangling link,
+// again on SIGINT, SIGTERM, SIGHUP and SIGQUIT; every write and the flush to
+// the disk are checked, and only then does it take the target's name. An
+// existing file keeps its mode and, where the writer may, its owner and
+// group; the set-user-ID, set-group-ID and sticky bits are dropped when the
+// owner cannot be kept. A file with several names (hard links) is updated in
+// place, so every name sees the new picture, as cp does: the space is
+// reserved first, only the old bytes the picture covers are kept aside, a
+// failure puts them and the old size back, and a signal that ends the
+// program waits until the file is whole.
+// The name is walked one part at a time and each symbolic link on the way,
+// a folder's or the file's, is followed and stays, except a dangling link,
 // a loop, and in a sticky world-writable folder a link owned by neither the
-// writer nor the folder's owner (the kernel's protected-symlinks rule): these
-// are refused and left alone. A folder is refused.
+// writer nor the folder's owner (the kernel's protected-symlinks rule).
+// There, too, an existing file, pipe or device of such another user is
+// refused (the protected-FIFO and protected-regular rules), before anything
+// is opened. A folder is refused.
 WriteResult WriteWholeFile(const std::string &path, std::string_view bytes,
                            const WriteOptions &options = {});
 
@@ -76,6 +83,9 @@ struct FileWriterCalls {
   int (*fsync)(int fd);
   int (*close)(int fd);
   bool unnamedTemporary = true;
+  // Reserves the disk space for `size` bytes of the file, before a file of
+  // several names is written in place: 0, or the error number.
+  int (*reserve)(int fd, off_t size) = nullptr;
 };
 // The real calls.
 FileWriterCalls RealFileWriterCalls();

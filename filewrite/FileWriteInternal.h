@@ -2,22 +2,29 @@
 // Inside the file writer, shared by its parts; not for use outside this
 // folder. WriteWholeFile (FileWrite.cpp) judges the name and what is there
 // and picks the way to write:
-//   LinkPolicy.cpp      follows symbolic links one step at a time, refusing
-//                       the ones the kernel would not follow for us;
+//   LinkPolicy.cpp      walks the name one folder and one link at a time,
+//                       refusing the links the kernel would not follow for
+//                       us, and ends in the folder the file is in, open;
 //   ReplaceFile.cpp     a new file by an unnamed or a named temporary file,
 //                       renamed over the target;
 //   TemporaryFiles.cpp  the named temporaries that exist right now, removed
-//                       when a signal ends the program;
+//                       when a signal ends the program, and the in-place
+//                       updates such a signal waits for;
 //   InPlaceWrite.cpp    a file with several names, a pipe or a device,
 //                       written where it is.
+// Every call after the walk is made relative to the folder it opened, so
+// that no one can swap a folder or a link under the name meanwhile.
 
 #include "FileWrite.h"
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace zub::filewrite {
 
@@ -36,10 +43,67 @@ inline WriteResult SystemFailure(int error) {
   return {WriteFailure::System, error != 0 ? error : EIO};
 }
 
-// The folder `path` is in: "." for a bare name, "/" for one at the root.
-std::string FolderOf(const std::string &path);
+// An open descriptor, closed when this goes.
+class Descriptor {
+public:
+  Descriptor() = default;
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(Descriptor &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor &operator=(Descriptor &&other) noexcept {
+    if (this != &other)
+      Reset(std::exchange(other.fd_, -1));
+    return *this;
+  }
+  Descriptor(const Descriptor &) = delete;
+  Descriptor &operator=(const Descriptor &) = delete;
+  ~Descriptor() { Reset(); }
 
-// Hands every byte to `fd`. False with errno set on failure.
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  // Hands the descriptor over; this one no longer closes it.
+  int Release() { return std::exchange(fd_, -1); }
+  void Reset(int fd = -1) {
+    if (fd_ >= 0)
+      ::close(fd_);
+    fd_ = fd;
+  }
+
+private:
+  int fd_ = -1;
+};
+
+// In a folder with the sticky bit that everyone may write (/tmp), what
+// belongs to neither this user nor the folder's owner was put there by
+// someone else: the kernel follows no such link (protected_symlinks) and
+// opens no such pipe or file for a writer that would create it
+// (protected_fifos, protected_regular).
+inline bool PlantedByAnother(const struct stat &thing, const struct stat &folder) {
+  return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && thing.st_uid != ::geteuid() &&
+         thing.st_uid != folder.st_uid;
+}
+
+// Where a name leads.
+struct Place {
+  Descriptor folder;         // the folder the file is in, opened as a path
+  struct stat folderStat {}; // what that folder is
+  std::string name;          // the file's name in it, a single part
+  bool exists = false;       // something is there under that name
+  struct stat st {};         // what is there; not a link, except:
+  bool processLink = false;  // a link of /proc to an open pipe, device or
+                             // socket, which the kernel alone can open; `st`
+                             // is then what it leads to
+};
+
+// Walks `path` one part at a time from the root or the working folder:
+// each folder is opened without following a link, and each link, whether
+// it stands for a folder or for the file, is judged as the kernel would
+// judge it before its text is followed. Refuses a dangling link, a loop, a
+// missing folder or one that is no folder, and in a sticky world-writable
+// folder a link owned by neither the writer nor the folder's owner.
+WriteResult FindPlace(const std::string &path, Place &place);
+
+// Hands every byte to `fd`, carrying on where a write stopped short. False
+// with errno set on failure.
 bool WriteAll(int fd, std::string_view bytes);
 
 // Closes `fd`. False with errno set when the close reports a failure (a
@@ -50,25 +114,25 @@ bool CloseChecked(int fd);
 // none) when the flush fails.
 bool SyncChecked(int fd);
 
-// Follows the links from `path` one step at a time, each step judged as
-// the kernel would judge it. On success `target` is the name reached,
-// `exists` says whether something is there, and `st` what it is (lstat).
-// Refuses a dangling link, a loop, and in a sticky world-writable folder a
-// link owned by neither the writer nor the folder's owner.
-WriteResult FollowLinks(const std::string &path, std::string &target, struct stat &st,
-                        bool &exists);
+// Writes the regular file at `place` anew, by an unnamed temporary file
+// where the file system has them, else a named one; `old` is the file
+// replaced, whose owner and mode the new one keeps, or null for a new file.
+WriteResult Replace(const Place &place, std::string_view bytes, const struct stat *old);
 
-// Writes the regular file `target` anew, by an unnamed temporary file where
-// the file system has them, else a named one; `old` is the file replaced,
-// whose owner and mode the new one keeps, or null for a new file.
-WriteResult Replace(const std::string &target, std::string_view bytes, const struct stat *old);
-
-// Writes `bytes` into the existing regular file `target` itself, so that
+// Writes `bytes` into the existing regular file at `place` itself, so that
 // every name of a file with several sees them.
-WriteResult UpdateSharedFile(const std::string &target, std::string_view bytes);
+WriteResult UpdateSharedFile(const Place &place, std::string_view bytes);
 
-// Writes into a pipe, a character device or a terminal where it is.
-WriteResult WriteInto(const std::string &target, std::string_view bytes);
+// Writes into the pipe, character device or terminal at `place` where it is.
+WriteResult WriteInto(const Place &place, std::string_view bytes);
+
+// Installs, once, the handler that removes the named temporary files and
+// waits for the in-place updates when a signal ends the program (SIGINT,
+// SIGTERM, SIGHUP, SIGQUIT), where nobody else handles or ignores it.
+void CatchEndingSignals();
+
+// The signals that handler catches.
+sigset_t EndingSignals();
 
 struct InFlight;
 
@@ -82,9 +146,10 @@ public:
   TemporaryName &operator=(const TemporaryName &) = delete;
   ~TemporaryName() { Release(); }
 
-  // Call right before the system call that makes `name`; Made() right
-  // after. False (errno EINTR) when the program is ending.
-  bool Begin(const std::string &name);
+  // Call right before the system call that makes `name` in the open
+  // folder `folder`; Made() right after. False (errno EINTR) when the
+  // program is ending.
+  bool Begin(int folder, const std::string &name);
   void Made();
   void Release();
 
@@ -92,8 +157,28 @@ private:
   InFlight *slot_ = nullptr;
 };
 
-// A hidden name in `folder` of our own, short so that a target name as long
-// as the system allows leaves room for it.
-std::string TemporaryNameIn(const std::string &folder);
+// An update of a file in place, from its first changed byte until the file
+// is whole again: the new picture complete, or the old one put back. A
+// signal that ends the program waits for it, on this thread by being held
+// back, on any other in the handler.
+class InPlaceUpdate {
+public:
+  InPlaceUpdate() = default;
+  InPlaceUpdate(const InPlaceUpdate &) = delete;
+  InPlaceUpdate &operator=(const InPlaceUpdate &) = delete;
+  ~InPlaceUpdate() { End(); }
+
+  // False (errno EINTR) when the program is ending: change nothing then.
+  bool Begin();
+  void End();
+
+private:
+  bool active_ = false;
+  sigset_t before_{};
+};
+
+// A hidden name of our own for a temporary file, short so that a target
+// name as long as the system allows leaves room for it.
+std::string NewTemporaryName();
 
 } // namespace zub::filewrite

@@ -40,23 +40,19 @@ bool Fill(int fd, std::string_view bytes, const struct stat *old) {
   return SyncChecked(fd);
 }
 
-void SyncFolder(const std::string &folder) {
+void SyncFolder(int folder) {
   if (gDeferFlush)
     return;
   // Some file systems cannot sync a folder, which is no failure of the file.
-  if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+  if (const int dir = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
     ::fsync(dir);
     ::close(dir);
   }
 }
 
-// Why a temporary file could not be made in `folder`.
-WriteResult FolderFailure(const std::string &folder, int error) {
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0)
-    return errno == ENOENT ? Fail(WriteFailure::FolderMissing) : SystemFailure(error);
-  if (!S_ISDIR(st.st_mode))
-    return Fail(WriteFailure::FolderNotFolder);
+// Why a temporary file could not be made in the folder, which exists: the
+// walk to it found it.
+WriteResult FolderFailure(int error) {
   // These say more than the permission bits: a read-only disk also makes
   // its folders unwritable.
   if (error == ENOSPC || error == EDQUOT || error == EROFS || error == ENAMETOOLONG)
@@ -66,25 +62,26 @@ WriteResult FolderFailure(const std::string &folder, int error) {
   return SystemFailure(error);
 }
 
-// The new file by a named temporary file: made, filled, renamed over
-// `target`.
-WriteResult ReplaceByNamedTemporary(const std::string &target, const std::string &folder,
-                                    std::string_view bytes, const struct stat *old) {
+// The new file by a named temporary file: made, filled, renamed over the
+// target.
+WriteResult ReplaceByNamedTemporary(const Place &place, std::string_view bytes,
+                                    const struct stat *old) {
+  const int folder = place.folder.get();
   TemporaryName guard;
   std::string name;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    name = TemporaryNameIn(folder);
-    if (!guard.Begin(name))
+    name = NewTemporaryName();
+    if (!guard.Begin(folder, name))
       return SystemFailure(EINTR);
     // 0666 less the umask, as any new file gets.
-    fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     const int error = errno;
     guard.Made();
     if (fd < 0) {
       guard.Release();
       if (error != EEXIST)
-        return FolderFailure(folder, error);
+        return FolderFailure(error);
     }
   }
   if (fd < 0)
@@ -95,12 +92,12 @@ WriteResult ReplaceByNamedTemporary(const std::string &target, const std::string
     ok = false;
     error = errno;
   }
-  if (ok && ::rename(name.c_str(), target.c_str()) != 0) {
+  if (ok && ::renameat(folder, name.c_str(), folder, place.name.c_str()) != 0) {
     ok = false;
     error = errno;
   }
   if (!ok)
-    ::unlink(name.c_str());
+    ::unlinkat(folder, name.c_str(), 0);
   guard.Release();
   if (!ok)
     return SystemFailure(error);
@@ -112,15 +109,16 @@ WriteResult ReplaceByNamedTemporary(const std::string &target, const std::string
 // behind: it gets a name only when complete, and keeps that name for the
 // instant before it replaces the target. Unsupported (an old kernel, a file
 // system without it, no /proc) is EOPNOTSUPP: try the named way.
-WriteResult ReplaceByUnnamedTemporary(const std::string &target, const std::string &folder,
-                                      std::string_view bytes, const struct stat *old) {
+WriteResult ReplaceByUnnamedTemporary(const Place &place, std::string_view bytes,
+                                      const struct stat *old) {
 #ifdef O_TMPFILE
-  const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  const int folder = place.folder.get();
+  const int fd = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int error = errno;
     if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT)
       return SystemFailure(EOPNOTSUPP);
-    return FolderFailure(folder, error);
+    return FolderFailure(error);
   }
   if (!Fill(fd, bytes, old)) {
     const int error = errno;
@@ -134,7 +132,7 @@ WriteResult ReplaceByUnnamedTemporary(const std::string &target, const std::stri
   if (!old) {
     // A new file takes its name at once; only if one appeared meanwhile
     // does it go the way of a replacement.
-    linked = ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    linked = ::linkat(AT_FDCWD, self.c_str(), folder, place.name.c_str(), AT_SYMLINK_FOLLOW) == 0;
     if (!linked && errno != EEXIST) {
       ::close(fd);
       return SystemFailure(EOPNOTSUPP);
@@ -142,13 +140,13 @@ WriteResult ReplaceByUnnamedTemporary(const std::string &target, const std::stri
   }
   if (!linked) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-      name = TemporaryNameIn(folder);
-      if (!guard.Begin(name)) {
+      name = NewTemporaryName();
+      if (!guard.Begin(folder, name)) {
         ::close(fd);
         return SystemFailure(EINTR);
       }
       const bool made =
-          ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+          ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
       const int error = errno;
       guard.Made();
       if (made)
@@ -167,33 +165,32 @@ WriteResult ReplaceByUnnamedTemporary(const std::string &target, const std::stri
   }
   bool ok = CloseChecked(fd);
   int error = errno;
-  if (ok && !linked && ::rename(name.c_str(), target.c_str()) != 0) {
+  if (ok && !linked && ::renameat(folder, name.c_str(), folder, place.name.c_str()) != 0) {
     ok = false;
     error = errno;
   }
   if (!ok)
-    ::unlink(linked ? target.c_str() : name.c_str());
+    ::unlinkat(folder, linked ? place.name.c_str() : name.c_str(), 0);
   guard.Release();
   if (!ok)
     return SystemFailure(error);
   SyncFolder(folder);
   return {};
 #else
-  (void)target, (void)folder, (void)bytes, (void)old;
+  (void)place, (void)bytes, (void)old;
   return SystemFailure(EOPNOTSUPP);
 #endif
 }
 
 } // namespace
 
-WriteResult Replace(const std::string &target, std::string_view bytes, const struct stat *old) {
-  const std::string folder = FolderOf(target);
+WriteResult Replace(const Place &place, std::string_view bytes, const struct stat *old) {
   if (gCalls.unnamedTemporary) {
-    const WriteResult unnamed = ReplaceByUnnamedTemporary(target, folder, bytes, old);
+    const WriteResult unnamed = ReplaceByUnnamedTemporary(place, bytes, old);
     if (unnamed.failure != WriteFailure::System || unnamed.error != EOPNOTSUPP)
       return unnamed;
   }
-  return ReplaceByNamedTemporary(target, folder, bytes, old);
+  return ReplaceByNamedTemporary(place, bytes, old);
 }
 
 } // namespace zub::filewrite

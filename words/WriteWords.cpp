@@ -75,6 +75,13 @@ std::string WriteFailureWords(const WriteResult &result, Language language) {
   case WriteFailure::UnsafeLink:
     return Say(language, "这是他人在共享文件夹中放置的符号链接，为安全起见不跟随",
                "it is another user's symbolic link in a shared folder, which is not followed");
+  case WriteFailure::UnsafeFolderLink:
+    return Say(language, "路径中的一个文件夹是他人在共享文件夹中放置的符号链接，为安全起见不跟随",
+               "a folder on the way is another user's symbolic link in a shared folder, which is "
+               "not followed");
+  case WriteFailure::OthersFile:
+    return Say(language, "这是他人在共享文件夹中放置的文件，为安全起见不写入",
+               "it is another user's file in a shared folder, which is not written into");
   case WriteFailure::NothingToWrite:
     return Say(language, "没有可以保存的图片", "there is no picture to write");
   case WriteFailure::System:

@@ -2,6 +2,7 @@
 #include "BitmapFile.h"
 #include "Composite.h"
 #include "DiskFaults.h"
+#include "JpegQuality.h"
 #include "QrEncoder.h"
 #include "TestSupport.h"
 #include "WriteWords.h"
@@ -19,6 +20,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -177,6 +179,21 @@ TEST_F(ImageFile, EachFormatHoldsThePicture) {
     EXPECT_EQ(found[0].bytes, test::BytesOf("http://www.zub.cn"));
     EXPECT_EQ(Entries(), QStringList{QStringLiteral("out")});
   }
+}
+
+// A JPEG is written at quality 95, which keeps the modules' edges crisp:
+// both quantisation tables of the file are the standard ones scaled for 95
+// (a decoder reads a file of quality 75 as well, and a comparison of the
+// writer with itself would not tell).
+TEST_F(ImageFile, AJpegIsWrittenAtQuality95) {
+  const QString path = dir_.filePath("quality.jpg");
+  QString reason;
+  ASSERT_TRUE(WriteWithWords(composite_, path, ImageFileFormat::Jpeg, reason))
+      << reason.toStdString();
+  const QByteArray file = ReadAll(path);
+  const std::map<int, int> qualities =
+      test::JpegTableQualities(std::string_view(file.constData(), std::size_t(file.size())));
+  EXPECT_EQ(qualities, (std::map<int, int>{{0, 95}, {1, 95}}));
 }
 
 // A write that fails part-way, in every format: the process may not write

@@ -1,10 +1,14 @@
 #pragma once
 
-// A disk that fills half-way, for the file writer's seam: the first write
-// takes half the bytes (and one more), the next finds no room.
+// Disks that misbehave, for the file writer's seam. One fills half-way: the
+// first write takes half the bytes (and one more), the next finds no room.
+// The other takes a part of every write and says so, as a pipe, a network
+// disk or a write cut short by a signal may: nothing fails, a writer must
+// carry on from where each write stopped.
 
 #include "FileWrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
@@ -21,6 +25,18 @@ inline ssize_t WriteUntilDiskFull(int fd, const void *data, size_t size) {
 inline const FileWriterCalls kDiskFills = [] {
   FileWriterCalls calls = RealFileWriterCalls();
   calls.write = WriteUntilDiskFull;
+  return calls;
+}();
+
+// A third of what is asked, at least one byte and at most 1000: even a
+// small file takes several writes.
+inline ssize_t WritePartOfEach(int fd, const void *data, size_t size) {
+  return ::write(fd, data, std::min<size_t>(1000, std::max<size_t>(1, size / 3)));
+}
+
+inline const FileWriterCalls kShortWrites = [] {
+  FileWriterCalls calls = RealFileWriterCalls();
+  calls.write = WritePartOfEach;
   return calls;
 }();
 
