@@ -1,7 +1,7 @@
 // Started by the isolation tests with a home of their making: its one test
 // does to a file what ZUB_TRIAL says ("write PATH", "write-at-exit PATH",
-// "remove PATH", "read PATH"; a PATH starting with "~/" is in the home the
-// process has while it runs, its scratch home).
+// "write-and-remove PATH", "remove PATH", "read PATH"; a PATH starting with
+// "~/" is in the home the process has while it runs, its scratch home).
 
 #include <gtest/gtest.h>
 
@@ -32,6 +32,9 @@ TEST(Trial, Act) {
     Write();
   } else if (act == "write-at-exit") {
     std::atexit(Write);
+  } else if (act == "write-and-remove") {
+    Write();
+    ASSERT_EQ(std::remove(target.c_str()), 0);
   } else if (act == "remove") {
     ASSERT_EQ(std::remove(target.c_str()), 0);
   } else if (act == "read") {

@@ -3,7 +3,7 @@
 // The real window program, started as a process of its own: its runtime
 // folder (the instance lock) and its settings live in the test's scratch
 // folder; its home and its session bus, none, are the test process's own
-// (ScratchHome.h).
+// (ScratchHome.cpp).
 
 #include <QProcess>
 #include <QTemporaryDir>

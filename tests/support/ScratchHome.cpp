@@ -1,4 +1,21 @@
-#include "ScratchHome.h"
+// Every test program links ScratchHome.cpp (tests/CMakeLists.txt sees to it).
+// Before main() it gives the process a home of its own in a scratch folder:
+// HOME, the XDG folders, the runtime folder and TMPDIR point into it, and the
+// session bus's address is one where no bus listens, so none is started on
+// the tests' X display. The programs the tests start (the window, Xvfb,
+// openbox, xdotool, the validators) inherit all of it. What a test, a library
+// or one of those programs keeps "for the user" (Qt's dialog settings, a
+// window manager's log, a bus's address file, caches) lands there and goes
+// with the process; one that is killed or aborts leaves its folder,
+// <program>.home-XXXXXX, in the temporary folder for a look.
+//
+// It also checks that this held: the user's real home (HOME as the process
+// found it, and the home of the user's account) is listed when the process
+// starts, after the last test and at exit; anything made, changed or removed
+// there fails the run, named. Left alone are what builds and profilers
+// running beside the tests write (the project's source and build trees, the
+// compiler cache, perf's ~/.debug) and the temporary folder, should it lie in
+// the home.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +28,7 @@
 #include <ftw.h>
 #include <map>
 #include <pwd.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -66,8 +84,13 @@ struct Watched {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0)
       return;
-    out[path] = {static_cast<mode_t>(st.st_mode & S_IFMT), st.st_mtim};
-    if (!S_ISDIR(st.st_mode) || depth == kDepth)
+    // A folder's own time counts only where its entries are not listed:
+    // above, each entry made, written or removed shows for itself, and an
+    // entry made and removed again (another program's temporary file) is
+    // nothing left behind.
+    const bool listed = S_ISDIR(st.st_mode) && depth < kDepth;
+    out[path] = {static_cast<mode_t>(st.st_mode & S_IFMT), listed ? timespec{} : st.st_mtim};
+    if (!listed)
       return;
     DIR *dir = ::opendir(path.c_str());
     if (dir == nullptr)
@@ -98,7 +121,7 @@ std::string Changes(const Watched &watched) {
       lines.push_back("made     " + path);
     else if (!(it->second == stamp))
       lines.push_back((S_ISDIR(stamp.type) ? "changed  " : "written  ") + path +
-                      (S_ISDIR(stamp.type) ? "/ (an entry was made or removed in it)" : ""));
+                      (S_ISDIR(stamp.type) ? "/ (an entry was made or removed below it)" : ""));
   }
   for (const auto &[path, stamp] : watched.before) {
     if (after.find(path) == after.end())
@@ -110,11 +133,14 @@ std::string Changes(const Watched &watched) {
   return report;
 }
 
-// Called by nftw: folders opened up before they are entered, so that a test
-// that took its own rights away leaves nothing behind.
+// Called by nftw: folders opened up, so that a test that took its own rights
+// away leaves nothing behind. A folder that could not be read is entered
+// only on the next walk.
+int unreadable = 0;
 int OpenUp(const char *path, const struct stat *st, int kind, FTW *) {
-  if (kind == FTW_D && (st->st_mode & S_IRWXU) != S_IRWXU)
+  if ((kind == FTW_D || kind == FTW_DNR) && (st->st_mode & S_IRWXU) != S_IRWXU)
     ::chmod(path, S_IRWXU);
+  unreadable += kind == FTW_DNR ? 1 : 0;
   return 0;
 }
 
@@ -150,12 +176,15 @@ private:
 class ScratchHome {
 public:
   ScratchHome() : owner_(::getpid()) {
-    Watch();
-    const std::string tmp = Env("TMPDIR").empty() ? "/tmp" : Env("TMPDIR");
-    std::string pattern = tmp + '/' + program_invocation_short_name + ".home-XXXXXX";
+    const std::string base = Env("TMPDIR").empty() ? "/tmp" : Env("TMPDIR");
+    std::string pattern = base + '/' + program_invocation_short_name + ".home-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
-      Fail("cannot make a scratch folder in " + tmp);
+      Fail("cannot make a scratch folder in " + base);
     root_ = pattern;
+    Watch();
+    // Others may pass through to the tests' temporary folders, as through
+    // /tmp: a test that takes on an ordinary user's rights reaches its files.
+    ::chmod(root_.c_str(), S_IRWXU | S_IXGRP | S_IXOTH);
     const std::string home = Folder(root_ + "/home");
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", Folder(home + "/.config").c_str(), 1);
@@ -165,7 +194,9 @@ public:
     ::setenv("XDG_STATE_HOME", Folder(home + "/.local/state").c_str(), 1);
     const std::string runtime = Folder(root_ + "/runtime");
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    ::setenv("TMPDIR", Folder(root_ + "/tmp").c_str(), 1);
+    const std::string tmp = Folder(root_ + "/tmp");
+    ::chmod(tmp.c_str(), S_IRWXU | S_IXGRP | S_IXOTH);
+    ::setenv("TMPDIR", tmp.c_str(), 1);
     // With no address, the bus library starts a bus on the X display and
     // leaves its socket in /tmp; at an address where nothing listens, the
     // connection simply fails.
@@ -179,7 +210,12 @@ public:
     std::string changes;
     if (!reported_)
       changes = Changes();
-    ::nftw(root_.c_str(), OpenUp, 16, FTW_PHYS);
+    for (int walk = 0; walk < 8; ++walk) {
+      unreadable = 0;
+      ::nftw(root_.c_str(), OpenUp, 16, FTW_PHYS);
+      if (unreadable == 0)
+        break;
+    }
     ::nftw(root_.c_str(), Remove, 16, FTW_PHYS | FTW_DEPTH);
     if (!changes.empty()) {
       std::fprintf(stderr, "%s", changes.c_str());
@@ -191,11 +227,8 @@ public:
   ScratchHome(const ScratchHome &) = delete;
   ScratchHome &operator=(const ScratchHome &) = delete;
 
-  const std::string &root() const { return root_; }
-
   // What changed in the watched homes since the process started, as lines
-  // for a failure; empty when nothing did. Called once the changes are
-  // reported, it leaves the exit's own check out.
+  // for a failure; empty when nothing did.
   std::string Changes() const {
     std::string report;
     for (const Watched &w : watched_)
@@ -203,8 +236,11 @@ public:
     if (report.empty())
       return report;
     return std::string("The real home changed while ") + program_invocation_short_name +
-           " ran; a test or a program it started wrote outside its temporary folders:\n" + report;
+           " ran; a test or a program it started wrote outside its temporary folders (or "
+           "another program of this user wrote there meanwhile: run the test alone to tell):\n" +
+           report;
   }
+  // Once a failure names the changes, the check at exit leaves them be.
   void Reported() { reported_ = true; }
 
 private:
@@ -215,12 +251,13 @@ private:
     std::vector<std::string> homes{RealPath(Env("HOME"))};
     if (const passwd *account = ::getpwuid(::getuid()))
       homes.push_back(RealPath(account->pw_dir));
-    // Written beside the tests by builds, not by them: the source and build
-    // trees, the compiler cache; and the temporary folder the scratch folder
-    // is made in.
+    // Written beside the tests by builds and profilers, not by them: the
+    // source and build trees, the compiler cache, perf's cache of the
+    // binaries it profiled; and the temporary folder the scratch folder is
+    // made in, and the scratch folder itself.
     std::vector<std::string> others{RealPath(ZUB_SOURCE_DIR), RealPath(ZUB_BUILD_DIR),
                                     RealPath(Env("TMPDIR").empty() ? "/tmp" : Env("TMPDIR")),
-                                    RealPath(Env("CCACHE_DIR"))};
+                                    RealPath(Env("CCACHE_DIR")), RealPath(root_)};
     if (!Env("XDG_CACHE_HOME").empty())
       others.push_back(RealPath(Env("XDG_CACHE_HOME") + "/ccache"));
     for (const std::string &home : homes) {
@@ -228,7 +265,10 @@ private:
           std::any_of(watched_.begin(), watched_.end(),
                       [&](const Watched &w) { return w.home == home; }))
         continue;
-      Watched w{home, {RealPath(home + "/.cache/ccache"), RealPath(home + "/.ccache")}, {}};
+      Watched w{home,
+                {RealPath(home + "/.cache/ccache"), RealPath(home + "/.ccache"),
+                 RealPath(home + "/.debug")},
+                {}};
       // Only what lies inside the home is left alone: a home inside one of
       // these folders (a scratch home made for a trial run) is watched whole.
       for (const std::string &other : others) {
@@ -258,9 +298,4 @@ void HomeCheck::TearDown() {
 ScratchHome scratch;
 
 } // namespace
-
-const std::string &ScratchRoot() {
-  return scratch.root();
-}
-
 } // namespace zub::test

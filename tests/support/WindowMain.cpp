@@ -7,7 +7,7 @@
 
 int main(int argc, char **argv) {
   // Nothing of the user's: the process has a home of its own
-  // (ScratchHome.h), and the window's settings live in a scratch folder.
+  // (ScratchHome.cpp), and the window's settings live in a scratch folder.
   QTemporaryDir scratch;
   // Listing the tests happens without the tests' environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
