@@ -1,6 +1,7 @@
 #include "Desktop.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -26,9 +29,51 @@ namespace {
 Desktop desktop;
 std::vector<pid_t> started;
 
-// Starts `program` with `args`; the child dies with this process, so a crashed
-// test leaves no server behind. `keepFd` stays open in the child.
-pid_t Spawn(const QString &program, const QStringList &args, int keepFd = -1) {
+// The X server compiles its keymap with xkbcomp into a folder fixed when it
+// was built (Debian's /var/lib/xkb) whenever it may write there, as root
+// may. So the server gets a view of the file system of its own in which that
+// folder is the run's: a mount namespace, made with the rights root has or,
+// failing them, in a user namespace of its own.
+constexpr char kKeymapOutput[] = "/var/lib/xkb";
+
+struct PrivateKeymaps {
+  QByteArray folder; // the run's folder, shown at kKeymapOutput
+  QByteArray uidMap, gidMap;
+};
+
+bool WriteAll(const char *path, const char *text, qsizetype size) {
+  const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  const bool written = ::write(fd, text, static_cast<size_t>(size)) == size;
+  ::close(fd);
+  return written;
+}
+
+// In the child, before exec: only system calls. A machine without the folder
+// has nothing to hide.
+bool ShowKeymapsFolder(const PrivateKeymaps &keymaps) {
+  if (::access(kKeymapOutput, F_OK) != 0)
+    return true;
+  if (::unshare(CLONE_NEWNS) != 0) {
+    static constexpr char kDeny[] = "deny";
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
+        !WriteAll("/proc/self/setgroups", kDeny, sizeof kDeny - 1) ||
+        !WriteAll("/proc/self/uid_map", keymaps.uidMap.constData(), keymaps.uidMap.size()) ||
+        !WriteAll("/proc/self/gid_map", keymaps.gidMap.constData(), keymaps.gidMap.size()))
+      return false;
+  }
+  // Private first, so that the folder shown does not spread to the
+  // machine's own view.
+  return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         ::mount(keymaps.folder.constData(), kKeymapOutput, nullptr, MS_BIND, nullptr) == 0;
+}
+
+// Starts `program` with `args`; the child is ended with this process (asked
+// to end, so that an X server removes its lock and socket from /tmp), so a
+// crashed test leaves no server behind. `keepFd` stays open in the child.
+pid_t Spawn(const QString &program, const QStringList &args, int keepFd = -1,
+            const PrivateKeymaps *keymaps = nullptr) {
   std::vector<QByteArray> storage;
   storage.push_back(program.toLocal8Bit());
   for (const QString &a : args)
@@ -41,7 +86,12 @@ pid_t Spawn(const QString &program, const QStringList &args, int keepFd = -1) {
   const pid_t pid = ::fork();
   if (pid != 0)
     return pid;
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (keymaps != nullptr && !ShowKeymapsFolder(*keymaps)) {
+    static constexpr char kNote[] = "Xvfb runs without a mount namespace of its own: it may "
+                                    "compile its keymap into /var/lib/xkb\n";
+    [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+  }
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (::getppid() != parent)
     ::_exit(127);
   const int devNull = ::open("/dev/null", O_RDWR);
@@ -80,7 +130,7 @@ const Desktop &TheDesktop() {
 namespace {
 
 // One attempt: Xvfb on a display it picks, then openbox on it.
-bool TryStart(const QString &xvfb, const QString &openbox) {
+bool TryStart(const QString &xvfb, const QString &openbox, const PrivateKeymaps &keymaps) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) {
     desktop.why = QStringLiteral("no pipe for Xvfb");
@@ -91,7 +141,7 @@ bool TryStart(const QString &xvfb, const QString &openbox) {
             {QStringLiteral("-displayfd"), QString::number(fds[1]), QStringLiteral("-screen"),
              QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
              QStringLiteral("tcp")},
-            fds[1]));
+            fds[1], &keymaps));
   ::close(fds[1]);
   desktop.display = ReadDisplay(fds[0]);
   ::close(fds[0]);
@@ -116,7 +166,7 @@ bool TryStart(const QString &xvfb, const QString &openbox) {
 
 } // namespace
 
-void StartDesktop() {
+void StartDesktop(const QString &scratch) {
   const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
   const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
   const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
@@ -125,9 +175,17 @@ void StartDesktop() {
     return;
   }
   desktop.installed = true;
+  const QString keymapFolder = scratch + QStringLiteral("/keymaps");
+  if (!QDir().mkpath(keymapFolder)) {
+    desktop.why = QStringLiteral("no folder for the X server's keymaps in ") + scratch;
+    return;
+  }
+  const PrivateKeymaps keymaps{QFile::encodeName(keymapFolder),
+                               "0 " + QByteArray::number(::getuid()) + " 1",
+                               "0 " + QByteArray::number(::getgid()) + " 1"};
   for (int attempt = 0; attempt < 3 && !desktop.ready; ++attempt) {
     StopDesktop();
-    desktop.ready = TryStart(xvfb, openbox);
+    desktop.ready = TryStart(xvfb, openbox, keymaps);
   }
   if (desktop.ready)
     qputenv("QT_QPA_PLATFORM", "xcb");
@@ -147,7 +205,7 @@ int RunOnTheDesktop(int argc, char **argv, const QString &scratch, void (*starte
   for (int i = 1; i < argc; ++i)
     listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
   if (!listing)
-    StartDesktop();
+    StartDesktop(scratch);
   int status = 0;
   {
     QApplication app(argc, argv);

@@ -19,13 +19,15 @@ struct Desktop {
 
 const Desktop &TheDesktop();
 
-// Starts the desktop and points DISPLAY and the Qt platform at it. Called
-// once by main, before the application object exists.
-void StartDesktop();
+// Starts the desktop and points DISPLAY and the Qt platform at it; the X
+// server's compiled keymaps go to a folder in `scratch`. Called once by main,
+// before the application object exists.
+void StartDesktop(const QString &scratch);
 void StopDesktop();
 
 // The main() of a desktop test program: the desktop up (unless the tests
-// are only listed), an application whose settings live in `scratch`,
+// are only listed), an application whose settings and the X server's
+// keymaps live in `scratch`,
 // `started` once it exists, every test run, the desktop down.
 int RunOnTheDesktop(int argc, char **argv, const QString &scratch, void (*started)() = nullptr);
 

@@ -29,9 +29,6 @@ int main(int argc, char **argv) {
       zub::test::theme = QString::fromLatin1(argv[i] + 8);
   }
   QTemporaryDir scratch;
-  qputenv("XDG_RUNTIME_DIR", scratch.path().toLocal8Bit());
-  qputenv("HOME", scratch.path().toLocal8Bit()); // GTK keeps its own files there
-  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
   qunsetenv("QT_STYLE_OVERRIDE");
   if (zub::test::theme == QLatin1String("plain")) {
     qunsetenv("QT_QPA_PLATFORMTHEME");

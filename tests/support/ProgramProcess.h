@@ -2,7 +2,8 @@
 
 // The real window program, started as a process of its own: its runtime
 // folder (the instance lock) and its settings live in the test's scratch
-// folder, and no session bus is reached.
+// folder; its home and its session bus, none, are the test process's own
+// (ScratchHome.cpp).
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -20,7 +21,6 @@ ProgramEnvironment(const QTemporaryDir &dir,
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
   env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
   env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-  env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
   return env;
 }
 

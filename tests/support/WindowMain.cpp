@@ -6,11 +6,9 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv) {
-  // Nothing of the user's: settings, the runtime folder and the instance
-  // lock live in a scratch folder, and no session bus is reached.
+  // Nothing of the user's: the process has a home of its own
+  // (ScratchHome.cpp), and the window's settings live in a scratch folder.
   QTemporaryDir scratch;
-  qputenv("XDG_RUNTIME_DIR", scratch.path().toLocal8Bit());
-  qunsetenv("DBUS_SESSION_BUS_ADDRESS");
   // Listing the tests happens without the tests' environment.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
