@@ -138,7 +138,7 @@ std::optional<std::string> Unescape(std::string_view field, std::string &error) 
   return out;
 }
 
-std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines) {
+std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines, const LineParser &parseLine) {
   std::vector<BatchJob> jobs;
   lines = 0;
   std::size_t at = 0;
@@ -153,6 +153,11 @@ std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines) {
       continue;
     BatchJob job;
     job.line = lines;
+    if (parseLine) {
+      parseLine(line, job);
+      jobs.push_back(std::move(job));
+      continue;
+    }
     std::string_view text = line;
     if (const auto tab = line.find('\t'); tab != std::string_view::npos) {
       job.name = Unescape(line.substr(0, tab), job.error);
@@ -202,7 +207,8 @@ int BatchThreads(int requested) {
   return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-int RunBatch(const char *command, const BatchSettings &settings, const JobRunner &run) {
+int RunBatch(const char *command, const BatchSettings &settings, const JobRunner &run,
+             const LineParser &parseLine) {
   const std::string prefix = std::string("zubqr ") + command + ": ";
   std::string bytes, error;
   if (!ReadAll(settings.source, bytes, error)) {
@@ -210,7 +216,7 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
     return kFailed;
   }
   int lines = 0;
-  std::vector<BatchJob> jobs = ParseBatch(bytes, lines);
+  std::vector<BatchJob> jobs = ParseBatch(bytes, lines, parseLine);
   bytes.clear();
   bytes.shrink_to_fit();
 

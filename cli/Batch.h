@@ -21,9 +21,15 @@ struct BatchJob {
   std::string target;              // the file it writes, once named
 };
 
+// How one line that is not empty (without its line break) becomes a job:
+// sets its name and text, or its error. Unset: TEXT or NAME<TAB>TEXT, as
+// above.
+using LineParser = std::function<void(std::string_view line, BatchJob &job)>;
+
 // Splits a batch file's bytes into jobs. `lines` receives the number of
 // lines the file has, the last one counted even without a line break.
-std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines);
+std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines,
+                                 const LineParser &parseLine = {});
 
 // "a\\tb" -> "a<TAB>b". Nothing, with `error` set, for a stray backslash.
 std::optional<std::string> Unescape(std::string_view field, std::string &error);
@@ -63,7 +69,9 @@ struct BatchSettings {
 // a progress bar on standard error shows done/total, the rate and the time
 // left; elsewhere only the summary line. Returns the exit status: 0 all
 // written, 3 when every failure was "no readable candidate", else 1.
-int RunBatch(const char *command, const BatchSettings &settings, const JobRunner &run);
+// `parseLine` makes each line a job; unset, a line is TEXT or NAME<TAB>TEXT.
+int RunBatch(const char *command, const BatchSettings &settings, const JobRunner &run,
+             const LineParser &parseLine = {});
 
 // The number of threads a batch runs on: `requested` when above 0, else
 // ZUBQR_THREADS when it holds a number from 1 to 256, else every core.

@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "LevelLetter.h"
 #include "Messages.h"
+#include "PayloadOptions.h"
 #include "StandardStreams.h"
 #include "Usage.h"
 
@@ -32,11 +33,15 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
                        std::vector<OptionRule> rules, EncodeOptions &options) {
   const std::vector<OptionRule> shared = EncodeOptionRules(options);
   rules.insert(rules.begin(), shared.begin(), shared.end());
+  PayloadRequest payload;
+  const std::vector<OptionRule> forms = PayloadOptionRules(payload);
+  rules.insert(rules.end(), forms.begin(), forms.end());
   ParsedArgs parsed;
   if (const int done = ParseCommand(command, usage, args, rules, parsed); done >= 0)
     return done;
   std::string error;
-  if (!FinishEncodeOptions(options, parsed, error))
+  if (!FinishPayloadOptions(payload, parsed, options, error) ||
+      !FinishEncodeOptions(options, parsed, error))
     return UsageError(command, error, usage);
   return -1;
 }

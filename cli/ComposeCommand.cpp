@@ -2,6 +2,7 @@
 // becomes a symbol stretched over the canvas, the logo goes into its rounded
 // box, and the composite is written; the pixels are the window's own.
 #include "Batch.h"
+#include "BatchColumns.h"
 #include "CodeSupport.h"
 #include "Commands.h"
 
@@ -193,10 +194,13 @@ int Compose(const std::vector<std::string> &args) {
   if (options.batch) {
     const BatchSettings settings{*options.batch, options.output, FormatSuffix(*format),
                                  options.threads};
-    return RunBatch("compose", settings, [&](const BatchJob &job) {
-      return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, *format,
-                        job.target);
-    });
+    return RunBatch(
+        "compose", settings,
+        [&](const BatchJob &job) {
+          return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, *format,
+                            job.target);
+        },
+        ColumnsLineParser(options.batchColumns));
   }
 
   const JobOutcome outcome = ComposeCode(encoder, options, message, std::move(encoded), logoInBox,

@@ -3,6 +3,7 @@
 // only --readable loads the module with the readers.
 #include "ArgumentParsing.h"
 #include "Batch.h"
+#include "BatchColumns.h"
 #include "Commands.h"
 #include "Messages.h"
 #include "Module.h"
@@ -178,9 +179,12 @@ int Encode(const std::vector<std::string> &args) {
   if (options.batch) {
     const BatchSettings settings{*options.batch, options.output, FormatSuffix(drawing.format),
                                  options.threads};
-    return RunBatch("encode", settings, [&](const BatchJob &job) {
-      return MakeFile(options, drawing, TextMessage(job.text, options.encoding), job.target);
-    });
+    return RunBatch(
+        "encode", settings,
+        [&](const BatchJob &job) {
+          return MakeFile(options, drawing, TextMessage(job.text, options.encoding), job.target);
+        },
+        ColumnsLineParser(options.batchColumns));
   }
 
   Message message;

@@ -33,6 +33,9 @@ struct EncodeOptions {
   std::optional<std::string> batch;     // --batch FILE: one job a line, "-" standard input
   int threads = 0;                      // --threads: a batch's threads, 0 every core
   bool verbose = false;                 // --verbose: the scan check's technical causes too
+  // --columns KIND: a batch's lines are the columns of that kind of form
+  // ("wifi", "contact"...; PayloadOptions.h), not texts.
+  std::optional<std::string> batchColumns;
 };
 
 // One option of a command. `apply` receives the value (empty for a flag)

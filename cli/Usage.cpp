@@ -1,6 +1,9 @@
 // The usage texts of zubqr and its commands, and the program's version.
 #include "Usage.h"
 
+#include "Messages.h"
+#include "UsageChinese.h"
+
 namespace zub::cli {
 
 const char *ProgramVersion() {
@@ -8,8 +11,14 @@ const char *ProgramVersion() {
 }
 
 const char *Usage() {
+  if (MessageLanguage() == Language::Chinese)
+    return chinese::Usage();
   return "usage: zubqr encode  [options] [TEXT] -o FILE    the QR code of a message\n"
          "       zubqr encode  [options] --batch FILE -o OUT one code a line of FILE\n"
+         "       zubqr encode  [options] --wifi SSID|--tel NUMBER|--sms NUMBER|--mail ADDRESS|\n"
+         "                     --geo LAT,LON|--contact ... -o FILE\n"
+         "                                                 a Wi-Fi network, phone, text message,\n"
+         "                                                 mail, place or contact card\n"
          "       zubqr compose [options] [TEXT] --logo FILE -o FILE\n"
          "                                                 the code with a logo, as the window "
          "saves it\n"
@@ -46,6 +55,19 @@ namespace {
   "                       causes (blocks, covered patterns, uneven stretch, module size,\n"        \
   "                       captures)\n"
 
+#define ZUB_FORM_OPTIONS                                                                           \
+  "Instead of a text, a form (one kind at a time; its text is always UTF-8):\n"                    \
+  "  --wifi SSID          joining a Wi-Fi network: --password P, --security wpa|wep|none\n"        \
+  "                       (default: wpa with a password, else none), --hidden for a\n"             \
+  "                       network that does not announce its name\n"                               \
+  "  --tel NUMBER         a number to call\n"                                                      \
+  "  --sms NUMBER         a text message to send: --body B\n"                                      \
+  "  --mail ADDRESS       a mail to write: --subject S, --body B\n"                                \
+  "  --geo LAT,LON        a place in decimal degrees, such as 39.9087,116.3975\n"                  \
+  "  --contact            a contact card: --name N (needed), --phone P, --email E, --org O,\n"     \
+  "                       --address A, --url U, --note T (MECARD; vCard 3.0 with an\n"             \
+  "                       organisation, address, web address or note)\n"
+
 #define ZUB_BATCH_OPTIONS                                                                          \
   "Many codes at once:\n"                                                                          \
   "  --batch FILE         one code a line of FILE ('-' = standard input): TEXT, or\n"              \
@@ -55,6 +77,12 @@ namespace {
   "                       zero-padded) and {name}. Every other option applies to\n"                \
   "                       every line; a failing line is reported by its number and the\n"          \
   "                       rest go on. Two lines for one file: nothing is written.\n"               \
+  "  --columns KIND       with --batch: each line is a form of KIND (wifi, tel, sms, mail,\n"      \
+  "                       geo, contact), tab-separated: the file's name (empty: the line\n"        \
+  "                       number), then wifi: SSID, password, security, hidden (yes/no);\n"        \
+  "                       tel: number; sms: number, body; mail: address, subject, body;\n"         \
+  "                       geo: latitude, longitude; contact: name, phone, email, org,\n"           \
+  "                       address, url, note. Columns left out at the end are empty.\n"            \
   "  --threads N          threads for a batch, 1 to 256 (default: ZUBQR_THREADS, else\n"           \
   "                       every core); the files do not depend on it\n"
 
@@ -67,9 +95,11 @@ namespace {
 } // namespace
 
 const char *EncodeUsage() {
+  if (MessageLanguage() == Language::Chinese)
+    return chinese::EncodeUsage();
   return "usage: zubqr encode [options] [TEXT] -o FILE\n"
          "The QR code of a message, one module a pixel by default, with a quiet "
-         "zone.\n" ZUB_MESSAGE_OPTIONS "The picture:\n"
+         "zone.\n" ZUB_MESSAGE_OPTIONS ZUB_FORM_OPTIONS "The picture:\n"
          "  -o, --output FILE    where to write it; '-' = standard output\n"
          "  --format F           png, bmp, jpg, svg, utf8 or utf8i; without it the name's\n"
          "                       suffix decides (.png .bmp .jpg .jpeg .svg; no suffix: bmp)\n"
@@ -86,10 +116,12 @@ const char *EncodeUsage() {
 }
 
 const char *ComposeUsage() {
+  if (MessageLanguage() == Language::Chinese)
+    return chinese::ComposeUsage();
   return "usage: zubqr compose [options] [TEXT] --logo FILE -o FILE\n"
          "The window's picture without a window: the code stretched over the 552 x 409\n"
          "canvas with the rounded logo, pixel for pixel what the window "
-         "saves.\n" ZUB_MESSAGE_OPTIONS "The picture:\n"
+         "saves.\n" ZUB_MESSAGE_OPTIONS ZUB_FORM_OPTIONS "The picture:\n"
          "  --logo FILE          the logo picture (JPEG, PNG, BMP, GIF)\n"
          "  -o, --output FILE    where to write it; '-' = standard output\n"
          "  --format F           png, bmp or jpg; without it the name's suffix decides\n"
@@ -100,6 +132,8 @@ const char *ComposeUsage() {
 }
 
 const char *ReadUsage() {
+  if (MessageLanguage() == Language::Chinese)
+    return chinese::ReadUsage();
   return "usage: zubqr read [--bytes] [-0] [--verbose] IMAGE...\n"
          "Reads the QR codes in each picture ('-' = standard input) and prints each one's\n"
          "message on a line: every code either reader finds, once each. On a terminal,\n"

@@ -71,6 +71,7 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
       {"share/metainfo/example.zub.zubqr_gui.metainfo.xml", {}},
       {"share/man/man1/zubqr.1.gz", {}},
       {"share/man/man1/zubqr-gui.1.gz", {}},
+      {"share/man/zh_CN/man1/zubqr.1.gz", {}}, // what man shows under zh_CN
       {"share/bash-completion/completions/zubqr", {}},
       {"share/icons/hicolor/16x16/apps/zubqr-gui.png", {16, 16}},
       {"share/icons/hicolor/48x48/apps/zubqr-gui.png", {48, 48}},
@@ -130,6 +131,7 @@ TEST_F(Installed, TheDesktopsValidatorsAndManAcceptTheFiles) {
        {"validate", "--pedantic", File("share/metainfo/example.zub.zubqr_gui.metainfo.xml")}},
       {"man", {"--warnings", "-l", File("share/man/man1/zubqr.1.gz")}},
       {"man", {"--warnings", "-l", File("share/man/man1/zubqr-gui.1.gz")}},
+      {"man", {"--warnings", "-l", File("share/man/zh_CN/man1/zubqr.1.gz")}},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::string(c.program) + " " + c.args.last().toStdString());
@@ -146,7 +148,10 @@ TEST_F(Installed, TheDesktopsValidatorsAndManAcceptTheFiles) {
     }
     if (QByteArray(c.program) == "man") {
       EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
-      EXPECT_TRUE(r.out.contains("SYNOPSIS"));
+      EXPECT_TRUE(r.out.contains("SYNOPSIS") || r.out.contains("用法"));
+      if (c.args.last().endsWith(QStringLiteral("/zubqr.1.gz"))) {
+        EXPECT_TRUE(r.out.contains("--wifi")) << "the forms are in each manual of zubqr";
+      }
     }
   }
 }
@@ -212,8 +217,12 @@ TEST(BashCompletion, CompletesCommandsOptionsAndValues) {
       {"zubqr encode --sc", "--scale"},
       {"zubqr encode --l", "--level"},
       {"zubqr encode --r", "--readable"},
-      {"zubqr encode --b", "--batch --bg"},
-      {"zubqr compose --b", "--batch"},
+      {"zubqr encode --b", "--batch --body --bg"},
+      {"zubqr compose --b", "--batch --body"},
+      {"zubqr encode --w", "--wifi"},
+      {"zubqr compose --co", "--contact --columns"},
+      {"zubqr encode --wifi x --security ", "wpa wep none"},
+      {"zubqr encode --columns ", "wifi tel sms mail geo contact"},
       {"zubqr compose --l", "--level --logo"},
       {"zubqr read --", "--bytes --null --verbose --help"},
       {"zubqr encode -l ", "L M Q H"},

@@ -35,6 +35,10 @@ void ScriptedDesktop::Serve(MainWindow &form) {
   };
   s.quit = [this] { ++quits; };
   s.reveal = [this](const QString &path) { revealed.push_back(path); };
+  s.runDialog = [this](QDialog &dialog) {
+    ++dialogsRun;
+    return duringDialog ? duringDialog(dialog) : int(QDialog::Rejected);
+  };
 }
 
 std::unique_ptr<MainWindow> MakeForm(ScriptedDesktop &desktop, const QTemporaryDir &dir) {

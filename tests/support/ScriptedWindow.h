@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "SingleInstance.h"
 
+#include <QDialog>
 #include <QMenu>
 #include <QPoint>
 #include <QString>
@@ -41,6 +42,10 @@ struct ScriptedDesktop {
   std::vector<QStringList> popups; // the visible entries of each popup
   std::function<void(QMenu *)> duringPopup;
   std::vector<QString> revealed; // saved files shown in the file manager
+  // The window's own modal dialogs: how many were run, and what the user
+  // does in each (nothing set: closes it, rejected).
+  int dialogsRun = 0;
+  std::function<int(QDialog &)> duringDialog;
   int quits = 0;
   bool foreground = true;
   QPoint cursor{-10000, -10000};

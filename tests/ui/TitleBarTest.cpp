@@ -26,7 +26,8 @@ namespace {
 enum class Button { Minimise, Menu, Close };
 
 // The title-bar menu; the picture menu has save and copy above it.
-const QStringList kTitleBarMenu = {QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"),
+const QStringList kTitleBarMenu = {QStringLiteral("插入…"),
+                                   QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"),
                                    "-", QStringLiteral("关于")};
 
 zub::ImageControl *Face(zub::MainWindow &form, Button b) {

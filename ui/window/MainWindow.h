@@ -22,6 +22,7 @@
 #include <optional>
 
 class QComboBox;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -72,6 +73,9 @@ public:
     std::function<void()> quit;
     // Shows a saved file in the file manager.
     std::function<void(const QString &path)> reveal;
+    // Runs one of the window's own dialogs (the form of "插入…") modally and
+    // returns its result, QDialog::Accepted or Rejected.
+    std::function<int(QDialog &)> runDialog;
 
     // The style sheet applied at load: "she.she" beside the program or in
     // its installed data folder (FindDataFile).
@@ -131,6 +135,12 @@ public:
   bool stale() const;
   // The text box's text exactly as typed, line breaks as "\n".
   QString messageText() const;
+
+  // "插入…": the dialog of forms (a Wi-Fi network, a contact card...); the
+  // text of the one filled in replaces the text box's, as one step that
+  // Ctrl+Z takes back. A text beyond ASCII under ANSI switches the text
+  // encoding to UTF-8, which phones read such texts in, and says so.
+  void insertForm();
 
   // The menu of the title bar's ▼ and of the picture, created on first use.
   WindowMenu &windowMenu();

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -58,6 +59,7 @@ MainWindow::MainWindow(QWidget *parent)
   services.popup = [](QMenu *menu, const QPoint &at) { menu->exec(at); };
   services.quit = [] { QCoreApplication::exit(0); };
   services.reveal = [](const QString &path) { desktop::ShowInFileManager(path); };
+  services.runDialog = [](QDialog &dialog) { return dialog.exec(); };
   services.skinPath = DefaultSkinPath();
   services.pageAddress = QUrl(QString::fromLatin1(kMorviAddress));
 

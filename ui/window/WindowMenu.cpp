@@ -27,6 +27,7 @@ WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
   saveAs = named(menu->addAction(QStringLiteral("二维码另存为...")), "Saves");
   copy = named(menu->addAction(QStringLiteral("复制二维码")), "Copy");
   pictureSeparator = named(menu->addSeparator(), "linea");
+  insertForm = named(menu->addAction(QStringLiteral("插入…")), "InsertForm");
   noLogo = named(menu->addAction(QStringLiteral("生成二维码（不加Logo）")), "NoLogo");
   options = named(menu->addMenu(QStringLiteral("选项")), "Options");
   for (std::size_t i = 0; i < optionMenus.size(); ++i) {
@@ -61,6 +62,7 @@ WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
 
   connect(saveAs, &QAction::triggered, &owner_, &MainWindow::save);
   connect(copy, &QAction::triggered, &owner_, &MainWindow::copyPicture);
+  connect(insertForm, &QAction::triggered, &owner_, &MainWindow::insertForm);
   connect(noLogo, &QAction::triggered, &owner_, &MainWindow::generateWithoutLogo);
   connect(aboutSoftware, &QAction::triggered, this, &WindowMenu::showAbout);
   connect(studioLink1, &QAction::triggered, this,

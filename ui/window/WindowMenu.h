@@ -17,6 +17,7 @@ class MainWindow;
 // click on the code), owned by a widget that is never shown:
 //   "菜单"
 //     saveAs "二维码另存为...", copy "复制二维码", pictureSeparator,
+//     insertForm "插入…" (the dialog of forms: Wi-Fi, contact card...),
 //     noLogo "生成二维码（不加Logo）",
 //     options "选项" > 版本, 纠错等级, 掩码, 文字编码 (the four option lists),
 //                      separator, alwaysReadable "总是使用容易扫描的设置",
@@ -38,6 +39,7 @@ public:
   QAction *saveAs = nullptr;
   QAction *copy = nullptr;
   QAction *pictureSeparator = nullptr;
+  QAction *insertForm = nullptr;
   QAction *noLogo = nullptr;
   QMenu *options = nullptr;
   std::array<QMenu *, 4> optionMenus{}; // version, level, mask, text encoding
