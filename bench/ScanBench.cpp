@@ -3,10 +3,15 @@
 //     composite, the three readers, zbar in both greys, and the damage
 //     count), W2 under a 512 x 512 picture logo: the library's share of one
 //     generation.
+//     The check includes the modules' size and the three phone captures,
+//     each read by zxing-cpp and wechat_qrcode.
 //   Search/<case>: one whole search for options that scan, from a first
 //     code that does not; the cases are the causes the check names, codes
-//     only wechat_qrcode does not read, and the longest searches we know
-//     (every candidate read, none passes).
+//     only wechat_qrcode does not read, a short text at a fixed large
+//     version, and the longest searches we know (every candidate read,
+//     none passes).
+//   Logo/jpeg7000/<whole|shown>: a 7000 x 7000 JPEG logo loaded whole, or
+//     decoded at the size of the logo box.
 #include "CodeSearch.h"
 #include "LogoImage.h"
 #include "TestSupport.h"
@@ -15,6 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include <random>
 
@@ -79,6 +85,26 @@ void Search(benchmark::State &state, const SearchCase &c) {
   state.counters["out_of_time"] = search.outOfTime ? 1 : 0;
 }
 
+// A phone photo's worth of JPEG: 7000 x 7000 pixels of smooth colour.
+QString BigJpeg(const QTemporaryDir &dir) {
+  const QString path = dir.filePath(QStringLiteral("big.jpg"));
+  QImage big(7000, 7000, QImage::Format_RGB32);
+  for (int y = 0; y < big.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(big.scanLine(y));
+    for (int x = 0; x < big.width(); ++x)
+      line[x] = qRgb(x * 255 / 7000, y * 255 / 7000, (x + y) * 255 / 14000);
+  }
+  big.save(path, "JPG", 90);
+  return path;
+}
+
+void LoadBigLogo(benchmark::State &state, const QString &path, bool shown) {
+  for (auto _ : state) {
+    const LogoLoad load = shown ? LoadLogo(path, kLogoBoxRect.size()) : LoadLogo(path);
+    benchmark::DoNotOptimize(load.image);
+  }
+}
+
 QString Filler(int bytes) {
   const QString pattern = QStringLiteral("Zub二维码生成器 https://zub.example.cn/第页?id=");
   QString text;
@@ -112,6 +138,11 @@ int main(int argc, char **argv) {
       {"larger/25-M-noisy", Filler(700), LogoKind::Noise, {25, kLevelM, 0, TextEncoding::Utf8, 0}},
       {"none/39-L", Filler(1500), LogoKind::Picture, {39, kLevelL, 0, TextEncoding::Utf8, 0}},
       {"ansi/25-L", Filler(600), LogoKind::Picture, {25, kLevelL, 0, TextEncoding::Ansi, 0}},
+      // A short text at a version fixed far above what it needs.
+      {"smaller/40-M",
+       QStringLiteral("https://example.com/"),
+       LogoKind::Picture,
+       {40, kLevelM, 0, TextEncoding::Utf8, 0}},
       // zxing-cpp and zbar read these, wechat_qrcode does not.
       {"wechat/30-M-white", Filler(800), LogoKind::White, {30, kLevelM, 0, TextEncoding::Utf8, 26}},
       {"wechat/38-M-white",
@@ -124,6 +155,16 @@ int main(int argc, char **argv) {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1)
         ->Repetitions(5)
+        ->ReportAggregatesOnly(true)
+        ->UseRealTime();
+  QTemporaryDir dir;
+  const QString jpeg = BigJpeg(dir);
+  for (const bool shown : {false, true})
+    benchmark::RegisterBenchmark(shown ? "Logo/jpeg7000/shown" : "Logo/jpeg7000/whole", LoadBigLogo,
+                                 jpeg, shown)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->Repetitions(3)
         ->ReportAggregatesOnly(true)
         ->UseRealTime();
   benchmark::Initialize(&argc, argv);

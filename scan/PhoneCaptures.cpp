@@ -1,13 +1,16 @@
 #include "PhoneCaptures.h"
 
-#include <QBuffer>
 #include <QPointF>
 #include <QPolygonF>
 #include <QTransform>
 
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace zub {
@@ -135,6 +138,77 @@ struct Noise {
   }
 };
 
+// libjpeg reports a fatal error by calling error_exit, which must not
+// return: it jumps back to the setjmp of the call.
+struct JpegError {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void JumpOnJpegError(j_common_ptr info) {
+  std::longjmp(reinterpret_cast<JpegError *>(info->err)->jump, 1);
+}
+
+// `grey` compressed as a grey JPEG of `quality` and decoded again, as a
+// scanner app gets its frame. libjpeg itself, in memory: Qt's writer needs
+// a QIODevice, a QObject, which a thread of the pool without an event loop
+// would keep a trace of after every call. The frame as it is if libjpeg
+// fails, which in memory it does not.
+QImage JpegRoundTrip(const QImage &grey, int quality) {
+  unsigned char *compressed = nullptr;
+  unsigned long size = 0;
+  {
+    jpeg_compress_struct job{};
+    JpegError error{};
+    job.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = JumpOnJpegError;
+    if (setjmp(error.jump) != 0) {
+      jpeg_destroy_compress(&job);
+      std::free(compressed);
+      return grey;
+    }
+    jpeg_create_compress(&job);
+    jpeg_mem_dest(&job, &compressed, &size);
+    job.image_width = static_cast<JDIMENSION>(grey.width());
+    job.image_height = static_cast<JDIMENSION>(grey.height());
+    job.input_components = 1;
+    job.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&job);
+    jpeg_set_quality(&job, quality, TRUE);
+    jpeg_start_compress(&job, TRUE);
+    while (job.next_scanline < job.image_height) {
+      JSAMPROW row = const_cast<JSAMPROW>(grey.constScanLine(static_cast<int>(job.next_scanline)));
+      jpeg_write_scanlines(&job, &row, 1);
+    }
+    jpeg_finish_compress(&job);
+    jpeg_destroy_compress(&job);
+  }
+  QImage decoded(grey.size(), QImage::Format_Grayscale8);
+  jpeg_decompress_struct job{};
+  JpegError error{};
+  job.err = jpeg_std_error(&error.manager);
+  error.manager.error_exit = JumpOnJpegError;
+  if (setjmp(error.jump) != 0) {
+    jpeg_destroy_decompress(&job);
+    std::free(compressed);
+    return grey;
+  }
+  jpeg_create_decompress(&job);
+  jpeg_mem_src(&job, compressed, size);
+  jpeg_read_header(&job, TRUE);
+  job.out_color_space = JCS_GRAYSCALE;
+  job.dct_method = JDCT_ISLOW;
+  jpeg_start_decompress(&job);
+  while (job.output_scanline < job.output_height) {
+    JSAMPROW row = decoded.scanLine(static_cast<int>(job.output_scanline));
+    jpeg_read_scanlines(&job, &row, 1);
+  }
+  jpeg_finish_decompress(&job);
+  jpeg_destroy_decompress(&job);
+  std::free(compressed);
+  return decoded;
+}
+
 } // namespace
 
 QImage PhoneCapture(const QImage &picture, CaptureKind kind) {
@@ -195,15 +269,7 @@ QImage PhoneCapture(const QImage &picture, CaptureKind kind) {
     }
   }
 
-  QByteArray jpeg;
-  QBuffer buffer(&jpeg);
-  buffer.open(QIODevice::WriteOnly);
-  if (!frame.save(&buffer, "JPG", shot.quality))
-    return frame;
-  QImage decoded;
-  if (!decoded.loadFromData(jpeg, "JPG"))
-    return frame;
-  return decoded.convertToFormat(QImage::Format_Grayscale8);
+  return JpegRoundTrip(frame, shot.quality);
 }
 
 } // namespace zub

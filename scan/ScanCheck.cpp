@@ -5,13 +5,17 @@
 
 #include "Readers.h"
 
-#include <QtConcurrent/QtConcurrentRun>
+#include <QThread>
+#include <QThreadPool>
 
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
+#include <future>
+#include <memory>
 
 namespace zub {
 
@@ -77,6 +81,31 @@ void JudgeText(ReaderOutcome &out, const std::vector<std::uint8_t> &message,
 constexpr int kMostSymbols = 2;
 
 std::atomic<const ReadersProblem *> missingForTest{nullptr};
+
+// The threads the check's readers and captures run on: a pool of its own,
+// whose threads stay for the program's life. The readers keep state for
+// each thread they run on (wechat_qrcode its detector, OpenCV its buffers),
+// and a thread that ends does not give all of it back; the check's callers
+// (the window's generations, a batch's lines) run on threads that come and
+// go. Standard futures wait for a task without running it on the waiting
+// thread, as Qt's futures may.
+QThreadPool &CheckPool() {
+  static QThreadPool *const pool = [] {
+    auto *p = new QThreadPool;
+    p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    p->setExpiryTimeout(-1);
+    return p;
+  }();
+  return *pool;
+}
+
+// `work` on the check's pool; its result from the future.
+template <typename Work> auto OnCheckPool(Work work) -> std::future<decltype(work())> {
+  auto task = std::make_shared<std::packaged_task<decltype(work())()>>(std::move(work));
+  std::future<decltype(work())> result = task->get_future();
+  CheckPool().start([task] { (*task)(); });
+  return result;
+}
 
 // The readers the check uses; null with `problem` set when there are none.
 const ReaderCalls *CheckReaders(ReadersProblem *problem) {
@@ -409,57 +438,65 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
     ReaderOutcome outcome;
   };
   const auto wechatRead = [&] { return WechatOutcome(readers, greys.qt, subject.message, wanted); };
-  // One capture, read by zxing-cpp and, when asked, by wechat_qrcode.
+  // One capture, read by zxing-cpp and, when asked, by wechat_qrcode. The
+  // captures stay in `shots`, one slot each, for wechat_qrcode to read later
+  // where it was not asked at once.
   struct CaptureRead {
-    QImage capture;
     bool zxing = false;
     bool wechat = false;
   };
-  const auto captureRead = [&](CaptureKind kind, bool withWechat) {
+  std::array<QImage, kCaptureKinds.size()> shots;
+  const auto captureRead = [&](std::size_t i, bool withWechat) {
     CaptureRead read;
-    read.capture = PhoneCapture(greys.qt, kind);
-    read.zxing = ZxingOutcome(readers, read.capture, subject.message, wanted).Exact();
-    if (withWechat)
-      read.wechat = WechatOutcome(readers, read.capture, subject.message, wanted).Exact();
+    shots[i] = PhoneCapture(greys.qt, kCaptureKinds[i]);
+    read.zxing = ZxingOutcome(readers, shots[i], subject.message, wanted).Exact();
+    if (withWechat) {
+      read.wechat = WechatOutcome(readers, shots[i], subject.message, wanted).Exact();
+      shots[i] = QImage(); // read by both: not needed again
+    }
     return read;
   };
   const bool whole = depth == ScanDepth::Whole;
-  QFuture<ReaderOutcome> wechat;
-  std::vector<QFuture<CaptureRead>> captures;
+  // The damage first: modules too small for a phone fail the code whatever
+  // its captures show, and the captures of such a code are where
+  // wechat_qrcode is slowest to give up. They are not read then.
+  report.damage =
+      CountModuleDamage(subject.composite, subject.symbol, subject.facts, subject.logoBox);
+  std::future<ReaderOutcome> wechat;
+  std::vector<std::future<CaptureRead>> captures;
   if (whole) {
-    wechat = QtConcurrent::run(wechatRead);
-    for (CaptureKind kind : kCaptureKinds)
-      captures.push_back(QtConcurrent::run(captureRead, kind, true));
+    wechat = OnCheckPool(wechatRead);
+    if (!report.SmallModules())
+      for (std::size_t i = 0; i < shots.size(); ++i)
+        captures.push_back(OnCheckPool([&captureRead, i] { return captureRead(i, true); }));
   }
-  QFuture<ZbarRead> zbar = QtConcurrent::run([&] {
+  std::future<ZbarRead> zbar = OnCheckPool([&] {
     ZbarRead read;
     read.bytes = ZbarScan(greys.packed, greys.width, greys.height, true);
     read.outcome =
         ZbarOutcome(greys.packed, greys.width, greys.height, read.bytes, subject.message, wanted);
     return read;
   });
-  QFuture<std::vector<std::string>> frontEnd;
+  std::future<std::vector<std::string>> frontEnd;
   if (!greys.frontEnd.empty())
-    frontEnd = QtConcurrent::run(
-        [&] { return ZbarScan(greys.frontEnd, greys.width, greys.height, true); });
+    frontEnd =
+        OnCheckPool([&] { return ZbarScan(greys.frontEnd, greys.width, greys.height, true); });
   report.zxing = ZxingOutcome(readers, greys.qt, subject.message, wanted);
-  report.damage =
-      CountModuleDamage(subject.composite, subject.symbol, subject.facts, subject.logoBox);
-  const ZbarRead qt = zbar.result();
+  const ZbarRead qt = zbar.get();
   report.zbar = greys.frontEnd.empty()
                     ? qt.outcome
-                    : StricterOfBothGreys(qt.outcome, qt.bytes, greys, frontEnd.result(),
+                    : StricterOfBothGreys(qt.outcome, qt.bytes, greys, frontEnd.get(),
                                           subject.message, wanted);
   if (whole) {
-    report.wechat = wechat.result();
+    report.wechat = wechat.get();
     for (std::size_t i = 0; i < captures.size(); ++i) {
-      const CaptureRead read = captures[i].result();
+      const CaptureRead read = captures[i].get();
       if (!read.zxing)
         report.captures.zxingMissed |= CaptureBit(kCaptureKinds[i]);
       if (!read.wechat)
         report.captures.wechatMissed |= CaptureBit(kCaptureKinds[i]);
     }
-    report.captures.read = true;
+    report.captures.read = !captures.empty();
     return report;
   }
   if (!report.zxing.Exact() || !report.zbar.Exact() || report.damage.PastCapacity() ||
@@ -468,21 +505,22 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
   // wechat_qrcode on the picture beside zxing-cpp on the captures; then,
   // when all of them read, wechat_qrcode on the captures, where it is slow
   // to give up: one at a time, and no more after the first it misses.
-  wechat = QtConcurrent::run(wechatRead);
-  for (CaptureKind kind : kCaptureKinds)
-    captures.push_back(QtConcurrent::run(captureRead, kind, false));
-  std::vector<CaptureRead> reads;
-  for (std::size_t i = 0; i < captures.size(); ++i) {
-    reads.push_back(captures[i].result());
-    if (!reads.back().zxing)
+  wechat = OnCheckPool(wechatRead);
+  for (std::size_t i = 0; i < shots.size(); ++i)
+    captures.push_back(OnCheckPool([&captureRead, i] { return captureRead(i, false); }));
+  for (std::size_t i = 0; i < captures.size(); ++i)
+    if (!captures[i].get().zxing)
       report.captures.zxingMissed |= CaptureBit(kCaptureKinds[i]);
-  }
-  report.wechat = wechat.result();
+  report.wechat = wechat.get();
   report.captures.read = true;
   if (!report.wechat.Exact() || report.captures.zxingMissed != 0)
     return report;
-  for (std::size_t i = 0; i < reads.size(); ++i)
-    if (!WechatOutcome(readers, reads[i].capture, subject.message, wanted).Exact()) {
+  // On the check's threads too: wechat_qrcode keeps a detector for each
+  // thread it runs on.
+  for (std::size_t i = 0; i < shots.size(); ++i)
+    if (!OnCheckPool([&, i] { return WechatOutcome(readers, shots[i], subject.message, wanted); })
+             .get()
+             .Exact()) {
       report.captures.wechatMissed |= CaptureBit(kCaptureKinds[i]);
       break;
     }

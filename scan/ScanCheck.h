@@ -74,8 +74,10 @@ struct ScanCause {
 // What the readers that phones run made of the phone captures of a
 // composite (PhoneCapture).
 struct CaptureOutcome {
-  bool read = false;        // the captures were read (a report that failed
-                            // earlier may not have come to them)
+  bool read = false;        // the captures were read (not for a code whose
+                            // modules are too small for a phone, nor where a
+                            // report that stops at the first failure failed
+                            // before them)
   unsigned zxingMissed = 0; // CaptureBit bits of the captures zxing-cpp did not read exactly
   unsigned wechatMissed = 0;
 

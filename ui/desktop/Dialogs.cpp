@@ -2,12 +2,19 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstring>
 
 namespace zub {
@@ -167,8 +174,24 @@ MessageAnswer ShowWarningBox(QWidget *owner, const WarningRequest &request) {
   box.setWindowTitle(request.title);
   box.setIcon(BoxIcon(request.icon));
   box.setText(request.text);
-  if (!request.details.isEmpty())
+  if (!request.details.isEmpty()) {
     box.setDetailedText(request.details);
+    // The details pane as wide as its widest line (within the screen), so
+    // that each cause reads as one whole line instead of breaking inside a
+    // figure or a name.
+    if (auto *pane = box.findChild<QTextEdit *>()) {
+      const QFontMetrics metrics(pane->font());
+      int widest = 0;
+      for (const QString &line : request.details.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+      const int frame =
+          2 * (pane->frameWidth() + static_cast<int>(pane->document()->documentMargin())) +
+          pane->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+      const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+      const int most = screen ? screen->availableGeometry().width() * 4 / 5 : 900;
+      pane->setMinimumWidth(std::min(widest + frame, most));
+    }
+  }
   QPushButton *accept = nullptr;
   if (request.accept.isEmpty()) {
     box.setStandardButtons(QMessageBox::Ok);

@@ -9,8 +9,33 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace zub {
+
+namespace {
+
+// A check box as `menu`'s style draws one, ticked when `on`.
+QIcon CheckBoxIcon(const QWidget &menu, bool on) {
+  QStyle *style = menu.style();
+  const int size = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, &menu);
+  const qreal ratio = menu.devicePixelRatioF();
+  QPixmap box(QSize(size, size) * ratio);
+  box.setDevicePixelRatio(ratio);
+  box.fill(Qt::transparent);
+  QStyleOptionButton option;
+  option.initFrom(&menu);
+  option.rect = QRect(0, 0, size, size);
+  option.state = QStyle::State_Enabled | (on ? QStyle::State_On : QStyle::State_Off);
+  QPainter painter(&box);
+  style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter, &menu);
+  return QIcon(box);
+}
+
+} // namespace
 
 WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
   // The object names are the skin's to select.
@@ -52,6 +77,12 @@ WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
   alwaysReadable->setCheckable(true);
   alwaysReadable->setChecked(owner_.alwaysReadable());
   connect(alwaysReadable, &QAction::toggled, &owner_, &MainWindow::setAlwaysReadable);
+  // The window's style draws no box beside an unchecked entry of this kind,
+  // so that off it reads as a plain command: a box drawn by the style, as
+  // its icon, shows the setting either way.
+  const auto showBox = [this](bool on) { alwaysReadable->setIcon(CheckBoxIcon(*options, on)); };
+  showBox(alwaysReadable->isChecked());
+  connect(alwaysReadable, &QAction::toggled, this, showBox);
   optionsSeparator = named(menu->addSeparator(), "optionsLine");
   about = named(menu->addMenu(QStringLiteral("关于")), "About");
   aboutSoftware = named(about->addAction(QStringLiteral("关于软件")), "Aboutsoft");
