@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +22,10 @@ struct BatchJob {
   std::string target;              // the file it writes, once named
 };
 
+// The job of line `number`, whose bytes are `line` without its line
+// break; nothing for an empty line.
+std::optional<BatchJob> ParseBatchLine(std::string_view line, int number);
+
 // Splits a batch file's bytes into jobs. `lines` receives the number of
 // lines the file has, the last one counted even without a line break.
 std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines);
@@ -33,10 +38,35 @@ std::optional<std::string> Unescape(std::string_view field, std::string &error);
 // to the width of the file's line count, and "{name}" the line's name (its
 // line number when it has none). In a folder each file is called by its name,
 // else by its padded line number, followed by "." and `suffix`. A name that
-// holds a "/" or a NUL, or is empty, "." or "..", is refused: false with
-// `error` set.
+// holds a "/", a NUL or another control character (a line break, an escape),
+// or is empty, "." or "..", is refused: false with `error` set. A name from
+// a batch is always a file's: a target "-" is the file "./-", never standard
+// output.
 bool NameTarget(BatchJob &job, const std::string &output, const std::string &suffix, int lines,
                 std::string &error);
+
+// What tells the files that batch lines write apart: two targets that reach
+// one file get one identity, whether by one name, two hard links of one
+// file, or a symbolic link to the other. A file that exists is known by its
+// device and inode (links followed); one that does not yet exist by the
+// path it will be made at, its folders' links resolved and a dangling link
+// followed to where it points. Remembers the last folder it resolved and
+// the names in it, since a batch's files mostly share one.
+class FileIdentities {
+public:
+  std::string Of(const std::string &target);
+  // The hash of Of(target), without its words where the file is not there.
+  std::uint64_t HashOf(const std::string &target);
+
+private:
+  void Enter(const std::string &folder);
+  bool Fresh(std::string_view base) const;
+
+  std::string lastFolder_, lastResolved_;
+  std::uint64_t freshHash_ = 0;      // the hash of a new file's words up to its name
+  bool listed_ = false;              // the last folder's names were read
+  std::vector<std::uint64_t> names_; // their hashes, sorted
+};
 
 // What became of one job.
 struct JobOutcome {
@@ -56,13 +86,17 @@ struct BatchSettings {
 };
 
 // Reads the batch, names every job's file, refuses the whole batch before
-// writing anything when two lines would write one file, makes the folder
-// (the pattern's, when it names one) if it is missing, then runs the jobs on
-// `threads` threads. Failing lines are reported on standard error in line
-// order, "zubqr COMMAND: line N: reason", and the others go on. On a terminal
-// a progress bar on standard error shows done/total, the rate and the time
-// left; elsewhere only the summary line. Returns the exit status: 0 all
-// written, 3 when every failure was "no readable candidate", else 1.
+// writing anything when two lines would write one file (FileIdentities),
+// makes the folder (the pattern's, when it names one) if it is missing,
+// then runs the jobs on `threads` threads. The lines are read as they are
+// run, a few ahead: what the batch holds does not grow with its lines but
+// by a number a line (a regular file is read again from its start; other
+// input, a pipe, is held as its bytes). Failing lines are reported on
+// standard error in line order, "zubqr COMMAND: line N: reason", and the
+// others go on. On a terminal a progress bar on standard error shows
+// done/total, the rate and the time left; elsewhere only the summary line.
+// Returns the exit status: 0 all written, 3 when every failure was "no
+// readable candidate", else 1.
 int RunBatch(const char *command, const BatchSettings &settings, const JobRunner &run);
 
 // The number of threads a batch runs on: `requested` when above 0, else
