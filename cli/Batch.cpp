@@ -245,7 +245,7 @@ private:
   std::string Cannot() const { return Say("无法读取", "cannot read ") + name_ + Say("：", ": "); }
 
   bool Failed(int number, std::string &error) const {
-    error = Cannot() + strerrordesc_np(number);
+    error = Cannot() + SystemError(number);
     return false;
   }
 

@@ -161,10 +161,12 @@ int Compose(const std::vector<std::string> &args) {
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
                   *format != OutputFormat::Jpeg))
-    return UsageError("compose",
-                      "the composite is written as png, bmp or jpg only; '" + options.output +
-                          "' asks for another format",
-                      ComposeUsage());
+    return UsageError(
+        "compose",
+        Say("合成的图片只能写成 png、bmp 或 jpg；", "the composite is written as png, "
+                                                    "bmp or jpg only; ") +
+            Quoted(options.output) + Say("要求的是别的格式", " asks for another format"),
+        ComposeUsage());
   // Nothing is written unless both the symbol and the logo are there: the
   // message is encoded, once, before the logo is read.
   Message message;
@@ -183,7 +185,7 @@ int Compose(const std::vector<std::string> &args) {
     return LoadLogo(QString::fromStdString(*logoPath));
   }();
   if (logo.image.isNull()) {
-    std::cerr << "zubqr compose: " << LogoProblemText(logo, MessageLanguage()).toStdString()
+    std::cerr << "zubqr compose: " << Shown(LogoProblemText(logo, MessageLanguage()).toStdString())
               << "\n";
     return kFailed;
   }

@@ -1,5 +1,6 @@
 #include "Messages.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -79,6 +80,40 @@ bool HasControlCharacter(std::string_view text) {
 
 std::string Shown(std::string_view given) {
   return ::isatty(STDERR_FILENO) == 1 ? ForTerminal(given) : std::string(given);
+}
+
+std::string SystemError(int number) {
+  if (MessageLanguage() == Language::English) {
+    const char *description = strerrordesc_np(number);
+    return description ? description : "unknown error " + std::to_string(number);
+  }
+  switch (number) {
+  case ENOENT:
+    return "找不到这个文件";
+  case EACCES:
+  case EPERM:
+    return "没有权限";
+  case EISDIR:
+    return "这是一个文件夹";
+  case ENOSPC:
+    return "磁盘空间不足";
+  case EDQUOT:
+    return "超出了磁盘配额";
+  case EROFS:
+    return "磁盘是只读的";
+  case EIO:
+    return "磁盘读写出错";
+  case EPIPE:
+    return "另一端已经关闭";
+  case EBADF:
+    return "它已关闭";
+  case ENAMETOOLONG:
+    return "文件名太长";
+  case EFBIG:
+    return "文件超出了允许的大小";
+  default:
+    return "系统错误（错误号 " + std::to_string(number) + "）";
+  }
 }
 
 std::string Quoted(std::string_view given) {

@@ -41,4 +41,9 @@ std::string Shown(std::string_view given);
 // Shown in the language's quotes: “given” or 'given'.
 std::string Quoted(std::string_view given);
 
+// The system's error `number` in the locale's language: the system's own
+// description in English; in Chinese, words for the common ones, else the
+// number.
+std::string SystemError(int number);
+
 } // namespace zub::cli

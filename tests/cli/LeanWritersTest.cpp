@@ -215,7 +215,7 @@ TEST(Colours, LowContrastAndInvertedCodesAreNamed) {
   };
   for (const Case &c : cases) {
     const Colours colours{*ParseColour(c.dark), *ParseColour(c.light)};
-    const auto problem = ColourProblem(colours);
+    const auto problem = ColourProblem(colours, Language::English);
     if (!c.problem) {
       EXPECT_FALSE(problem) << c.dark << " on " << c.light << ": " << problem.value_or("");
     } else {
