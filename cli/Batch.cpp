@@ -122,7 +122,8 @@ std::uint64_t Hash(std::string_view text, std::uint64_t h = kHashStart) {
 
 // The batch file, read as often as the batch needs it: a regular file is
 // read again from where it started, anything else (a pipe, a terminal) is
-// read once and held as its bytes.
+// read once into an unnamed temporary file (or, where the system makes
+// none, held as its bytes) and read again from there.
 class BatchFile {
 public:
   BatchFile() = default;
@@ -156,7 +157,11 @@ public:
         return true;
       }
     }
+    // A pipe is read once, into an unnamed file of the temporary folder
+    // where there is one, else into memory.
+    const int spool = Spool();
     char piece[65536];
+    std::size_t total = 0;
     for (;;) {
       const ssize_t n = ::read(fd_, piece, sizeof piece);
       if (n < 0 && errno == EINTR)
@@ -164,11 +169,28 @@ public:
       if (n < 0)
         return Failed(errno, error);
       if (n == 0)
-        return true;
-      held_.append(piece, static_cast<std::size_t>(n));
-      if (held_.size() > kMaxBatchBytes)
+        break;
+      total += static_cast<std::size_t>(n);
+      if (total > kMaxBatchBytes)
         return TooLarge(error);
+      if (spool < 0) {
+        held_.append(piece, static_cast<std::size_t>(n));
+      } else if (!WriteAll(spool, piece, static_cast<std::size_t>(n))) {
+        const int why = errno;
+        ::close(spool);
+        error = Say("无法暂存", "cannot hold ") + name_ + Say("：", ": ") + SystemError(why);
+        return false;
+      }
     }
+    if (spool >= 0) {
+      if (fd_ != STDIN_FILENO)
+        ::close(fd_);
+      fd_ = spool;
+      seekable_ = true;
+      start_ = 0;
+      ::fstat(fd_, &opened_);
+    }
+    return true;
   }
 
   // Calls `each` with every line, without its line break, and its number,
@@ -243,6 +265,31 @@ private:
   }
 
   std::string Cannot() const { return Say("无法读取", "cannot read ") + name_ + Say("：", ": "); }
+
+  // An unnamed file, gone when closed, in TMPDIR or /tmp; -1 where the
+  // system makes none.
+  static int Spool() {
+    const char *folder = std::getenv("TMPDIR");
+    for (const char *place : {folder && folder[0] == '/' ? folder : "/tmp", "/tmp"}) {
+      const int fd = ::open(place, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+      if (fd >= 0)
+        return fd;
+    }
+    return -1;
+  }
+
+  static bool WriteAll(int fd, const char *data, std::size_t size) {
+    while (size > 0) {
+      const ssize_t n = ::write(fd, data, size);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0)
+        return false;
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return true;
+  }
 
   bool Failed(int number, std::string &error) const {
     error = Cannot() + SystemError(number);

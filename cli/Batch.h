@@ -91,7 +91,7 @@ struct BatchSettings {
 // then runs the jobs on `threads` threads. The lines are read as they are
 // run, a few ahead: what the batch holds does not grow with its lines but
 // by a number a line (a regular file is read again from its start; other
-// input, a pipe, is held as its bytes). Failing lines are reported on
+// input, a pipe, is first read into an unnamed temporary file). Failing lines are reported on
 // standard error in line order, "zubqr COMMAND: line N: reason", and the
 // others go on. On a terminal a progress bar on standard error shows
 // done/total, the rate and the time left; elsewhere only the summary line.
