@@ -242,9 +242,15 @@ QString SingleInstance::DefaultLockPath() {
     folder = temporary + "/zubqr-gui-" + std::to_string(::geteuid());
     if (!MakeOwnFolder(folder)) {
       std::string cache = AbsoluteFrom("XDG_CACHE_HOME");
-      if (cache.empty() && !HomeFolder().empty()) {
+      if (cache.empty() && !HomeFolder().empty())
         cache = HomeFolder() + "/.cache";
-        ::mkdir(cache.c_str(), 0700);
+      // The cache folder is made as the other programs of the desktop make
+      // it, with the folders above it that are missing.
+      for (std::size_t slash = cache.find('/', 1); !cache.empty();
+           slash = cache.find('/', slash + 1)) {
+        ::mkdir(cache.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos)
+          break;
       }
       folder = cache.empty() ? "" : cache + "/zubqr-gui-instance";
       if (folder.empty() || !MakeOwnFolder(folder))
