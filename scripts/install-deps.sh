@@ -16,7 +16,7 @@ packages=(
   desktop-file-utils appstream man-db groff-base bash-completion
   openbox xdotool x11-utils
   qt6-gtk-platformtheme gnome-themes-extra
-  dpkg-dev file lintian hyperfine
+  dpkg-dev file lintian hyperfine time
 )
 
 missing=()
