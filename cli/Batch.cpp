@@ -1,8 +1,10 @@
 #include "Batch.h"
 
 #include "ArgumentParsing.h"
+#include "BatchFile.h"
 #include "DeferredFlush.h"
 #include "ExitStatus.h"
+#include "FileIdentity.h"
 #include "FileWrite.h"
 #include "Messages.h"
 #include "StandardStreams.h"
@@ -11,13 +13,10 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <condition_variable>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <malloc.h>
 #include <map>
@@ -29,11 +28,6 @@
 namespace zub::cli {
 
 namespace {
-
-// No batch file needs more: 10,000 lines of the longest message are 120 MB.
-constexpr std::size_t kMaxBatchBytes = std::size_t{256} << 20;
-// A regular file is read in pieces of this size.
-constexpr std::size_t kReadPiece = std::size_t{1} << 20;
 
 std::string Padded(int n, int width) {
   std::string s = std::to_string(n);
@@ -47,268 +41,6 @@ std::string Replace(std::string s, std::string_view what, const std::string &wit
     s.replace(at, what.size(), with);
   return s;
 }
-
-// The folder a file goes in: "a/b.png" -> "a", "b.png" -> ".", "/b" -> "/".
-std::string FolderOf(const std::string &path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
-}
-
-std::string BaseOf(const std::string &path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Join(const std::string &folder, const std::string &name) {
-  return folder.ends_with('/') ? folder + name : folder + "/" + name;
-}
-
-// The folder as the system will find it: every link resolved, and where
-// it does not exist yet, the resolved folder it will be made in and its
-// name.
-std::string ResolvedFolder(const std::string &folder, int depth = 0) {
-  if (char *real = ::realpath(folder.c_str(), nullptr)) {
-    std::string resolved = real;
-    std::free(real);
-    return resolved;
-  }
-  std::string trimmed = folder;
-  while (trimmed.size() > 1 && trimmed.ends_with('/'))
-    trimmed.pop_back();
-  const std::string parent = FolderOf(trimmed);
-  const std::string name = BaseOf(trimmed);
-  if (parent == trimmed || depth > PATH_MAX / 2)
-    return trimmed;
-  const std::string above = ResolvedFolder(parent, depth + 1);
-  if (name.empty() || name == ".")
-    return above;
-  if (name == "..")
-    return FolderOf(above);
-  return Join(above, name);
-}
-
-// The path a file named `name` in the resolved `folder` is made at: a
-// dangling link there leads on to where it points.
-std::string PathOnceMade(std::string folder, std::string name) {
-  std::string path = Join(folder, name);
-  // The kernel's own limit of links on one path.
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-      return path;
-    char link[PATH_MAX];
-    const ssize_t n = ::readlink(path.c_str(), link, sizeof link);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link)
-      return path;
-    const std::string to(link, static_cast<std::size_t>(n));
-    const std::string next = to.starts_with('/') ? to : Join(folder, to);
-    folder = ResolvedFolder(FolderOf(next));
-    name = BaseOf(next);
-    path = Join(folder, name);
-  }
-  return path;
-}
-
-// FNV-1a: identities are compared by this first, and by their words only
-// where two hashes agree. `h` carries on from the hash of a text before.
-constexpr std::uint64_t kHashStart = 14695981039346656037ull;
-std::uint64_t Hash(std::string_view text, std::uint64_t h = kHashStart) {
-  for (const char c : text) {
-    h ^= static_cast<unsigned char>(c);
-    h *= 1099511628211ull;
-  }
-  return h;
-}
-
-// The batch file, read as often as the batch needs it: a regular file is
-// read again from where it started, anything else (a pipe, a terminal) is
-// read once into an unnamed temporary file (or, where the system makes
-// none, held as its bytes) and read again from there.
-class BatchFile {
-public:
-  BatchFile() = default;
-  BatchFile(const BatchFile &) = delete;
-  BatchFile &operator=(const BatchFile &) = delete;
-  ~BatchFile() {
-    if (fd_ >= 0 && fd_ != STDIN_FILENO)
-      ::close(fd_);
-  }
-
-  bool Open(const std::string &path, std::string &error) {
-    const bool standardInput = path == "-";
-    name_ = standardInput ? Say("标准输入", "standard input") : Quoted(path);
-    if (standardInput && StandardInputClosed()) {
-      error = Say("无法读取标准输入：它已关闭", "cannot read standard input: it is closed");
-      return false;
-    }
-    fd_ = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0 || ::fstat(fd_, &opened_) != 0)
-      return Failed(errno, error);
-    if (S_ISDIR(opened_.st_mode)) {
-      error = Cannot() + Say("这是一个文件夹", "it is a folder");
-      return false;
-    }
-    if (S_ISREG(opened_.st_mode)) {
-      start_ = ::lseek(fd_, 0, SEEK_CUR);
-      if (start_ >= 0) {
-        seekable_ = true;
-        if (static_cast<std::size_t>(opened_.st_size - start_) > kMaxBatchBytes)
-          return TooLarge(error);
-        return true;
-      }
-    }
-    // A pipe is read once, into an unnamed file of the temporary folder
-    // where there is one, else into memory.
-    const int spool = Spool();
-    char piece[65536];
-    std::size_t total = 0;
-    for (;;) {
-      const ssize_t n = ::read(fd_, piece, sizeof piece);
-      if (n < 0 && errno == EINTR)
-        continue;
-      if (n < 0)
-        return Failed(errno, error);
-      if (n == 0)
-        break;
-      total += static_cast<std::size_t>(n);
-      if (total > kMaxBatchBytes)
-        return TooLarge(error);
-      if (spool < 0) {
-        held_.append(piece, static_cast<std::size_t>(n));
-      } else if (!WriteAll(spool, piece, static_cast<std::size_t>(n))) {
-        const int why = errno;
-        ::close(spool);
-        error = Say("无法暂存", "cannot hold ") + name_ + Say("：", ": ") + SystemError(why);
-        return false;
-      }
-    }
-    if (spool >= 0) {
-      if (fd_ != STDIN_FILENO)
-        ::close(fd_);
-      fd_ = spool;
-      seekable_ = true;
-      start_ = 0;
-      ::fstat(fd_, &opened_);
-    }
-    return true;
-  }
-
-  // Calls `each` with every line, without its line break, and its number,
-  // from the first; stops where `each` returns false. False with `error`
-  // when the file cannot be read.
-  template <typename Each> bool EachLine(Each &&each, std::string &error) {
-    int number = 0;
-    if (!seekable_) {
-      Split(held_, number, each);
-      return true;
-    }
-    std::string carry;
-    std::vector<char> piece(kReadPiece);
-    std::size_t total = 0;
-    for (off_t at = start_;;) {
-      const ssize_t n = ::pread(fd_, piece.data(), piece.size(), at);
-      if (n < 0 && errno == EINTR)
-        continue;
-      if (n < 0)
-        return Failed(errno, error);
-      if (n == 0)
-        break;
-      at += n;
-      total += static_cast<std::size_t>(n);
-      if (total > kMaxBatchBytes)
-        return TooLarge(error);
-      std::string_view bytes(piece.data(), static_cast<std::size_t>(n));
-      std::size_t from = 0;
-      for (std::size_t end; (end = bytes.find('\n', from)) != std::string_view::npos;
-           from = end + 1) {
-        const std::string_view line = bytes.substr(from, end - from);
-        bool more = true;
-        if (carry.empty()) {
-          more = each(line, ++number);
-        } else {
-          carry.append(line);
-          more = each(std::string_view(carry), ++number);
-          carry.clear();
-        }
-        if (!more)
-          return true;
-      }
-      carry.append(bytes.substr(from));
-    }
-    if (!carry.empty())
-      each(std::string_view(carry), ++number);
-    return true;
-  }
-
-  // False when a regular file was changed since it was opened: a batch
-  // whose files were named from one content is not run with another.
-  bool Unchanged() const {
-    if (!seekable_)
-      return true;
-    struct stat now {};
-    return ::fstat(fd_, &now) == 0 && now.st_size == opened_.st_size &&
-           now.st_mtim.tv_sec == opened_.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec;
-  }
-
-  const std::string &Name() const { return name_; }
-
-private:
-  template <typename Each> static void Split(std::string_view bytes, int &number, Each &each) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-      const std::size_t end = std::min(bytes.find('\n', at), bytes.size());
-      if (!each(bytes.substr(at, end - at), ++number))
-        return;
-      at = end + 1;
-    }
-  }
-
-  std::string Cannot() const { return Say("无法读取", "cannot read ") + name_ + Say("：", ": "); }
-
-  // An unnamed file, gone when closed, in TMPDIR or /tmp; -1 where the
-  // system makes none.
-  static int Spool() {
-    const char *folder = std::getenv("TMPDIR");
-    for (const char *place : {folder && folder[0] == '/' ? folder : "/tmp", "/tmp"}) {
-      const int fd = ::open(place, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-      if (fd >= 0)
-        return fd;
-    }
-    return -1;
-  }
-
-  static bool WriteAll(int fd, const char *data, std::size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::write(fd, data, size);
-      if (n < 0 && errno == EINTR)
-        continue;
-      if (n <= 0)
-        return false;
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
-    return true;
-  }
-
-  bool Failed(int number, std::string &error) const {
-    error = Cannot() + SystemError(number);
-    return false;
-  }
-
-  bool TooLarge(std::string &error) const {
-    error =
-        Cannot() + Say("超过 256 MB 的批量文件不予处理", "a batch of more than 256 MB is refused");
-    return false;
-  }
-
-  int fd_ = -1;
-  bool seekable_ = false;
-  off_t start_ = 0;
-  struct stat opened_ {};
-  std::string held_;
-  std::string name_;
-};
 
 // "4 s", "3 min 10 s"
 std::string Duration(double seconds) {
@@ -562,64 +294,6 @@ bool NameTarget(BatchJob &job, const std::string &output, const std::string &suf
   if (job.target == "-")
     job.target = "./-";
   return true;
-}
-
-void FileIdentities::Enter(const std::string &folder) {
-  if (folder == lastFolder_)
-    return;
-  lastFolder_ = folder;
-  lastResolved_ = ResolvedFolder(folder);
-  freshHash_ =
-      Hash(lastResolved_.ends_with('/') ? lastResolved_ : lastResolved_ + "/", Hash("path "));
-  // The folder's names, read once: asking for each of a million names
-  // that are not there costs the system more than the whole listing.
-  names_.clear();
-  listed_ = false;
-  if (DIR *list = ::opendir(lastResolved_.c_str())) {
-    listed_ = true;
-    while (const dirent *entry = ::readdir(list))
-      names_.push_back(Hash(entry->d_name));
-    ::closedir(list);
-    std::sort(names_.begin(), names_.end());
-  } else {
-    // A folder that is not there yet holds nothing.
-    listed_ = errno == ENOENT;
-  }
-}
-
-bool FileIdentities::Fresh(std::string_view base) const {
-  return listed_ && !std::binary_search(names_.begin(), names_.end(), Hash(base));
-}
-
-std::string FileIdentities::Of(const std::string &target) {
-  Enter(FolderOf(target));
-  const std::string base = BaseOf(target);
-  const std::string fresh = "path " + Join(lastResolved_, base);
-  if (Fresh(base))
-    return fresh;
-  const auto file = [](const struct stat &st) {
-    return "file " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
-  };
-  struct stat st {};
-  if (::lstat(target.c_str(), &st) != 0)
-    return fresh;
-  if (!S_ISLNK(st.st_mode))
-    return file(st);
-  if (::stat(target.c_str(), &st) == 0)
-    return file(st);
-  return "path " + PathOnceMade(lastResolved_, base);
-}
-
-std::uint64_t FileIdentities::HashOf(const std::string &target) {
-  const auto slash = target.find_last_of('/');
-  Enter(FolderOf(target));
-  const std::string_view base = slash == std::string::npos
-                                    ? std::string_view(target)
-                                    : std::string_view(target).substr(slash + 1);
-  // A file not there yet, as most are: its hash without its words.
-  if (Fresh(base))
-    return Hash(base, freshHash_);
-  return Hash(Of(target));
 }
 
 int BatchThreads(int requested) {

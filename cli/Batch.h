@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,29 +44,6 @@ std::optional<std::string> Unescape(std::string_view field, std::string &error);
 bool NameTarget(BatchJob &job, const std::string &output, const std::string &suffix, int lines,
                 std::string &error);
 
-// What tells the files that batch lines write apart: two targets that reach
-// one file get one identity, whether by one name, two hard links of one
-// file, or a symbolic link to the other. A file that exists is known by its
-// device and inode (links followed); one that does not yet exist by the
-// path it will be made at, its folders' links resolved and a dangling link
-// followed to where it points. Remembers the last folder it resolved and
-// the names in it, since a batch's files mostly share one.
-class FileIdentities {
-public:
-  std::string Of(const std::string &target);
-  // The hash of Of(target), without its words where the file is not there.
-  std::uint64_t HashOf(const std::string &target);
-
-private:
-  void Enter(const std::string &folder);
-  bool Fresh(std::string_view base) const;
-
-  std::string lastFolder_, lastResolved_;
-  std::uint64_t freshHash_ = 0;      // the hash of a new file's words up to its name
-  bool listed_ = false;              // the last folder's names were read
-  std::vector<std::uint64_t> names_; // their hashes, sorted
-};
-
 // What became of one job.
 struct JobOutcome {
   enum Kind { Done, Failed, Unreadable } kind = Done;
@@ -86,7 +62,8 @@ struct BatchSettings {
 };
 
 // Reads the batch, names every job's file, refuses the whole batch before
-// writing anything when two lines would write one file (FileIdentities),
+// writing anything when two lines would write one file (FileIdentities in
+// FileIdentity.h),
 // makes the folder (the pattern's, when it names one) if it is missing,
 // then runs the jobs on `threads` threads. The lines are read as they are
 // run, a few ahead: what the batch holds does not grow with its lines but

@@ -4,6 +4,7 @@
 #include "Batch.h"
 #include "Colours.h"
 #include "ExitStatus.h"
+#include "FileIdentity.h"
 #include "ImageFile.h"
 #include "MessageBytes.h"
 #include "MessageInput.h"
