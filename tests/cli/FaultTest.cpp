@@ -317,6 +317,13 @@ TEST_F(CliFaults, ReadShowsControlCharactersEscapedOnATerminal) {
             "a\\x1b]0;owned\\x07b\\r\\nc\\\\d\\x7f\\u009b2J\n");
   EXPECT_EQ(onTerminal({"read", "--bytes", File("code.png")}), message.toHex() + "\n");
   EXPECT_EQ(onTerminal({"read", "-0", File("code.png")}), message + QByteArray(1, '\0'));
+  // The edges of C1: U+0080 and U+009F escaped, the signs after it shown.
+  ASSERT_EQ(Zubqr({"encode", "\xc2\x80\xc2\x9f\xc2\xa0\xc2\xa9\xc2\xb0\xc2\xb1\xc2\xbd", "-o",
+                   File("signs.png")})
+                .status,
+            0);
+  EXPECT_EQ(onTerminal({"read", File("signs.png")}),
+            "\\u0080\\u009f\xc2\xa0\xc2\xa9\xc2\xb0\xc2\xb1\xc2\xbd\n");
   ::close(held);
   ::close(master);
 
