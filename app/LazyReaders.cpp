@@ -2,6 +2,7 @@
 // start: binding them and their libraries was a good part of the start-up
 // that the first paint does not need.
 #include "LazyReaders.h"
+#include "Trust.h"
 
 #include <dlfcn.h>
 
@@ -35,7 +36,9 @@ const ReaderCalls *Load() {
                      ? ("no " + Problem().module + " in " + Problem().places.front() + " or " +
                         Problem().places.back())
                            .c_str()
-                     : (Problem().brokenAt + ": " + Problem().reason).c_str());
+                     : (Problem().brokenAt + (Problem().untrusted ? ": not trusted: " : ": ") +
+                        Problem().reason)
+                           .c_str());
   return calls;
 }
 
@@ -43,14 +46,22 @@ const ReaderCalls *Load() {
 
 const ReaderCalls *LoadReadersFrom(const std::vector<std::string> &places,
                                    ReadersProblem &problem) {
-  problem = ReadersProblem{kModule, places, {}, {}};
+  problem = ReadersProblem{kModule, places, {}, {}, false};
   for (const std::string &place : places) {
     std::error_code error;
     // A place without the module is no reason to give: the next may have it.
     // The first place that has it is the one that counts.
     if (!std::filesystem::exists(place, error))
       continue;
-    void *module = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Code another user could have put there, or could change, is not run.
+    std::string real;
+    if (const TrustCheck trust = ModuleTrust(place, real); !trust) {
+      problem.brokenAt = place;
+      problem.untrusted = true;
+      problem.reason = trust.where;
+      return nullptr;
+    }
+    void *module = ::dlopen(real.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
       const char *reason = ::dlerror();
       problem.brokenAt = place;

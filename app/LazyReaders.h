@@ -8,7 +8,8 @@
 namespace zub {
 
 // The readers' module from the first of `places` where it lies (null when
-// it lies nowhere or does not load there); `problem` says why it is null,
+// it lies nowhere, or is not trusted there (ModuleTrust) or does not load
+// there: a later place is then not tried); `problem` says why it is null,
 // and is empty otherwise. What the window's Readers() does on first use.
 const ReaderCalls *LoadReadersFrom(const std::vector<std::string> &places, ReadersProblem &problem);
 

@@ -60,7 +60,7 @@ bool ParseArgs(const std::vector<std::string> &args, const std::vector<OptionRul
                  : (candidate.shortName != 0 && name.size() == 2 && name[1] == candidate.shortName))
         rule = &candidate;
     if (!rule) {
-      error = Say("未知的选项 ", "unknown option ") + std::string(name);
+      error = Say("未知的选项 ", "unknown option ") + Shown(name);
       return false;
     }
     std::string shown(name);
@@ -93,7 +93,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          if (!n)
            error = Say("--version 取 0（自动）到 40，而不是“",
                        "--version takes 0 (automatic) to 40, not '") +
-                   std::string(v) + Say("”", "'");
+                   Shown(v) + Say("”", "'");
          else
            options.version = *n;
          return n.has_value();
@@ -105,7 +105,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
            return true;
          }
          error = Say("--level 取 L、M、Q 或 H，而不是“", "--level takes L, M, Q or H, not '") +
-                 std::string(v) + Say("”", "'");
+                 Shown(v) + Say("”", "'");
          return false;
        }},
       {"--mask", 0, true,
@@ -116,7 +116,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
            options.mask = *n;
          } else {
            error = Say("--mask 取 0 到 7 或 auto，而不是“", "--mask takes 0 to 7 or auto, not '") +
-                   std::string(v) + Say("”", "'");
+                   Shown(v) + Say("”", "'");
            return false;
          }
          return true;
@@ -131,7 +131,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          } else {
            error =
                Say("--encoding 取 utf8 或 ansi，而不是“", "--encoding takes utf8 or ansi, not '") +
-               std::string(v) + Say("”", "'");
+               Shown(v) + Say("”", "'");
            return false;
          }
          return true;
@@ -142,7 +142,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          if (!n)
            error = Say("--eci 取 0（不用）到 999999，而不是“",
                        "--eci takes 0 (none) to 999999, not '") +
-                   std::string(v) + Say("”", "'");
+                   Shown(v) + Say("”", "'");
          else
            options.eci = *n;
          return n.has_value();
@@ -167,7 +167,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          const auto n = Number(v, 1, 256);
          if (!n)
            error = Say("--threads 取 1 到 256，而不是“", "--threads takes 1 to 256, not '") +
-                   std::string(v) + Say("”", "'");
+                   Shown(v) + Say("”", "'");
          else
            options.threads = *n;
          return n.has_value();
@@ -193,7 +193,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
          if (!options.format)
            error = Say("--format 取 png、bmp、jpg、svg、utf8 或 utf8i，而不是“",
                        "--format takes png, bmp, jpg, svg, utf8 or utf8i, not '") +
-                   std::string(v) + Say("”", "'");
+                   Shown(v) + Say("”", "'");
          return options.format.has_value();
        }},
   };
@@ -201,7 +201,7 @@ std::vector<OptionRule> EncodeOptionRules(EncodeOptions &options) {
 
 bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::string &error) {
   if (parsed.positionals.size() > 1) {
-    error = Say("多余的参数“", "unexpected argument '") + parsed.positionals[1] +
+    error = Say("多余的参数“", "unexpected argument '") + Shown(parsed.positionals[1]) +
             Say("”（含空格的文字请加引号）", "' (quote a text with spaces)");
     return false;
   }
@@ -217,7 +217,7 @@ bool FinishEncodeOptions(EncodeOptions &options, const ParsedArgs &parsed, std::
   }
   if (!parsed.positionals.empty()) {
     if (options.text || options.inputFile) {
-      error = Say("文字“", "the text '") + parsed.positionals[0] +
+      error = Say("文字“", "the text '") + Shown(parsed.positionals[0]) +
               Say("”与 --text 或 --input 重复", "' comes besides --text or --input");
       return false;
     }

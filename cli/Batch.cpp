@@ -1,12 +1,17 @@
 #include "Batch.h"
 
 #include "ArgumentParsing.h"
+#include "BatchFile.h"
 #include "DeferredFlush.h"
 #include "ExitStatus.h"
+#include "FileIdentity.h"
 #include "FileWrite.h"
+#include "Messages.h"
+#include "StandardStreams.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -16,7 +21,6 @@
 #include <malloc.h>
 #include <map>
 #include <mutex>
-#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -24,49 +28,6 @@
 namespace zub::cli {
 
 namespace {
-
-// No batch file needs more: 10,000 lines of the longest message are 120 MB.
-constexpr std::size_t kMaxBatchBytes = std::size_t{256} << 20;
-
-bool ReadAll(const std::string &path, std::string &bytes, std::string &error) {
-  const bool standardInput = path == "-";
-  const std::string name = standardInput ? "standard input" : "'" + path + "'";
-  const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = "cannot read " + name + ": " + strerrordesc_np(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    if (!standardInput)
-      ::close(fd);
-    error = "cannot read " + name + ": it is a folder";
-    return false;
-  }
-  char buffer[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0) {
-      error = "cannot read " + name + ": " + strerrordesc_np(errno);
-      ok = false;
-      break;
-    }
-    if (n == 0)
-      break;
-    bytes.append(buffer, static_cast<std::size_t>(n));
-    if (bytes.size() > kMaxBatchBytes) {
-      error = "cannot read " + name + ": a batch of more than 256 MB is refused";
-      ok = false;
-      break;
-    }
-  }
-  if (!standardInput)
-    ::close(fd);
-  return ok;
-}
 
 std::string Padded(int n, int width) {
   std::string s = std::to_string(n);
@@ -81,21 +42,23 @@ std::string Replace(std::string s, std::string_view what, const std::string &wit
   return s;
 }
 
-// "4.2 s", "3 min 10 s"
+// "4 s", "3 min 10 s"
 std::string Duration(double seconds) {
-  char text[32];
+  char text[48];
+  const bool chinese = MessageLanguage() == Language::Chinese;
   if (seconds < 60)
-    std::snprintf(text, sizeof text, "%.0f s", seconds);
+    std::snprintf(text, sizeof text, chinese ? "%.0f 秒" : "%.0f s", seconds);
   else
-    std::snprintf(text, sizeof text, "%d min %02d s", static_cast<int>(seconds) / 60,
-                  static_cast<int>(seconds) % 60);
+    std::snprintf(text, sizeof text, chinese ? "%d 分 %02d 秒" : "%d min %02d s",
+                  static_cast<int>(seconds) / 60, static_cast<int>(seconds) % 60);
   return text;
 }
 
 // One line of the progress bar, drawn over the previous one.
 void DrawProgress(int done, int total, double seconds) {
   constexpr int kBarWidth = 30;
-  const int filled = total > 0 ? done * kBarWidth / total : kBarWidth;
+  const int filled =
+      total > 0 ? static_cast<int>(static_cast<long long>(done) * kBarWidth / total) : kBarWidth;
   const double rate = seconds > 0 ? done / seconds : 0;
   std::string line = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
                      std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] " +
@@ -104,10 +67,155 @@ void DrawProgress(int done, int total, double seconds) {
   std::snprintf(figures, sizeof figures, "  %.0f/s", rate);
   line += figures;
   if (rate > 0 && done < total)
-    line += "  " + Duration((total - done) / rate) + " left";
+    line += "  " + Say("剩余 ", "") + Duration((total - done) / rate) + Say("", " left");
   line += "\x1b[K";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
+}
+
+// The lines of a batch and its jobs (lines that are not empty).
+struct BatchCount {
+  int lines = 0;
+  std::size_t jobs = 0;
+};
+
+// Whether `line` holds a job: not empty once a CR before the line break
+// is gone.
+bool HoldsJob(std::string_view line) {
+  return !line.empty() && line != "\r";
+}
+
+// The job of `line`, named; `error` set when it fails before it runs.
+std::optional<BatchJob> NamedJob(std::string_view line, int number, const BatchSettings &settings,
+                                 int lines) {
+  std::optional<BatchJob> job;
+  if (settings.parseLine) {
+    if (line.ends_with('\r'))
+      line.remove_suffix(1);
+    if (line.empty())
+      return job;
+    job.emplace();
+    job->line = number;
+    settings.parseLine(line, *job);
+  } else {
+    job = ParseBatchLine(line, number);
+  }
+  if (job && job->error.empty())
+    NameTarget(*job, settings.output, settings.suffix, lines, job->error);
+  return job;
+}
+
+// Whether every backslash of `field` starts an escape Unescape knows.
+bool ValidEscapes(std::string_view field) {
+  for (std::size_t at = field.find('\\'); at != std::string_view::npos;
+       at = field.find('\\', at + 2)) {
+    const char next = at + 1 < field.size() ? field[at + 1] : '\0';
+    if (next != 'n' && next != 't' && next != '\\')
+      return false;
+  }
+  return true;
+}
+
+// The target of `line` as NamedJob names it, without its text: true when
+// the line is a job that will write, its file in job.target. `job` is
+// scratch, reused from line to line.
+bool TargetOfLine(std::string_view line, int number, const BatchSettings &settings, int lines,
+                  BatchJob &job) {
+  if (line.ends_with('\r'))
+    line.remove_suffix(1);
+  if (line.empty())
+    return false;
+  job.line = number;
+  job.name.reset();
+  if (settings.parseLine) {
+    // A form's columns: the whole line read as the job reads it.
+    job.error.clear();
+    settings.parseLine(line, job);
+    return job.error.empty() && NameTarget(job, settings.output, settings.suffix, lines, job.error);
+  }
+  std::string_view text = line;
+  if (const auto tab = line.find('\t'); tab != std::string_view::npos) {
+    const std::string_view name = line.substr(0, tab);
+    if (!ValidEscapes(name))
+      return false;
+    job.name = Unescape(name, job.error);
+    text = line.substr(tab + 1);
+  }
+  return ValidEscapes(text) && NameTarget(job, settings.output, settings.suffix, lines, job.error);
+}
+
+// Two lines that would write one file: every line's file named and known
+// by its identity (FileIdentities), compared through a hash a line, the
+// only thing held for each; the few lines whose hashes agree are read
+// again and compared by their identities' words. Returns the clashes, one
+// message each in line order; empty when there are none.
+std::vector<std::string> Clashes(BatchFile &file, const BatchSettings &settings,
+                                 const BatchCount &count, bool &ok, std::string &error) {
+  std::vector<std::uint64_t> hashes;
+  hashes.reserve(count.jobs);
+  FileIdentities identities;
+  BatchJob job;
+  ok = file.EachLine(
+      [&](std::string_view line, int number) {
+        if (TargetOfLine(line, number, settings, count.lines, job))
+          hashes.push_back(identities.HashOf(job.target));
+        return true;
+      },
+      error);
+  if (!ok)
+    return {};
+  std::sort(hashes.begin(), hashes.end());
+  std::vector<std::uint64_t> repeated;
+  for (std::size_t i = 1; i < hashes.size(); ++i)
+    if (hashes[i] == hashes[i - 1] && (repeated.empty() || repeated.back() != hashes[i]))
+      repeated.push_back(hashes[i]);
+  std::vector<std::uint64_t>().swap(hashes);
+  if (repeated.empty())
+    return {};
+
+  struct Candidate {
+    std::string identity;
+    int line;
+    std::string target;
+  };
+  std::vector<Candidate> candidates;
+  FileIdentities again;
+  ok = file.EachLine(
+      [&](std::string_view line, int number) {
+        if (TargetOfLine(line, number, settings, count.lines, job) &&
+            std::binary_search(repeated.begin(), repeated.end(), again.HashOf(job.target)))
+          candidates.push_back({again.Of(job.target), number, job.target});
+        return true;
+      },
+      error);
+  if (!ok)
+    return {};
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate &a, const Candidate &b) { return a.identity < b.identity; });
+  std::vector<std::pair<int, std::string>> clashes;
+  for (std::size_t first = 0, i = 1; i < candidates.size(); ++i) {
+    if (candidates[i].identity != candidates[first].identity) {
+      first = i;
+      continue;
+    }
+    const Candidate &a = candidates[first], &b = candidates[i];
+    const std::string lines =
+        std::to_string(a.line) + Say("行和第", " and ") + std::to_string(b.line);
+    clashes.emplace_back(b.line,
+                         a.target == b.target
+                             ? Say("第", "lines ") + lines +
+                                   Say("行都会写入", " would both write ") + Quoted(a.target)
+                             : Say("第", "lines ") + lines +
+                                   Say("行会写入同一个文件：", " would both write one file: ") +
+                                   Quoted(a.target) + Say("和", " and ") + Quoted(b.target) +
+                                   Say("是同一个文件", " are the same file"));
+  }
+  std::stable_sort(clashes.begin(), clashes.end(),
+                   [](const auto &a, const auto &b) { return a.first < b.first; });
+  std::vector<std::string> messages;
+  for (auto &[line, message] : clashes)
+    messages.push_back(std::move(message));
+  return messages;
 }
 
 } // namespace
@@ -129,8 +237,11 @@ std::optional<std::string> Unescape(std::string_view field, std::string &error) 
       out += '\\';
     else {
       error = i + 1 < field.size()
-                  ? std::string("unknown escape '\\") + next + "' (use \\n, \\t or \\\\)"
-                  : std::string("a lone backslash at the end (use \\\\)");
+                  ? Say("未知的转义“\\", "unknown escape '\\") +
+                        ForTerminal(std::string_view(&next, 1)) +
+                        Say("”（请用 \\n、\\t 或 \\\\）", "' (use \\n, \\t or \\\\)")
+                  : Say("末尾有一个单独的反斜杠（请用 \\\\）",
+                        "a lone backslash at the end (use \\\\)");
       return std::nullopt;
     }
     ++i;
@@ -138,36 +249,34 @@ std::optional<std::string> Unescape(std::string_view field, std::string &error) 
   return out;
 }
 
-std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines, const LineParser &parseLine) {
+std::optional<BatchJob> ParseBatchLine(std::string_view line, int number) {
+  if (line.ends_with('\r'))
+    line.remove_suffix(1);
+  if (line.empty())
+    return std::nullopt;
+  BatchJob job;
+  job.line = number;
+  std::string_view text = line;
+  if (const auto tab = line.find('\t'); tab != std::string_view::npos) {
+    job.name = Unescape(line.substr(0, tab), job.error);
+    text = line.substr(tab + 1);
+  }
+  if (job.error.empty()) {
+    if (auto unescaped = Unescape(text, job.error))
+      job.text = std::move(*unescaped);
+  }
+  return job;
+}
+
+std::vector<BatchJob> ParseBatch(std::string_view bytes, int &lines) {
   std::vector<BatchJob> jobs;
   lines = 0;
   std::size_t at = 0;
   while (at < bytes.size()) {
     const std::size_t end = std::min(bytes.find('\n', at), bytes.size());
-    std::string_view line = bytes.substr(at, end - at);
+    if (auto job = ParseBatchLine(bytes.substr(at, end - at), ++lines))
+      jobs.push_back(std::move(*job));
     at = end + 1;
-    ++lines;
-    if (line.ends_with('\r'))
-      line.remove_suffix(1);
-    if (line.empty())
-      continue;
-    BatchJob job;
-    job.line = lines;
-    if (parseLine) {
-      parseLine(line, job);
-      jobs.push_back(std::move(job));
-      continue;
-    }
-    std::string_view text = line;
-    if (const auto tab = line.find('\t'); tab != std::string_view::npos) {
-      job.name = Unescape(line.substr(0, tab), job.error);
-      text = line.substr(tab + 1);
-    }
-    if (job.error.empty()) {
-      if (auto unescaped = Unescape(text, job.error))
-        job.text = std::move(*unescaped);
-    }
-    jobs.push_back(std::move(job));
   }
   return jobs;
 }
@@ -181,8 +290,11 @@ bool NameTarget(BatchJob &job, const std::string &output, const std::string &suf
   if (usesName && job.name) {
     const std::string &name = *job.name;
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
-        name.find('\0') != std::string::npos) {
-      error = "the name '" + name + "' is refused: a file name without '/' is wanted";
+        HasControlCharacter(name)) {
+      error = Say("名称", "the name ") + Quoted(name) +
+              Say("不能用：文件名中不能有“/”或控制字符（换行、转义等）",
+                  " is refused: a file name without '/' or control characters (a line break, "
+                  "an escape) is wanted");
       return false;
     }
   }
@@ -195,6 +307,9 @@ bool NameTarget(BatchJob &job, const std::string &output, const std::string &suf
       job.target += '/';
     job.target += name + "." + suffix;
   }
+  // "-" elsewhere means standard output; a batch writes files.
+  if (job.target == "-")
+    job.target = "./-";
   return true;
 }
 
@@ -207,47 +322,46 @@ int BatchThreads(int requested) {
   return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-int RunBatch(const char *command, const BatchSettings &settings, const JobRunner &run,
-             const LineParser &parseLine) {
+int RunBatch(const char *command, const BatchSettings &settings, const JobRunner &run) {
   const std::string prefix = std::string("zubqr ") + command + ": ";
-  std::string bytes, error;
-  if (!ReadAll(settings.source, bytes, error)) {
+  const auto fail = [&prefix](const std::string &error) {
     std::fprintf(stderr, "%s%s\n", prefix.c_str(), error.c_str());
     return kFailed;
-  }
-  int lines = 0;
-  std::vector<BatchJob> jobs = ParseBatch(bytes, lines, parseLine);
-  bytes.clear();
-  bytes.shrink_to_fit();
+  };
+  BatchFile file;
+  std::string error;
+  if (!file.Open(settings.source, error))
+    return fail(error);
+  BatchCount count;
+  if (!file.EachLine(
+          [&count](std::string_view line, int number) {
+            count.lines = number;
+            count.jobs += HoldsJob(line);
+            return true;
+          },
+          error))
+    return fail(error);
 
-  const bool pattern = settings.output.find("{n}") != std::string::npos ||
-                       settings.output.find("{name}") != std::string::npos;
   // Every file is named first, so that two lines aiming at one file stop
   // the batch before anything is written.
-  std::map<std::string, int> firstLine;
-  std::vector<std::string> clashes;
-  for (BatchJob &job : jobs) {
-    if (!job.error.empty() || !NameTarget(job, settings.output, settings.suffix, lines, job.error))
-      continue;
-    const auto [it, fresh] = firstLine.emplace(job.target, job.line);
-    if (!fresh)
-      clashes.push_back("lines " + std::to_string(it->second) + " and " + std::to_string(job.line) +
-                        " would both write '" + job.target + "'");
-  }
+  bool read = true;
+  const std::vector<std::string> clashes = Clashes(file, settings, count, read, error);
+  if (!read)
+    return fail(error);
   if (!clashes.empty()) {
     for (const std::string &clash : clashes)
       std::fprintf(stderr, "%s%s\n", prefix.c_str(), clash.c_str());
-    std::fprintf(stderr, "%snothing was written: give each line a name of its own\n",
-                 prefix.c_str());
-    return kFailed;
+    return fail(Say("没有写出任何文件：请让每一行写入自己的文件",
+                    "nothing was written: give each line a file of its own"));
   }
+  if (!file.Unchanged())
+    return fail(file.Name() + Say("在读取时被改动了，没有写出任何文件",
+                                  " changed while it was read; nothing was written"));
 
+  const bool pattern = settings.output.find("{n}") != std::string::npos ||
+                       settings.output.find("{name}") != std::string::npos;
   // The folder (a pattern's, when it names one) is made when missing.
-  std::string folder = settings.output;
-  if (pattern) {
-    const auto slash = folder.find_last_of('/');
-    folder = slash == std::string::npos ? "." : folder.substr(0, std::max<std::size_t>(slash, 1));
-  }
+  const std::string folder = pattern ? FolderOf(settings.output) : settings.output;
   if (folder.find('{') == std::string::npos) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 && errno == ENOENT)
@@ -255,11 +369,10 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
   }
   if (!pattern) {
     struct stat st {};
-    if (::stat(settings.output.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      std::fprintf(stderr, "%s-o '%s' is neither a folder nor a name pattern with {n} or {name}\n",
-                   prefix.c_str(), settings.output.c_str());
-      return kFailed;
-    }
+    if (::stat(settings.output.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+      return fail("-o " + Quoted(settings.output) +
+                  Say("既不是文件夹，也不是含 {n} 或 {name} 的名称模式",
+                      " is neither a folder nor a name pattern with {n} or {name}"));
   }
 
   // Each file still appears whole or not at all; the disk is asked once, at
@@ -270,41 +383,126 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
   // for every code (a quarter of a composite's time).
   ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
-  std::vector<JobOutcome> outcomes(jobs.size());
-  std::atomic<std::size_t> next = 0;
-  std::atomic<int> done = 0;
+
+  const int threads = std::min(BatchThreads(settings.threads),
+                               static_cast<int>(std::max<std::size_t>(1, count.jobs)));
+  // The lines on their way: read a few ahead of the ones reported, and
+  // reported in line order as each one's turn comes.
+  struct Slot {
+    BatchJob job;
+    JobOutcome outcome;
+    dev_t device = 0; // the disk a written file is on
+    bool done = false;
+  };
+  std::vector<Slot> ring(static_cast<std::size_t>(threads) * 16 + 16);
   std::mutex mutex;
-  std::condition_variable progressed;
-  const auto work = [&] {
-    for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      if (!jobs[i].error.empty())
-        outcomes[i] = {JobOutcome::Failed, jobs[i].error};
-      else
-        outcomes[i] = run(jobs[i]);
+  std::condition_variable work, room, progressed;
+  std::size_t produced = 0, taken = 0, reported = 0;
+  bool allProduced = false;
+  // Who waits: a job of a few microseconds must not pay for waking nobody.
+  int idleWorkers = 0;
+  bool producerWaits = false;
+  std::atomic<int> done = 0;
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  std::size_t failed = 0, unreadable = 0;
+  // What was written, by disk: the folder to flush it through and how many.
+  std::map<dev_t, std::pair<std::string, std::size_t>> written;
+
+  const auto report = [&](Slot &slot) {
+    const JobOutcome &outcome = slot.outcome;
+    if (outcome.kind != JobOutcome::Done) {
+      ++failed;
+      unreadable += outcome.kind == JobOutcome::Unreadable;
+    } else {
+      auto &[where, files] = written[slot.device];
+      if (files++ == 0)
+        where = FolderOf(slot.job.target);
+    }
+    if (!outcome.message.empty()) {
+      if (terminal)
+        std::fputs("\r\x1b[K", stderr);
+      std::fprintf(stderr, "%s%s%d%s%s\n", prefix.c_str(), Say("第", "line ").c_str(),
+                   slot.job.line, Say("行：", ": ").c_str(), outcome.message.c_str());
+    }
+    slot = Slot{};
+  };
+
+  const auto worker = [&] {
+    std::string lastFolder;
+    dev_t lastDevice = 0;
+    std::unique_lock lock(mutex);
+    for (;;) {
+      ++idleWorkers;
+      work.wait(lock, [&] { return taken < produced || allProduced; });
+      --idleWorkers;
+      if (taken >= produced)
+        return;
+      Slot &slot = ring[taken++ % ring.size()];
+      lock.unlock();
+      JobOutcome outcome =
+          slot.job.error.empty() ? run(slot.job) : JobOutcome{JobOutcome::Failed, slot.job.error};
+      if (outcome.kind == JobOutcome::Done) {
+        const std::string where = FolderOf(slot.job.target);
+        if (where != lastFolder) {
+          struct stat st {};
+          lastFolder = where;
+          lastDevice = ::stat(where.c_str(), &st) == 0 ? st.st_dev : 0;
+        }
+        slot.device = lastDevice;
+      }
+      lock.lock();
+      slot.outcome = std::move(outcome);
+      slot.done = true;
       ++done;
-      progressed.notify_one();
+      while (reported < produced && ring[reported % ring.size()].done) {
+        report(ring[reported % ring.size()]);
+        ++reported;
+      }
+      if (producerWaits && produced - reported <= ring.size() / 2)
+        room.notify_one();
     }
   };
-  const int threads =
-      std::min(BatchThreads(settings.threads), std::max(1, static_cast<int>(jobs.size())));
+
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> pool;
-  for (int t = 1; t < threads; ++t)
-    pool.emplace_back(work);
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  for (int t = 0; t < threads; ++t)
+    pool.emplace_back(worker);
   std::thread bar;
-  std::atomic<bool> finished = false;
+  bool finished = false;
   if (terminal) {
     bar = std::thread([&] {
       std::unique_lock lock(mutex);
       while (!finished) {
         progressed.wait_for(lock, std::chrono::milliseconds(100));
         const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-        DrawProgress(done, static_cast<int>(jobs.size()), seconds.count());
+        DrawProgress(done, static_cast<int>(count.jobs), seconds.count());
       }
     });
   }
-  work();
+  const bool readAgain = file.EachLine(
+      [&](std::string_view line, int number) {
+        std::optional<BatchJob> job = NamedJob(line, number, settings, count.lines);
+        if (!job)
+          return true;
+        std::unique_lock lock(mutex);
+        // A full ring is filled again once half of it is reported, not
+        // one line at a time.
+        if (produced - reported >= ring.size()) {
+          producerWaits = true;
+          room.wait(lock, [&] { return produced - reported <= ring.size() / 2; });
+          producerWaits = false;
+        }
+        ring[produced++ % ring.size()].job = std::move(*job);
+        if (idleWorkers > 0)
+          work.notify_one();
+        return true;
+      },
+      error);
+  {
+    std::lock_guard lock(mutex);
+    allProduced = true;
+  }
+  work.notify_all();
   for (std::thread &t : pool)
     t.join();
   if (terminal) {
@@ -316,46 +514,38 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
     bar.join();
     // The full bar stays above the summary.
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    DrawProgress(done, static_cast<int>(jobs.size()), seconds.count());
+    DrawProgress(done, static_cast<int>(count.jobs), seconds.count());
     std::fputs("\n", stderr);
+  }
+  if (!readAgain) {
+    std::fprintf(stderr, "%s%s\n", prefix.c_str(), error.c_str());
+    failed += count.jobs > produced ? count.jobs - produced : 0;
   }
 
   DeferFlush(false);
-  std::set<std::string> folders;
-  for (std::size_t i = 0; i < jobs.size(); ++i)
-    if (outcomes[i].kind == JobOutcome::Done) {
-      const auto slash = jobs[i].target.find_last_of('/');
-      folders.insert(slash == std::string::npos
-                         ? "."
-                         : jobs[i].target.substr(0, std::max<std::size_t>(slash, 1)));
-    }
-  for (const std::string &written : folders) {
+  for (const auto &[device, folderAndFiles] : written) {
+    const auto &[where, files] = folderAndFiles;
     std::string reason;
-    if (!FlushDeferred(written, reason)) {
-      std::fprintf(stderr, "%s%s: %s\n", prefix.c_str(), written.c_str(), reason.c_str());
-      for (std::size_t i = 0; i < jobs.size(); ++i)
-        if (outcomes[i].kind == JobOutcome::Done && jobs[i].target.starts_with(written))
-          outcomes[i] = {JobOutcome::Failed, "not known to be on the disk"};
+    if (!FlushDeferred(where, reason)) {
+      std::fprintf(
+          stderr, "%s%s%s%s%s%zu%s\n", prefix.c_str(), Quoted(where).c_str(),
+          Say("：", ": ").c_str(), reason.c_str(), Say("；", "; ").c_str(), files,
+          Say(" 个文件不能确定已存入磁盘", " files are not known to be on the disk").c_str());
+      failed += files;
     }
   }
 
-  int failed = 0, unreadable = 0;
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    const JobOutcome &outcome = outcomes[i];
-    if (outcome.kind != JobOutcome::Done) {
-      ++failed;
-      unreadable += outcome.kind == JobOutcome::Unreadable;
-    }
-    if (!outcome.message.empty())
-      std::fprintf(stderr, "%sline %d: %s\n", prefix.c_str(), jobs[i].line,
-                   outcome.message.c_str());
-  }
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-  std::fprintf(stderr, "%s%zu of %zu written", prefix.c_str(),
-               jobs.size() - static_cast<std::size_t>(failed), jobs.size());
-  if (failed > 0)
-    std::fprintf(stderr, ", %d failed", failed);
-  std::fprintf(stderr, " (%s)\n", Duration(seconds.count()).c_str());
+  const std::size_t total = count.jobs;
+  const std::string summary =
+      MessageLanguage() == Language::Chinese
+          ? "已写出 " + std::to_string(total - failed) + " 个，共 " + std::to_string(total) +
+                " 个" + (failed > 0 ? "，" + std::to_string(failed) + " 个失败" : "") + "（用时 " +
+                Duration(seconds.count()) + "）"
+          : std::to_string(total - failed) + " of " + std::to_string(total) + " written" +
+                (failed > 0 ? ", " + std::to_string(failed) + " failed" : "") + " (" +
+                Duration(seconds.count()) + ")";
+  std::fprintf(stderr, "%s%s\n", prefix.c_str(), summary.c_str());
   if (failed == 0)
     return kOk;
   return unreadable == failed ? kUnreadable : kFailed;

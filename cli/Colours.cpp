@@ -222,16 +222,20 @@ double ContrastRatio(const Colours &colours) {
   return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
-std::optional<std::string> ColourProblem(const Colours &colours) {
+std::optional<std::string> ColourProblem(const Colours &colours, Language language) {
+  const bool chinese = language == Language::Chinese;
   const double ratio = ContrastRatio(colours);
   char figure[16];
   std::snprintf(figure, sizeof figure, "%.2f", ratio);
   if (ratio < kMinContrastRatio)
-    return std::string("the colours differ too little for a reader (contrast ") + figure +
-           ":1, at least 3:1 wanted)";
+    return chinese ? std::string("两种颜色相差太小，扫码器难以分辨（对比度 ") + figure +
+                         ":1，至少需要 3:1）"
+                   : std::string("the colours differ too little for a reader (contrast ") + figure +
+                         ":1, at least 3:1 wanted)";
   if (Luminance(colours.dark) > Luminance(colours.light))
-    return std::string("the code is inverted (light modules on a dark ground), which many "
-                       "readers do not read");
+    return chinese ? std::string("二维码是反色的（深色底上的浅色模块），许多扫码器读不出")
+                   : std::string("the code is inverted (light modules on a dark ground), which "
+                                 "many readers do not read");
   return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Language.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,10 +38,10 @@ double ContrastRatio(const Colours &colours);
 // step between dark and light.
 inline constexpr double kMinContrastRatio = 3.0;
 
-// What is wrong with the colours for a reader, as one English sentence, or
-// nothing: too little contrast, or light modules darker than the dark ones
-// (inverted), which many readers do not try.
-std::optional<std::string> ColourProblem(const Colours &colours);
+// What is wrong with the colours for a reader, as one sentence in
+// `language`, or nothing: too little contrast, or light modules darker than
+// the dark ones (inverted), which many readers do not try.
+std::optional<std::string> ColourProblem(const Colours &colours, Language language);
 
 // "#rrggbb", as an SVG fill takes it.
 std::string HexColour(const Rgba &colour);

@@ -162,10 +162,12 @@ int Compose(const std::vector<std::string> &args) {
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
                   *format != OutputFormat::Jpeg))
-    return UsageError("compose",
-                      "the composite is written as png, bmp or jpg only; '" + options.output +
-                          "' asks for another format",
-                      ComposeUsage());
+    return UsageError(
+        "compose",
+        Say("合成的图片只能写成 png、bmp 或 jpg；", "the composite is written as png, "
+                                                    "bmp or jpg only; ") +
+            Quoted(options.output) + Say("要求的是别的格式", " asks for another format"),
+        ComposeUsage());
   // Nothing is written unless both the symbol and the logo are there: the
   // message is encoded, once, before the logo is read.
   Message message;
@@ -184,7 +186,7 @@ int Compose(const std::vector<std::string> &args) {
     return LoadLogo(QString::fromStdString(*logoPath), kLogoBoxRect.size());
   }();
   if (logo.image.isNull()) {
-    std::cerr << "zubqr compose: " << LogoProblemText(logo, MessageLanguage()).toStdString()
+    std::cerr << "zubqr compose: " << Shown(LogoProblemText(logo, MessageLanguage()).toStdString())
               << "\n";
     return kFailed;
   }
@@ -193,14 +195,11 @@ int Compose(const std::vector<std::string> &args) {
 
   if (options.batch) {
     const BatchSettings settings{*options.batch, options.output, FormatSuffix(*format),
-                                 options.threads};
-    return RunBatch(
-        "compose", settings,
-        [&](const BatchJob &job) {
-          return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, *format,
-                            job.target);
-        },
-        ColumnsLineParser(options.batchColumns));
+                                 options.threads, ColumnsLineParser(options.batchColumns)};
+    return RunBatch("compose", settings, [&](const BatchJob &job) {
+      return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, *format,
+                        job.target);
+    });
   }
 
   const JobOutcome outcome = ComposeCode(encoder, options, message, std::move(encoded), logoInBox,

@@ -50,9 +50,10 @@ std::string FileBytes(const Picture &symbol, const Drawing &drawing, std::string
   const auto raster = [&](std::vector<std::uint8_t> bytes) {
     if (bytes.empty())
       why = PictureSide(symbol, drawing.look) > kMaxPictureSide
-                ? "the picture would be more than " + std::to_string(kMaxPictureSide) +
-                      " pixels a side; choose a smaller --scale"
-                : "cannot make the picture";
+                ? Say("图片的边长会超过 ", "the picture would be more than ") +
+                      std::to_string(kMaxPictureSide) +
+                      Say(" 像素：请选用较小的 --scale", " pixels a side; choose a smaller --scale")
+                : Say("无法生成图片", "cannot make the picture");
     return std::string(bytes.begin(), bytes.end());
   };
   switch (drawing.format) {
@@ -99,8 +100,10 @@ bool Colour(std::string_view v, const char *option, std::optional<Rgba> &colour,
             std::string &error) {
   colour = ParseColour(v);
   if (!colour)
-    error = std::string(option) + " takes #RRGGBB, #RRGGBBAA or a CSS colour name, not '" +
-            std::string(v) + "'";
+    error = std::string(option) +
+            Say(" 取 #RRGGBB、#RRGGBBAA 或 CSS 颜色名称，而不是",
+                " takes #RRGGBB, #RRGGBBAA or a CSS colour name, not ") +
+            Quoted(v);
   return colour.has_value();
 }
 
@@ -118,7 +121,7 @@ int Encode(const std::vector<std::string> &args) {
          if (!n)
            error = Say("--scale 取每个模块 1 到 100 像素，而不是“",
                        "--scale takes 1 to 100 pixels a module, not '") +
-                   std::string(v) + Say("”", "'");
+                   Shown(v) + Say("”", "'");
          drawing.look.scale = n.value_or(drawing.look.scale);
          return n.has_value();
        }},
@@ -128,7 +131,7 @@ int Encode(const std::vector<std::string> &args) {
          if (!n)
            error = Say("--margin 取 0 到 100 个模块，而不是“",
                        "--margin takes 0 to 100 modules, not '") +
-                   std::string(v) + Say("”", "'");
+                   Shown(v) + Say("”", "'");
          drawing.look.margin = n.value_or(drawing.look.margin);
          return n.has_value();
        }},
@@ -150,13 +153,17 @@ int Encode(const std::vector<std::string> &args) {
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format)
     return UsageError("encode",
-                      "cannot tell the format of '" + options.output +
-                          "' by its name: use .png, .bmp, .jpg, .svg, .txt or --format",
+                      Say("无法从名称看出", "cannot tell the format of ") + Quoted(options.output) +
+                          Say("的格式：请用 .png、.bmp、.jpg、.svg 或 --format",
+                              " by its name: use .png, .bmp, .jpg, .svg or --format"),
                       EncodeUsage());
   drawing.format = *format;
   if (invert) {
     if (drawing.format != OutputFormat::Utf8 && drawing.format != OutputFormat::Utf8Inverted)
-      return UsageError("encode", "--invert is for the terminal format (utf8) only", EncodeUsage());
+      return UsageError(
+          "encode",
+          Say("--invert 只用于终端格式（utf8）", "--invert is for the terminal format (utf8) only"),
+          EncodeUsage());
     drawing.format = OutputFormat::Utf8Inverted;
   }
   drawing.look.colours.dark = fg.value_or(drawing.look.colours.dark);
@@ -164,27 +171,29 @@ int Encode(const std::vector<std::string> &args) {
   const bool transparent =
       !drawing.look.colours.dark.Opaque() || !drawing.look.colours.light.Opaque();
   if (transparent && drawing.format != OutputFormat::Png && drawing.format != OutputFormat::Svg)
-    return UsageError("encode", "a transparent colour (#RRGGBBAA) is for png and svg only",
+    return UsageError("encode",
+                      Say("透明颜色（#RRGGBBAA）只能用于 png 和 svg",
+                          "a transparent colour (#RRGGBBAA) is for png and svg only"),
                       EncodeUsage());
-  if (const auto problem =
-          drawing.look.colours == Colours{} ? std::nullopt : ColourProblem(drawing.look.colours)) {
+  if (const auto problem = drawing.look.colours == Colours{}
+                               ? std::nullopt
+                               : ColourProblem(drawing.look.colours, MessageLanguage())) {
     if (options.readable) {
-      std::cerr << "zubqr encode: nothing written: --readable refuses these colours: " << *problem
-                << "\n";
+      std::cerr << "zubqr encode: "
+                << Say("没有写出文件：--readable 不接受这样的颜色：",
+                       "nothing written: --readable refuses these colours: ")
+                << *problem << "\n";
       return kUnreadable;
     }
-    std::cerr << "zubqr encode: warning: " << *problem << "\n";
+    std::cerr << "zubqr encode: " << Say("警告：", "warning: ") << *problem << "\n";
   }
 
   if (options.batch) {
     const BatchSettings settings{*options.batch, options.output, FormatSuffix(drawing.format),
-                                 options.threads};
-    return RunBatch(
-        "encode", settings,
-        [&](const BatchJob &job) {
-          return MakeFile(options, drawing, TextMessage(job.text, options.encoding), job.target);
-        },
-        ColumnsLineParser(options.batchColumns));
+                                 options.threads, ColumnsLineParser(options.batchColumns)};
+    return RunBatch("encode", settings, [&](const BatchJob &job) {
+      return MakeFile(options, drawing, TextMessage(job.text, options.encoding), job.target);
+    });
   }
 
   Message message;

@@ -1,4 +1,6 @@
+#include "Messages.h"
 #include "Module.h"
+#include "Trust.h"
 
 #include <dlfcn.h>
 
@@ -22,23 +24,38 @@ Loaded Load() {
   const std::filesystem::path places[] = {
       folder / "zubqr-compose.so",
       (folder / ZUB_LIB_FROM_BIN / "zubqr-gui" / "zubqr-compose.so").lexically_normal()};
+  const std::string cannot = Say("无法载入合成模块：", "cannot load the composition module: ");
   Loaded loaded;
+  // The first place that has the module is the one that counts: a module
+  // there that is not trusted or does not load is said, not passed over.
   for (const std::filesystem::path &place : places) {
-    void *module = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!std::filesystem::exists(place, failure))
+      continue;
+    std::string real;
+    if (const TrustCheck trust = ModuleTrust(place.string(), real); !trust) {
+      loaded.error = cannot + Quoted(place.string()) + Say("不可信：", " is not trusted: ") +
+                     Quoted(trust.where) +
+                     Say("可能被其他用户改动，所以没有载入",
+                         " may be changed by another user, so it was not loaded");
+      return loaded;
+    }
+    void *module = ::dlopen(real.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
       const char *why = ::dlerror();
-      loaded.error += (loaded.error.empty() ? "" : "; ") + std::string(why ? why : place.c_str());
-      continue;
+      loaded.error = cannot + Quoted(place.string()) + Say("：", ": ") + (why ? why : "");
+      return loaded;
     }
     using Entry = const ModuleCalls *(*)();
     if (const auto entry = reinterpret_cast<Entry>(::dlsym(module, "zubqr_module_calls"))) {
       loaded.calls = entry();
-      loaded.error.clear();
       return loaded;
     }
-    loaded.error += (loaded.error.empty() ? "" : "; ") + place.string() + " has no entry";
+    loaded.error = cannot + Quoted(place.string()) + Say("没有入口", " has no entry");
+    return loaded;
   }
-  loaded.error = "cannot load the composition module (" + loaded.error + ")";
+  loaded.error = cannot + Say("在", "no zubqr-compose.so in ") + Quoted(places[0].string()) +
+                 Say("和", " or ") + Quoted(places[1].string()) +
+                 Say("中都没有 zubqr-compose.so", "");
   return loaded;
 }
 

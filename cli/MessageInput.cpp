@@ -15,7 +15,7 @@ namespace zub::cli {
 bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, std::string &error) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
-    error = strerrordesc_np(errno);
+    error = SystemError(errno);
     return false;
   }
   if (S_ISDIR(st.st_mode)) {
@@ -29,7 +29,7 @@ bool ReadBounded(int fd, std::size_t limit, std::vector<std::uint8_t> &bytes, st
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0) {
-      error = strerrordesc_np(errno);
+      error = SystemError(errno);
       return false;
     }
     if (n == 0)
@@ -46,8 +46,7 @@ namespace {
 bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uint8_t> &bytes,
                 std::string &error) {
   const bool standardInput = path == "-";
-  const std::string name =
-      standardInput ? Say("标准输入", "standard input") : Say("“", "'") + path + Say("”", "'");
+  const std::string name = standardInput ? Say("标准输入", "standard input") : Quoted(path);
   const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   std::string why;
   if (standardInput && StandardInputClosed()) {
@@ -55,7 +54,7 @@ bool ReadSource(const std::string &path, std::size_t limit, std::vector<std::uin
     return false;
   }
   if (fd < 0)
-    why = strerrordesc_np(errno);
+    why = SystemError(errno);
   const bool ok = fd >= 0 && ReadBounded(fd, limit, bytes, why);
   if (fd >= 0 && !standardInput)
     ::close(fd);

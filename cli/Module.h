@@ -35,8 +35,11 @@ struct ModuleCalls {
 };
 
 // The module's calls, loaded once by whichever thread asks first: beside the
-// program in the build tree, under lib/zubqr-gui/ once installed. Null when
-// it cannot be loaded; `error` then names what was tried and why it failed.
+// program in the build tree, under lib/zubqr-gui/ once installed; the first
+// of the two places that has it counts. It is loaded only where no one but
+// the user and root can change it or its folders (ModuleTrust). Null when
+// it cannot be loaded; `error` then names what was tried and why it failed,
+// in the locale's language.
 const ModuleCalls *Module(std::string &error);
 
 } // namespace zub::cli

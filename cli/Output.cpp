@@ -22,7 +22,7 @@ bool WriteOutput(const void *bytes, std::size_t size, const std::string &output,
         WriteWholeFile(output, std::string_view(static_cast<const char *>(bytes), size), options);
     if (written)
       return true;
-    error = Say("无法写入“", "cannot write '") + output + Say("”：", "': ") +
+    error = Say("无法写入", "cannot write ") + Quoted(output) + Say("：", ": ") +
             WriteFailureWords(written, MessageLanguage());
     return false;
   }
@@ -37,7 +37,7 @@ bool WriteOutput(const void *bytes, std::size_t size, const std::string &output,
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0) {
-      error = std::string("cannot write standard output: ") + strerrordesc_np(errno);
+      error = Say("无法写入标准输出：", "cannot write standard output: ") + SystemError(errno);
       return false;
     }
     data += n;

@@ -35,41 +35,6 @@ std::string Hex(const std::vector<std::uint8_t> &bytes) {
 // endless input is refused in bounded memory.
 constexpr std::size_t kMaxPictureInput = 256u << 20;
 
-// `text` for a terminal: control characters (C0, DEL and C1) shown as
-// escapes, so that a code cannot move the cursor, clear the screen or
-// retitle the window, and a code with line breaks stays on one line; the
-// backslash is doubled so that the escapes are unambiguous.
-std::string ForTerminal(const std::string &text) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\\') {
-      out += "\\\\";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7f) {
-      out += "\\x";
-      out += digits[c >> 4];
-      out += digits[c & 15];
-    } else if (c == 0xc2 && i + 1 < text.size() &&
-               (static_cast<unsigned char>(text[i + 1]) & 0xe0) == 0x80) {
-      // U+0080..U+009F, two bytes in UTF-8.
-      const auto code = static_cast<unsigned char>(text[++i]);
-      out += "\\u00";
-      out += digits[code >> 4];
-      out += digits[code & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 // Why a picture could not be read. Qt's own words are English; a Chinese
 // message names the common causes itself rather than mix the two.
 std::string ReaderError(const QImageReader &reader) {
@@ -139,8 +104,8 @@ int Read(const std::vector<std::string> &args) {
     } else {
       struct stat st {};
       if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        why = Say("无法读取“", "cannot read '") + path +
-              Say("”：这是一个文件夹", "': it is a folder");
+        why = Say("无法读取", "cannot read ") + Quoted(path) +
+              Say("：这是一个文件夹", ": it is a folder");
       else
         reader.setFileName(QString::fromStdString(path));
     }
@@ -148,7 +113,8 @@ int Read(const std::vector<std::string> &args) {
     if (why.empty()) {
       image = reader.read();
       if (image.isNull())
-        why = Say("无法读取“", "cannot read '") + path + Say("”：", "': ") + ReaderError(reader);
+        why =
+            Say("无法读取", "cannot read ") + Quoted(path) + Say("：", ": ") + ReaderError(reader);
     }
     if (!why.empty()) {
       std::cerr << "zubqr read: " << why << "\n";
@@ -157,15 +123,15 @@ int Read(const std::vector<std::string> &args) {
     }
     const std::vector<FoundSymbol> found = ReadSymbols(image);
     if (found.empty()) {
-      std::cerr << "zubqr read: " << Say("在“", "no QR code found in '") << path
-                << Say("”中没有找到二维码", "'") << "\n";
+      std::cerr << "zubqr read: " << Say("在", "no QR code found in ") << Quoted(path)
+                << Say("中没有找到二维码", "") << "\n";
       status = kFailed;
       continue;
     }
     for (const FoundSymbol &symbol : found) {
       if (verbose)
-        std::cerr << path << ": version " << (symbol.version ? std::to_string(symbol.version) : "?")
-                  << ", level "
+        std::cerr << Shown(path) << ": version "
+                  << (symbol.version ? std::to_string(symbol.version) : "?") << ", level "
                   << (symbol.ecLevel ? std::string(1, LevelLetter(symbol.ecLevel)) : "?")
                   << ", mask " << (symbol.mask >= 0 ? std::to_string(symbol.mask) : "?") << ", "
                   << symbol.bytes.size() << " bytes (" << symbol.reader << ")\n";
@@ -181,7 +147,7 @@ int Read(const std::vector<std::string> &args) {
   }
   std::cout.flush();
   if (!std::cout || StandardOutputClosed()) {
-    std::cerr << "zubqr read: cannot write standard output\n";
+    std::cerr << "zubqr read: " << Say("无法写入标准输出", "cannot write standard output") << "\n";
     return kFailed;
   }
   return status;

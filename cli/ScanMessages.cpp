@@ -93,6 +93,12 @@ std::string ScanWarning(const ScanReport &report, bool verbose) {
 std::string NotCheckedMessage(const ScanReport &report) {
   const ReadersProblem &p = report.notChecked;
   const std::string module = p.module.empty() ? "zubqr-readers.so" : p.module;
+  if (!p.brokenAt.empty() && p.untrusted)
+    return InChinese() ? "无法检查二维码能否被扫出：读码模块" + p.brokenAt + "不可信：" + p.reason +
+                             "可能被其他用户改动，所以没有载入。"
+                       : "cannot check whether the code scans: the readers' module " + p.brokenAt +
+                             " is not trusted: " + p.reason +
+                             " may be changed by another user, so it was not loaded";
   if (!p.brokenAt.empty())
     return InChinese() ? "无法检查二维码能否被扫出：读码模块" + p.brokenAt + "无法载入（" +
                              p.reason + "）。"

@@ -1,6 +1,7 @@
 #include "StandardStreams.h"
 
 #include "ExitStatus.h"
+#include "Messages.h"
 
 #include <cerrno>
 #include <cstring>
@@ -61,8 +62,8 @@ int PrintOrFail(const char *who, std::string_view text) {
   }
   if (error == 0)
     return kOk;
-  std::cerr << who << ": cannot write standard output: "
-            << (error == EBADF ? "it is closed" : strerrordesc_np(error)) << "\n";
+  std::cerr << who << ": " << Say("无法写入标准输出：", "cannot write standard output: ")
+            << (error == EBADF ? Say("它已关闭", "it is closed") : SystemError(error)) << "\n";
   return kFailed;
 }
 

@@ -56,8 +56,8 @@ int main(int argc, char **argv) {
   // Inside a command --version is the symbol's; alone it is the program's.
   if (command == "-V" || (command == "--version" && args.empty()))
     return PrintOrFail("zubqr", std::string(ProgramVersion()) + "\n");
-  std::cerr << "zubqr: " << Say("未知的命令“", "unknown command '") << command << Say("”", "'")
-            << "\n"
+  std::cerr << "zubqr: " << Say("未知的命令“", "unknown command '") << Shown(command)
+            << Say("”", "'") << "\n"
             << Usage();
   return kUsage;
 }

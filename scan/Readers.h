@@ -46,12 +46,15 @@ const ReaderCalls *Readers();
 const ReaderCalls *LinkedReaders();
 
 // Why Readers() is null: the module, and either the place where it lies but
-// does not load (with the loader's reason) or every place it was looked for.
+// does not load (with the loader's reason) or is not trusted (with the file
+// or folder another user could change), or every place it was looked for.
 struct ReadersProblem {
   std::string module;              // the module's file name
   std::vector<std::string> places; // where it was looked for, in order
   std::string brokenAt;            // the place where it lies but does not load
-  std::string reason;              // the loader's words for that place
+  std::string reason;              // the loader's words for that place, or what
+                                   // another user could change
+  bool untrusted = false;          // not loaded because others could change it
 };
 // Empty `module` while the readers load (or are linked in).
 const ReadersProblem &ReadersLoadProblem();

@@ -16,7 +16,7 @@ packages=(
   desktop-file-utils appstream man-db groff-base bash-completion
   openbox xdotool x11-utils
   qt6-gtk-platformtheme gnome-themes-extra
-  dpkg-dev file lintian hyperfine
+  dpkg-dev file lintian hyperfine time
   # The phone readers' parsers of the Java ZXing core, a test oracle of the
   # texts of forms (Wi-Fi, contact cards...), and Java to compile and run it.
   default-jdk-headless libzxing-core-java

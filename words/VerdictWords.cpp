@@ -140,7 +140,10 @@ VerdictWords NotCheckedWords(const ScanReport &report) {
   VerdictWords words;
   words.text = QStringLiteral("无法检查这个二维码能否被手机扫出：检查所需的组件没有装好。\n"
                               "二维码没有经过检查，仍然可以保存。");
-  if (!p.brokenAt.empty()) {
+  if (!p.brokenAt.empty() && p.untrusted) {
+    words.details = QStringLiteral("读码模块%1不可信：%2可能被其他用户改动，所以没有载入。")
+                        .arg(QString::fromStdString(p.brokenAt), QString::fromStdString(p.reason));
+  } else if (!p.brokenAt.empty()) {
     words.details = QStringLiteral("读码模块%1无法载入（%2）。")
                         .arg(QString::fromStdString(p.brokenAt), QString::fromStdString(p.reason));
   } else {

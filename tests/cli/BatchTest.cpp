@@ -10,7 +10,17 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <functional>
+#include <iostream>
 #include <map>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -345,4 +355,240 @@ TEST_F(Batch, AnInterruptedBatchLeavesNoTemporaryFiles) {
     }
   }
   EXPECT_GT(interrupted, 0) << "no run was interrupted: the batch ended too soon";
+}
+
+namespace {
+
+// The user another user's files belong to in these tests.
+constexpr uid_t kOtherUser = 65534;
+
+// A shell script run as Shell runs it, with the peak memory of the process
+// it ran (itself and every program it waited for) in kB.
+struct Measured {
+  Outcome outcome;
+  long peakKb = 0;
+};
+
+Measured MeasuredShell(const QString &script, const QStringList &args, const QString &errFile) {
+  QByteArrayList words = {"sh", "-c", script.toUtf8(), "sh"};
+  for (const QString &arg : args)
+    words += arg.toUtf8();
+  std::vector<char *> argv;
+  for (QByteArray &word : words)
+    argv.push_back(word.data());
+  argv.push_back(nullptr);
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("ZUBQR"), QStringLiteral(ZUBQR_PATH));
+  for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+    env.remove(QString::fromLatin1(name));
+  env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+  QByteArrayList pairs;
+  for (const QString &pair : env.toStringList())
+    pairs += pair.toUtf8();
+  std::vector<char *> envp;
+  for (QByteArray &pair : pairs)
+    envp.push_back(pair.data());
+  envp.push_back(nullptr);
+  const QByteArray errPath = QFile::encodeName(errFile);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    const int err = ::open(errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(null, STDIN_FILENO);
+    ::dup2(null, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    ::execve("/bin/sh", argv.data(), envp.data());
+    ::_exit(127);
+  }
+  Measured measured;
+  int status = 0;
+  rusage usage{};
+  if (child < 0 || ::wait4(child, &status, 0, &usage) != child)
+    return measured;
+  measured.outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  measured.peakKb = usage.ru_maxrss;
+  QFile err(errFile);
+  if (err.open(QIODevice::ReadOnly))
+    measured.outcome.err = err.readAll();
+  return measured;
+}
+
+} // namespace
+
+// Two lines that reach one file, as two equal names do, stop the batch
+// before anything is written: two hard links of one file, or a link to the
+// other line's file, there already or not yet. Whatever the threads do.
+TEST_F(Batch, LinesReachingOneFileByLinksStopTheBatchBeforeAnyWrite) {
+  Put("jobs.txt", "a\tone\nb\ttwo\nc\tthree\n");
+  struct Case {
+    const char *what;
+    std::function<bool(const QString &folder)> setUp;
+  };
+  const auto old = [](const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("old") == 3;
+  };
+  const Case cases[] = {
+      {"two hard links of one file",
+       [&](const QString &out) {
+         return old(out + "/a.png") &&
+                ::link(QFile::encodeName(out + "/a.png"), QFile::encodeName(out + "/b.png")) == 0;
+       }},
+      {"a link to the other line's file",
+       [&](const QString &out) {
+         return old(out + "/a.png") && QFile::link("a.png", out + "/b.png");
+       }},
+      {"a link to the other line's file, not made yet",
+       [&](const QString &out) { return QFile::link("a.png", out + "/b.png"); }},
+      {"a link to a link to the other line's file",
+       [&](const QString &out) {
+         return old(out + "/c.png") && QFile::link("c.png", out + "/x.png") &&
+                QFile::link("x.png", out + "/a.png");
+       }},
+  };
+  int n = 0;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString out = File(QStringLiteral("out%1").arg(n++));
+    ASSERT_TRUE(QDir().mkpath(out));
+    ASSERT_TRUE(c.setUp(out));
+    const auto before = Files(out);
+    const QStringList links = QDir(out).entryList(QDir::System | QDir::Files, QDir::Name);
+    for (const char *threads : {"1", "8"}) {
+      const Outcome r =
+          Zubqr({"encode", "--batch", File("jobs.txt"), "--threads", threads, "-o", out});
+      EXPECT_EQ(r.status, 1) << r.err.toStdString();
+      EXPECT_TRUE(r.err.contains("would both write")) << r.err.toStdString();
+      EXPECT_TRUE(r.err.contains("nothing was written")) << r.err.toStdString();
+      EXPECT_TRUE(Files(out) == before);
+      EXPECT_EQ(QDir(out).entryList(QDir::System | QDir::Files, QDir::Name), links);
+    }
+  }
+}
+
+// A line named "-" is a file called "-", not standard output.
+TEST_F(Batch, ANameFromABatchIsAlwaysAFile) {
+  Put("jobs.txt", "-\tdash\n");
+  const Outcome r =
+      Shell("cd \"$1\" && exec \"$ZUBQR\" encode --batch jobs.txt -o '{name}'", {dir.path()});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.isEmpty());
+  EXPECT_EQ(Read(File("-")), "dash");
+}
+
+// A batch holds a few numbers a line, not the line: a million lines, and
+// 256 MB of short ones (the most a batch may be) in 3 GB of address space.
+TEST_F(Batch, MemoryDoesNotGrowWithTheLines) {
+  const int lines = kSanitized ? 100000 : 1000000;
+  const QString many = QString::number(lines);
+  {
+    QFile named(File("named.txt")), failing(File("failing.txt"));
+    ASSERT_TRUE(named.open(QIODevice::WriteOnly) && failing.open(QIODevice::WriteOnly));
+    for (int i = 1; i <= lines; ++i) {
+      const QByteArray url = "https://example.com/item/" + QByteArray::number(i) + "\n";
+      named.write("n" + QByteArray::number(i) + "\t" + url);
+      failing.write(url);
+    }
+    named.write("n1\tagain\n");
+  }
+  struct Case {
+    const char *what;
+    QString script;
+    QString says;
+    bool bounded; // also under an address-space limit
+  };
+  std::vector<Case> cases = {
+      {"a million named lines, the last with the first one's name",
+       "exec \"$ZUBQR\" encode --batch \"$1\" -o \"$2\"",
+       QStringLiteral("lines 1 and %1 would both write").arg(lines + 1), false},
+      {"the same from a pipe", "cat \"$1\" | \"$ZUBQR\" encode --batch - -o \"$2\"",
+       QStringLiteral("lines 1 and %1 would both write").arg(lines + 1), false},
+      {"a million lines, each failing in its turn",
+       "\"$ZUBQR\" encode --batch \"$3\" --version 1 --level H -o \"$2\" 2>\"$4\"; s=$?; "
+       "tail -n 1 \"$4\" >&2; rm -f \"$4\"; exit $s",
+       QStringLiteral("0 of %1 written, %1 failed").arg(many), false},
+  };
+  if (!kSanitized) {
+    // Lines that fail cheaply, and two that stop the batch at once: the
+    // time goes into reading them, the memory into what is kept of them.
+    QFile big(File("big.txt"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write("x\tclash\n");
+    const QByteArray block = QByteArray("\\q\n").repeated(1 << 20);
+    while (big.size() + block.size() + 8 <= (qint64{256} << 20))
+      big.write(block);
+    big.write("x\tclash\n");
+    big.close();
+    cases.push_back({"256 MB of short lines in 3 GB",
+                     "ulimit -v 3145728; exec \"$ZUBQR\" encode --batch \"$5\" -o \"$2\"",
+                     QStringLiteral("would both write"), true});
+  }
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const Measured m = MeasuredShell(
+        c.script,
+        {File("named.txt"), File("out"), File("failing.txt"), File("tail.txt"), File("big.txt")},
+        File("err.txt"));
+    EXPECT_EQ(m.outcome.status, 1) << m.outcome.err.right(2000).toStdString();
+    EXPECT_TRUE(QString::fromUtf8(m.outcome.err).contains(c.says))
+        << m.outcome.err.right(2000).toStdString();
+    EXPECT_TRUE(Files(File("out")).empty());
+    if (!kSanitized) {
+      EXPECT_LT(m.peakKb, 100 * 1024) << "kB at the peak";
+    }
+    std::cout << c.what << ": " << m.peakKb << " kB at the peak\n";
+  }
+}
+
+// zubqr runs its module's code as the user: a module another user put
+// beside it, or could change, is not loaded, and says so.
+TEST_F(Batch, AModuleOthersCouldChangeIsNotLoaded) {
+  ASSERT_EQ(Zubqr({"encode", "trusted", "--scale", "4", "-o", File("code.png")}).status, 0);
+  const bool root = ::geteuid() == 0;
+  struct Case {
+    const char *what;
+    mode_t folderMode, moduleMode;
+    bool othersModule; // the module belongs to another user
+    bool loads;
+  };
+  const Case cases[] = {
+      {"beside a copy in a shared sticky folder", 01777, 0755, false, false},
+      {"put beside a copy in a shared sticky folder by another user", 01777, 0755, true, false},
+      {"in a folder of the user's that everyone may write", 0777, 0755, false, false},
+      {"in a folder of the user's that the group may write", 0775, 0755, false, false},
+      {"in a folder of the user's, writable by everyone itself", 0755, 0666, false, false},
+      {"in a folder of the user's, another user's module", 0755, 0755, true, false},
+      {"in a folder of the user's own", 0755, 0755, false, true},
+  };
+  int n = 0;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.othersModule && !root) {
+      std::cout << "skipped (giving a file to another user needs root): " << c.what << "\n";
+      continue;
+    }
+    const QString folder = File(QStringLiteral("place%1").arg(n++));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString program = folder + "/zubqr", module = folder + "/zubqr-compose.so";
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZUBQR_PATH), program));
+    ASSERT_TRUE(QFile::copy(
+        QFileInfo(QStringLiteral(ZUBQR_PATH)).dir().filePath("zubqr-compose.so"), module));
+    ASSERT_EQ(::chmod(QFile::encodeName(module).constData(), c.moduleMode), 0);
+    if (c.othersModule) {
+      ASSERT_EQ(::chown(QFile::encodeName(module).constData(), kOtherUser, kOtherUser), 0);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), c.folderMode), 0);
+    QProcess p;
+    p.start(program, {"read", File("code.png")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QByteArray err = p.readAllStandardError();
+    if (c.loads) {
+      EXPECT_EQ(p.exitCode(), 0) << err.toStdString();
+      EXPECT_EQ(p.readAllStandardOutput(), "trusted\n");
+    } else {
+      EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+      EXPECT_TRUE(err.contains("is not trusted")) << err.toStdString();
+      EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    }
+  }
 }

@@ -15,6 +15,20 @@
 
 namespace zub::clitest {
 
+// Under the sanitizers a process reserves address space of its own and
+// holds more than it uses: no bound on memory means anything there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+#else
+inline constexpr bool kSanitized = false;
+#endif
+
 struct Outcome {
   int status = -1;
   QByteArray err;

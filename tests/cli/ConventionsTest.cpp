@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -537,4 +538,37 @@ TEST_F(CliConventions, EncodeReadableWithNothingThatScansExits3) {
   // And one that scans is written, status 0.
   EXPECT_EQ(Zubqr({"encode", "--readable", "hello", "-o", out}).status, 0);
   EXPECT_EQ(Read(out), std::optional<QByteArray>("hello"));
+}
+
+// A name whose suffix tells no format it writes is refused with the
+// suffixes that do: each one named is taken, and no other.
+TEST_F(CliConventions, TheFormatErrorNamesOnlySuffixesThatWork) {
+  for (const char *command : {"encode", "compose"}) {
+    SCOPED_TRACE(command);
+    const auto writing = [&](const QString &name) {
+      QStringList args = {command, "hi", "-o", name};
+      if (QLatin1String(command) == QLatin1String("compose"))
+        args << "--logo" << File("logo.png");
+      return args;
+    };
+    const Outcome refused = Zubqr(writing(File("x.gif")));
+    EXPECT_EQ(refused.status, 2);
+    const QString line = QString::fromUtf8(refused.err).section('\n', 0, 0);
+    static const QRegularExpression suffix(QStringLiteral("(?:^|[ ,(])\\.?([a-z]{3,4})\\b"));
+    QStringList named;
+    for (const QRegularExpressionMatch &m : suffix.globalMatch(line.section(':', 1)))
+      if (QStringList{"png", "bmp", "jpg", "jpeg", "svg", "txt", "gif", "utf8"}.contains(
+              m.captured(1)))
+        named << m.captured(1);
+    EXPECT_GE(named.size(), 3) << line.toStdString();
+    for (const QString &s : named) {
+      if (s == QLatin1String("gif"))
+        continue; // the name itself
+      const QString name = File("y.") + s;
+      const Outcome taken = Zubqr(writing(name));
+      EXPECT_EQ(taken.status, 0) << s.toStdString() << ": " << line.toStdString() << "\n"
+                                 << taken.err.toStdString();
+      EXPECT_TRUE(QFile::exists(name)) << s.toStdString();
+    }
+  }
 }

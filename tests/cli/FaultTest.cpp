@@ -317,6 +317,13 @@ TEST_F(CliFaults, ReadShowsControlCharactersEscapedOnATerminal) {
             "a\\x1b]0;owned\\x07b\\r\\nc\\\\d\\x7f\\u009b2J\n");
   EXPECT_EQ(onTerminal({"read", "--bytes", File("code.png")}), message.toHex() + "\n");
   EXPECT_EQ(onTerminal({"read", "-0", File("code.png")}), message + QByteArray(1, '\0'));
+  // The edges of C1: U+0080 and U+009F escaped, the signs after it shown.
+  ASSERT_EQ(Zubqr({"encode", "\xc2\x80\xc2\x9f\xc2\xa0\xc2\xa9\xc2\xb0\xc2\xb1\xc2\xbd", "-o",
+                   File("signs.png")})
+                .status,
+            0);
+  EXPECT_EQ(onTerminal({"read", File("signs.png")}),
+            "\\u0080\\u009f\xc2\xa0\xc2\xa9\xc2\xb0\xc2\xb1\xc2\xbd\n");
   ::close(held);
   ::close(master);
 
@@ -397,3 +404,57 @@ TEST_F(CliFaults, EndlessMessagesStopAtWhatASymbolHolds) {
 }
 
 } // namespace
+
+// Names in messages come from the user or from a batch file: on a terminal
+// their control characters are shown escaped, as `read` shows a code's, so
+// that none can retitle the window or clear the screen.
+TEST_F(CliFaults, NamesInMessagesAreEscapedOnATerminal) {
+  const QByteArray evil = "x\x1b]0;PWNED\x07";
+  QFile jobs(File("jobs.txt"));
+  ASSERT_TRUE(jobs.open(QIODevice::WriteOnly));
+  jobs.write(evil + "\ttext\n");
+  jobs.close();
+  ASSERT_EQ(Zubqr({"encode", "hi", "-o", File("code.png")}).status, 0);
+
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const QByteArray slave = ::ptsname(master);
+  const int held = ::open(slave.constData(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(held, 0);
+  termios raw{};
+  ASSERT_EQ(::tcgetattr(held, &raw), 0);
+  ::cfmakeraw(&raw);
+  ASSERT_EQ(::tcsetattr(held, TCSANOW, &raw), 0);
+  qputenv("PTS", slave);
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  const QString name = QString::fromUtf8(evil);
+  struct Case {
+    const char *what;
+    QStringList args;
+  };
+  const Case cases[] = {
+      {"a batch line's name", {"encode", "--batch", File("jobs.txt"), "-o", File("out")}},
+      {"an output that cannot be written", {"encode", "hi", "-o", File("none/") + name + ".png"}},
+      {"a picture that cannot be read", {"read", File("code.png"), File(evil.constData())}},
+      {"a colour", {"encode", "hi", "--fg", name, "-o", File("x.png")}},
+      {"an unknown option", {"encode", "hi", "--" + name, "-o", File("x.png")}},
+      {"a format by the output's name", {"encode", "hi", "-o", File("x.") + name}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const Outcome r = Shell("exec \"$ZUBQR\" \"$@\" 2> \"$PTS\"", c.args);
+    EXPECT_NE(r.status, 0);
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+      shown.append(buffer, n);
+    EXPECT_TRUE(shown.contains("x\\x1b]0;PWNED\\x07")) << shown.toStdString();
+    EXPECT_FALSE(shown.contains("\x1b]")) << shown.toStdString();
+    EXPECT_FALSE(shown.contains('\x07')) << shown.toStdString();
+  }
+  ::close(held);
+  ::close(master);
+  EXPECT_FALSE(QFile::exists(File("out/") + name + ".png"));
+}

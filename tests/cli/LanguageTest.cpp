@@ -154,6 +154,13 @@ TEST_F(Language, EachMessageIsInTheLocalesLanguage) {
 // alone, the status the same in both.
 TEST_F(Language, UsageAndInputErrorsSpeakTheLocalesLanguage) {
   ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+  const auto put = [this](const char *name, const QByteArray &bytes) {
+    QFile file(File(name));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+  };
+  ASSERT_TRUE(put("clash.txt", "a\tone\na\ttwo\n"));
+  ASSERT_TRUE(put("jobs.txt", "one\ntwo\n"));
+  ASSERT_TRUE(put("failing.txt", "one\n" + QByteArray(3000, 'x') + "\n"));
   struct Case {
     QStringList args;
     int status;
@@ -174,6 +181,37 @@ TEST_F(Language, UsageAndInputErrorsSpeakTheLocalesLanguage) {
        "cannot find the logo file"},
       {{"read", File("none.png")}, 1, "找不到这个文件", "cannot read '"},
       {{"read", File("folder")}, 1, "这是一个文件夹", "it is a folder"},
+      {{"encode", "hi", "--fg", "nope", "-o", File("d.png")}, 2, "--fg 取", "--fg takes"},
+      {{"encode", "hi", "--bg", "#ffffff00", "-o", File("d.bmp")},
+       2,
+       "透明颜色",
+       "a transparent colour"},
+      {{"encode", "hi", "-o", File("d.gif")}, 2, "无法从名称看出", "cannot tell the format"},
+      {{"compose", "hi", "--logo", File("logo.png"), "-o", File("d.svg")},
+       2,
+       "合成的图片只能写成",
+       "the composite is written as png, bmp or jpg only"},
+      {{"encode", "hi", "--fg", "white", "--bg", "black", "-o", File("d.png")},
+       0,
+       "警告：二维码是反色的",
+       "warning: the code is inverted"},
+      {{"encode", "hi", "--fg", "#eeeeee", "--readable", "-o", File("d.png")},
+       3,
+       "没有写出文件：--readable 不接受",
+       "nothing written: --readable refuses"},
+      {{"encode", "--batch", File("none.txt"), "-o", File("out")}, 1, "无法读取", "cannot read '"},
+      {{"encode", "--batch", File("clash.txt"), "-o", File("out")},
+       1,
+       "第1行和第2行都会写入",
+       "lines 1 and 2 would both write"},
+      {{"encode", "--batch", File("jobs.txt"), "-o", File("out")},
+       0,
+       "已写出 2 个，共 2 个",
+       "2 of 2 written"},
+      {{"encode", "--batch", File("failing.txt"), "-o", File("out")},
+       1,
+       "第2行：内容（3000字节）",
+       "line 2: the message (3000 bytes)"},
   };
   for (const Case &c : cases) {
     for (bool chinese : {true, false}) {

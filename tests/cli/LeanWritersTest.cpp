@@ -4,9 +4,11 @@
 #include "Batch.h"
 #include "Colours.h"
 #include "ExitStatus.h"
+#include "FileIdentity.h"
 #include "ImageFile.h"
 #include "MessageBytes.h"
 #include "MessageInput.h"
+#include "Messages.h"
 #include "QrEncoder.h"
 #include "SymbolFiles.h"
 
@@ -19,6 +21,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -215,7 +219,7 @@ TEST(Colours, LowContrastAndInvertedCodesAreNamed) {
   };
   for (const Case &c : cases) {
     const Colours colours{*ParseColour(c.dark), *ParseColour(c.light)};
-    const auto problem = ColourProblem(colours);
+    const auto problem = ColourProblem(colours, Language::English);
     if (!c.problem) {
       EXPECT_FALSE(problem) << c.dark << " on " << c.light << ": " << problem.value_or("");
     } else {
@@ -278,6 +282,15 @@ TEST(BatchLines, NamesFollowThePatternOrTheFolder) {
       {"..", 2, 10, "folder", nullptr},
       {"", 2, 10, "out/{name}.png", nullptr},
       {"a/b", 2, 10, "out/{n}.png", "out/02.png"},
+      // Control characters: a line break, an escape, a tab, C1's NEL.
+      {"a\nb", 2, 10, "out/{name}.png", nullptr},
+      {"x\x1b]0;PWNED\x07", 2, 10, "folder", nullptr},
+      {"name\tpart", 2, 10, "out/{name}.png", nullptr},
+      {"next\xc2\x85line", 2, 10, "out/{name}.png", nullptr},
+      {"\xc2\xa9 2026", 2, 10, "out/{name}.png", "out/\xc2\xa9 2026.png"},
+      // A batch writes files: "-" is a file of that name, not standard output.
+      {"-", 2, 10, "{name}", "./-"},
+      {"-", 2, 10, "{name}.png", "-.png"},
   };
   for (const Case &c : cases) {
     BatchJob job;
@@ -289,6 +302,91 @@ TEST(BatchLines, NamesFollowThePatternOrTheFolder) {
     if (c.target && named) {
       EXPECT_EQ(job.target, c.target);
     }
+  }
+}
+
+// Two targets reach one file by one name, by hard links or through
+// symbolic links, whether the file is there yet or not; anything else is
+// two files.
+TEST(BatchLines, FilesAreKnownByWhatTheyReachNotByTheirNames) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string d = dir.path().toStdString();
+  const auto path = [&d](const char *name) { return d + "/" + name; };
+  ASSERT_EQ(::mkdir(path("out").c_str(), 0755), 0);
+  QFile a(QString::fromStdString(path("out/a.png")));
+  ASSERT_TRUE(a.open(QIODevice::WriteOnly));
+  a.close();
+  ASSERT_EQ(::link(path("out/a.png").c_str(), path("out/hard.png").c_str()), 0);
+  ASSERT_EQ(::symlink("a.png", path("out/soft.png").c_str()), 0);
+  ASSERT_EQ(::symlink("soft.png", path("out/softer.png").c_str()), 0);
+  ASSERT_EQ(::symlink("new.png", path("out/dangling.png").c_str()), 0);
+  ASSERT_EQ(::symlink("out", path("linked").c_str()), 0);
+  struct Case {
+    const char *first, *second;
+    bool same;
+  };
+  const Case cases[] = {
+      {"out/a.png", "out/a.png", true},
+      {"out/a.png", "out/hard.png", true},
+      {"out/a.png", "out/soft.png", true},
+      {"out/hard.png", "out/softer.png", true},
+      {"out/new.png", "out/dangling.png", true},
+      {"out/new.png", "linked/new.png", true},
+      {"out/new.png", "out/./new.png", true},
+      {"missing/x.png", "missing/../missing/x.png", true},
+      {"out/a.png", "out/new.png", false},
+      {"out/new.png", "out/other.png", false},
+      {"out/dangling.png", "out/soft.png", false},
+      {"missing/x.png", "missing/y.png", false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::string(c.first) + " and " + c.second);
+    // Each with identities of its own and both with one: the folder each
+    // remembers must not change the answer.
+    FileIdentities one, other;
+    const std::string first = one.Of(path(c.first)), second = other.Of(path(c.second));
+    EXPECT_EQ(first == second, c.same) << first << " / " << second;
+    FileIdentities both;
+    EXPECT_EQ(both.Of(path(c.first)), first);
+    EXPECT_EQ(both.Of(path(c.second)), second);
+    EXPECT_EQ(both.HashOf(path(c.first)) == both.HashOf(path(c.second)), c.same);
+  }
+}
+
+// What read shows on a terminal, at the edges of each range it escapes:
+// C0 and DEL, and C1 (U+0080 to U+009F); the Latin-1 signs right after C1
+// and everything else are shown as they are.
+TEST(TerminalText, EachEscapedRangeEndsWhereItShould) {
+  struct Case {
+    std::string text, shown;
+  };
+  const Case cases[] = {
+      {std::string(1, '\0'), "\\x00"},
+      {"\x01", "\\x01"},
+      {"\x1b[2J", "\\x1b[2J"},
+      {"\x1f", "\\x1f"},
+      {" ", " "},
+      {"~", "~"},
+      {"\x7f", "\\x7f"},
+      {"\n\r\t\\", "\\n\\r\\t\\\\"},
+      {"\xc2\x80", "\\u0080"},
+      {"\xc2\x85", "\\u0085"},
+      {"\xc2\x9b", "\\u009b"},
+      {"\xc2\x9f", "\\u009f"},
+      {"\xc2\xa0", "\xc2\xa0"}, // the no-break space
+      {"\xc2\xa9", "\xc2\xa9"}, // ©
+      {"\xc2\xb0", "\xc2\xb0"}, // °
+      {"\xc2\xb1", "\xc2\xb1"}, // ±
+      {"\xc2\xbd", "\xc2\xbd"}, // ½
+      {"\xc2\xbf", "\xc2\xbf"}, // ¿
+      {"\xc4\x80", "\xc4\x80"}, // Ā: C1's second bytes after another lead
+      {"\xe4\xb8\xad\xe6\x96\x87", "\xe4\xb8\xad\xe6\x96\x87"},
+      {"\xc2", "\xc2"}, // a lone lead byte at the end
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(ForTerminal(c.text), c.shown) << c.shown;
+    EXPECT_EQ(HasControlCharacter(c.text), c.text != c.shown) << c.shown;
   }
 }
 

@@ -100,7 +100,8 @@ TEST_F(ScanWarning, FirstLinesSpeakPlainlyTheDetailsNameTheCauses) {
     {
       std::optional<ReadersMissingForTest> missing;
       if (c.readersMissing)
-        missing.emplace(ReadersProblem{"zubqr-readers.so", {"/opt/zub/zubqr-readers.so"}, {}, {}});
+        missing.emplace(
+            ReadersProblem{"zubqr-readers.so", {"/opt/zub/zubqr-readers.so"}, {}, {}, false});
       Generate(c.text, c.version, c.encoding, c.text == kLongText ? 0 : 1);
     }
     ASSERT_EQ(warnings.size(), 1u);

@@ -350,7 +350,8 @@ TEST_F(WindowCommands, CodeThatCouldNotBeCheckedIsSaidSoAndStaysSaveable) {
   const ReadersProblem problem{"zubqr-readers.so",
                                {"/opt/zub/bin/zubqr-readers.so", "/opt/zub/lib/zubqr-readers.so"},
                                {},
-                               {}};
+                               {},
+                               false};
   {
     const ReadersMissingForTest missing(problem);
     Generate(QStringLiteral("中国"));

@@ -1,16 +1,17 @@
 #include "SingleInstance.h"
+#include "Trust.h"
 
-#include <QDir>
 #include <QFile>
 #include <QObject>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -66,6 +67,28 @@ QString SocketPathFor(const QString &lockPath) {
   return base + QStringLiteral(".socket");
 }
 
+// True when `path` is there and is not a file of this user's: another
+// user's lock or socket, or a link, planted where the lock should be.
+bool Foreign(const QString &path) {
+  struct stat st {};
+  return ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+         (st.st_uid != ::geteuid() || S_ISLNK(st.st_mode));
+}
+
+// An absolute path from the variable `name`, or nothing.
+std::string AbsoluteFrom(const char *name) {
+  const char *value = std::getenv(name);
+  return value && value[0] == '/' ? value : "";
+}
+
+std::string HomeFolder() {
+  std::string home = AbsoluteFrom("HOME");
+  if (home.empty())
+    if (const passwd *user = ::getpwuid(::geteuid()); user && user->pw_dir)
+      home = user->pw_dir;
+  return home;
+}
+
 // False when the path does not fit a socket address.
 bool SocketAddress(const QString &path, sockaddr_un &address, socklen_t &length) {
   const QByteArray name = QFile::encodeName(path);
@@ -82,7 +105,7 @@ bool SocketAddress(const QString &path, sockaddr_un &address, socklen_t &length)
 } // namespace
 
 SingleInstance::SingleInstance(const QString &lockPath)
-    : lock_(lockPath), socketPath_(SocketPathFor(lockPath)) {
+    : lock_(lockPath), usable_(!lockPath.isEmpty()), socketPath_(SocketPathFor(lockPath)) {
   // Only a dead owner makes a lock stale, never its age: the first instance
   // may run for days.
   lock_.setStaleLockTime(0);
@@ -98,7 +121,7 @@ void SingleInstance::release() {
 }
 
 void SingleInstance::listenForRaise(QObject *context, std::function<void()> raise) {
-  if (listener_ >= 0 || !lock_.isLocked())
+  if (!usable_ || listener_ >= 0 || !lock_.isLocked())
     return;
   sockaddr_un address{};
   socklen_t length = 0;
@@ -155,14 +178,28 @@ void SingleInstance::listenForRaise(QObject *context, std::function<void()> rais
 bool SingleInstance::askToRaise() const {
   sockaddr_un address{};
   socklen_t length = 0;
-  if (!SocketAddress(socketPath_, address, length))
+  if (!usable_ || !SocketAddress(socketPath_, address, length))
+    return false;
+  // Another user's socket would learn of every start, and keep the window
+  // from showing: only the user's own is asked.
+  struct stat st {};
+  if (::lstat(QFile::encodeName(socketPath_).constData(), &st) != 0 || !S_ISSOCK(st.st_mode) ||
+      st.st_uid != ::geteuid())
     return false;
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0)
     return false;
   // Non-blocking: a full queue or a holder that hangs never keeps this start
   // from ending. The connection is the request; nothing is sent.
-  const bool asked = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0;
+  bool asked = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), length) == 0;
+  // The socket may be the user's and the listener not: a socket another
+  // user bound and the user's own start renamed into place cannot be, but
+  // the listener is asked who it is all the same.
+  ucred who{};
+  socklen_t size = sizeof who;
+  if (asked &&
+      (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &who, &size) != 0 || who.uid != ::geteuid()))
+    asked = false;
   ::close(fd);
   return asked;
 }
@@ -177,20 +214,50 @@ void SingleInstance::stopListening() {
 }
 
 bool SingleInstance::acquire() {
-  if (lock_.isLocked() || lock_.tryLock(0))
+  if (!usable_ || lock_.isLocked() || lock_.tryLock(0))
     return true;
   if (lock_.error() != QLockFile::LockFailedError)
     return true;
+  if (Foreign(lock_.fileName())) {
+    // Not the user's lock: removed where the folder lets the user, and
+    // never obeyed. Where it cannot be removed the program runs unlocked.
+    ::unlink(QFile::encodeName(lock_.fileName()).constData());
+    if (lock_.tryLock(0))
+      return true;
+    // The user's own start may have taken it in between; another user's
+    // lock is still not obeyed.
+    return lock_.error() != QLockFile::LockFailedError || Foreign(lock_.fileName());
+  }
   if (!RemoveAbandonedLock(lock_.fileName()))
     return false;
   return lock_.tryLock(0) || lock_.error() != QLockFile::LockFailedError;
 }
 
 QString SingleInstance::DefaultLockPath() {
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-  if (folder.isEmpty())
-    folder = QDir::tempPath();
-  return folder + QStringLiteral("/zubqr-gui.lock");
+  std::string folder = AbsoluteFrom("XDG_RUNTIME_DIR");
+  if (folder.empty() || !OwnFolder(folder)) {
+    std::string temporary = AbsoluteFrom("TMPDIR");
+    if (temporary.empty())
+      temporary = "/tmp";
+    folder = temporary + "/zubqr-gui-" + std::to_string(::geteuid());
+    if (!MakeOwnFolder(folder)) {
+      std::string cache = AbsoluteFrom("XDG_CACHE_HOME");
+      if (cache.empty() && !HomeFolder().empty())
+        cache = HomeFolder() + "/.cache";
+      // The cache folder is made as the other programs of the desktop make
+      // it, with the folders above it that are missing.
+      for (std::size_t slash = cache.find('/', 1); !cache.empty();
+           slash = cache.find('/', slash + 1)) {
+        ::mkdir(cache.substr(0, slash).c_str(), 0700);
+        if (slash == std::string::npos)
+          break;
+      }
+      folder = cache.empty() ? "" : cache + "/zubqr-gui-instance";
+      if (folder.empty() || !MakeOwnFolder(folder))
+        return {};
+    }
+  }
+  return QFile::decodeName(QByteArray::fromStdString(folder)) + QStringLiteral("/zubqr-gui.lock");
 }
 
 } // namespace zub
