@@ -83,6 +83,10 @@ WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
   const auto showBox = [this](bool on) { alwaysReadable->setIcon(CheckBoxIcon(*options, on)); };
   showBox(alwaysReadable->isChecked());
   connect(alwaysReadable, &QAction::toggled, this, showBox);
+  // Drawn again as the menu opens, in the colours the menu has by then (a
+  // theme may give it its own after this).
+  connect(options, &QMenu::aboutToShow, this,
+          [this, showBox] { showBox(alwaysReadable->isChecked()); });
   optionsSeparator = named(menu->addSeparator(), "optionsLine");
   about = named(menu->addMenu(QStringLiteral("关于")), "About");
   aboutSoftware = named(about->addAction(QStringLiteral("关于软件")), "Aboutsoft");
