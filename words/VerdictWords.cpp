@@ -89,7 +89,7 @@ VerdictWords RemedyOfferWords(const MadeCode &first, const MadeCode &found) {
   words.details = CausesDetails(first) + QLatin1Char('\n') + QStringLiteral("当前二维码：") +
                   TechnicalCode(first) + QStringLiteral("。\n推荐的二维码：") +
                   TechnicalCode(found) +
-                  QStringLiteral("，zxing-cpp、zbar和wechat_qrcode都能正确读出，"
+                  QStringLiteral("。\nzxing-cpp、zbar和wechat_qrcode都能正确读出推荐的二维码，\n"
                                  "模拟的手机拍摄画面也能读出。");
   return words;
 }

@@ -188,7 +188,9 @@ MessageAnswer ShowWarningBox(QWidget *owner, const WarningRequest &request) {
           2 * (pane->frameWidth() + static_cast<int>(pane->document()->documentMargin())) +
           pane->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
       const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-      const int most = screen ? screen->availableGeometry().width() * 4 / 5 : 900;
+      // At most what a box beside the window leaves room for on a small
+      // screen: the box grows to the right when its details open.
+      const int most = std::min(640, screen ? screen->availableGeometry().width() / 2 : 640);
       pane->setMinimumWidth(std::min(widest + frame, most));
     }
   }
