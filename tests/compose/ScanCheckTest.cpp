@@ -680,9 +680,18 @@ TEST(ScanRemedy, SmallestVersionsFirstThenTheUsersThenBetweenThenLarger) {
       ++between;
     }
     EXPECT_EQ(between, std::min(4, std::max(0, c.version - smallest - 1)));
+    // At each larger version the user's level first, then the higher ones:
+    // a level the user did not ask for is no reason to change.
+    int lastVersion = 0, lastLevel = 0;
     for (; i < tried.size(); ++i) {
       EXPECT_GT(tried[i].asked.version, c.version);
       EXPECT_EQ(tried[i].version, tried[i].asked.version);
+      if (tried[i].asked.version != lastVersion)
+        EXPECT_EQ(tried[i].asked.ecLevel, kLevelM) << "version " << tried[i].asked.version;
+      else
+        EXPECT_GT(tried[i].asked.ecLevel, lastLevel) << "version " << tried[i].asked.version;
+      lastVersion = tried[i].asked.version;
+      lastLevel = tried[i].asked.ecLevel;
     }
   }
   // Nothing fits: raw bytes that fill 40-L, which no higher level holds and
@@ -1100,6 +1109,93 @@ TEST(PhoneCheck, ACodeThatReadsAsAFileButNotAsACaptureIsWarnedAbout) {
   EXPECT_TRUE(good.report->captures.read);
   EXPECT_EQ(good.report->captures.zxingMissed | good.report->captures.wechatMissed, 0u);
   EXPECT_TRUE(good.Passes());
+}
+
+} // namespace
+} // namespace zub
+
+namespace zub {
+namespace {
+
+// The character sets the search tries after a first code no reader reads
+// (a logo over nearly the whole canvas: every candidate is ruled out
+// without a reader, so every one planned is made): after ANSI, UTF-8 and
+// UTF-8 with ECI 26; after UTF-8, UTF-8 with ECI 26; after UTF-8 with ECI
+// 26, no other.
+TEST(ScanRemedy, TheOtherCharacterSetsAreTriedAfterAnAnsiOrAUtf8FirstCode) {
+  QrEncoder encoder;
+  const struct {
+    TextEncoding encoding;
+    int eci;
+    std::vector<std::pair<TextEncoding, int>> others;
+  } cases[] = {
+      {TextEncoding::Ansi, 0, {{TextEncoding::Utf8, 0}, {TextEncoding::Utf8, 26}}},
+      {TextEncoding::Utf8, 0, {{TextEncoding::Utf8, 26}}},
+      {TextEncoding::Utf8, 26, {}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.encoding) << " eci " << c.eci);
+    CodeSource source = Source(QStringLiteral("中文字"), 1);
+    source.logoBox = QRect(QPoint(8, 8), kCanvasSize - QSize(16, 16));
+    source.logoInBox = LogoInBox(Logo(1), source.logoBox.size());
+    const MadeCode first = MakeCode(encoder, source, Options(0, c.encoding, c.eci), true);
+    ASSERT_TRUE(first.report->Fails());
+    const RemedySearch search = FindReadableCode(encoder, source, first, nullptr, kNoTimeBudget);
+    std::vector<std::pair<TextEncoding, int>> seen;
+    for (const RemedySearch::Tried &t : search.tried) {
+      const std::pair<TextEncoding, int> charset{t.asked.encoding, t.asked.eci};
+      if (charset != std::pair{c.encoding, c.eci} &&
+          std::find(seen.begin(), seen.end(), charset) == seen.end())
+        seen.push_back(charset);
+    }
+    EXPECT_EQ(seen, c.others);
+    // Each other character set first at the user's own size and level.
+    if (!c.others.empty()) {
+      EXPECT_EQ(search.tried.front().asked.encoding, c.others.front().first);
+      EXPECT_EQ(search.tried.front().asked.eci, c.others.front().second);
+    }
+  }
+}
+
+// Every cause in both languages: the Chinese line holds no English words
+// but the names of readers, character sets and the logo; the English line
+// no Chinese; both number blocks from 1, as a user counts.
+TEST(ScanWords, EachCauseSpeaksOneLanguageAndCountsBlocksFromOne) {
+  std::vector<ScanCause> causes;
+  for (ScanCause::Kind kind :
+       {ScanCause::Unread, ScanCause::WrongContent, ScanCause::Garbled,
+        ScanCause::BlocksOverCapacity, ScanCause::PatternsCovered, ScanCause::UnevenStretch,
+        ScanCause::SmallModules, ScanCause::CaptureMissed})
+    for (ReaderName reader : {ReaderName::Zxing, ReaderName::Zbar, ReaderName::Wechat}) {
+      ScanCause c = Cause(kind, reader);
+      c.charset = QStringLiteral("Shift JIS");
+      c.block = 0;
+      c.wrong = 7;
+      c.capacity = 5;
+      c.otherBlocks = 2;
+      c.parts = kFinderPart | kAlignmentPart | kTimingPart | kFormatPart | kVersionPart;
+      c.minPixels = 2;
+      c.maxPixels = 3;
+      c.captures = CaptureBit(CaptureKind::Distant) | CaptureBit(CaptureKind::Tilted) |
+                   CaptureBit(CaptureKind::Shaky);
+      causes.push_back(c);
+    }
+  const QRegularExpression names(QStringLiteral("zxing-cpp|zbar|wechat_qrcode|Shift JIS|Logo"));
+  for (const ScanCause &c : causes) {
+    SCOPED_TRACE(static_cast<int>(c.kind));
+    QString chinese = CauseWords(c, Language::Chinese);
+    const QString english = CauseWords(c, Language::English);
+    chinese.remove(names);
+    EXPECT_FALSE(chinese.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}"))))
+        << CauseWords(c, Language::Chinese).toStdString();
+    EXPECT_FALSE(english.contains(
+        QRegularExpression(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"))))
+        << english.toStdString();
+    if (c.kind == ScanCause::BlocksOverCapacity) {
+      EXPECT_TRUE(CauseWords(c, Language::Chinese).contains(QStringLiteral("第1块")));
+      EXPECT_TRUE(english.contains(QStringLiteral("block 1 ")));
+    }
+  }
 }
 
 } // namespace
