@@ -214,7 +214,27 @@ TEST_F(ComposeCli, ReadableWritesOnlyACodeThatScans) {
   EXPECT_EQ(n.status, 3);
   EXPECT_TRUE(n.err.startsWith(QStringLiteral("zubqr compose: 没有写出文件：")))
       << n.err.toStdString();
+  // Every code that holds it has modules too small for a phone: that is
+  // what is said, and only a shorter text is advised.
+  EXPECT_TRUE(n.err.contains(QStringLiteral("点都太小"))) << n.err.toStdString();
+  EXPECT_FALSE(n.err.contains(QStringLiteral("不加Logo"))) << n.err.toStdString();
   EXPECT_FALSE(QFile::exists(never));
+
+  // A short text at a large fixed version, whose modules the canvas makes
+  // too small for a phone: the smallest version that holds it is written,
+  // and the change named.
+  const QString link = QStringLiteral("https://example.com/");
+  const std::vector<std::uint8_t> linkBytes = MessageBytes(link, TextEncoding::Utf8);
+  for (const char *version : {"28", "34", "40"}) {
+    SCOPED_TRACE(version);
+    const QString small = File(QStringLiteral("v%1.png").arg(QLatin1String(version)));
+    const Outcome v = Run({"--readable", "--version", version, link, "--logo", logo_, "-o", small});
+    ASSERT_EQ(v.status, 0) << v.err.toStdString();
+    EXPECT_TRUE(v.err.contains(QStringLiteral("--version 0"))) << v.err.toStdString();
+    const QImage written = QImage(small).convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(ReadWithZxing(written, linkBytes, link).Exact());
+    EXPECT_TRUE(ReadWithZbar(written, linkBytes, link).Exact());
+  }
 }
 
 } // namespace
