@@ -17,15 +17,8 @@ bool InChinese() {
 // What someone scanning meets, worst first; then modules too small for a
 // phone, or phone captures that do not read.
 std::string Experience(const ScanReport *report) {
-  bool unread = false, wrong = false, garbled = false, small = false, captures = false;
-  if (report)
-    for (const ScanCause &c : report->Causes()) {
-      unread = unread || c.kind == ScanCause::Unread || c.kind == ScanCause::BlocksOverCapacity;
-      wrong = wrong || c.kind == ScanCause::WrongContent;
-      garbled = garbled || c.kind == ScanCause::Garbled;
-      small = small || c.kind == ScanCause::SmallModules;
-      captures = captures || c.kind == ScanCause::CaptureMissed;
-    }
+  const auto [unread, wrong, garbled, small, captures] =
+      report ? ExperienceOf(report->Causes()) : ScanExperience{};
   std::string out;
   if (unread || wrong)
     out = wrong && !unread ? Say("有些手机扫出的内容与原文不同",
@@ -132,10 +125,7 @@ std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool ve
 std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &search, bool withLogo,
                                   bool verbose) {
   const ScanReport *report = first.report ? &*first.report : nullptr;
-  // The text is too long for any code whose modules a phone resolves: only
-  // a shorter text helps (the logo does not make the modules smaller).
-  const bool tooLong =
-      report && report->SmallModules() && search.everyKindTried && !search.largeModulesMade;
+  const bool tooLong = TooLongForPhones(first, search);
   std::string out;
   if (InChinese())
     out = "没有写出文件：" + Experience(report) +

@@ -19,6 +19,11 @@ bool TextComesBackWrong(const ScanReport &report) {
 
 } // namespace
 
+bool TooLongForPhones(const MadeCode &first, const RemedySearch &search) {
+  return first.report && first.report->SmallModules() && search.everyKindTried &&
+         !search.largeModulesMade;
+}
+
 RemedySearch FindReadableCode(QrEncoder &encoder, const CodeSource &source, const MadeCode &first,
                               const std::atomic<bool> *cancel, int milliseconds) {
   RemedySearch search;

@@ -32,6 +32,12 @@ struct RemedySearch {
   std::vector<Tried> tried;
 };
 
+// `first`'s modules are too small for a phone and so were those of every
+// candidate `search` made, having tried every kind of change: the text is
+// too long for any code a phone reads on this picture, and only a shorter
+// one helps (the logo does not change the modules' size).
+bool TooLongForPhones(const MadeCode &first, const RemedySearch &search);
+
 // Upper bounds of one search: candidates made, and candidates read.
 inline constexpr int kMaxCandidates = 48;
 inline constexpr int kMaxCandidatesRead = 12;

@@ -135,6 +135,18 @@ QString ReaderWords(ReaderName reader) {
   return QStringLiteral("wechat_qrcode");
 }
 
+ScanExperience ExperienceOf(const std::vector<ScanCause> &causes) {
+  ScanExperience e;
+  for (const ScanCause &c : causes) {
+    e.unread = e.unread || c.kind == ScanCause::Unread || c.kind == ScanCause::BlocksOverCapacity;
+    e.wrong = e.wrong || c.kind == ScanCause::WrongContent;
+    e.garbled = e.garbled || c.kind == ScanCause::Garbled;
+    e.small = e.small || c.kind == ScanCause::SmallModules;
+    e.captures = e.captures || c.kind == ScanCause::CaptureMissed;
+  }
+  return e;
+}
+
 QString CauseWords(const ScanCause &cause, Language language) {
   return language == Language::Chinese ? Chinese(cause) : English(cause);
 }

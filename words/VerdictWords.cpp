@@ -16,14 +16,7 @@ namespace {
 // content, then a garbled text; then modules too small for a phone, or
 // phone captures that do not read.
 QString ExperienceWords(const std::vector<ScanCause> &causes) {
-  bool unread = false, wrong = false, garbled = false, small = false, captures = false;
-  for (const ScanCause &c : causes) {
-    unread = unread || c.kind == ScanCause::Unread || c.kind == ScanCause::BlocksOverCapacity;
-    wrong = wrong || c.kind == ScanCause::WrongContent;
-    garbled = garbled || c.kind == ScanCause::Garbled;
-    small = small || c.kind == ScanCause::SmallModules;
-    captures = captures || c.kind == ScanCause::CaptureMissed;
-  }
+  const auto [unread, wrong, garbled, small, captures] = ExperienceOf(causes);
   QString first = unread  ? QStringLiteral("有些手机扫不出这个二维码")
                   : wrong ? QStringLiteral("有些手机扫出的内容与原文不同")
                           : QString();
@@ -37,13 +30,6 @@ QString ExperienceWords(const std::vector<ScanCause> &causes) {
     first = QStringLiteral("这个二维码作为图片能读出，但用手机对着拍时可能扫不出");
   return first.isEmpty() ? QStringLiteral("有些手机可能扫不出这个二维码。")
                          : first + QStringLiteral("。");
-}
-
-// The text is too long for any code whose modules a phone resolves: the
-// first code's are too small, and so were those of every candidate.
-bool TooLongForPhones(const MadeCode &first, const RemedySearch &search) {
-  return first.report && first.report->SmallModules() && search.everyKindTried &&
-         !search.largeModulesMade;
 }
 
 QString CausesDetails(const MadeCode &first) {

@@ -276,6 +276,55 @@ TEST_F(CliFaults, ReadRefusesEndlessInputAndNamesFolders) {
   }
 }
 
+// A terminal of the test's own, in raw mode, named by $PTS for the scripts
+// the tests run: what a program writes to it is read back, as it came, from
+// its other side.
+class TestTerminal {
+public:
+  TestTerminal() = default;
+  TestTerminal(const TestTerminal &) = delete;
+  TestTerminal &operator=(const TestTerminal &) = delete;
+  ~TestTerminal() { Close(); }
+
+  bool Open() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+      return false;
+    const QByteArray slave = ::ptsname(master_);
+    held_ = ::open(slave.constData(), O_RDWR | O_NOCTTY);
+    termios raw{};
+    if (held_ < 0 || ::tcgetattr(held_, &raw) != 0)
+      return false;
+    ::cfmakeraw(&raw);
+    if (::tcsetattr(held_, TCSANOW, &raw) != 0)
+      return false;
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+    qputenv("PTS", slave);
+    return true;
+  }
+
+  // What reached the terminal since the last call.
+  QByteArray Shown() {
+    QByteArray shown;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master_, buffer, sizeof buffer)) > 0;)
+      shown.append(buffer, n);
+    return shown;
+  }
+
+  void Close() {
+    for (int *fd : {&held_, &master_})
+      if (*fd >= 0) {
+        ::close(*fd);
+        *fd = -1;
+      }
+  }
+
+private:
+  int master_ = -1;
+  int held_ = -1;
+};
+
 // What a code holds reaches a terminal with its control characters shown
 // as escapes: no title change, no cursor moves, one line a code. Scripts
 // get the bytes as they are, with -0 a NUL after each; --bytes is hex as
@@ -290,28 +339,12 @@ TEST_F(CliFaults, ReadShowsControlCharactersEscapedOnATerminal) {
   input.close();
   ASSERT_EQ(Zubqr({"encode", "--input", File("message"), "-o", File("code.png")}).status, 0);
 
-  // The test's own terminal.
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const QByteArray slave = ::ptsname(master);
-  const int held = ::open(slave.constData(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(held, 0);
-  termios raw{};
-  ASSERT_EQ(::tcgetattr(held, &raw), 0);
-  ::cfmakeraw(&raw);
-  ASSERT_EQ(::tcsetattr(held, TCSANOW, &raw), 0);
-  qputenv("PTS", slave);
+  TestTerminal terminal;
+  ASSERT_TRUE(terminal.Open());
   const auto onTerminal = [&](const QStringList &args) {
     const Outcome r = Shell("exec \"$ZUBQR\" \"$@\" > \"$PTS\"", args);
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    QByteArray shown;
-    char buffer[4096];
-    ::fcntl(master, F_SETFL, O_NONBLOCK);
-    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
-      shown.append(buffer, n);
-    return shown;
+    return terminal.Shown();
   };
   EXPECT_EQ(onTerminal({"read", File("code.png")}),
             "a\\x1b]0;owned\\x07b\\r\\nc\\\\d\\x7f\\u009b2J\n");
@@ -324,8 +357,7 @@ TEST_F(CliFaults, ReadShowsControlCharactersEscapedOnATerminal) {
             0);
   EXPECT_EQ(onTerminal({"read", File("signs.png")}),
             "\\u0080\\u009f\xc2\xa0\xc2\xa9\xc2\xb0\xc2\xb1\xc2\xbd\n");
-  ::close(held);
-  ::close(master);
+  terminal.Close();
 
   // Not a terminal: the text as it is.
   EXPECT_EQ(Zubqr({"read", File("code.png")}).out, message + "\n");
@@ -416,19 +448,8 @@ TEST_F(CliFaults, NamesInMessagesAreEscapedOnATerminal) {
   jobs.close();
   ASSERT_EQ(Zubqr({"encode", "hi", "-o", File("code.png")}).status, 0);
 
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const QByteArray slave = ::ptsname(master);
-  const int held = ::open(slave.constData(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(held, 0);
-  termios raw{};
-  ASSERT_EQ(::tcgetattr(held, &raw), 0);
-  ::cfmakeraw(&raw);
-  ASSERT_EQ(::tcsetattr(held, TCSANOW, &raw), 0);
-  qputenv("PTS", slave);
-  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  TestTerminal terminal;
+  ASSERT_TRUE(terminal.Open());
   const QString name = QString::fromUtf8(evil);
   struct Case {
     const char *what;
@@ -446,15 +467,11 @@ TEST_F(CliFaults, NamesInMessagesAreEscapedOnATerminal) {
     SCOPED_TRACE(c.what);
     const Outcome r = Shell("exec \"$ZUBQR\" \"$@\" 2> \"$PTS\"", c.args);
     EXPECT_NE(r.status, 0);
-    QByteArray shown;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
-      shown.append(buffer, n);
+    const QByteArray shown = terminal.Shown();
     EXPECT_TRUE(shown.contains("x\\x1b]0;PWNED\\x07")) << shown.toStdString();
     EXPECT_FALSE(shown.contains("\x1b]")) << shown.toStdString();
     EXPECT_FALSE(shown.contains('\x07')) << shown.toStdString();
   }
-  ::close(held);
-  ::close(master);
+  terminal.Close();
   EXPECT_FALSE(QFile::exists(File("out/") + name + ".png"));
 }

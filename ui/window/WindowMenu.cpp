@@ -79,14 +79,11 @@ WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
   connect(alwaysReadable, &QAction::toggled, &owner_, &MainWindow::setAlwaysReadable);
   // The window's style draws no box beside an unchecked entry of this kind,
   // so that off it reads as a plain command: a box drawn by the style, as
-  // its icon, shows the setting either way.
-  const auto showBox = [this](bool on) { alwaysReadable->setIcon(CheckBoxIcon(*options, on)); };
-  showBox(alwaysReadable->isChecked());
-  connect(alwaysReadable, &QAction::toggled, this, showBox);
-  // Drawn again as the menu opens, in the colours the menu has by then (a
-  // theme may give it its own after this).
+  // its icon, shows the setting either way. Drawn as the menu opens, with
+  // the state and in the colours it has then (a theme may give the menu
+  // its own after this).
   connect(options, &QMenu::aboutToShow, this,
-          [this, showBox] { showBox(alwaysReadable->isChecked()); });
+          [this] { alwaysReadable->setIcon(CheckBoxIcon(*options, alwaysReadable->isChecked())); });
   optionsSeparator = named(menu->addSeparator(), "optionsLine");
   about = named(menu->addMenu(QStringLiteral("关于")), "About");
   aboutSoftware = named(about->addAction(QStringLiteral("关于软件")), "Aboutsoft");
