@@ -6,6 +6,8 @@
 #include "CodeSupport.h"
 #include "Commands.h"
 
+#include "CodeForPrint.h"
+#include "CompositeSvg.h"
 #include "ImageFile.h"
 #include "Layout.h"
 #include "LogoImage.h"
@@ -17,10 +19,12 @@
 #include "ScanCheck.h"
 #include "ScanMessages.h"
 #include "Usage.h"
+#include "WriteWords.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 
@@ -67,14 +71,63 @@ QByteArray RasterBytes(const QImage &image, OutputFormat format) {
   }
 }
 
-JobOutcome Write(const QImage &composite, OutputFormat format, const std::string &output) {
-  const QByteArray bytes = RasterBytes(composite, format);
+// What the composite is drawn as: its format, how many times larger, and
+// the logo's picture, which a larger or vector composite draws from.
+struct Drawing {
+  OutputFormat format = OutputFormat::Png;
+  int scale = 1;
+  QImage logo;          // the logo's picture as read; null without a logo
+  QImage logoAtScale;   // LogoInBox of the box `scale` times larger, made once
+  bool verbose = false; // say the printed size
+};
+
+std::string PrintedSize(const Drawing &drawing, QSize pixels, const std::string &output) {
+  const Language language = MessageLanguage();
+  const bool vector = drawing.format == OutputFormat::Svg;
+  const int dpi = vector ? 96 : CompositeDotsPerInch(drawing.scale);
+  return (output == "-" ? std::string() : Quoted(output) + Say("：", ": ")) +
+         PrintedSizeWords(pixels.width(), pixels.height(), dpi, vector, language);
+}
+
+// Writes `code` as `drawing` says. A vector composite is written only when
+// a renderer's drawing of it reads as the composite does: `rendered`
+// receives the check of that drawing.
+JobOutcome Write(const MadeCode &code, const CodeSource &source, const Drawing &drawing,
+                 const std::string &output, std::optional<ScanReport> *rendered = nullptr) {
+  QByteArray bytes;
+  QSize pixels = code.composite.size();
+  if (drawing.format == OutputFormat::Svg) {
+    VectorCode vector = MakeVectorCode(code, source, drawing.logo, true);
+    if (vector.svg.isEmpty())
+      return {JobOutcome::Failed, Say("无法生成矢量图", "cannot make the vector picture")};
+    bytes = std::move(vector.svg);
+    if (rendered)
+      *rendered = std::move(vector.report);
+  } else {
+    const QImage picture = PrintComposite(code, source, drawing.logoAtScale, drawing.scale);
+    if (picture.isNull())
+      return {JobOutcome::Failed, Say("无法生成图片", "cannot make the picture")};
+    pixels = picture.size();
+    bytes = RasterBytes(picture, drawing.format);
+  }
   std::string error;
   if (bytes.isEmpty())
     return {JobOutcome::Failed, Say("无法生成图片", "cannot make the picture")};
   if (!WriteOutput(bytes, output, error))
     return {JobOutcome::Failed, error};
-  return {};
+  JobOutcome done;
+  if (drawing.verbose)
+    done.message = PrintedSize(drawing, pixels, output);
+  return done;
+}
+
+// A note and another, one per line.
+void AddLine(std::string &note, const std::string &line) {
+  if (line.empty())
+    return;
+  if (!note.empty())
+    note += "\n";
+  note += line;
 }
 
 // The code of `encoded`, the message's symbol of the options given, with
@@ -82,20 +135,26 @@ JobOutcome Write(const QImage &composite, OutputFormat format, const std::string
 // it back; with --readable, written only when it or the first candidate of
 // the search scans, the note saying what was changed.
 JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const Message &message,
-                       MadeCode encoded, const QImage &logoInBox, OutputFormat format,
+                       MadeCode encoded, const QImage &logoInBox, const Drawing &drawing,
                        const std::string &output) {
   CodeSource source = SourceOf(message);
   source.logoInBox = logoInBox;
+  std::optional<ScanReport> rendered;
   if (!options.readable) {
     MadeCode &code = encoded;
     FinishCode(code, source, true);
-    JobOutcome outcome = Write(code.composite, format, output);
+    JobOutcome outcome = Write(code, source, drawing, output, &rendered);
     if (outcome.kind != JobOutcome::Done)
       return outcome;
     if (!code.report->checked)
       return {JobOutcome::Failed, NotCheckedMessage(*code.report)};
-    if (!code.report->Passes())
-      outcome.message = ScanWarning(*code.report, options.verbose);
+    // A vector composite is judged as a renderer draws it.
+    const ScanReport &judged = rendered ? *rendered : *code.report;
+    if (!judged.Passes()) {
+      std::string note = ScanWarning(judged, options.verbose);
+      AddLine(note, outcome.message);
+      outcome.message = note;
+    }
     return outcome;
   }
   const ReadableCode made =
@@ -112,9 +171,23 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
   case ReadableCode::Verdict::Remedied:
     break;
   }
-  JobOutcome outcome = Write(made.code().composite, format, output);
-  if (outcome.kind == JobOutcome::Done && made.changed())
-    outcome.message = ChangedMessage(made.first, made.code(), options.verbose);
+  if (drawing.format == OutputFormat::Svg) {
+    // Only a vector picture whose drawing scans is written.
+    const VectorCode vector = MakeVectorCode(made.code(), source, drawing.logo, true);
+    if (vector.svg.isEmpty())
+      return {JobOutcome::Failed, Say("无法生成矢量图", "cannot make the vector picture")};
+    if (!vector.report->Passes())
+      return {JobOutcome::Unreadable,
+              Say("没有写入文件：矢量图画出来后扫不出。", "nothing written: the vector picture "
+                                                          "does not scan as drawn. ") +
+                  ScanWarning(*vector.report, options.verbose)};
+  }
+  JobOutcome outcome = Write(made.code(), source, drawing, output);
+  if (outcome.kind == JobOutcome::Done && made.changed()) {
+    std::string note = ChangedMessage(made.first, made.code(), options.verbose);
+    AddLine(note, outcome.message);
+    outcome.message = note;
+  }
   return outcome;
 }
 
@@ -135,13 +208,13 @@ bool EncodeFirst(QrEncoder &encoder, const EncodeOptions &options, const Message
 }
 
 JobOutcome ComposeOne(const EncodeOptions &options, const Message &message, const QImage &logoInBox,
-                      OutputFormat format, const std::string &output) {
+                      const Drawing &drawing, const std::string &output) {
   QrEncoder encoder;
   MadeCode encoded;
   std::string error;
   if (!EncodeFirst(encoder, options, message, encoded, error))
     return {JobOutcome::Failed, error};
-  return ComposeCode(encoder, options, message, std::move(encoded), logoInBox, format, output);
+  return ComposeCode(encoder, options, message, std::move(encoded), logoInBox, drawing, output);
 }
 
 } // namespace
@@ -149,9 +222,23 @@ JobOutcome ComposeOne(const EncodeOptions &options, const Message &message, cons
 int Compose(const std::vector<std::string> &args) {
   EncodeOptions options;
   std::optional<std::string> logoPath;
+  Drawing drawing;
   const std::vector<OptionRule> rules = {
-      {"--logo", 0, true, [&logoPath](std::string_view value, std::string &) {
+      {"--logo", 0, true,
+       [&logoPath](std::string_view value, std::string &) {
          logoPath = std::string(value);
+         return true;
+       }},
+      {"--scale", 0, true, [&drawing](std::string_view value, std::string &error) {
+         int n = 0;
+         const auto [end, failed] = std::from_chars(value.data(), value.data() + value.size(), n);
+         if (failed != std::errc() || end != value.data() + value.size() || n < 1 ||
+             n > kMaxCompositeScale) {
+           error = Say("--scale 取 1 到 16 倍，而不是“", "--scale takes 1 to 16 times, not '") +
+                   Shown(value) + Say("”", "'");
+           return false;
+         }
+         drawing.scale = n;
          return true;
        }}};
   if (const int done = ParseEncodeCommand("compose", ComposeUsage(), args, rules, options);
@@ -161,13 +248,20 @@ int Compose(const std::vector<std::string> &args) {
     return UsageError("compose", Say("缺少 --logo FILE", "--logo FILE is missing"), ComposeUsage());
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
-                  *format != OutputFormat::Jpeg))
+                  *format != OutputFormat::Jpeg && *format != OutputFormat::Svg))
     return UsageError(
         "compose",
-        Say("合成的图片只能写成 png、bmp 或 jpg；", "the composite is written as png, "
-                                                    "bmp or jpg only; ") +
+        Say("合成的图片只能写成 png、bmp、jpg 或 svg；", "the composite is written as png, "
+                                                         "bmp, jpg or svg only; ") +
             Quoted(options.output) + Say("要求的是别的格式", " asks for another format"),
         ComposeUsage());
+  if (*format == OutputFormat::Svg && drawing.scale != 1)
+    return UsageError("compose",
+                      Say("矢量图（svg）可任意放大，不用 --scale",
+                          "a vector picture (svg) enlarges to any size without --scale"),
+                      ComposeUsage());
+  drawing.format = *format;
+  drawing.verbose = options.verbose;
   // Nothing is written unless both the symbol and the logo are there: the
   // message is encoded, once, before the logo is read.
   Message message;
@@ -181,29 +275,36 @@ int Compose(const std::vector<std::string> &args) {
       return kFailed;
     }
   }
-  const LogoLoad logo = [&logoPath] {
+  // A larger or vector composite draws the logo larger: a large photo is
+  // decoded with the pixels that size needs.
+  const int logoScale = *format == OutputFormat::Svg ? kSvgLogoMaxScale : drawing.scale;
+  const LogoLoad logo = [&logoPath, logoScale] {
     QuietStandardError quiet;
-    return LoadLogo(QString::fromStdString(*logoPath), kLogoBoxRect.size());
+    return LoadLogo(QString::fromStdString(*logoPath), kLogoBoxRect.size() * logoScale);
   }();
   if (logo.image.isNull()) {
     std::cerr << "zubqr compose: " << Shown(LogoProblemText(logo, MessageLanguage()).toStdString())
               << "\n";
     return kFailed;
   }
-  // The logo as the box shows it, made once for every code.
+  // The logo as the box shows it, made once for every code, and at the
+  // larger size the same.
   const QImage logoInBox = LogoInBox(logo.image, kLogoBoxRect.size());
+  drawing.logo = logo.image;
+  drawing.logoAtScale =
+      drawing.scale == 1 ? logoInBox : LogoInBox(logo.image, kLogoBoxRect.size() * drawing.scale);
 
   if (options.batch) {
     const BatchSettings settings{*options.batch, options.output, FormatSuffix(*format),
                                  options.threads, ColumnsLineParser(options.batchColumns)};
     return RunBatch("compose", settings, [&](const BatchJob &job) {
-      return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, *format,
+      return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, drawing,
                         job.target);
     });
   }
 
   const JobOutcome outcome = ComposeCode(encoder, options, message, std::move(encoded), logoInBox,
-                                         *format, options.output);
+                                         drawing, options.output);
   if (!outcome.message.empty())
     std::cerr << "zubqr compose: " << outcome.message << "\n";
   if (outcome.kind == JobOutcome::Unreadable)

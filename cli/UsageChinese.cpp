@@ -103,8 +103,11 @@ const char *ComposeUsage() {
          "与窗口保存的逐像素相同。\n" ZUB_MESSAGE_OPTIONS_ZH ZUB_FORM_OPTIONS_ZH "图片：\n"
          "  --logo FILE          Logo 图片（JPEG、PNG、BMP、GIF）\n"
          "  -o, --output FILE    写到哪里；“-”为标准输出\n"
-         "  --format F           png、bmp 或 jpg；不给出时由文件名的后缀决定\n"
-         "                       （.png .bmp .jpg .jpeg；没有后缀：bmp），标准输出为 png\n"
+         "  --format F           png、bmp、jpg 或 svg；不给出时由文件名的后缀决定\n"
+         "                       （.png .bmp .jpg .jpeg .svg；没有后缀：bmp），标准输出为 png\n"
+         "  --scale N            放大 N 倍（1 到 16，默认 1），供打印：每个像素成为 N x N\n"
+         "                       的方块，Logo 由原图画出；文件标明 96 x N dpi，最多 300\n"
+         "svg 写出矢量图，可任意放大：模块为一条路径，Logo 嵌在文件里；按渲染出的画面检查。\n"
          "扫码软件读不出合成的图片时，标准错误上会给出警告（文件照样写出）。\n" ZUB_BATCH_OPTIONS_ZH
              ZUB_EXIT_STATUS_ZH;
 }

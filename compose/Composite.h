@@ -34,6 +34,18 @@ struct Composition {
 Composition ComposeCode(const QImage &symbol, const QImage &logo, QSize canvasSize = kCanvasSize,
                         const QRect &logoBox = kLogoBoxRect);
 
+// The composite of `made` drawn `scale` (1 .. kMaxCompositeScale) times
+// larger, for print: outside the logo every pixel of made.composite becomes
+// a solid scale x scale block, so the stretched modules keep their exact
+// shape; inside the logo's rounded region, itself drawn at that size, the
+// logo is drawn from `logo` (its picture, not the 1x box) at the box's
+// larger size. `logo` is as ComposeCode takes it, or LogoInBox of the
+// larger box; null for a code without a logo. Carries
+// CompositeDotsPerMeter(scale). Scale 1 gives made.composite itself; null
+// for another scale, a null composite, or too many pixels.
+QImage ScaleComposite(const Composition &made, const QImage &logo, int scale,
+                      const QRect &logoBox = kLogoBoxRect);
+
 // The composite of ComposeCode for the encoder's picture, in the window's
 // layout.
 QImage ComposeQRPicture(const Picture &symbol, const QImage &logo);

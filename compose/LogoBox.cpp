@@ -17,15 +17,15 @@ qint64 RowBytes(qint64 width, int bitCount) {
 
 } // namespace
 
-bool InLogoRegion(int x, int y, int boxWidth, int boxHeight) {
-  const int w = boxWidth - kLogoRegionInset;
-  const int h = boxHeight - kLogoRegionInset;
+bool InLogoRegion(int x, int y, int boxWidth, int boxHeight, int scale) {
+  const int w = boxWidth - kLogoRegionInset * scale;
+  const int h = boxHeight - kLogoRegionInset * scale;
   if (x < 0 || y < 0 || x >= w || y >= h)
     return false;
   // Work in doubled coordinates so that pixel centres (2x + 1) and ellipse
   // centres are integers.
-  const qint64 a = std::min(kLogoCornerDiameter, w); // ellipse width
-  const qint64 b = std::min(kLogoCornerDiameter, h); // ellipse height
+  const qint64 a = std::min(kLogoCornerDiameter * scale, w); // ellipse width
+  const qint64 b = std::min(kLogoCornerDiameter * scale, h); // ellipse height
   const qint64 px = 2 * x + 1, py = 2 * y + 1;
   qint64 dx = 0, dy = 0;
   if (px < a)

@@ -16,8 +16,10 @@ namespace zub {
 // are cut by ellipses 30 pixels wide and high (narrower when the rectangle
 // is). A pixel belongs to a corner ellipse when its centre lies on or inside
 // it. For the 89 x 89 box: (0, 0) and (78, 0) outside, (39, 0) inside, every
-// pixel of columns or rows 79 .. 88 outside.
-bool InLogoRegion(int x, int y, int boxWidth, int boxHeight);
+// pixel of columns or rows 79 .. 88 outside. At `scale` the box is that many
+// times larger and so are the inset and the corners: the same shape drawn
+// with finer pixels.
+bool InLogoRegion(int x, int y, int boxWidth, int boxHeight, int scale = 1);
 
 // The pixels of InLogoRegion as a region, for clipping and window shapes.
 QRegion LogoRegion(QSize box);

@@ -46,8 +46,13 @@ QByteArray EncodeBitmap(const QImage &image) {
   Put16(out, 28, 24);                            // bits per pixel
   Put32(out, 30, 0);                             // no compression
   Put32(out, 34, static_cast<std::uint32_t>(pixelBytes));
-  Put32(out, 38, kPixelsPerMeter96Dpi);
-  Put32(out, 42, kPixelsPerMeter96Dpi);
+  // The picture's own density (an enlarged composite's, for print), else a
+  // screen's.
+  const auto density = [](int dpm) {
+    return static_cast<std::uint32_t>(dpm > 0 ? dpm : kPixelsPerMeter96Dpi);
+  };
+  Put32(out, 38, density(image.dotsPerMeterX()));
+  Put32(out, 42, density(image.dotsPerMeterY()));
 
   auto *pixels = reinterpret_cast<std::uint8_t *>(out.data()) + kFileHeaderBytes + kInfoHeaderBytes;
   for (int y = 0; y < rgb.height(); ++y) {

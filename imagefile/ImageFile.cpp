@@ -9,8 +9,11 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
+#include <png.h>
+
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,19 +25,82 @@ namespace zub {
 
 namespace {
 
+// The density of a picture at a screen's 96 dpi; a JPEG of it says no
+// density, as it always has, and one drawn larger for print says its own.
+constexpr int kScreenDotsPerMeter = 3780;
+
 QByteArray EncodeJpeg(const QImage &image) {
   const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
   if (rgb.isNull())
     return {};
-  const std::vector<std::uint8_t> jpeg =
-      CompressJpeg(rgb.width(), rgb.height(), [&rgb](int y) { return rgb.constScanLine(y); });
+  const int dpm = image.dotsPerMeterX();
+  const int dotsPerInch =
+      dpm > 0 && dpm != kScreenDotsPerMeter ? static_cast<int>(std::lround(dpm * 0.0254)) : 0;
+  const std::vector<std::uint8_t> jpeg = CompressJpeg(
+      rgb.width(), rgb.height(), [&rgb](int y) { return rgb.constScanLine(y); }, dotsPerInch);
   if (jpeg.empty())
     return {};
   return QByteArray(reinterpret_cast<const char *>(jpeg.data()),
                     static_cast<qsizetype>(jpeg.size()));
 }
 
+// Pictures up to this many pixels, every composite at its own size, are
+// written by Qt's PNG writer as they always were.
+constexpr qint64 kQtPngPixels = 1'000'000;
+
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
+  static_cast<QByteArray *>(png_get_io_ptr(png))
+      ->append(reinterpret_cast<const char *>(data), static_cast<qsizetype>(length));
+}
+void FlushNothing(png_structp) {}
+
+// Writes `rgb` (Format_RGB32) into `out`; false when libpng fails. The
+// bytes live in the caller, outside the reach of libpng's longjmp.
+bool WritePngRows(const QImage &rgb, QByteArray &out) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_set_write_fn(png, &out, AppendPngBytes, FlushNothing);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(rgb.width()),
+               static_cast<png_uint_32>(rgb.height()), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (rgb.dotsPerMeterX() > 0 && rgb.dotsPerMeterY() > 0)
+    png_set_pHYs(png, info, static_cast<png_uint_32>(rgb.dotsPerMeterX()),
+                 static_cast<png_uint_32>(rgb.dotsPerMeterY()), PNG_RESOLUTION_METER);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_write_info(png, info);
+  // Qt's 32-bit pixels lie in memory as blue, green, red, unused.
+  png_set_bgr(png);
+  png_set_filler(png, 0, PNG_FILLER_AFTER);
+  for (int y = 0; y < rgb.height(); ++y)
+    png_write_row(png, rgb.constScanLine(y));
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+// A larger picture, an enlarged composite whose rows mostly repeat the one
+// above, by libpng with every row filtered against the one above: a
+// repeated row is all zeros, which deflate takes at almost no cost. Three
+// times as fast as Qt's writer at 8x, and as small.
+QByteArray EncodeLargePng(const QImage &image) {
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+  QByteArray out;
+  if (rgb.isNull() || !WritePngRows(rgb, out))
+    return {};
+  return out;
+}
+
 QByteArray EncodePng(const QImage &image) {
+  if (static_cast<qint64>(image.width()) * image.height() > kQtPngPixels)
+    return EncodeLargePng(image);
   QByteArray out;
   QBuffer buffer(&out);
   buffer.open(QIODevice::WriteOnly);

@@ -33,7 +33,7 @@ struct JpegJob {
 // Compresses into job.buffer. Nothing here may need a destructor: a libjpeg
 // error jumps straight back to the setjmp.
 bool Compress(JpegJob &job, int width, int height,
-              const std::function<const std::uint8_t *(int y)> &row) {
+              const std::function<const std::uint8_t *(int y)> &row, int dotsPerInch) {
   job.info.err = jpeg_std_error(&job.error.manager);
   job.error.manager.error_exit = JumpOnJpegError;
   if (setjmp(job.error.jump) != 0)
@@ -46,6 +46,11 @@ bool Compress(JpegJob &job, int width, int height,
   job.info.in_color_space = JCS_RGB;
   jpeg_set_defaults(&job.info);
   jpeg_set_quality(&job.info, kJpegQuality, TRUE);
+  if (dotsPerInch > 0 && dotsPerInch <= 65535) {
+    job.info.density_unit = 1; // dots an inch
+    job.info.X_density = static_cast<UINT16>(dotsPerInch);
+    job.info.Y_density = static_cast<UINT16>(dotsPerInch);
+  }
   // Full-size colour planes: common writers halve them both ways.
   for (int c = 0; c < job.info.num_components; ++c) {
     job.info.comp_info[c].h_samp_factor = 1;
@@ -63,11 +68,12 @@ bool Compress(JpegJob &job, int width, int height,
 } // namespace
 
 std::vector<std::uint8_t> CompressJpeg(int width, int height,
-                                       const std::function<const std::uint8_t *(int y)> &row) {
+                                       const std::function<const std::uint8_t *(int y)> &row,
+                                       int dotsPerInch) {
   if (width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
     return {};
   JpegJob job;
-  const bool ok = Compress(job, width, height, row);
+  const bool ok = Compress(job, width, height, row, dotsPerInch);
   std::vector<std::uint8_t> out;
   if (ok && job.buffer)
     out.assign(job.buffer, job.buffer + job.size);

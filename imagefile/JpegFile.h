@@ -12,8 +12,10 @@ namespace zub {
 // first; the row must stay valid until the next call. Empty when libjpeg
 // fails or a side is outside 1 .. JPEG_MAX_DIMENSION. Uses the standard
 // library and libjpeg alone, so the lean command line writes the same files
-// as the window.
+// as the window. With `dotsPerInch` the file says its density (for print);
+// without, it says none, as it always has.
 std::vector<std::uint8_t> CompressJpeg(int width, int height,
-                                       const std::function<const std::uint8_t *(int y)> &row);
+                                       const std::function<const std::uint8_t *(int y)> &row,
+                                       int dotsPerInch = 0);
 
 } // namespace zub

@@ -2,6 +2,8 @@
 // line: the writer itself reports a code and the system's error number.
 #include "WriteWords.h"
 
+#include <cmath>
+
 #include <cerrno>
 #include <cstring>
 
@@ -88,6 +90,32 @@ std::string WriteFailureWords(const WriteResult &result, Language language) {
     break;
   }
   return ErrorText(result.error, language);
+}
+
+namespace {
+
+// Centimetres to one decimal place, as a print dialog shows them.
+std::string Centimetres(int pixels, int dotsPerInch) {
+  const long tenths = std::lround(pixels * 25.4 / dotsPerInch);
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+} // namespace
+
+std::string PrintedSizeWords(int width, int height, int dotsPerInch, bool vector,
+                             Language language) {
+  if (width <= 0 || height <= 0 || dotsPerInch <= 0)
+    return {};
+  const std::string size =
+      Centimetres(width, dotsPerInch) + " × " + Centimetres(height, dotsPerInch);
+  const bool chinese = language == Language::Chinese;
+  if (vector)
+    return chinese ? "矢量图，打印尺寸 " + size + " 厘米，可任意放大而不模糊"
+                   : "a vector picture, printed " + size + " cm, enlarges without blurring";
+  const std::string pixels = std::to_string(width) + " × " + std::to_string(height);
+  const std::string dpi = std::to_string(dotsPerInch) + " dpi";
+  return chinese ? pixels + " 像素，" + dpi + "，打印尺寸 " + size + " 厘米"
+                 : pixels + " pixels, " + dpi + ", printed " + size + " cm";
 }
 
 } // namespace zub
