@@ -366,6 +366,7 @@ LogoLoad LoadLogo(const QString &path, QSize shownAt) {
   LogoLoad load;
   load.image = std::move(image);
   load.path = path;
+  load.size = size;
   return load;
 }
 

@@ -35,7 +35,7 @@ struct LogoLoad {
   QImage image; // the decoded picture; null on failure
   LogoProblem problem = LogoProblem::None;
   QString path;     // the file asked for
-  QSize size;       // the picture's pixels, where they were read
+  QSize size;       // the picture's pixels in its file, where they were read
   int depth = 0;    // bits per pixel of its decode
   qint64 bytes = 0; // memory its decode would take
 };

@@ -133,9 +133,8 @@ QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format) {
   return EncodeBitmap(image);
 }
 
-WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
+WriteResult WriteFileBytes(const QByteArray &bytes, const QString &path,
                            const WriteOptions &options) {
-  const QByteArray bytes = EncodeImageFile(image, format);
   if (bytes.isEmpty())
     return {WriteFailure::NothingToWrite, 0};
   // The system's own encoding of the name; a NUL survives it, and is refused.
@@ -143,6 +142,11 @@ WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFo
   return WriteWholeFile(std::string(name.constData(), static_cast<std::size_t>(name.size())),
                         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                         options);
+}
+
+WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
+                           const WriteOptions &options) {
+  return WriteFileBytes(EncodeImageFile(image, format), path, options);
 }
 
 } // namespace zub

@@ -30,4 +30,9 @@ QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format);
 WriteResult WriteImageFile(const QImage &image, const QString &path, ImageFileFormat format,
                            const WriteOptions &options = {});
 
+// Writes the bytes of a file made elsewhere (a vector picture) the same
+// way. Fails with NothingToWrite for no bytes.
+WriteResult WriteFileBytes(const QByteArray &bytes, const QString &path,
+                           const WriteOptions &options = {});
+
 } // namespace zub

@@ -1,6 +1,7 @@
 // zubqr compose as scripts use it: the composite the library makes, the exit
 // statuses, and nothing written when there is nothing to compose.
 #include "Composite.h"
+#include "Layout.h"
 #include "LogoImage.h"
 #include "MessageBytes.h"
 #include "QrEncoder.h"
@@ -235,6 +236,109 @@ TEST_F(ComposeCli, ReadableWritesOnlyACodeThatScans) {
     EXPECT_TRUE(ReadWithZxing(written, linkBytes, link).Exact());
     EXPECT_TRUE(ReadWithZbar(written, linkBytes, link).Exact());
   }
+}
+
+// Whether `large` is `small` enlarged `scale` times, pixel for pixel,
+// outside the logo's box at that scale.
+bool EnlargedOutsideTheLogo(const QImage &small, const QImage &large, int scale) {
+  const QImage a = small.convertToFormat(QImage::Format_RGB32);
+  const QImage b = large.convertToFormat(QImage::Format_RGB32);
+  if (b.size() != a.size() * scale)
+    return false;
+  const QRect box(kLogoBoxRect.topLeft() * scale, kLogoBoxRect.size() * scale);
+  for (int y = 0; y < b.height(); ++y)
+    for (int x = 0; x < b.width(); ++x)
+      if (!box.contains(x, y) && b.pixel(x, y) != a.pixel(x / scale, y / scale))
+        return false;
+  return true;
+}
+
+QByteArray Contents(const QString &path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(ComposeCli, ScaleDrawsTheSameCompositeLargerForPrint) {
+  const QString text = QStringLiteral("https://zub.example.cn/海报");
+  const QString plain = File(QStringLiteral("plain.png")), one = File(QStringLiteral("one.png"));
+  ASSERT_EQ(Run({text, "--logo", logo_, "-o", plain}).status, 0);
+  ASSERT_EQ(Run({text, "--logo", logo_, "--scale", "1", "-o", one}).status, 0);
+  EXPECT_EQ(Contents(plain), Contents(one));
+
+  struct Case {
+    const char *scale;
+    const char *name;
+    QString says; // with --verbose
+  };
+  for (const Case &c :
+       {Case{"4", "four.png",
+             QStringLiteral("2208 × 1636 像素，300 dpi，打印尺寸 18.7 × 13.9 厘米")},
+        Case{"2", "two.bmp", QStringLiteral("1104 × 818 像素，192 dpi，打印尺寸 14.6 × 10.8 厘米")},
+        Case{"3", "three.jpg", QStringLiteral("1656 × 1227 像素，288 dpi")}}) {
+    SCOPED_TRACE(c.scale);
+    const QString out = File(QString::fromLatin1(c.name));
+    const Outcome r = Run({text, "--logo", logo_, "--scale", c.scale, "--verbose", "-o", out});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+    const QImage large(out);
+    const int scale = QString::fromLatin1(c.scale).toInt();
+    if (!out.endsWith(QLatin1String(".jpg"))) {
+      EXPECT_TRUE(EnlargedOutsideTheLogo(QImage(plain), large, scale));
+    }
+    EXPECT_NEAR(large.dotsPerMeterX() * 0.0254, std::min(96 * scale, 300), 0.5);
+    const auto found = test::DecodeAll(large);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, text);
+  }
+
+  const QString never = File(QStringLiteral("never.png"));
+  for (const char *bad : {"0", "17", "2x", "", "-3"}) {
+    const Outcome r = Run({text, "--logo", logo_, "--scale", bad, "-o", never});
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_TRUE(r.err.contains(QStringLiteral("--scale 取 1 到 16 倍"))) << r.err.toStdString();
+  }
+  const Outcome vector =
+      Run({text, "--logo", logo_, "--scale", "2", "-o", File(QStringLiteral("never.svg"))});
+  EXPECT_EQ(vector.status, 2);
+  EXPECT_TRUE(vector.err.contains(QStringLiteral("矢量图"))) << vector.err.toStdString();
+  EXPECT_FALSE(QFile::exists(never));
+}
+
+TEST_F(ComposeCli, SvgIsAVectorPictureThatRendersAsTheCompositeAndReads) {
+  const QString text = QStringLiteral("二维码 Zub https://zub.example.cn/");
+  const QString svg = File(QStringLiteral("code.svg")), png = File(QStringLiteral("code.png"));
+  const Outcome r = Run({text, "--logo", logo_, "--verbose", "-o", svg});
+  ASSERT_EQ(r.status, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(QStringLiteral("矢量图，打印尺寸 14.6 × 10.8 厘米")))
+      << r.err.toStdString();
+  ASSERT_EQ(Run({text, "--logo", logo_, "-o", png}).status, 0);
+  const QByteArray bytes = Contents(svg);
+  EXPECT_TRUE(bytes.startsWith("<?xml")) << bytes.left(60).toStdString();
+  EXPECT_TRUE(bytes.contains("data:image/png;base64,"));
+
+  // Drawn by rsvg-convert at its own size and at 4x.
+  for (const int zoom : {1, 4}) {
+    const QString drawn = File(QStringLiteral("drawn%1.png").arg(zoom));
+    QProcess p;
+    p.start(QStringLiteral("rsvg-convert"),
+            {QStringLiteral("-z"), QString::number(zoom), QStringLiteral("-o"), drawn, svg});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << "rsvg-convert is needed (scripts/install-deps.sh)";
+    const QImage picture(drawn);
+    EXPECT_TRUE(EnlargedOutsideTheLogo(QImage(png), picture, zoom));
+    const auto found = test::DecodeAll(picture);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].text, text);
+  }
+
+  // Asked for by name, to standard output.
+  QProcess p;
+  p.start(QStringLiteral(ZUBQR_PATH), {QStringLiteral("compose"), text, QStringLiteral("--logo"),
+                                       logo_, QStringLiteral("--format"), QStringLiteral("SVG"),
+                                       QStringLiteral("-o"), QStringLiteral("-")});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.readAllStandardOutput(), bytes);
 }
 
 } // namespace

@@ -274,6 +274,7 @@ TEST_F(ThemeContrastTest, NotesOverTheCanvas) {
 TEST_F(ThemeContrastTest, MenusTheirHighlightAndSubmenus) {
   WindowMenu &menus = form->windowMenu();
   menus.saveAs->setVisible(true);
+  menus.saveLarge->setVisible(true);
   menus.copy->setVisible(true);
   menus.pictureSeparator->setVisible(true);
   auto measure = [](QMenu *menu, const QString &name) {

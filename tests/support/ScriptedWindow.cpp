@@ -26,6 +26,10 @@ void ScriptedDesktop::Serve(MainWindow &form) {
     saveRequests.push_back(r);
     return saveChoice;
   };
+  s.dialogs.choose = [this](const ChoiceRequest &r) {
+    choiceRequests.push_back(r);
+    return listChoice;
+  };
   s.isForeground = [this](const QWidget *) { return foreground; };
   s.cursorPos = [this] { return cursor; };
   s.popup = [this](QMenu *menu, const QPoint &) {

@@ -39,6 +39,8 @@ struct ScriptedDesktop {
   MessageAnswer answer = MessageAnswer::No;      // to every yes/no question
   std::optional<QString> logoChoice, saveChoice; // the file dialogs' answers
   std::vector<FileDialogRequest> openRequests, saveRequests;
+  std::optional<int> listChoice; // the list choice's answer (nothing: cancelled)
+  std::vector<ChoiceRequest> choiceRequests;
   std::vector<QStringList> popups; // the visible entries of each popup
   std::function<void(QMenu *)> duringPopup;
   std::vector<QString> revealed; // saved files shown in the file manager

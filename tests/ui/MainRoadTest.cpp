@@ -4,6 +4,7 @@
 #include "Composite.h"
 #include "EncodeCount.h"
 #include "ImageFile.h"
+#include "Layout.h"
 #include "LogoBox.h"
 #include "LogoImage.h"
 #include "MainWindow.h"
@@ -12,6 +13,7 @@
 #include "ScriptedWindow.h"
 #include "SingleInstance.h"
 #include "Stretch.h"
+#include "SvgPicture.h"
 #include "TestSupport.h"
 #include "WindowMenu.h"
 #include "WindowProbe.h"
@@ -344,6 +346,102 @@ TEST_F(MainRoad, CodeThatMayNotScanIsWarnedAboutAndStaysSaveable) {
   EXPECT_EQ(QImage(*saveChoice).convertToFormat(QImage::Format_RGB32), Composite());
 }
 
+// Runs `start`, a save that works off the interface thread, and waits for
+// its end.
+void FinishSave(MainWindow &form, const std::function<void()> &start) {
+  QSignalSpy finished(&form, &MainWindow::saveFinished);
+  start();
+  ASSERT_TRUE(finished.count() == 1 || finished.wait(60000));
+  EXPECT_FALSE(form.saving());
+}
+
+TEST_F(MainRoad, TheLargeSaveDrawsTheCompositeLargerWithTheLogoFromItsFile) {
+  // A detailed logo file, larger than the box shows.
+  const QString photo = File(QStringLiteral("photo.png"));
+  ASSERT_TRUE(test::PaintedLogo().save(photo));
+  Generate(QStringLiteral("https://zub.example.cn/海报"), photo);
+  const QImage composite = Composite();
+
+  // Nothing chosen: nothing asked further, nothing written.
+  listChoice.reset();
+  form->saveLarge();
+  ASSERT_EQ(choiceRequests.size(), 1u);
+  EXPECT_TRUE(saveRequests.empty());
+  EXPECT_EQ(choiceRequests[0].title, QStringLiteral("保存高清二维码"));
+  EXPECT_EQ(
+      choiceRequests[0].items,
+      (QStringList{QStringLiteral("2倍：1104 × 818 像素，192 dpi，打印尺寸 14.6 × 10.8 厘米"),
+                   QStringLiteral("4倍：2208 × 1636 像素，300 dpi，打印尺寸 18.7 × 13.9 厘米"),
+                   QStringLiteral("8倍：4416 × 3272 像素，300 dpi，打印尺寸 37.4 × 27.7 厘米"),
+                   QStringLiteral("16倍：8832 × 6544 像素，300 dpi，打印尺寸 74.8 × 55.4 厘米")}));
+  EXPECT_EQ(choiceRequests[0].current, 2);
+
+  listChoice = 1; // 4 times
+  saveChoice = File(QStringLiteral("海报.png"));
+  messages.clear();
+  FinishSave(*form, [this] { form->saveLarge(); });
+  ASSERT_EQ(saveRequests.size(), 1u);
+  EXPECT_EQ(saveRequests[0].filter, QStringLiteral("JPEG图片(*.jpg;*.jpeg)|*.jpg;*.jpeg|"
+                                                   "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp"));
+  const QImage large = QImage(*saveChoice).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(large.size(), composite.size() * 4);
+  EXPECT_NEAR(large.dotsPerMeterX() * 0.0254, 300, 0.5);
+  const QRect box(kLogoBoxRect.topLeft() * 4, kLogoBoxRect.size() * 4);
+  int outside = 0, logoDiffers = 0;
+  const QImage sharp = LogoInBox(test::PaintedLogo(), box.size());
+  for (int y = 0; y < large.height(); ++y)
+    for (int x = 0; x < large.width(); ++x) {
+      if (!box.contains(x, y))
+        outside += large.pixel(x, y) != composite.pixel(x / 4, y / 4);
+      else if (InLogoRegion(x - box.left(), y - box.top(), box.width(), box.height(), 4))
+        logoDiffers += large.pixel(x, y) != sharp.pixel(x - box.left(), y - box.top());
+    }
+  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(logoDiffers, 0);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text,
+            QStringLiteral("二维码保存成功！\r\n位置：") + *saveChoice +
+                QStringLiteral("\r\n大小：2208 × 1636 像素，300 dpi，打印尺寸 18.7 × 13.9 厘米"
+                               "\r\n\r\n是否定位到文件？"));
+  // The next large save offers the last choice first.
+  listChoice.reset();
+  form->saveLarge();
+  EXPECT_EQ(choiceRequests.back().current, 1);
+}
+
+TEST_F(MainRoad, SavingAsSvgWritesAVectorPictureThatDrawsAsTheComposite) {
+  Generate(QStringLiteral("矢量图 vector"), logo);
+  const QImage composite = Composite();
+  saveChoice = File(QStringLiteral("二维码.svg"));
+  messages.clear();
+  FinishSave(*form, [this] { QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton); });
+  QFile file(*saveChoice);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray svg = file.readAll();
+  EXPECT_TRUE(svg.contains("data:image/png;base64,"));
+  const QImage drawn = RenderSvg(svg, composite.size());
+  const QRect box = kLogoBoxRect;
+  int outside = 0;
+  for (int y = 0; y < drawn.height(); ++y)
+    for (int x = 0; x < drawn.width(); ++x)
+      outside += !box.contains(x, y) && drawn.pixel(x, y) != composite.pixel(x, y);
+  EXPECT_EQ(outside, 0);
+  const auto found = test::DecodeAll(drawn);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].text, QStringLiteral("矢量图 vector"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text,
+            QStringLiteral("二维码保存成功！\r\n位置：") + *saveChoice +
+                QStringLiteral("\r\n大小：矢量图，打印尺寸 14.6 × 10.8 厘米，可任意放大而不模糊"
+                               "\r\n\r\n是否定位到文件？"));
+  // The next save offers the vector picture first.
+  saveRequests.clear();
+  saveChoice.reset();
+  QTest::mouseClick(Probe(*form).saveButton(), Qt::LeftButton);
+  ASSERT_EQ(saveRequests.size(), 1u);
+  EXPECT_EQ(saveRequests[0].filterIndex, 4);
+}
+
 TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
   Generate(QStringLiteral("save me"), logo);
   const QImage composite = Composite();
@@ -375,7 +473,8 @@ TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
     EXPECT_EQ(saveRequests[0].title,
               QStringLiteral("请选择二维码的保存路径 - By Zub软件工作室、Morvi软件工作室"));
     EXPECT_EQ(saveRequests[0].filter, QStringLiteral("JPEG图片(*.jpg;*.jpeg)|*.jpg;*.jpeg|"
-                                                     "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp"));
+                                                     "PNG图片(*.png)|*.png|位图(*.bmp)|*.bmp|"
+                                                     "SVG矢量图(*.svg)|*.svg"));
     EXPECT_EQ(saveRequests[0].filterIndex, offered);
     EXPECT_EQ(saveRequests[0].fileName, QStringLiteral("二维码"));
     EXPECT_EQ(saveRequests[0].startFolder, startFolder);
@@ -399,8 +498,10 @@ TEST_F(MainRoad, SaveWritesTheFormatTheNameSaysAndOffersToShowIt) {
     EXPECT_EQ(messages[0].title, QStringLiteral("提示"));
     EXPECT_EQ(messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(messages[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(messages[0].text, QStringLiteral("二维码保存成功！\r\n位置：") + *saveChoice +
-                                    QStringLiteral("\r\n\r\n是否定位到文件？"));
+    EXPECT_EQ(messages[0].text,
+              QStringLiteral("二维码保存成功！\r\n位置：") + *saveChoice +
+                  QStringLiteral("\r\n大小：552 × 409 像素，96 dpi，打印尺寸 14.6 × 10.8 厘米"
+                                 "\r\n\r\n是否定位到文件？"));
     EXPECT_EQ(revealed, c.answer == MessageAnswer::Yes ? std::vector<QString>{*saveChoice}
                                                        : std::vector<QString>{});
   }

@@ -247,7 +247,8 @@ TEST_F(TitleBarTest, RightClickOnThePictureOffersSaveOnlyOnceACodeExists) {
   zub::test::FinishGeneration(*form, [&] { form->generateWithoutLogo(); });
   messages.clear();
   const QStringList withSave =
-      QStringList{QStringLiteral("二维码另存为..."), QStringLiteral("复制二维码"), "-"} +
+      QStringList{QStringLiteral("二维码另存为..."), QStringLiteral("保存高清二维码…"),
+                  QStringLiteral("复制二维码"), "-"} +
       kTitleBarMenu;
   SendMouse(Probe(*form).canvas(), QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton);
   SendMouse(Probe(*form).menuButton(), QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -235,6 +236,15 @@ Dialogs Dialogs::Qt(QWidget *parent) {
   d.message = QtMessageBox{owner};
   d.openFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, false); };
   d.saveFile = [owner](const FileDialogRequest &r) { return runFileDialog(owner, r, true); };
+  d.choose = [owner](const ChoiceRequest &r) -> std::optional<int> {
+    bool ok = false;
+    const QString item =
+        QInputDialog::getItem(owner, r.title, r.label, r.items, r.current, false, &ok);
+    if (!ok)
+      return std::nullopt;
+    const auto index = r.items.indexOf(item);
+    return index < 0 ? std::nullopt : std::optional<int>(static_cast<int>(index));
+  };
   return d;
 }
 

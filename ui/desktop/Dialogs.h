@@ -49,6 +49,14 @@ struct WarningRequest {
   QString keep;
 };
 
+// A choice of one item from a list, the `current` one chosen at first.
+struct ChoiceRequest {
+  QString title;
+  QString label;
+  QStringList items;
+  int current = 0;
+};
+
 // The modal dialogs the windows use. Tests replace the functions with
 // scripted answers; Dialogs::Qt() gives the real ones.
 struct Dialogs {
@@ -63,6 +71,9 @@ struct Dialogs {
   // request through `message` (a test's): the text, a blank line and the
   // details, with 是 and 否 for the two buttons.
   std::function<MessageAnswer(const WarningRequest &)> warning;
+  // The index of the item chosen, or nothing when the user cancels (also
+  // where it is not set).
+  std::function<std::optional<int>(const ChoiceRequest &)> choose;
 
   MessageAnswer Warn(const WarningRequest &request) const;
 

@@ -24,7 +24,8 @@ MainWindow::~MainWindow() {
   // The work of a running generation uses the encoder; its report is
   // dropped with the window.
   generation_.waitForFinished();
-  if (generating_)
+  saveWork_.waitForFinished();
+  if (generating_ || saving_)
     QGuiApplication::restoreOverrideCursor();
 }
 

@@ -121,8 +121,16 @@ public:
   // composite the controls show and saving and copying write. Null before
   // the first code and after a text that did not fit.
   const MadeCode *shownCode() const { return shown_ ? &*shown_ : nullptr; }
-  // Saves the composite; a stale one only when the user says so.
+  // Saves the composite; a stale one only when the user says so. Named
+  // ".svg", the composite as a vector picture, written off the interface
+  // thread once a renderer's drawing of it reads (saveFinished then).
   void save();
+  // "保存高清二维码…": the composite drawn 2, 4, 8 or 16 times larger for
+  // print (chosen from a list that says each size's pixels and printed
+  // size), the logo drawn from its file at that size; made and written off
+  // the interface thread, saveFinished at the end.
+  void saveLarge();
+  bool saving() const { return saving_; }
   // "复制二维码": the composite onto the clipboard as an image.
   void copyPicture();
   // "总是使用容易扫描的设置": a code that fails the scan check is replaced
@@ -147,6 +155,8 @@ public:
 
 signals:
   void generationFinished();
+  // A save that ran off the interface thread ended, told or not.
+  void saveFinished();
 
 protected:
   void paintEvent(QPaintEvent *event) override;
@@ -209,6 +219,13 @@ private:
   bool refuseTooLong();
   bool refuseWhileBusy(const QString &text);
   void setBusy(bool busy);
+  // SaveAndCopy.cpp: what every save asks first (nothing is being made, a
+  // code is shown, a stale one is wanted); the path the dialog gave.
+  std::optional<QString> askSavePath(const QString &filter);
+  struct SaveJob;
+  void startSave(const std::shared_ptr<SaveJob> &job);
+  void tellSaved(const SaveJob &job);
+  void setSaving(bool saving);
   void updateCanvasMark();
   Inputs currentInputs() const;
 
@@ -259,9 +276,18 @@ private:
   // takes it instead of encoding again.
   std::optional<std::pair<Inputs, MadeCode>> encodedAhead_;
   std::optional<MadeCode> shown_; // the code on the canvas, as checked
-  int saveFilterIndex_ = 1;       // the save dialog's last choice
-  QString lastSaveFolder_;        // where the last save went
-  QString lastLogoPath_;          // the logo the dialog gave last
+  // What it was made from, and its logo's picture and file: the larger and
+  // the vector saves draw from them.
+  CodeSource shownSource_;
+  QImage shownLogo_; // null: no logo
+  QString shownLogoPath_;
+  QSize shownLogoSize_;      // the logo file's pixels when it was read
+  int largeScaleChoice_ = 2; // the large save's last choice: 8 times
+  QFuture<void> saveWork_;   // the work of the running save
+  bool saving_ = false;
+  int saveFilterIndex_ = 1; // the save dialog's last choice
+  QString lastSaveFolder_;  // where the last save went
+  QString lastLogoPath_;    // the logo the dialog gave last
   bool loaded_ = false;
   bool pageRequestPending_ = false;
   bool unloading_ = false;

@@ -145,6 +145,10 @@ struct MainWindow::Generation {
 };
 
 bool MainWindow::refuseWhileBusy(const QString &text) {
+  if (saving_) {
+    Tell(services.dialogs, QStringLiteral("正在保存二维码，请等保存结束。"));
+    return true;
+  }
   if (!generating_)
     return false;
   Tell(services.dialogs, text);
@@ -256,6 +260,7 @@ void MainWindow::updateCanvasMark() {
   // Over the canvas, under no mouse: the picture menu, drags and drops work
   // through it.
   const QString text = generating_ ? QStringLiteral("正在生成二维码…")
+                       : saving_   ? QStringLiteral("正在保存二维码…")
                        : stale()   ? QStringLiteral("内容已修改，请重新生成")
                                    : QString();
   canvasMark_->setText(text);
@@ -284,6 +289,12 @@ void MainWindow::showGeneration(const Generation &done) {
   // The code as it was made and checked is what the window keeps; every
   // control below only shows one of its pictures.
   shown_ = code;
+  const bool withLogo = !done.path.isEmpty();
+  shownSource_ = CodeSource{
+      done.inputs.text, {}, withLogo ? done.logo.inBox : QImage(), done.canvasSize, done.logoBox};
+  shownLogo_ = withLogo ? done.logo.file.image : QImage();
+  shownLogoPath_ = done.path;
+  shownLogoSize_ = done.logo.file.size;
   symbolHolder_->setPicture(code.symbol);
   canvas_->drawPicture(code.canvas, 0, 0);
   if (done.path.isEmpty())

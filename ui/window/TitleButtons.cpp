@@ -122,6 +122,7 @@ void MainWindow::titleButtonReleased(TitleButton button) {
 void MainWindow::popupMenu(bool withSave) {
   WindowMenu &menus = windowMenu();
   menus.saveAs->setVisible(withSave);
+  menus.saveLarge->setVisible(withSave);
   menus.copy->setVisible(withSave);
   menus.pictureSeparator->setVisible(withSave);
   services.popup(menus.menu, services.cursorPos());

@@ -50,6 +50,7 @@ WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
   };
   menu = named(new QMenu(QStringLiteral("菜单"), this), "Menus");
   saveAs = named(menu->addAction(QStringLiteral("二维码另存为...")), "Saves");
+  saveLarge = named(menu->addAction(QStringLiteral("保存高清二维码…")), "SaveLarge");
   copy = named(menu->addAction(QStringLiteral("复制二维码")), "Copy");
   pictureSeparator = named(menu->addSeparator(), "linea");
   insertForm = named(menu->addAction(QStringLiteral("插入…")), "InsertForm");
@@ -93,6 +94,7 @@ WindowMenu::WindowMenu(MainWindow &owner) : QWidget(nullptr), owner_(owner) {
   studioLink2 = named(about->addAction(QStringLiteral("Morvi软件工作室")), "morvi");
 
   connect(saveAs, &QAction::triggered, &owner_, &MainWindow::save);
+  connect(saveLarge, &QAction::triggered, &owner_, &MainWindow::saveLarge);
   connect(copy, &QAction::triggered, &owner_, &MainWindow::copyPicture);
   connect(insertForm, &QAction::triggered, &owner_, &MainWindow::insertForm);
   connect(noLogo, &QAction::triggered, &owner_, &MainWindow::generateWithoutLogo);

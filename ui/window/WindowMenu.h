@@ -16,7 +16,8 @@ class MainWindow;
 // The menu that pops up over the main window (the title bar's ▼ and a right
 // click on the code), owned by a widget that is never shown:
 //   "菜单"
-//     saveAs "二维码另存为...", copy "复制二维码", pictureSeparator,
+//     saveAs "二维码另存为...", saveLarge "保存高清二维码…" (the composite
+//     drawn larger for print), copy "复制二维码", pictureSeparator,
 //     insertForm "插入…" (the dialog of forms: Wi-Fi, contact card...),
 //     noLogo "生成二维码（不加Logo）",
 //     options "选项" > 版本, 纠错等级, 掩码, 文字编码 (the four option lists),
@@ -25,7 +26,7 @@ class MainWindow;
 //     about "关于" > aboutSoftware "关于软件", separator,
 //                   studioLink1 "Zub软件工作室", separator,
 //                   studioLink2 "Morvi软件工作室"
-// Whoever pops it up sets whether saveAs, copy and pictureSeparator are
+// Whoever pops it up sets whether saveAs, saveLarge, copy and pictureSeparator are
 // visible (the picture menu) or not (the title-bar menu). Each option
 // submenu holds the items of its list, the window's option checked;
 // choosing an entry changes the window's options.
@@ -37,6 +38,7 @@ public:
 
   QMenu *menu = nullptr;
   QAction *saveAs = nullptr;
+  QAction *saveLarge = nullptr;
   QAction *copy = nullptr;
   QAction *pictureSeparator = nullptr;
   QAction *insertForm = nullptr;
