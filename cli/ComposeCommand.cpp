@@ -23,6 +23,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 
 namespace zub::cli {
 
@@ -67,6 +68,21 @@ QByteArray RasterBytes(const QImage &image, OutputFormat format) {
   }
 }
 
+// With --verbose, a check that ran without the WeChat engine says so, once
+// for the whole command rather than on every line of a batch.
+void SayHowChecked(const EncodeOptions &options, const ScanReport &report) {
+  if (!options.verbose)
+    return;
+  const std::string line = WithoutWechatMessage(report);
+  if (line.empty())
+    return;
+  static std::once_flag said;
+  std::call_once(said, [&line] {
+    const std::string out = "zubqr compose: " + line + "\n";
+    std::fputs(out.c_str(), stderr);
+  });
+}
+
 JobOutcome Write(const QImage &composite, OutputFormat format, const std::string &output) {
   const QByteArray bytes = RasterBytes(composite, format);
   std::string error;
@@ -94,12 +110,15 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
       return outcome;
     if (!code.report->checked)
       return {JobOutcome::Failed, NotCheckedMessage(*code.report)};
+    SayHowChecked(options, *code.report);
     if (!code.report->Passes())
       outcome.message = ScanWarning(*code.report, options.verbose);
     return outcome;
   }
   const ReadableCode made =
       FinishReadableCode(encoder, source, std::move(encoded), nullptr, kNoTimeBudget);
+  if (made.first.report)
+    SayHowChecked(options, *made.first.report);
   switch (made.verdict) {
   case ReadableCode::Verdict::TooLong:
     return {JobOutcome::Failed, DoesNotFit(message, made.first.failure)};
