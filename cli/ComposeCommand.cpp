@@ -27,6 +27,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 
 namespace zub::cli {
 
@@ -69,6 +70,21 @@ QByteArray RasterBytes(const QImage &image, OutputFormat format) {
   default:
     return EncodeImageFile(image, ImageFileFormat::Bmp);
   }
+}
+
+// With --verbose, a check that ran without the WeChat engine says so, once
+// for the whole command rather than on every line of a batch.
+void SayHowChecked(const EncodeOptions &options, const ScanReport &report) {
+  if (!options.verbose)
+    return;
+  const std::string line = WithoutWechatMessage(report);
+  if (line.empty())
+    return;
+  static std::once_flag said;
+  std::call_once(said, [&line] {
+    const std::string out = "zubqr compose: " + line + "\n";
+    std::fputs(out.c_str(), stderr);
+  });
 }
 
 // What the composite is drawn as: its format, how many times larger, and
@@ -148,6 +164,7 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
       return outcome;
     if (!code.report->checked)
       return {JobOutcome::Failed, NotCheckedMessage(*code.report)};
+    SayHowChecked(options, *code.report);
     // A vector composite is judged as a renderer draws it.
     const ScanReport &judged = rendered ? *rendered : *code.report;
     if (!judged.Passes()) {
@@ -159,6 +176,8 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
   }
   const ReadableCode made =
       FinishReadableCode(encoder, source, std::move(encoded), nullptr, kNoTimeBudget);
+  if (made.first.report)
+    SayHowChecked(options, *made.first.report);
   switch (made.verdict) {
   case ReadableCode::Verdict::TooLong:
     return {JobOutcome::Failed, DoesNotFit(message, made.first.failure)};

@@ -63,6 +63,12 @@ std::string OptionChange(const CodeOptions &from, const CodeOptions &to) {
   return out;
 }
 
+// All the readers of `code`'s check: three, or two without the WeChat
+// engine.
+bool TwoReaders(const MadeCode &code) {
+  return code.report && !code.report->wechatRan;
+}
+
 std::string Code(const MadeCode &code) {
   const std::string level(1, LevelLetter(code.options.ecLevel));
   std::string encoding = code.options.encoding == TextEncoding::Utf8 ? "UTF-8" : "ANSI";
@@ -107,6 +113,10 @@ std::string NotCheckedMessage(const ScanReport &report) {
          (places.empty() ? "" : " (looked in " + places + ")");
 }
 
+std::string WithoutWechatMessage(const ScanReport &report) {
+  return WithoutWechatWords(report, MessageLanguage()).toStdString();
+}
+
 std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool verbose) {
   const std::string change = OptionChange(first.options, found.options);
   const std::string experience = Experience(first.report ? &*first.report : nullptr);
@@ -115,10 +125,16 @@ std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool ve
                         : "written with " + change + " instead: as asked, " + experience + ".";
   if (verbose)
     out += Causes(first.report ? &*first.report : nullptr, true) + "\n  " +
-           (InChinese() ? "写出的二维码：" + Code(found) +
-                              "，三个读码器都能正确读出，模拟的手机拍摄画面也能读出。"
-                        : "written: " + Code(found) +
-                              ", read right by all three readers and in phone captures.");
+           (InChinese()
+                ? "写出的二维码：" + Code(found) +
+                      (TwoReaders(found)
+                           ? "，zxing-cpp和zbar都能正确读出，zxing-cpp也能读出模拟的手机拍摄画面。"
+                           : "，三个读码器都能正确读出，模拟的手机拍摄画面也能读出。")
+                : "written: " + Code(found) +
+                      (TwoReaders(found)
+                           ? ", read right by zxing-cpp and zbar, and by zxing-cpp in "
+                             "phone captures."
+                           : ", read right by all three readers and in phone captures."));
   return out;
 }
 
@@ -152,11 +168,13 @@ std::string NothingWrittenMessage(const MadeCode &first, const RemedySearch &sea
     out += Say("更高的纠错等级或更大的版本都放不下这段内容。",
                "no higher level or larger version holds the message.");
   else
-    out += InChinese() ? "试过的其他设置（" + std::to_string(search.made) +
-                             "种）都不能被三个读码器正确读出，或点太小，或用手机拍摄时读不出。"
+    out += InChinese() ? "试过的其他设置（" + std::to_string(search.made) + "种）都不能被" +
+                             (TwoReaders(first) ? "两个" : "三个") +
+                             "读码器正确读出，或点太小，或用手机拍摄时读不出。"
                        : "none of the " + std::to_string(search.made) +
-                             " other options tried is read right by all three readers with "
-                             "modules large enough and in phone captures.";
+                             " other options tried is read right by " +
+                             (TwoReaders(first) ? "both readers" : "all three readers") +
+                             " with modules large enough and in phone captures.";
   return out;
 }
 

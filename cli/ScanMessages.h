@@ -16,6 +16,10 @@ std::string ScanWarning(const ScanReport &report, bool verbose);
 // The check could not run: the readers' module and why.
 std::string NotCheckedMessage(const ScanReport &report);
 
+// The check ran without OpenCV's WeChat engine: that, why and which
+// readers checked instead, one line; empty when all three ran.
+std::string WithoutWechatMessage(const ScanReport &report);
+
 // --readable wrote `found` in place of `first`: what changed and why.
 std::string ChangedMessage(const MadeCode &first, const MadeCode &found, bool verbose);
 

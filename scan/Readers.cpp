@@ -5,11 +5,6 @@
 
 #include <ZXing/ReadBarcode.h>
 
-#include <opencv2/core.hpp>
-#include <opencv2/wechat_qrcode.hpp>
-
-#include <malloc.h>
-
 namespace zub {
 
 namespace {
@@ -42,41 +37,17 @@ std::vector<std::string> ZbarScan(const std::vector<std::uint8_t> &pixels, unsig
   return found;
 }
 
-// The engine takes some seven megabytes for a canvas-sized picture, in
-// pieces of about a megabyte, and gives them back at the end. With the C
-// library's default thresholds the heap returned them to the system after
-// every picture and took them fresh for the next, every page faulting in
-// again: half the engine's time, and a third of the whole check's. Pieces
-// up to 4 MB now come from the heap, and up to 16 MB of free heap is kept;
-// larger pictures (a big logo) are still mapped and unmapped on their own.
-void KeepTheHeapForTheNextPicture() {
-  static const bool once = [] {
-    mallopt(M_MMAP_THRESHOLD, 4 << 20);
-    mallopt(M_TRIM_THRESHOLD, 16 << 20);
-    return true;
-  }();
-  (void)once;
-}
-
-std::vector<std::string> WechatScan(const QImage &grey) {
-  KeepTheHeapForTheNextPicture();
-  // The engine keeps no state between pictures, but one detector per
-  // thread spares building it for every picture.
-  thread_local cv::wechat_qrcode::WeChatQRCode detector;
-  const cv::Mat image(grey.height(), grey.width(), CV_8UC1, const_cast<uchar *>(grey.constBits()),
-                      static_cast<std::size_t>(grey.bytesPerLine()));
-  try {
-    return detector.detectAndDecode(image);
-  } catch (const cv::Exception &) {
-    return {};
-  }
-}
-
 } // namespace
 
 } // namespace zub
 
 extern "C" const zub::ReaderCalls *zub_reader_calls() {
-  static const zub::ReaderCalls calls{zub::ZxingCodes, zub::ZbarScan, zub::WechatScan};
+  // Once, whichever thread asks first: the WeChat engine's module is
+  // looked for with the table.
+  static const zub::ReaderCalls calls = [] {
+    static zub::ReadersProblem wechatProblem;
+    const zub::WechatScan wechat = zub::FindWechatReader(wechatProblem);
+    return zub::ReaderCalls{zub::ZxingCodes, zub::ZbarScan, wechat, &wechatProblem};
+  }();
   return &calls;
 }

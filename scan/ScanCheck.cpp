@@ -81,6 +81,7 @@ void JudgeText(ReaderOutcome &out, const std::vector<std::uint8_t> &message,
 constexpr int kMostSymbols = 2;
 
 std::atomic<const ReadersProblem *> missingForTest{nullptr};
+std::atomic<const ReaderCalls *> replacedForTest{nullptr};
 
 // The threads the check's readers and captures run on: a pool of its own,
 // whose threads stay for the program's life. The readers keep state for
@@ -114,6 +115,8 @@ const ReaderCalls *CheckReaders(ReadersProblem *problem) {
       *problem = *missing;
     return nullptr;
   }
+  if (const ReaderCalls *replaced = replacedForTest.load())
+    return replaced;
   const ReaderCalls *readers = Readers();
   if (!readers && problem)
     *problem = ReadersLoadProblem();
@@ -297,7 +300,7 @@ ReaderOutcome ReadWithZxing(const QImage &picture, const std::vector<std::uint8_
 ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8_t> &message,
                              const std::optional<QString> &text) {
   const ReaderCalls *readers = CheckReaders(nullptr);
-  if (picture.isNull() || !readers)
+  if (picture.isNull() || !readers || !readers->wechat)
     return {};
   return WechatOutcome(*readers, MakeGreys(picture, false, false).qt, message, WantedText(text));
 }
@@ -324,8 +327,8 @@ ReaderOutcome ReadWithZbar(const QImage &picture, const std::vector<std::uint8_t
 }
 
 bool ScanReport::Passes() const {
-  return checked && zxing.Exact() && zbar.Exact() && wechat.Exact() && !damage.PastCapacity() &&
-         !SmallModules() && captures.Passes();
+  return checked && zxing.Exact() && zbar.Exact() && (!wechatRan || wechat.Exact()) &&
+         !damage.PastCapacity() && !SmallModules() && captures.Passes();
 }
 
 std::vector<ScanCause> ScanReport::Causes() const {
@@ -339,6 +342,8 @@ std::vector<ScanCause> ScanReport::Causes() const {
       {zxing, ReaderName::Zxing}, {zbar, ReaderName::Zbar}, {wechat, ReaderName::Wechat}};
   bool unread = false;
   for (const auto &r : readers) {
+    if (r.name == ReaderName::Wechat && !wechatRan)
+      continue;
     ScanCause cause;
     cause.reader = r.name;
     if (!r.outcome.read) {
@@ -405,7 +410,7 @@ std::vector<ScanCause> ScanReport::Causes() const {
   } phoneReaders[] = {{zxing, captures.zxingMissed, ReaderName::Zxing},
                       {wechat, captures.wechatMissed, ReaderName::Wechat}};
   for (const auto &r : phoneReaders)
-    if (r.outcome.Exact() && r.missed != 0) {
+    if ((r.name != ReaderName::Wechat || wechatRan) && r.outcome.Exact() && r.missed != 0) {
       ScanCause cause;
       cause.kind = ScanCause::CaptureMissed;
       cause.reader = r.name;
@@ -427,6 +432,12 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
     return report;
   }
   const ReaderCalls &readers = *found;
+  if (!readers.wechat) {
+    report.wechatRan = false;
+    if (readers.wechatProblem)
+      report.withoutWechat = *readers.wechatProblem;
+  }
+  const bool withWechatReader = report.wechatRan;
   // The greys are made once for all three readers and the captures. zbar's
   // two scans of Qt's grey, its first scan of the front end's grey,
   // wechat_qrcode and the captures run on the thread pool while zxing-cpp
@@ -450,7 +461,7 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
     CaptureRead read;
     shots[i] = PhoneCapture(greys.qt, kCaptureKinds[i]);
     read.zxing = ZxingOutcome(readers, shots[i], subject.message, wanted).Exact();
-    if (withWechat) {
+    if (withWechat && withWechatReader) {
       read.wechat = WechatOutcome(readers, shots[i], subject.message, wanted).Exact();
       shots[i] = QImage(); // read by both: not needed again
     }
@@ -465,7 +476,8 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
   std::future<ReaderOutcome> wechat;
   std::vector<std::future<CaptureRead>> captures;
   if (whole) {
-    wechat = OnCheckPool(wechatRead);
+    if (withWechatReader)
+      wechat = OnCheckPool(wechatRead);
     if (!report.SmallModules())
       for (std::size_t i = 0; i < shots.size(); ++i)
         captures.push_back(OnCheckPool([&captureRead, i] { return captureRead(i, true); }));
@@ -488,12 +500,13 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
                     : StricterOfBothGreys(qt.outcome, qt.bytes, greys, frontEnd.get(),
                                           subject.message, wanted);
   if (whole) {
-    report.wechat = wechat.get();
+    if (withWechatReader)
+      report.wechat = wechat.get();
     for (std::size_t i = 0; i < captures.size(); ++i) {
       const CaptureRead read = captures[i].get();
       if (!read.zxing)
         report.captures.zxingMissed |= CaptureBit(kCaptureKinds[i]);
-      if (!read.wechat)
+      if (!read.wechat && withWechatReader)
         report.captures.wechatMissed |= CaptureBit(kCaptureKinds[i]);
     }
     report.captures.read = !captures.empty();
@@ -505,14 +518,17 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
   // wechat_qrcode on the picture beside zxing-cpp on the captures; then,
   // when all of them read, wechat_qrcode on the captures, where it is slow
   // to give up: one at a time, and no more after the first it misses.
-  wechat = OnCheckPool(wechatRead);
+  if (withWechatReader)
+    wechat = OnCheckPool(wechatRead);
   for (std::size_t i = 0; i < shots.size(); ++i)
     captures.push_back(OnCheckPool([&captureRead, i] { return captureRead(i, false); }));
   for (std::size_t i = 0; i < captures.size(); ++i)
     if (!captures[i].get().zxing)
       report.captures.zxingMissed |= CaptureBit(kCaptureKinds[i]);
-  report.wechat = wechat.get();
   report.captures.read = true;
+  if (!withWechatReader)
+    return report;
+  report.wechat = wechat.get();
   if (!report.wechat.Exact() || report.captures.zxingMissed != 0)
     return report;
   // On the check's threads too: wechat_qrcode keeps a detector for each
@@ -528,9 +544,18 @@ ScanReport CheckScan(const ScanSubject &subject, ScanDepth depth) {
 }
 
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message) {
+  const ReaderCalls *readers = CheckReaders(nullptr);
   return ReadWithZxing(picture, message, std::nullopt).Exact() &&
          ReadWithZbar(picture, message, std::nullopt).Exact() &&
-         ReadWithWechat(picture, message, std::nullopt).Exact();
+         (!readers || !readers->wechat || ReadWithWechat(picture, message, std::nullopt).Exact());
+}
+
+ReadersForTest::ReadersForTest(const ReaderCalls &calls) : calls_(calls) {
+  replacedForTest.store(&calls_);
+}
+
+ReadersForTest::~ReadersForTest() {
+  replacedForTest.store(nullptr);
 }
 
 ReadersMissingForTest::ReadersMissingForTest(ReadersProblem problem)

@@ -97,8 +97,15 @@ struct ScanReport {
   // either: no cause is named and no remedy sought.
   bool checked = true;
   ReadersProblem notChecked; // why, when not checked
+  // Whether OpenCV's wechat_qrcode was among the readers. Its module comes
+  // in a package of its own: where it is not installed, does not load or
+  // is not trusted, the check stands on zxing-cpp and zbar, and the
+  // captures on zxing-cpp alone (`wechat` is then not read and names no
+  // cause); `withoutWechat` says why.
+  bool wechatRan = true;
+  ReadersProblem withoutWechat;
 
-  // All three readers give exactly the message (and its text), no block
+  // All the readers that ran give exactly the message (and its text), no block
   // has more wrong codewords than it corrects, the modules are large enough
   // for a phone and the readers phones run read every capture.
   bool Passes() const;
@@ -152,9 +159,24 @@ ReaderOutcome ReadWithWechat(const QImage &picture, const std::vector<std::uint8
 // the text zbar makes of them, in zbar's order.
 std::vector<std::string> ZbarMessages(const QImage &picture, bool binary);
 
-// Whether all three readers find, in `picture` as it is, a QR Code whose content
-// is exactly `message`. Changes nothing.
+// Whether all the readers there are (three, or two without the WeChat
+// engine's module) find, in `picture` as it is, a QR Code whose content is
+// exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
+
+// While one lives, the check asks `calls` instead of the program's readers:
+// the check without the WeChat engine's module is tested with the others
+// as they are.
+class ReadersForTest {
+public:
+  explicit ReadersForTest(const ReaderCalls &calls);
+  ~ReadersForTest();
+  ReadersForTest(const ReadersForTest &) = delete;
+  ReadersForTest &operator=(const ReadersForTest &) = delete;
+
+private:
+  ReaderCalls calls_;
+};
 
 // While one lives, the check runs as if the readers could not be loaded,
 // for `problem`: what the window and the commands do then is tested without

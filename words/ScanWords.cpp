@@ -135,6 +135,38 @@ QString ReaderWords(ReaderName reader) {
   return QStringLiteral("wechat_qrcode");
 }
 
+QString WithoutWechatWords(const ScanReport &report, Language language) {
+  if (!report.checked || report.wechatRan)
+    return {};
+  const ReadersProblem &p = report.withoutWechat;
+  const QString at = QString::fromStdString(p.brokenAt), reason = QString::fromStdString(p.reason);
+  const bool chinese = language == Language::Chinese;
+  if (!p.brokenAt.empty() && p.untrusted)
+    return chinese
+               ? QStringLiteral("OpenCV的微信扫码引擎%1不可信：%2可能被其他用户改动，所以没有载入；"
+                                "这次只用zxing-cpp和zbar两个读码器检查。")
+                     .arg(at, reason)
+               : QStringLiteral("the WeChat engine from OpenCV, %1, is not trusted: %2 may be "
+                                "changed by another user, so it was not loaded and this check "
+                                "used two readers: zxing-cpp and zbar.")
+                     .arg(at, reason);
+  if (!p.brokenAt.empty())
+    return chinese
+               ? QStringLiteral("OpenCV的微信扫码引擎%1无法载入（%2），"
+                                "所以这次只用zxing-cpp和zbar两个读码器检查。")
+                     .arg(at, reason)
+               : QStringLiteral("the WeChat engine from OpenCV, %1, does not load (%2), so this "
+                                "check used two readers: zxing-cpp and zbar.")
+                     .arg(at, reason);
+  const QString package = QString::fromUtf8(kWechatPackage);
+  return chinese ? QStringLiteral("OpenCV的微信扫码引擎没有安装（软件包%1），"
+                                  "所以这次只用zxing-cpp和zbar两个读码器检查。")
+                       .arg(package)
+                 : QStringLiteral("the WeChat engine from OpenCV is not installed (package %1), so "
+                                  "this check used two readers: zxing-cpp and zbar.")
+                       .arg(package);
+}
+
 ScanExperience ExperienceOf(const std::vector<ScanCause> &causes) {
   ScanExperience e;
   for (const ScanCause &c : causes) {

@@ -28,4 +28,13 @@ ScanExperience ExperienceOf(const std::vector<ScanCause> &causes);
 // "reader zbar takes the text for Shift JIS and shows it garbled."
 QString CauseWords(const ScanCause &cause, Language language);
 
+// The package that brings the WeChat engine's reader.
+inline constexpr const char *kWechatPackage = "zubqr-wechat-reader";
+
+// When the check ran without OpenCV's WeChat engine (its module not
+// installed, not loading or not trusted), the one line that says so and
+// which readers checked instead, in `language`; empty when all three ran
+// or nothing was checked.
+QString WithoutWechatWords(const ScanReport &report, Language language);
+
 } // namespace zub

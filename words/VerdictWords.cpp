@@ -32,6 +32,8 @@ QString ExperienceWords(const std::vector<ScanCause> &causes) {
                          : first + QStringLiteral("。");
 }
 
+// The causes, one a line, after the line that says the check ran without
+// the WeChat engine when it did.
 QString CausesDetails(const MadeCode &first) {
   QStringList lines;
   if (first.report)
@@ -39,7 +41,19 @@ QString CausesDetails(const MadeCode &first) {
       lines << CauseWords(c, Language::Chinese);
   if (lines.isEmpty())
     lines << QStringLiteral("读取检查没有读出原文。");
+  if (first.report) {
+    if (const QString without = WithoutWechatWords(*first.report, Language::Chinese);
+        !without.isEmpty())
+      lines.prepend(without);
+  }
   return lines.join(QLatin1Char('\n'));
+}
+
+// The readers of the check, as a count: "三个读码器", or two without the
+// WeChat engine.
+QString ReadersCount(const MadeCode &code) {
+  return code.report && !code.report->wechatRan ? QStringLiteral("两个读码器")
+                                                : QStringLiteral("三个读码器");
 }
 
 // "版本12、纠错等级Q、UTF-8编码（ECI 26）": the code as made, for the details.
@@ -74,9 +88,12 @@ VerdictWords RemedyOfferWords(const MadeCode &first, const MadeCode &found) {
                OptionChangeWords(first.options, found.options) + QStringLiteral("。");
   words.details = CausesDetails(first) + QLatin1Char('\n') + QStringLiteral("当前二维码：") +
                   TechnicalCode(first) + QStringLiteral("。\n推荐的二维码：") +
-                  TechnicalCode(found) +
-                  QStringLiteral("。\nzxing-cpp、zbar和wechat_qrcode都能正确读出推荐的二维码，\n"
-                                 "模拟的手机拍摄画面也能读出。");
+                  TechnicalCode(found) + QStringLiteral("。\n") +
+                  (found.report && !found.report->wechatRan
+                       ? QStringLiteral("zxing-cpp和zbar都能正确读出推荐的二维码，\n"
+                                        "zxing-cpp也能读出模拟的手机拍摄画面。")
+                       : QStringLiteral("zxing-cpp、zbar和wechat_qrcode都能正确读出推荐的二维码，\n"
+                                        "模拟的手机拍摄画面也能读出。"));
   return words;
 }
 
@@ -103,10 +120,11 @@ VerdictWords NoRemedyWords(const MadeCode &first, const RemedySearch &search, bo
   if (search.made == 0)
     details << QStringLiteral("更高的纠错等级或更大的版本都放不下这段内容。");
   else if (search.made == 1 && !search.tried.empty())
-    details << QStringLiteral("唯一可改用的设置（版本%1、%2）也不能被三个读码器都正确读出。")
+    details << QStringLiteral("唯一可改用的设置（版本%1、%2）也不能被%3都正确读出。")
                    .arg(search.tried.front().version)
                    .arg(QStringLiteral("纠错等级") +
-                        OptionItemWords(OptionList::Level, search.tried.front().asked));
+                            OptionItemWords(OptionList::Level, search.tried.front().asked),
+                        ReadersCount(first));
   else if (tooLong)
     details << QStringLiteral("已尝试%1种其他设置（版本、纠错等级和文字编码的组合），"
                               "放得下这段文字的二维码，点都小于%2像素。")
@@ -114,8 +132,9 @@ VerdictWords NoRemedyWords(const MadeCode &first, const RemedySearch &search, bo
                    .arg(kPhoneModulePixels);
   else
     details << QStringLiteral("已尝试%1种其他设置（版本、纠错等级和文字编码的组合），"
-                              "都不能被三个读码器都正确读出，或用手机拍摄时读不出。")
-                   .arg(search.made);
+                              "都不能被%2都正确读出，或用手机拍摄时读不出。")
+                   .arg(search.made)
+                   .arg(ReadersCount(first));
   words.details = details.join(QLatin1Char('\n'));
   return words;
 }

@@ -612,6 +612,102 @@ TEST(ScanCheck, WithoutReadersTheCodeIsNotCheckedRatherThanFailed) {
   EXPECT_TRUE(again.report->Fails());
 }
 
+// Without the WeChat engine's module (a package of its own) the check runs
+// with the other two readers, as they are: a real verdict, a pass or a
+// failure naming only them, never "not checked"; the words say once that
+// two readers checked and why, in both languages.
+TEST(ScanCheck, WithoutTheWechatEngineTwoReadersCheckAndSaySo) {
+  QrEncoder encoder;
+  const CodeSource good = Source(QStringLiteral("http://www.zub.cn"), 0);
+  const CodeSource bad = Source(QStringLiteral("中国"), 3); // fails when checked
+  const MadeCode three = MakeCode(encoder, good, Options(0, TextEncoding::Utf8), true);
+  ASSERT_TRUE(three.report);
+  EXPECT_TRUE(three.report->wechatRan);
+  EXPECT_TRUE(three.report->wechat.Exact());
+  EXPECT_TRUE(WithoutWechatWords(*three.report, Language::Chinese).isEmpty());
+
+  const struct {
+    const char *what;
+    ReadersProblem problem;
+    const char *chinese, *english;
+  } cases[] = {
+      {"not installed",
+       {"zubqr-wechat.so", {"/usr/lib/zubqr-gui/zubqr-wechat.so"}, {}, {}, false},
+       "OpenCV的微信扫码引擎没有安装（软件包zubqr-wechat-reader），"
+       "所以这次只用zxing-cpp和zbar两个读码器检查。",
+       "the WeChat engine from OpenCV is not installed (package zubqr-wechat-reader), so this "
+       "check used two readers: zxing-cpp and zbar."},
+      {"broken",
+       {"zubqr-wechat.so",
+        {"/usr/lib/zubqr-gui/zubqr-wechat.so"},
+        "/usr/lib/zubqr-gui/zubqr-wechat.so",
+        "libopencv_core.so.406: cannot open shared object file",
+        false},
+       "OpenCV的微信扫码引擎/usr/lib/zubqr-gui/zubqr-wechat.so无法载入（libopencv_core.so.406: "
+       "cannot open shared object file），所以这次只用zxing-cpp和zbar两个读码器检查。",
+       "the WeChat engine from OpenCV, /usr/lib/zubqr-gui/zubqr-wechat.so, does not load "
+       "(libopencv_core.so.406: cannot open shared object file), so this check used two readers: "
+       "zxing-cpp and zbar."},
+      {"untrusted",
+       {"zubqr-wechat.so", {"/opt/z/zubqr-wechat.so"}, "/opt/z/zubqr-wechat.so", "/opt/z", true},
+       "OpenCV的微信扫码引擎/opt/z/zubqr-wechat.so不可信：/opt/z可能被其他用户改动，所以没有载入；"
+       "这次只用zxing-cpp和zbar两个读码器检查。",
+       "the WeChat engine from OpenCV, /opt/z/zubqr-wechat.so, is not trusted: /opt/z may be "
+       "changed by another user, so it was not loaded and this check used two readers: zxing-cpp "
+       "and zbar."},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    ReaderCalls two = *Readers();
+    two.wechat = nullptr;
+    two.wechatProblem = &c.problem;
+    const ReadersForTest without(two);
+
+    // What all three read, two read: it passes, and wechat_qrcode was not
+    // asked, nor named.
+    const MadeCode passes = MakeCode(encoder, good, Options(0, TextEncoding::Utf8), true);
+    ASSERT_TRUE(passes.report);
+    const ScanReport &p = *passes.report;
+    EXPECT_TRUE(p.checked);
+    EXPECT_FALSE(p.wechatRan);
+    EXPECT_TRUE(p.Passes());
+    EXPECT_FALSE(p.wechat.read);
+    EXPECT_TRUE(p.captures.read);
+    EXPECT_EQ(p.captures.wechatMissed, 0u);
+    EXPECT_EQ(p.withoutWechat.brokenAt, c.problem.brokenAt);
+    EXPECT_EQ(WithoutWechatWords(p, Language::Chinese), QString::fromUtf8(c.chinese));
+    EXPECT_EQ(WithoutWechatWords(p, Language::English), QString::fromUtf8(c.english));
+    EXPECT_TRUE(ReadsBack(passes.composite, passes.message));
+
+    // A code that fails fails for the two readers and the damage alone; the
+    // window's details say once that two readers checked.
+    const MadeCode fails = MakeCode(encoder, bad, Options(0, TextEncoding::Utf8), true);
+    ASSERT_TRUE(fails.report);
+    EXPECT_TRUE(fails.report->checked);
+    EXPECT_TRUE(fails.report->Fails());
+    for (const ScanCause &cause : fails.report->Causes()) {
+      EXPECT_FALSE((cause.kind == ScanCause::Unread || cause.kind == ScanCause::WrongContent ||
+                    cause.kind == ScanCause::Garbled || cause.kind == ScanCause::CaptureMissed) &&
+                   cause.reader == ReaderName::Wechat);
+    }
+    const RemedySearch search = FindReadableCode(encoder, bad, fails, nullptr, kNoTimeBudget);
+    const VerdictWords words =
+        search.found ? RemedyOfferWords(fails, *search.found) : NoRemedyWords(fails, search, true);
+    EXPECT_EQ(words.details.count(QString::fromUtf8(c.chinese)), 1) << words.details.toStdString();
+    EXPECT_FALSE(words.details.contains(QStringLiteral("三个读码器")));
+    EXPECT_FALSE(words.details.contains(QStringLiteral("wechat_qrcode都能")));
+    EXPECT_FALSE(words.text.contains(QStringLiteral("没有经过检查")));
+    if (search.found) {
+      EXPECT_FALSE(search.found->report->wechatRan);
+      EXPECT_TRUE(search.found->report->Passes());
+    }
+  }
+  // Back with the engine: three readers again.
+  const MadeCode again = MakeCode(encoder, good, Options(0, TextEncoding::Utf8), true);
+  EXPECT_TRUE(again.report->wechatRan);
+  EXPECT_TRUE(again.report->wechat.Exact());
+}
+
 // The order of the search where the user fixed the version: the smallest
 // version that fits at the user's level, then at each higher and lower
 // level; the user's version at the higher levels; a few versions between;

@@ -13,6 +13,7 @@
 
 #include <iostream>
 #include <map>
+#include <vector>
 
 namespace {
 
@@ -66,6 +67,7 @@ TEST_F(Installed, EveryFileIsInItsPlace) {
       {"bin/zubqr-gui", {}},
       {"lib/zubqr-gui/zubqr-readers.so", {}}, // the window's readers, loaded on first use
       {"lib/zubqr-gui/zubqr-compose.so", {}}, // zubqr's toolkit part, loaded on first use
+      {"lib/zubqr-gui/zubqr-wechat.so", {}},  // the WeChat engine's reader, a package of its own
       {"share/zubqr-gui/she.she", {}},
       {"share/applications/zubqr-gui.desktop", {}},
       {"share/metainfo/example.zub.zubqr_gui.metainfo.xml", {}},
@@ -152,6 +154,60 @@ TEST_F(Installed, TheDesktopsValidatorsAndManAcceptTheFiles) {
       if (c.args.last().endsWith(QStringLiteral("/zubqr.1.gz"))) {
         EXPECT_TRUE(r.out.contains("--wifi")) << "the forms are in each manual of zubqr";
       }
+    }
+  }
+}
+
+// The batch file's escapes as the user types them into the file: one
+// backslash before n and t, two for a backslash itself (groff wants \e for
+// each one in the source). The installed manuals, as man renders them.
+TEST_F(Installed, TheManualsShowTheBatchEscapesAsTyped) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("LC_ALL", "C.UTF-8");
+  env.insert("MANWIDTH", "80");
+  const struct {
+    const char *page, *line;
+  } cases[] = {
+      {"share/man/man1/zubqr.1.gz",
+       "In both fields \\n, \\t and \\\\ stand for a line break, a tab and a backslash"},
+      {"share/man/zh_CN/man1/zubqr.1.gz", "两个字段中的 \\n、 \\t 和 \\\\"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.page);
+    const Ran r = Start(QStringLiteral("man"), {"-l", File(c.page)}, env);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString page = QString::fromUtf8(r.out).simplified();
+    EXPECT_TRUE(page.contains(QString::fromUtf8(c.line))) << page.toStdString();
+    EXPECT_FALSE(page.contains(QStringLiteral("\\\\n")));
+  }
+}
+
+// The manuals say what becomes of the check without the WeChat engine's
+// package, and the window's what a second start does.
+TEST_F(Installed, TheManualsNameTheReadersPackageAndTheSecondStart) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("LC_ALL", "C.UTF-8");
+  env.insert("MANWIDTH", "1000");
+  const struct {
+    const char *page;
+    std::vector<const char *> said;
+  } cases[] = {
+      {"share/man/man1/zubqr.1.gz",
+       {"zubqr-wechat-reader; without it the check uses zxing-cpp and zbar alone"}},
+      {"share/man/zh_CN/man1/zubqr.1.gz",
+       {"zubqr-wechat-reader 中；没有安装它时，检查只用 zxing-cpp 和 zbar"}},
+      {"share/man/man1/zubqr-gui.1.gz",
+       {"Without that package the check uses zxing-cpp and zbar",
+        "a second start opens no window of its own; it asks the running window to come to the "
+        "front"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.page);
+    const Ran r = Start(QStringLiteral("man"), {"-l", File(c.page)}, env);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString page = QString::fromUtf8(r.out).simplified();
+    for (const char *said : c.said) {
+      EXPECT_TRUE(page.contains(QString::fromUtf8(said))) << said << "\n" << page.toStdString();
     }
   }
 }

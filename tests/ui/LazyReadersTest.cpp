@@ -64,6 +64,12 @@ TEST(LazyReaders, LoadedOnFirstUseAndReadingBothWays) {
                                    static_cast<unsigned>(grey.height()), true);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0], text);
+
+  // The WeChat engine from its own module beside the readers': the readers'
+  // module links nothing of OpenCV.
+  ASSERT_NE(readers->wechat, nullptr) << readers->wechatProblem->reason;
+  EXPECT_EQ(readers->wechat(grey), std::vector<std::string>{text});
+  EXPECT_TRUE(Mapped("zubqr-wechat.so"));
 }
 
 // A module that is not there, or not one: null, and the reason names the
