@@ -61,14 +61,16 @@ private:
   int saved_ = -1;
 };
 
-QByteArray RasterBytes(const QImage &image, OutputFormat format) {
+// The picture's file; one drawn larger for print says its density.
+QByteArray RasterBytes(const QImage &image, OutputFormat format, int scale) {
+  const int dpi = scale > 1 ? CompositeDotsPerInch(scale) : 0;
   switch (format) {
   case OutputFormat::Png:
-    return EncodeImageFile(image, ImageFileFormat::Png);
+    return EncodeImageFile(image, ImageFileFormat::Png, dpi);
   case OutputFormat::Jpeg:
-    return EncodeImageFile(image, ImageFileFormat::Jpeg);
+    return EncodeImageFile(image, ImageFileFormat::Jpeg, dpi);
   default:
-    return EncodeImageFile(image, ImageFileFormat::Bmp);
+    return EncodeImageFile(image, ImageFileFormat::Bmp, dpi);
   }
 }
 
@@ -124,7 +126,7 @@ JobOutcome Write(const MadeCode &code, const CodeSource &source, const Drawing &
     if (picture.isNull())
       return {JobOutcome::Failed, Say("无法生成图片", "cannot make the picture")};
     pixels = picture.size();
-    bytes = RasterBytes(picture, drawing.format);
+    bytes = RasterBytes(picture, drawing.format, drawing.scale);
   }
   std::string error;
   if (bytes.isEmpty())

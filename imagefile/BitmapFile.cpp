@@ -1,5 +1,6 @@
 #include "BitmapFile.h"
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -23,7 +24,7 @@ void Put32(QByteArray &out, qsizetype at, std::uint32_t v) {
 
 } // namespace
 
-QByteArray EncodeBitmap(const QImage &image) {
+QByteArray EncodeBitmap(const QImage &image, int dotsPerInch) {
   if (image.isNull())
     return {};
   const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
@@ -46,13 +47,10 @@ QByteArray EncodeBitmap(const QImage &image) {
   Put16(out, 28, 24);                            // bits per pixel
   Put32(out, 30, 0);                             // no compression
   Put32(out, 34, static_cast<std::uint32_t>(pixelBytes));
-  // The picture's own density (an enlarged composite's, for print), else a
-  // screen's.
-  const auto density = [](int dpm) {
-    return static_cast<std::uint32_t>(dpm > 0 ? dpm : kPixelsPerMeter96Dpi);
-  };
-  Put32(out, 38, density(image.dotsPerMeterX()));
-  Put32(out, 42, density(image.dotsPerMeterY()));
+  const auto density = static_cast<std::uint32_t>(
+      dotsPerInch > 0 ? std::lround(dotsPerInch / 0.0254) : kPixelsPerMeter96Dpi);
+  Put32(out, 38, density);
+  Put32(out, 42, density);
 
   auto *pixels = reinterpret_cast<std::uint8_t *>(out.data()) + kFileHeaderBytes + kInfoHeaderBytes;
   for (int y = 0; y < rgb.height(); ++y) {

@@ -25,17 +25,10 @@ namespace zub {
 
 namespace {
 
-// The density of a picture at a screen's 96 dpi; a JPEG of it says no
-// density, as it always has, and one drawn larger for print says its own.
-constexpr int kScreenDotsPerMeter = 3780;
-
-QByteArray EncodeJpeg(const QImage &image) {
+QByteArray EncodeJpeg(const QImage &image, int dotsPerInch) {
   const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
   if (rgb.isNull())
     return {};
-  const int dpm = image.dotsPerMeterX();
-  const int dotsPerInch =
-      dpm > 0 && dpm != kScreenDotsPerMeter ? static_cast<int>(std::lround(dpm * 0.0254)) : 0;
   const std::vector<std::uint8_t> jpeg = CompressJpeg(
       rgb.width(), rgb.height(), [&rgb](int y) { return rgb.constScanLine(y); }, dotsPerInch);
   if (jpeg.empty())
@@ -119,18 +112,25 @@ ImageFileFormat ImageFileFormatForName(const QString &path) {
   return ImageFileFormat::Bmp;
 }
 
-QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format) {
+QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format, int dotsPerInch) {
   if (image.isNull())
     return {};
   switch (format) {
   case ImageFileFormat::Png:
+    if (dotsPerInch > 0) {
+      QImage marked = image;
+      const int dpm = static_cast<int>(std::lround(dotsPerInch / 0.0254));
+      marked.setDotsPerMeterX(dpm);
+      marked.setDotsPerMeterY(dpm);
+      return EncodePng(marked);
+    }
     return EncodePng(image);
   case ImageFileFormat::Jpeg:
-    return EncodeJpeg(image);
+    return EncodeJpeg(image, dotsPerInch);
   case ImageFileFormat::Bmp:
     break;
   }
-  return EncodeBitmap(image);
+  return EncodeBitmap(image, dotsPerInch);
 }
 
 WriteResult WriteFileBytes(const QByteArray &bytes, const QString &path,

@@ -19,8 +19,10 @@ ImageFileFormat ImageFileFormatForName(const QString &path);
 // `image` as the bytes of a file in `format`: a 24-bit uncompressed bitmap
 // (EncodeBitmap), a PNG, or a baseline JPEG of quality 95 with full-size
 // colour planes, so thin coloured edges of a logo are not smeared. Empty for
-// a null image or one the format cannot hold.
-QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format);
+// a null image or one the format cannot hold. With `dotsPerInch` the file
+// says that density (a picture drawn larger for print); without, a bitmap
+// says 96 dpi, a PNG the image's own and a JPEG none, as they always have.
+QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format, int dotsPerInch = 0);
 
 // Writes `image` to `path` in `format`, whatever the name ends in, by
 // WriteWholeFile (FileWrite.h), the window's one way to write a file: the

@@ -144,9 +144,10 @@ TEST_F(CliConventions, FormatsByNameAndByChoice) {
       {"compose", "a.JPG", {}, Kind::Jpeg},
       {"compose", "二维码", {}, Kind::Bmp},
       {"compose", "a.png", {"--format", "jpeg"}, Kind::Jpeg},
-      {"compose", "a.svg", {}, Kind::Refused},
-      {"compose", "a.png", {"--format", "svg"}, Kind::Refused},
+      {"compose", "a.svg", {}, Kind::Svg},
+      {"compose", "a.png", {"--format", "svg"}, Kind::Svg},
       {"compose", "a.png", {"--format", "utf8"}, Kind::Refused},
+      {"compose", "a.txt", {}, Kind::Refused},
   };
   const QByteArray message = "FORMATS 123";
   for (const Case &c : cases) {

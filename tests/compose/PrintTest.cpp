@@ -213,7 +213,8 @@ TEST(PrintComposite, FilesCarryTheirDensity) {
     const QImage picture = PrintComposite(made.code, made.source, made.logo, c.scale);
     for (const ImageFileFormat format :
          {ImageFileFormat::Png, ImageFileFormat::Bmp, ImageFileFormat::Jpeg}) {
-      QByteArray bytes = EncodeImageFile(picture, format);
+      QByteArray bytes =
+          EncodeImageFile(picture, format, c.scale > 1 ? CompositeDotsPerInch(c.scale) : 0);
       QBuffer buffer(&bytes);
       QImageReader reader(&buffer);
       const QImage back = reader.read();

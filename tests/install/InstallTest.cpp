@@ -283,7 +283,8 @@ TEST(BashCompletion, CompletesCommandsOptionsAndValues) {
       {"zubqr read --", "--bytes --null --verbose --help"},
       {"zubqr encode -l ", "L M Q H"},
       {"zubqr encode --format ", "png bmp jpg svg utf8 utf8i"},
-      {"zubqr compose --format ", "png bmp jpg"},
+      {"zubqr compose --format ", "png bmp jpg svg"},
+      {"zubqr compose --sc", "--scale"},
       {"zubqr encode -e ", "utf8 ansi"},
   };
   for (const Case &c : cases) {

@@ -172,9 +172,10 @@ TEST_F(LayoutTest, MenuTree) {
   EXPECT_FALSE(menus.isVisible());
   EXPECT_EQ(menus.menu->title(), QStringLiteral("菜单"));
   EXPECT_EQ(VisibleEntries(menus.menu),
-            QStringList({QStringLiteral("二维码另存为..."), QStringLiteral("复制二维码"), "-",
-                         QStringLiteral("插入…"), QStringLiteral("生成二维码（不加Logo）"),
-                         QStringLiteral("选项"), "-", QStringLiteral("关于")}));
+            QStringList({QStringLiteral("二维码另存为..."), QStringLiteral("保存高清二维码…"),
+                         QStringLiteral("复制二维码"), "-", QStringLiteral("插入…"),
+                         QStringLiteral("生成二维码（不加Logo）"), QStringLiteral("选项"), "-",
+                         QStringLiteral("关于")}));
   EXPECT_EQ(menus.menu->actions().constLast(), menus.about->menuAction());
   EXPECT_EQ(
       VisibleEntries(menus.options),

@@ -138,7 +138,8 @@ struct MainWindow::SaveJob {
         picture = again.image;
     }
     const QImage large = PrintComposite(code, source, picture, scale);
-    written = WriteImageFile(large, path, ImageFileFormatForName(path));
+    written = WriteFileBytes(
+        EncodeImageFile(large, ImageFileFormatForName(path), CompositeDotsPerInch(scale)), path);
     size = SavedSize(large.size(), CompositeDotsPerInch(scale), false);
   }
 };
