@@ -158,16 +158,15 @@ int Compose(const std::vector<std::string> &args) {
       done >= 0)
     return done;
   if (!logoPath)
-    return UsageError("compose", Say("缺少 --logo FILE", "--logo FILE is missing"), ComposeUsage());
+    return UsageError("compose", Say("缺少 --logo FILE", "--logo FILE is missing"));
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
                   *format != OutputFormat::Jpeg))
-    return UsageError(
-        "compose",
-        Say("合成的图片只能写成 png、bmp 或 jpg；", "the composite is written as png, "
-                                                    "bmp or jpg only; ") +
-            Quoted(options.output) + Say("要求的是别的格式", " asks for another format"),
-        ComposeUsage());
+    return UsageError("compose", Say("合成的图片只能写成 png、bmp 或 jpg；",
+                                     "the composite is written as png, "
+                                     "bmp or jpg only; ") +
+                                     Quoted(options.output) +
+                                     Say("要求的是别的格式", " asks for another format"));
   // Nothing is written unless both the symbol and the logo are there: the
   // message is encoded, once, before the logo is read.
   Message message;

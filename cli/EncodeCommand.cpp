@@ -152,18 +152,15 @@ int Encode(const std::vector<std::string> &args) {
     return done;
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format)
-    return UsageError("encode",
-                      Say("无法从名称看出", "cannot tell the format of ") + Quoted(options.output) +
-                          Say("的格式：请用 .png、.bmp、.jpg、.svg 或 --format",
-                              " by its name: use .png, .bmp, .jpg, .svg or --format"),
-                      EncodeUsage());
+    return UsageError("encode", Say("无法从名称看出", "cannot tell the format of ") +
+                                    Quoted(options.output) +
+                                    Say("的格式：请用 .png、.bmp、.jpg、.svg 或 --format",
+                                        " by its name: use .png, .bmp, .jpg, .svg or --format"));
   drawing.format = *format;
   if (invert) {
     if (drawing.format != OutputFormat::Utf8 && drawing.format != OutputFormat::Utf8Inverted)
-      return UsageError(
-          "encode",
-          Say("--invert 只用于终端格式（utf8）", "--invert is for the terminal format (utf8) only"),
-          EncodeUsage());
+      return UsageError("encode", Say("--invert 只用于终端格式（utf8）",
+                                      "--invert is for the terminal format (utf8) only"));
     drawing.format = OutputFormat::Utf8Inverted;
   }
   drawing.look.colours.dark = fg.value_or(drawing.look.colours.dark);
@@ -171,10 +168,8 @@ int Encode(const std::vector<std::string> &args) {
   const bool transparent =
       !drawing.look.colours.dark.Opaque() || !drawing.look.colours.light.Opaque();
   if (transparent && drawing.format != OutputFormat::Png && drawing.format != OutputFormat::Svg)
-    return UsageError("encode",
-                      Say("透明颜色（#RRGGBBAA）只能用于 png 和 svg",
-                          "a transparent colour (#RRGGBBAA) is for png and svg only"),
-                      EncodeUsage());
+    return UsageError("encode", Say("透明颜色（#RRGGBBAA）只能用于 png 和 svg",
+                                    "a transparent colour (#RRGGBBAA) is for png and svg only"));
   if (const auto problem = drawing.look.colours == Colours{}
                                ? std::nullopt
                                : ColourProblem(drawing.look.colours, MessageLanguage())) {
