@@ -193,14 +193,20 @@ int Compose(const std::vector<std::string> &args) {
   const QImage logoInBox = LogoInBox(logo.image, kLogoBoxRect.size());
 
   if (options.batch) {
-    const BatchSettings settings{*options.batch, options.output, FormatSuffix(*format),
-                                 options.threads, ColumnsLineParser(options.batchColumns)};
+    const BatchSettings settings{
+        *options.batch,
+        options.output,
+        FormatSuffix(*format),
+        options.threads,
+        ColumnsLineParser(options.batchColumns),
+        [&options](int threads) { BoundCheckThreads(options.threads, threads); }};
     return RunBatch("compose", settings, [&](const BatchJob &job) {
       return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, *format,
                         job.target);
     });
   }
 
+  BoundCheckThreads(options.threads, 1);
   const JobOutcome outcome = ComposeCode(encoder, options, message, std::move(encoded), logoInBox,
                                          *format, options.output);
   if (!outcome.message.empty())

@@ -1,5 +1,5 @@
-// zubqr encode: message bytes to the symbol picture, one pixel per module
-// unless --scale says otherwise. Drawn and written without the toolkit;
+// zubqr encode: message bytes to the symbol picture, kDefaultScale pixels a
+// module unless --scale says otherwise. Drawn and written without the toolkit;
 // only --readable loads the module with the readers.
 #include "ArgumentParsing.h"
 #include "Batch.h"
@@ -21,7 +21,11 @@ namespace {
 // What the command draws, besides the symbol options.
 struct Drawing {
   OutputFormat format = OutputFormat::Png;
-  SymbolLook look;
+  SymbolLook look = [] {
+    SymbolLook drawn;
+    drawn.scale = kDefaultScale;
+    return drawn;
+  }();
 };
 
 // With --readable, the symbol to write: the module makes it, the one
@@ -35,6 +39,9 @@ int MakeReadable(const EncodeOptions &options, const Message &message, Picture &
     why = Say("无法检查二维码能否被扫出：", "cannot check whether the code scans: ") + error;
     return kFailed;
   }
+  // A batch bounds the check as it starts.
+  if (!options.batch)
+    module->boundCheckThreads(options.threads, 1);
   ReadableSymbol found = module->readableSymbol(options, message);
   if (found.status != kOk) {
     why = found.note;
@@ -184,8 +191,18 @@ int Encode(const std::vector<std::string> &args) {
   }
 
   if (options.batch) {
-    const BatchSettings settings{*options.batch, options.output, FormatSuffix(drawing.format),
-                                 options.threads, ColumnsLineParser(options.batchColumns)};
+    const BatchSettings settings{*options.batch,
+                                 options.output,
+                                 FormatSuffix(drawing.format),
+                                 options.threads,
+                                 ColumnsLineParser(options.batchColumns),
+                                 [&options](int threads) {
+                                   // Only --readable checks; the module is loaded for it alone.
+                                   std::string unloaded;
+                                   if (const ModuleCalls *module =
+                                           options.readable ? Module(unloaded) : nullptr)
+                                     module->boundCheckThreads(options.threads, threads);
+                                 }};
     return RunBatch("encode", settings, [&](const BatchJob &job) {
       return MakeFile(options, drawing, TextMessage(job.text, options.encoding), job.target);
     });

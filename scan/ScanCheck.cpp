@@ -81,6 +81,15 @@ void JudgeText(ReaderOutcome &out, const std::vector<std::uint8_t> &message,
 constexpr int kMostSymbols = 2;
 
 std::atomic<const ReadersProblem *> missingForTest{nullptr};
+std::atomic<const ReaderCalls *> readersForTest{nullptr};
+
+// The threads the check may run beside its caller; below 0 until a program
+// says, then as many as the machine has cores.
+std::atomic<int> helperThreads{-1};
+
+int DefaultHelperThreads() {
+  return std::max(2, QThread::idealThreadCount());
+}
 
 // The threads the check's readers and captures run on: a pool of its own,
 // whose threads stay for the program's life. The readers keep state for
@@ -92,23 +101,30 @@ std::atomic<const ReadersProblem *> missingForTest{nullptr};
 QThreadPool &CheckPool() {
   static QThreadPool *const pool = [] {
     auto *p = new QThreadPool;
-    p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    const int helpers = helperThreads.load();
+    p->setMaxThreadCount(helpers > 0 ? helpers : DefaultHelperThreads());
     p->setExpiryTimeout(-1);
     return p;
   }();
   return *pool;
 }
 
-// `work` on the check's pool; its result from the future.
+// `work` on the check's pool, or at once on the calling thread when the
+// check may have no threads of its own; its result from the future.
 template <typename Work> auto OnCheckPool(Work work) -> std::future<decltype(work())> {
   auto task = std::make_shared<std::packaged_task<decltype(work())()>>(std::move(work));
   std::future<decltype(work())> result = task->get_future();
-  CheckPool().start([task] { (*task)(); });
+  if (helperThreads.load() == 0)
+    (*task)();
+  else
+    CheckPool().start([task] { (*task)(); });
   return result;
 }
 
 // The readers the check uses; null with `problem` set when there are none.
 const ReaderCalls *CheckReaders(ReadersProblem *problem) {
+  if (const ReaderCalls *replaced = readersForTest.load())
+    return replaced;
   if (const ReadersProblem *missing = missingForTest.load()) {
     if (problem)
       *problem = *missing;
@@ -531,6 +547,21 @@ bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message) 
   return ReadWithZxing(picture, message, std::nullopt).Exact() &&
          ReadWithZbar(picture, message, std::nullopt).Exact() &&
          ReadWithWechat(picture, message, std::nullopt).Exact();
+}
+
+void SetCheckHelperThreads(int helpers) {
+  helpers = std::max(0, helpers);
+  helperThreads.store(helpers);
+  if (helpers > 0)
+    CheckPool().setMaxThreadCount(helpers);
+}
+
+ReadersForTest::ReadersForTest(const ReaderCalls &calls) {
+  readersForTest.store(&calls);
+}
+
+ReadersForTest::~ReadersForTest() {
+  readersForTest.store(nullptr);
 }
 
 ReadersMissingForTest::ReadersMissingForTest(ReadersProblem problem)

@@ -156,6 +156,23 @@ std::vector<std::string> ZbarMessages(const QImage &picture, bool binary);
 // is exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
 
+// The threads the check may run its readers and captures on beside the
+// thread that calls it: 0 runs all of them on the calling thread, one after
+// another. Unset, as many as the machine has cores (two at the least). A
+// program that bounds its threads (zubqr --threads) sets it before it
+// checks, to what its own threads leave; the verdicts do not depend on it.
+void SetCheckHelperThreads(int helpers);
+
+// While one lives, the check asks `calls` instead of the program's readers:
+// tests watch how the check calls them.
+class ReadersForTest {
+public:
+  explicit ReadersForTest(const ReaderCalls &calls);
+  ~ReadersForTest();
+  ReadersForTest(const ReadersForTest &) = delete;
+  ReadersForTest &operator=(const ReadersForTest &) = delete;
+};
+
 // While one lives, the check runs as if the readers could not be loaded,
 // for `problem`: what the window and the commands do then is tested without
 // taking their module away.
