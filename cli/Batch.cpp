@@ -463,6 +463,8 @@ int RunBatch(const char *command, const BatchSettings &settings, const JobRunner
     }
   };
 
+  if (settings.starting)
+    settings.starting(threads);
   const auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> pool;
   for (int t = 0; t < threads; ++t)

@@ -65,6 +65,9 @@ struct BatchSettings {
   std::string suffix;   // the file name suffix for a folder ("png")
   int threads = 0;      // 0: ZUBQR_THREADS, else every core
   LineParser parseLine; // unset: TEXT or NAME<TAB>TEXT
+  // Told, before the first job runs, how many threads run the jobs: a
+  // command bounds the threads its jobs start of their own by it.
+  std::function<void(int threads)> starting;
 };
 
 // Reads the batch, names every job's file, refuses the whole batch before

@@ -1,7 +1,9 @@
 #include "CodeSupport.h"
 
+#include "Batch.h"
 #include "Commands.h"
 #include "ReadableCode.h"
+#include "ScanCheck.h"
 #include "ScanMessages.h"
 
 namespace zub::cli {
@@ -18,6 +20,10 @@ CodeSource SourceOf(const Message &message) {
 
 CodeOptions CodeOptionsOf(const EncodeOptions &options) {
   return {options.version, options.ecLevel, options.mask, options.encoding, options.eci};
+}
+
+void BoundCheckThreads(int threads, int callers) {
+  SetCheckHelperThreads(BatchThreads(threads) - callers);
 }
 
 ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &message) {

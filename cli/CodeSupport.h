@@ -25,6 +25,13 @@ CodeOptions CodeOptionsOf(const EncodeOptions &options);
 // encoding of each candidate. kOk with the symbol to write and, when the
 // options were changed, a note saying to what; else kUnreadable or
 // kFailed with the note saying why.
+// Bounds the scan check by --threads: of the `threads` asked for (the
+// option's value, 0 for its default: BatchThreads), `callers` are the
+// command's own threads that check codes at once (a batch's, else one);
+// the check may run its readers on what is left, and on the callers alone
+// when nothing is. So --threads 1 never has two threads at work.
+void BoundCheckThreads(int threads, int callers);
+
 ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &message);
 
 } // namespace zub::cli

@@ -11,8 +11,13 @@
 
 namespace zub::cli {
 
-int UsageError(const char *command, const std::string &error, const char *usage) {
-  std::cerr << "zubqr " << command << ": " << error << "\n" << usage;
+int UsageError(const char *command, const std::string &error) {
+  // The whole help would bury the one line that matters; it is a command
+  // away.
+  const std::string who = *command ? std::string("zubqr ") + command : std::string("zubqr");
+  std::cerr << who << ": " << error << "\n"
+            << Say("请运行“", "Try '") << who << " --help"
+            << Say("”查看用法。", "' for more information.") << "\n";
   return kUsage;
 }
 
@@ -20,7 +25,7 @@ int ParseCommand(const char *command, const char *usage, const std::vector<std::
                  const std::vector<OptionRule> &rules, ParsedArgs &parsed) {
   std::string error;
   if (!ParseArgs(args, rules, parsed, error))
-    return UsageError(command, error, usage);
+    return UsageError(command, error);
   const std::string who = std::string("zubqr ") + command;
   if (parsed.help)
     return PrintOrFail(who.c_str(), usage);
@@ -42,7 +47,7 @@ int ParseEncodeCommand(const char *command, const char *usage, const std::vector
   std::string error;
   if (!FinishPayloadOptions(payload, parsed, options, error) ||
       !FinishEncodeOptions(options, parsed, error))
-    return UsageError(command, error, usage);
+    return UsageError(command, error);
   return -1;
 }
 

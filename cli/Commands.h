@@ -19,7 +19,7 @@ int Read(const std::vector<std::string> &args);
 
 // Parses a command's arguments against `rules`. Returns -1 to go on, or the
 // exit status when the command is done: help or the version printed (kOk),
-// a malformed command line told with the usage on standard error (kUsage).
+// a malformed command line told on standard error (kUsage, UsageError).
 int ParseCommand(const char *command, const char *usage, const std::vector<std::string> &args,
                  const std::vector<OptionRule> &rules, ParsedArgs &parsed);
 
@@ -27,9 +27,10 @@ int ParseCommand(const char *command, const char *usage, const std::vector<std::
 int ParseEncodeCommand(const char *command, const char *usage, const std::vector<std::string> &args,
                        std::vector<OptionRule> rules, EncodeOptions &options);
 
-// A malformed command line: the reason and the command's usage on standard
-// error; returns kUsage.
-int UsageError(const char *command, const std::string &error, const char *usage);
+// A malformed command line: on standard error two lines, the reason and
+// where to find the usage ("zubqr COMMAND --help"); returns kUsage. An
+// empty `command` is the program's own line, before any command.
+int UsageError(const char *command, const std::string &error);
 
 // Why `message` does not fit a symbol, on one line: reading stopped past
 // what any symbol holds, or the encoder made none of the version and level

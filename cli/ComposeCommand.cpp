@@ -266,7 +266,7 @@ int Compose(const std::vector<std::string> &args) {
       done >= 0)
     return done;
   if (!logoPath)
-    return UsageError("compose", Say("缺少 --logo FILE", "--logo FILE is missing"), ComposeUsage());
+    return UsageError("compose", Say("缺少 --logo FILE", "--logo FILE is missing"));
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
                   *format != OutputFormat::Jpeg && *format != OutputFormat::Svg))
@@ -274,13 +274,11 @@ int Compose(const std::vector<std::string> &args) {
         "compose",
         Say("合成的图片只能写成 png、bmp、jpg 或 svg；", "the composite is written as png, "
                                                          "bmp, jpg or svg only; ") +
-            Quoted(options.output) + Say("要求的是别的格式", " asks for another format"),
-        ComposeUsage());
+            Quoted(options.output) + Say("要求的是别的格式", " asks for another format"));
   if (*format == OutputFormat::Svg && drawing.scale != 1)
     return UsageError("compose",
                       Say("矢量图（svg）可任意放大，不用 --scale",
-                          "a vector picture (svg) enlarges to any size without --scale"),
-                      ComposeUsage());
+                          "a vector picture (svg) enlarges to any size without --scale"));
   drawing.format = *format;
   drawing.verbose = options.verbose;
   // Nothing is written unless both the symbol and the logo are there: the
@@ -316,14 +314,20 @@ int Compose(const std::vector<std::string> &args) {
       drawing.scale == 1 ? logoInBox : LogoInBox(logo.image, kLogoBoxRect.size() * drawing.scale);
 
   if (options.batch) {
-    const BatchSettings settings{*options.batch, options.output, FormatSuffix(*format),
-                                 options.threads, ColumnsLineParser(options.batchColumns)};
+    const BatchSettings settings{
+        *options.batch,
+        options.output,
+        FormatSuffix(*format),
+        options.threads,
+        ColumnsLineParser(options.batchColumns),
+        [&options](int threads) { BoundCheckThreads(options.threads, threads); }};
     return RunBatch("compose", settings, [&](const BatchJob &job) {
       return ComposeOne(options, TextMessage(job.text, options.encoding), logoInBox, drawing,
                         job.target);
     });
   }
 
+  BoundCheckThreads(options.threads, 1);
   const JobOutcome outcome = ComposeCode(encoder, options, message, std::move(encoded), logoInBox,
                                          drawing, options.output);
   if (!outcome.message.empty())

@@ -1,5 +1,5 @@
-// zubqr encode: message bytes to the symbol picture, one pixel per module
-// unless --scale says otherwise. Drawn and written without the toolkit;
+// zubqr encode: message bytes to the symbol picture, kDefaultScale pixels a
+// module unless --scale says otherwise. Drawn and written without the toolkit;
 // only --readable loads the module with the readers.
 #include "ArgumentParsing.h"
 #include "Batch.h"
@@ -21,7 +21,11 @@ namespace {
 // What the command draws, besides the symbol options.
 struct Drawing {
   OutputFormat format = OutputFormat::Png;
-  SymbolLook look;
+  SymbolLook look = [] {
+    SymbolLook drawn;
+    drawn.scale = kDefaultScale;
+    return drawn;
+  }();
 };
 
 // With --readable, the symbol to write: the module makes it, the one
@@ -35,6 +39,9 @@ int MakeReadable(const EncodeOptions &options, const Message &message, Picture &
     why = Say("无法检查二维码能否被扫出：", "cannot check whether the code scans: ") + error;
     return kFailed;
   }
+  // A batch bounds the check as it starts.
+  if (!options.batch)
+    module->boundCheckThreads(options.threads, 1);
   ReadableSymbol found = module->readableSymbol(options, message);
   if (found.status != kOk) {
     why = found.note;
@@ -152,18 +159,15 @@ int Encode(const std::vector<std::string> &args) {
     return done;
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format)
-    return UsageError("encode",
-                      Say("无法从名称看出", "cannot tell the format of ") + Quoted(options.output) +
-                          Say("的格式：请用 .png、.bmp、.jpg、.svg 或 --format",
-                              " by its name: use .png, .bmp, .jpg, .svg or --format"),
-                      EncodeUsage());
+    return UsageError("encode", Say("无法从名称看出", "cannot tell the format of ") +
+                                    Quoted(options.output) +
+                                    Say("的格式：请用 .png、.bmp、.jpg、.svg 或 --format",
+                                        " by its name: use .png, .bmp, .jpg, .svg or --format"));
   drawing.format = *format;
   if (invert) {
     if (drawing.format != OutputFormat::Utf8 && drawing.format != OutputFormat::Utf8Inverted)
-      return UsageError(
-          "encode",
-          Say("--invert 只用于终端格式（utf8）", "--invert is for the terminal format (utf8) only"),
-          EncodeUsage());
+      return UsageError("encode", Say("--invert 只用于终端格式（utf8）",
+                                      "--invert is for the terminal format (utf8) only"));
     drawing.format = OutputFormat::Utf8Inverted;
   }
   drawing.look.colours.dark = fg.value_or(drawing.look.colours.dark);
@@ -171,10 +175,8 @@ int Encode(const std::vector<std::string> &args) {
   const bool transparent =
       !drawing.look.colours.dark.Opaque() || !drawing.look.colours.light.Opaque();
   if (transparent && drawing.format != OutputFormat::Png && drawing.format != OutputFormat::Svg)
-    return UsageError("encode",
-                      Say("透明颜色（#RRGGBBAA）只能用于 png 和 svg",
-                          "a transparent colour (#RRGGBBAA) is for png and svg only"),
-                      EncodeUsage());
+    return UsageError("encode", Say("透明颜色（#RRGGBBAA）只能用于 png 和 svg",
+                                    "a transparent colour (#RRGGBBAA) is for png and svg only"));
   if (const auto problem = drawing.look.colours == Colours{}
                                ? std::nullopt
                                : ColourProblem(drawing.look.colours, MessageLanguage())) {
@@ -189,8 +191,18 @@ int Encode(const std::vector<std::string> &args) {
   }
 
   if (options.batch) {
-    const BatchSettings settings{*options.batch, options.output, FormatSuffix(drawing.format),
-                                 options.threads, ColumnsLineParser(options.batchColumns)};
+    const BatchSettings settings{*options.batch,
+                                 options.output,
+                                 FormatSuffix(drawing.format),
+                                 options.threads,
+                                 ColumnsLineParser(options.batchColumns),
+                                 [&options](int threads) {
+                                   // Only --readable checks; the module is loaded for it alone.
+                                   std::string unloaded;
+                                   if (const ModuleCalls *module =
+                                           options.readable ? Module(unloaded) : nullptr)
+                                     module->boundCheckThreads(options.threads, threads);
+                                 }};
     return RunBatch("encode", settings, [&](const BatchJob &job) {
       return MakeFile(options, drawing, TextMessage(job.text, options.encoding), job.target);
     });

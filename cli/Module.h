@@ -32,6 +32,9 @@ struct ModuleCalls {
   int (*compose)(const std::vector<std::string> &args);
   int (*read)(const std::vector<std::string> &args);
   ReadableSymbol (*readableSymbol)(const EncodeOptions &options, const Message &message);
+  // Bounds the scan check's threads: `threads` in all (--threads), of which
+  // `callers` call it at once (BoundCheckThreads in CodeSupport.h).
+  void (*boundCheckThreads)(int threads, int callers);
 };
 
 // The module's calls, loaded once by whichever thread asks first: beside the

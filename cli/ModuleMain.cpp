@@ -25,7 +25,7 @@ int WithApplication(const std::vector<std::string> &args) {
 }
 
 const ModuleCalls kCalls = {SetStandardStreamsClosed, WithApplication<Compose>,
-                            WithApplication<Read>, ReadableSymbolFor};
+                            WithApplication<Read>, ReadableSymbolFor, BoundCheckThreads};
 
 } // namespace
 

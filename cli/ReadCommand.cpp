@@ -77,7 +77,7 @@ int Read(const std::vector<std::string> &args) {
   if (const int done = ParseCommand("read", ReadUsage(), args, rules, parsed); done >= 0)
     return done;
   if (parsed.positionals.empty())
-    return UsageError("read", Say("没有要读取的图片", "no IMAGE to read"), ReadUsage());
+    return UsageError("read", Say("没有要读取的图片", "no IMAGE to read"));
 
   const bool terminal = ::isatty(STDOUT_FILENO) == 1;
   int status = kOk;
@@ -130,11 +130,14 @@ int Read(const std::vector<std::string> &args) {
     }
     for (const FoundSymbol &symbol : found) {
       if (verbose)
-        std::cerr << Shown(path) << ": version "
-                  << (symbol.version ? std::to_string(symbol.version) : "?") << ", level "
+        std::cerr << Shown(path) << Say("：版本 ", ": version ")
+                  << (symbol.version ? std::to_string(symbol.version) : "?")
+                  << Say("，纠错等级 ", ", level ")
                   << (symbol.ecLevel ? std::string(1, LevelLetter(symbol.ecLevel)) : "?")
-                  << ", mask " << (symbol.mask >= 0 ? std::to_string(symbol.mask) : "?") << ", "
-                  << symbol.bytes.size() << " bytes (" << symbol.reader << ")\n";
+                  << Say("，掩码 ", ", mask ")
+                  << (symbol.mask >= 0 ? std::to_string(symbol.mask) : "?") << Say("，", ", ")
+                  << symbol.bytes.size() << Say(" 字节（", " bytes (") << symbol.reader
+                  << Say("）", ")") << "\n";
       const std::string shown = hex                 ? Hex(symbol.bytes)
                                 : terminal && !null ? ForTerminal(symbol.text)
                                                     : symbol.text;

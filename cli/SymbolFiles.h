@@ -12,6 +12,12 @@ namespace zub::cli {
 // The largest picture side `encode` makes: a bitmap of it takes 200 MB.
 inline constexpr int kMaxPictureSide = 8192;
 
+// The pixels a module `encode` draws unless told: a phone filming the
+// picture on a screen needs modules of kPhoneModulePixels (3) at the least,
+// and at 4 the three phone-like captures of every version read, with room
+// for a screen that shows the picture a little smaller.
+inline constexpr int kDefaultScale = 4;
+
 // How a symbol is drawn: `scale` pixels a module, `margin` modules of quiet
 // zone, in `colours`.
 struct SymbolLook {

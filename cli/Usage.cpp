@@ -98,7 +98,7 @@ const char *EncodeUsage() {
   if (MessageLanguage() == Language::Chinese)
     return chinese::EncodeUsage();
   return "usage: zubqr encode [options] [TEXT] -o FILE\n"
-         "The QR code of a message, one module a pixel by default, with a quiet "
+         "The QR code of a message, 4 pixels a module by default, with a quiet "
          "zone.\n" ZUB_MESSAGE_OPTIONS ZUB_FORM_OPTIONS "The picture:\n"
          "  -o, --output FILE    where to write it; '-' = standard output\n"
          "  --format F           png, bmp, jpg, svg, utf8 or utf8i; without it the name's\n"
@@ -110,7 +110,8 @@ const char *EncodeUsage() {
          "                       (png and svg) or a CSS colour name; black on white by\n"
          "                       default. Too little contrast or light on dark: a warning\n"
          "                       (--readable refuses them, exit 3).\n"
-         "  --scale N            pixels a module, 1 (default) to 100; a reader wants 3 or more\n"
+         "  --scale N            pixels a module, 1 to 100 (default 4); a phone filming a\n"
+         "                       screen needs 3 or more\n"
          "  --margin N           modules of quiet zone around the code, 0 to 100 (default "
          "4)\n" ZUB_BATCH_OPTIONS ZUB_EXIT_STATUS;
 }

@@ -82,7 +82,7 @@ namespace {
 
 const char *EncodeUsage() {
   return "用法：zubqr encode [选项] [TEXT] -o FILE\n"
-         "生成一段内容的二维码，默认每个模块一个像素，四周留有空白区。\n" ZUB_MESSAGE_OPTIONS_ZH
+         "生成一段内容的二维码，默认每个模块 4 个像素，四周留有空白区。\n" ZUB_MESSAGE_OPTIONS_ZH
              ZUB_FORM_OPTIONS_ZH "图片：\n"
          "  -o, --output FILE    写到哪里；“-”为标准输出\n"
          "  --format F           png、bmp、jpg、svg、utf8 或 utf8i；不给出时由文件名的后缀决定\n"
@@ -92,7 +92,8 @@ const char *EncodeUsage() {
          "  --fg C, --bg C       深色和浅色模块的颜色：#RRGGBB、#RRGGBBAA（png 和 svg）或 CSS\n"
          "                       颜色名；默认白底黑码。对比度太低或浅色比深色还深时给出警告\n"
          "                       （--readable 拒绝这样的颜色，退出状态 3）。\n"
-         "  --scale N            每个模块的像素数，1（默认）到 100；扫码软件需要 3 或以上\n"
+         "  --scale N            每个模块的像素数，1 到 100（默认 4）；用手机扫屏幕上的\n"
+         "                       二维码需要 3 或以上\n"
          "  --margin N           二维码四周空白区的模块数，0 到 100（默认 "
          "4）\n" ZUB_BATCH_OPTIONS_ZH ZUB_EXIT_STATUS_ZH;
 }

@@ -41,10 +41,9 @@ int main(int argc, char **argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) {
-    std::cerr << Usage();
-    return kUsage;
-  }
+  if (args.empty())
+    return UsageError("", Say("没有给出命令（encode、compose 或 read）",
+                              "no command given (encode, compose or read)"));
   const std::string command = args.front();
   args.erase(args.begin());
   if (command == "encode")
@@ -56,8 +55,5 @@ int main(int argc, char **argv) {
   // Inside a command --version is the symbol's; alone it is the program's.
   if (command == "-V" || (command == "--version" && args.empty()))
     return PrintOrFail("zubqr", std::string(ProgramVersion()) + "\n");
-  std::cerr << "zubqr: " << Say("未知的命令“", "unknown command '") << Shown(command)
-            << Say("”", "'") << "\n"
-            << Usage();
-  return kUsage;
+  return UsageError("", Say("未知的命令", "unknown command ") + Quoted(command));
 }

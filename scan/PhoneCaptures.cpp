@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <csetjmp>
 #include <cstdint>
@@ -127,16 +128,24 @@ int Sample(const Grey &g, double fx, double fy) {
 // A small, fast generator of the same numbers on every machine.
 struct Noise {
   std::uint32_t state;
-  int next(int amplitude) {
+  // Two uniform draws from 0 to 255, summed: a triangle around 255, as
+  // sensor noise is mostly small.
+  int draws() {
     state = state * 1664525u + 1013904223u;
     const int a = static_cast<int>(state >> 24);
     state = state * 1664525u + 1013904223u;
-    const int b = static_cast<int>(state >> 24);
-    // Two uniform draws: a triangle around zero, as sensor noise is
-    // mostly small.
-    return ((a + b - 255) * amplitude) / 255;
+    return a + static_cast<int>(state >> 24);
   }
 };
+
+// The noise of each sum of two draws, at most `amplitude` grey levels
+// either way: looked up for every pixel rather than divided out.
+std::array<int, 511> NoiseLevels(int amplitude) {
+  std::array<int, 511> levels{};
+  for (int sum = 0; sum < 511; ++sum)
+    levels[static_cast<std::size_t>(sum)] = ((sum - 255) * amplitude) / 255;
+  return levels;
+}
 
 // libjpeg reports a fatal error by calling error_exit, which must not
 // return: it jumps back to the setjmp of the call.
@@ -254,18 +263,42 @@ QImage PhoneCapture(const QImage &picture, CaptureKind kind) {
   const int surround = 190;
   Noise noise{shot.seed};
   QImage frame(frameWidth, frameHeight, QImage::Format_Grayscale8);
+  // The frame pixel's centre on the picture is a projective map (the tilt
+  // leans the picture back). Its products with a column's or a row's
+  // coordinate are made once for the frame and each row, and a map without
+  // perspective divides by nothing: the sums and quotients are the very
+  // ones the map gives pixel by pixel, to the last bit.
+  const auto columns = static_cast<std::size_t>(frameWidth);
+  std::vector<double> byX(3 * columns);
+  for (std::size_t x = 0; x < columns; ++x) {
+    const double px = static_cast<double>(x) + 0.5;
+    byX[3 * x] = t.m11() * px;
+    byX[3 * x + 1] = t.m12() * px;
+    byX[3 * x + 2] = t.m13() * px;
+  }
+  const bool affine = t.m13() == 0 && t.m23() == 0 && t.m33() == 1;
+  // A grey of the picture as the screen shows it, with its contrast.
+  std::array<int, 256> shown{};
+  for (int v = 0; v < 256; ++v)
+    shown[static_cast<std::size_t>(v)] = low + (v * (255 - 2 * low) + 127) / 255;
+  const std::array<int, 511> noiseLevels = NoiseLevels(shot.noise);
   for (int y = 0; y < frameHeight; ++y) {
     std::uint8_t *line = frame.scanLine(y);
-    for (int x = 0; x < frameWidth; ++x) {
-      // The frame pixel's centre on the picture (a projective map: the
-      // tilt leans the picture back).
-      const double px = x + 0.5, py = y + 0.5;
-      const double d = t.m13() * px + t.m23() * py + t.m33();
-      const double sx = (t.m11() * px + t.m21() * py + t.dx()) / d - 0.5;
-      const double sy = (t.m12() * px + t.m22() * py + t.dy()) / d - 0.5;
-      int v = invertible ? Sample(soft, sx, sy) : -1;
-      v = v < 0 ? surround : low + (v * (255 - 2 * low) + 127) / 255;
-      line[x] = static_cast<std::uint8_t>(std::clamp(v + noise.next(shot.noise), 0, 255));
+    const double py = y + 0.5;
+    const double m21y = t.m21() * py, m22y = t.m22() * py, m23y = t.m23() * py;
+    for (std::size_t x = 0; x < columns; ++x) {
+      const double *p = &byX[3 * x];
+      double sx = p[0] + m21y + t.dx();
+      double sy = p[1] + m22y + t.dy();
+      if (!affine) {
+        const double d = p[2] + m23y + t.m33();
+        sx /= d;
+        sy /= d;
+      }
+      const int seen = invertible ? Sample(soft, sx - 0.5, sy - 0.5) : -1;
+      const int v = seen < 0 ? surround : shown[static_cast<std::size_t>(seen)];
+      line[x] = static_cast<std::uint8_t>(
+          std::clamp(v + noiseLevels[static_cast<std::size_t>(noise.draws())], 0, 255));
     }
   }
 

@@ -83,6 +83,14 @@ constexpr int kMostSymbols = 2;
 std::atomic<const ReadersProblem *> missingForTest{nullptr};
 std::atomic<const ReaderCalls *> replacedForTest{nullptr};
 
+// The threads the check may run beside its caller; below 0 until a program
+// says, then as many as the machine has cores.
+std::atomic<int> helperThreads{-1};
+
+int DefaultHelperThreads() {
+  return std::max(2, QThread::idealThreadCount());
+}
+
 // The threads the check's readers and captures run on: a pool of its own,
 // whose threads stay for the program's life. The readers keep state for
 // each thread they run on (wechat_qrcode its detector, OpenCV its buffers),
@@ -93,18 +101,23 @@ std::atomic<const ReaderCalls *> replacedForTest{nullptr};
 QThreadPool &CheckPool() {
   static QThreadPool *const pool = [] {
     auto *p = new QThreadPool;
-    p->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    const int helpers = helperThreads.load();
+    p->setMaxThreadCount(helpers > 0 ? helpers : DefaultHelperThreads());
     p->setExpiryTimeout(-1);
     return p;
   }();
   return *pool;
 }
 
-// `work` on the check's pool; its result from the future.
+// `work` on the check's pool, or at once on the calling thread when the
+// check may have no threads of its own; its result from the future.
 template <typename Work> auto OnCheckPool(Work work) -> std::future<decltype(work())> {
   auto task = std::make_shared<std::packaged_task<decltype(work())()>>(std::move(work));
   std::future<decltype(work())> result = task->get_future();
-  CheckPool().start([task] { (*task)(); });
+  if (helperThreads.load() == 0)
+    (*task)();
+  else
+    CheckPool().start([task] { (*task)(); });
   return result;
 }
 
@@ -556,6 +569,13 @@ ReadersForTest::ReadersForTest(const ReaderCalls &calls) : calls_(calls) {
 
 ReadersForTest::~ReadersForTest() {
   replacedForTest.store(nullptr);
+}
+
+void SetCheckHelperThreads(int helpers) {
+  helpers = std::max(0, helpers);
+  helperThreads.store(helpers);
+  if (helpers > 0)
+    CheckPool().setMaxThreadCount(helpers);
 }
 
 ReadersMissingForTest::ReadersMissingForTest(ReadersProblem problem)

@@ -164,9 +164,16 @@ std::vector<std::string> ZbarMessages(const QImage &picture, bool binary);
 // exactly `message`. Changes nothing.
 bool ReadsBack(const QImage &picture, const std::vector<std::uint8_t> &message);
 
+// The threads the check may run its readers and captures on beside the
+// thread that calls it: 0 runs all of them on the calling thread, one after
+// another. Unset, as many as the machine has cores (two at the least). A
+// program that bounds its threads (zubqr --threads) sets it before it
+// checks, to what its own threads leave; the verdicts do not depend on it.
+void SetCheckHelperThreads(int helpers);
+
 // While one lives, the check asks `calls` instead of the program's readers:
 // the check without the WeChat engine's module is tested with the others
-// as they are.
+// as they are, and tests watch how the check calls them.
 class ReadersForTest {
 public:
   explicit ReadersForTest(const ReaderCalls &calls);

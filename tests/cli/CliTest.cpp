@@ -1,6 +1,8 @@
 // zubqr as scripts use it: exit statuses, files written or not, and
 // pictures that real readers decode.
 #include "CliSupport.h"
+#include "PhoneCaptures.h"
+#include "Readers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,7 +30,8 @@ protected:
 
 TEST_F(Cli, HelloWorldIsAVersion1BitmapThatZbarReads) {
   const QString bmp = File("a.bmp");
-  const Outcome r = Zubqr({"encode", "--text", "HELLO WORLD", "--output", bmp});
+  // One pixel a module: the picture's size is the symbol's.
+  const Outcome r = Zubqr({"encode", "--scale", "1", "--text", "HELLO WORLD", "--output", bmp});
   ASSERT_EQ(r.status, 0) << r.err.toStdString();
   QFile file(bmp);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -125,4 +128,40 @@ int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+}
+
+// encode's default size is one a phone reads off a screen: the picture of
+// each version, small to largest, as a phone films it (the captures of
+// PhoneCaptures.h) is read back by both readers phones run. One pixel a
+// module, the size it drew before, is below what a phone resolves: none of
+// its captures reads.
+TEST_F(Cli, TheDefaultSizeReadsOnAPhone) {
+  const zub::ReaderCalls *readers = zub::Readers();
+  ASSERT_NE(readers, nullptr);
+  const QByteArray text = "zub.cn/7";
+  const auto capturesRead = [&](const QImage &picture) {
+    int read = 0;
+    for (zub::CaptureKind kind : zub::kCaptureKinds) {
+      const QImage shot = zub::PhoneCapture(picture, kind);
+      bool zxing = false, wechat = false;
+      for (const zub::ReaderCalls::Code &code : readers->zxing(shot, 1))
+        zxing = zxing || QByteArray::fromStdString(code.bytes) == text;
+      for (const std::string &shown : readers->wechat(shot))
+        wechat = wechat || QByteArray::fromStdString(shown) == text;
+      read += zxing && wechat;
+    }
+    return read;
+  };
+  for (const int version : {1, 2, 7, 10, 15, 22, 27, 33, 40}) {
+    SCOPED_TRACE(version);
+    const QString png = File("v.png");
+    const Outcome r = Zubqr({"encode", "--version", QString::number(version), text, "-o", png});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QImage picture(png);
+    EXPECT_EQ(picture.width(), (17 + 4 * version + 8) * 4);
+    EXPECT_EQ(capturesRead(picture), 3);
+  }
+  const QString small = File("small.png");
+  ASSERT_EQ(Zubqr({"encode", "--scale", "1", "--version", "7", text, "-o", small}).status, 0);
+  EXPECT_EQ(capturesRead(QImage(small)), 0);
 }

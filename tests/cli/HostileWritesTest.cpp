@@ -149,8 +149,9 @@ TEST(FileSizeLimit, AWritePastTheLimitFailsAsAFileAndKillsNothing) {
   QTemporaryDir dir;
   const QString big = dir.filePath("big.bmp");
   {
-    // Bitmaps of 24 bits: 1,398 bytes for the first line's, 26,094 for the
-    // second's, 2,606 for a version 1 code with its margin.
+    // Bitmaps of 24 bits at one pixel a module: 1,398 bytes for the first
+    // line's, 26,094 for the second's, 2,606 for a version 1 code with its
+    // margin.
     QFile jobs(dir.filePath("jobs.txt"));
     ASSERT_TRUE(jobs.open(QIODevice::WriteOnly));
     jobs.write("small\tA\nlarge\t" + QByteArray(600, 'x') + "\n");
@@ -164,17 +165,22 @@ TEST(FileSizeLimit, AWritePastTheLimitFailsAsAFileAndKillsNothing) {
     const char *says;
   };
   const Case cases[] = {
-      {"a file", ZUBQR_PATH, {"encode", "limited", "-o", big}, {}, 2048, "cannot write"},
+      {"a file",
+       ZUBQR_PATH,
+       {"encode", "--scale", "1", "limited", "-o", big},
+       {},
+       2048,
+       "cannot write"},
       {"standard output",
        ZUBQR_PATH,
-       {"encode", "limited", "--format", "bmp", "-o", "-"},
+       {"encode", "--scale", "1", "limited", "--format", "bmp", "-o", "-"},
        big,
        2048,
        "cannot write standard output"},
       {"a batch",
        ZUBQR_PATH,
-       {"encode", "--margin", "0", "--format", "bmp", "--batch", dir.filePath("jobs.txt"), "-o",
-        dir.filePath("out")},
+       {"encode", "--scale", "1", "--margin", "0", "--format", "bmp", "--batch",
+        dir.filePath("jobs.txt"), "-o", dir.filePath("out")},
        {},
        2048,
        "line 2: "},

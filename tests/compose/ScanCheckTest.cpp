@@ -1110,6 +1110,38 @@ TEST(PhoneCaptures, AreTheSameOnEveryRun) {
   EXPECT_TRUE(PhoneCapture(QImage(), CaptureKind::Tilted).isNull());
 }
 
+// The captures' pixels, pinned: the check's verdicts rest on them, and
+// making a capture faster must not move a single grey level of it.
+TEST(PhoneCaptures, KeepTheirPixels) {
+  const auto digest = [](const QImage &image) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        hash = (hash ^ image.constScanLine(y)[x]) * 1099511628211ull;
+    return hash;
+  };
+  QrEncoder encoder;
+  const struct {
+    const char *text;
+    int logoKind;
+    std::uint64_t digests[kCaptureKinds.size()];
+  } cases[] = {
+      {"https://zub.example.cn/phone",
+       3,
+       {8880377458802794101ull, 18130369070593291715ull, 10644021512011518300ull}},
+      {"Ticket 7, seat 8, gate 0",
+       1,
+       {3215073165859188351ull, 2103628186312086033ull, 17327570320209363623ull}},
+  };
+  for (const auto &c : cases) {
+    const MadeCode code = MakeCode(encoder, Source(QString::fromUtf8(c.text), c.logoKind),
+                                   Options(0, TextEncoding::Utf8), false);
+    for (std::size_t i = 0; i < kCaptureKinds.size(); ++i)
+      EXPECT_EQ(digest(PhoneCapture(code.composite, kCaptureKinds[i])), c.digests[i])
+          << c.text << " capture " << i;
+  }
+}
+
 // The size of the canvas's modules: from version 28 on, some are 2 pixels
 // high, which a phone at the usual distance does not resolve; the cause
 // says so with its figures, in plain words first.
