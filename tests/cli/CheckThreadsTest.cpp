@@ -84,7 +84,7 @@ protected:
 
   QTemporaryDir dir;
   QString logo;
-  const ReaderCalls watched{&Watch::Zxing, &Watch::Zbar, &Watch::Wechat};
+  const ReaderCalls watched{&Watch::Zxing, &Watch::Zbar, &Watch::Wechat, nullptr};
 };
 
 TEST_F(CheckThreads, NeverMoreReadersAtWorkThanThreadsAskedFor) {

@@ -406,7 +406,7 @@ TEST(BatchRun, ExitStatusSaysWhatKindOfFailureThereWas) {
                         {true, true, kFailed},
                         {false, true, kFailed}};
   for (const Case &c : cases) {
-    const BatchSettings settings{jobs, dir.filePath("{n}.png").toStdString(), "png", 2, {}};
+    const BatchSettings settings{jobs, dir.filePath("{n}.png").toStdString(), "png", 2, {}, {}};
     const int status = RunBatch("test", settings, [&c](const BatchJob &job) {
       if (job.text == "unreadable" && c.unreadableFails)
         return JobOutcome{JobOutcome::Unreadable, "none scans"};
