@@ -98,12 +98,20 @@ protected:
         {{"compose", "hi", "-o", png}, "compose", "缺少 --logo", "--logo FILE is missing"},
         {{"compose", "hi", "--logo", File("logo.png"), "-o", File("x.gif")},
          "compose",
-         "只能写成 png、bmp 或 jpg",
-         "written as png, bmp or jpg only"},
-        {{"compose", "--scale", "2", "hi", "--logo", File("logo.png"), "-o", png},
+         "只能写成 png、bmp、jpg 或 svg",
+         "written as png, bmp, jpg or svg only"},
+        {{"compose", "--scale", "17", "hi", "--logo", File("logo.png"), "-o", png},
          "compose",
-         "未知的选项 --scale",
-         "unknown option --scale"},
+         "--scale 取 1 到 16 倍",
+         "--scale takes 1 to 16 times"},
+        {{"compose", "--scale", "2", "hi", "--logo", File("logo.png"), "-o", File("x.svg")},
+         "compose",
+         "矢量图（svg）可任意放大",
+         "a vector picture (svg) enlarges"},
+        {{"compose", "--bogus", "hi", "--logo", File("logo.png"), "-o", png},
+         "compose",
+         "未知的选项 --bogus",
+         "unknown option --bogus"},
         {{"read"}, "read", "没有要读取的图片", "no IMAGE to read"},
         {{"read", "--bogus", File("a.png")},
          "read",
@@ -130,7 +138,9 @@ protected:
         "none", "yes", "auto", "ansi", "zbar", "MECARD", "vCard", "LAT", "LON", "TAB", "NUL",
         // The columns of a batch of forms, named as the help names them.
         "password", "security", "hidden", "number", "body", "subject", "address", "latitude",
-        "longitude", "name", "phone", "email", "org", "url", "note"};
+        "longitude", "name", "phone", "email", "org", "url", "note",
+        // A picture's density, as print dialogs name it.
+        "dpi"};
     for (auto it = words.globalMatch(line); it.hasNext();) {
       const QString word = it.next().captured();
       static const QRegularExpression threeLetters(QStringLiteral("[A-Za-z]{3}"));
