@@ -10,10 +10,13 @@
 //     only wechat_qrcode does not read, a short text at a fixed large
 //     version, and the longest searches we know (every candidate read,
 //     none passes).
+//   Capture/<kind>: one phone capture of that composite (blur, the frame
+//     seen at a slant, noise, the JPEG frame), as the check makes three.
 //   Logo/jpeg7000/<whole|shown>: a 7000 x 7000 JPEG logo loaded whole, or
 //     decoded at the size of the logo box.
 #include "CodeSearch.h"
 #include "LogoImage.h"
+#include "PhoneCaptures.h"
 #include "TestSupport.h"
 #include "Workloads.h"
 
@@ -60,6 +63,17 @@ void Check(benchmark::State &state) {
   for (auto _ : state) {
     const MadeCode code = MakeCode(encoder, source, {0, kLevelM, 0, TextEncoding::Utf8, 0}, true);
     benchmark::DoNotOptimize(code.report);
+  }
+}
+
+void Capture(benchmark::State &state, CaptureKind kind) {
+  const CodeSource source{
+      Text(Workloads()[1].bytes), {}, LogoInBox(Logo(LogoKind::Picture), kLogoBoxRect.size())};
+  QrEncoder encoder;
+  const MadeCode code = MakeCode(encoder, source, {0, kLevelM, 0, TextEncoding::Utf8, 0}, false);
+  for (auto _ : state) {
+    const QImage shot = PhoneCapture(code.composite, kind);
+    benchmark::DoNotOptimize(shot.constBits());
   }
 }
 
@@ -126,6 +140,10 @@ int main(int argc, char **argv) {
       ->Repetitions(40)
       ->ReportAggregatesOnly(true)
       ->UseRealTime();
+  for (const auto &[name, kind] : {std::pair{"Capture/distant", CaptureKind::Distant},
+                                   std::pair{"Capture/tilted", CaptureKind::Tilted},
+                                   std::pair{"Capture/shaky", CaptureKind::Shaky}})
+    benchmark::RegisterBenchmark(name, Capture, kind)->Unit(benchmark::kMicrosecond);
   static const SearchCase cases[] = {
       {"level/1-M",
        QStringLiteral("生成器"),

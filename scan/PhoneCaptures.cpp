@@ -57,6 +57,39 @@ struct Grey {
   }
 };
 
+// One row of the blur across: `taps` weights over a row padded with its
+// edge pixels. The count known at compile time lets the loop over the row
+// run several pixels at once.
+template <int taps>
+void BlurRowAcross(const int *weights, const int *row, std::uint8_t *dst, std::size_t width) {
+  for (std::size_t x = 0; x < width; ++x) {
+    int acc = 32768;
+    for (int i = 0; i < taps; ++i)
+      acc += weights[i] * row[x + static_cast<std::size_t>(i)];
+    dst[x] = static_cast<std::uint8_t>(acc >> 16);
+  }
+}
+
+void BlurRowAcross(const std::vector<int> &weights, const int *row, std::uint8_t *dst,
+                   std::size_t width) {
+  switch (weights.size()) {
+  case 3:
+    return BlurRowAcross<3>(weights.data(), row, dst, width);
+  case 5:
+    return BlurRowAcross<5>(weights.data(), row, dst, width);
+  case 7:
+    return BlurRowAcross<7>(weights.data(), row, dst, width);
+  default:
+    break;
+  }
+  for (std::size_t x = 0; x < width; ++x) {
+    int acc = 32768;
+    for (std::size_t i = 0; i < weights.size(); ++i)
+      acc += weights[i] * row[x + i];
+    dst[x] = static_cast<std::uint8_t>(acc >> 16);
+  }
+}
+
 // A Gaussian blur of `sigma` pixels, in fixed point so that every machine
 // gives the same bytes.
 Grey Blurred(const Grey &in, double sigma) {
@@ -76,22 +109,22 @@ Grey Blurred(const Grey &in, double sigma) {
   const int width = in.width, height = in.height;
   const auto w = static_cast<std::size_t>(width);
   // Across: each row padded with its edge pixels.
-  Grey across = in;
+  Grey across;
+  across.width = width;
+  across.height = height;
+  across.pixels.resize(in.pixels.size());
   std::vector<int> row(w + 2 * static_cast<std::size_t>(radius));
   for (int y = 0; y < height; ++y) {
     const std::uint8_t *src = in.pixels.data() + static_cast<std::size_t>(y) * w;
     for (int x = -radius; x < width + radius; ++x)
       row[static_cast<std::size_t>(x + radius)] = src[std::clamp(x, 0, width - 1)];
-    std::uint8_t *dst = across.pixels.data() + static_cast<std::size_t>(y) * w;
-    for (std::size_t x = 0; x < w; ++x) {
-      int acc = 32768;
-      for (std::size_t i = 0; i < weights.size(); ++i)
-        acc += weights[i] * row[x + i];
-      dst[x] = static_cast<std::uint8_t>(acc >> 16);
-    }
+    BlurRowAcross(weights, row.data(), across.pixels.data() + static_cast<std::size_t>(y) * w, w);
   }
   // Down: whole rows at a time, the nearest row past an edge.
-  Grey out = in;
+  Grey out;
+  out.width = width;
+  out.height = height;
+  out.pixels.resize(in.pixels.size());
   std::vector<int> acc(w);
   for (int y = 0; y < height; ++y) {
     std::fill(acc.begin(), acc.end(), 32768);
@@ -110,31 +143,40 @@ Grey Blurred(const Grey &in, double sigma) {
 }
 
 // The grey at (`fx`, `fy`) in pixel units (pixel centres at whole numbers),
-// between the four nearest pixels; -1 beyond the picture.
-int Sample(const Grey &g, double fx, double fy) {
+// between the four nearest pixels; -1 beyond the picture. Within the
+// picture a coordinate lies from -0.5 to the last pixel's + 0.5, so its
+// whole part is the nearest pixel at or before it (the first for the half
+// pixel before it), and its fraction in 256ths nothing before the first.
+inline int Sample(const Grey &g, double fx, double fy) {
   if (!(fx >= -0.5 && fy >= -0.5 && fx <= g.width - 0.5 && fy <= g.height - 0.5))
     return -1;
-  const int x0 = std::clamp(static_cast<int>(std::floor(fx)), 0, g.width - 1);
-  const int y0 = std::clamp(static_cast<int>(std::floor(fy)), 0, g.height - 1);
+  const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
   const int x1 = std::min(x0 + 1, g.width - 1), y1 = std::min(y0 + 1, g.height - 1);
   // Weights in 256ths.
-  const int ax = static_cast<int>(std::clamp(fx - x0, 0.0, 1.0) * 256);
-  const int ay = static_cast<int>(std::clamp(fy - y0, 0.0, 1.0) * 256);
-  const int top = g.at(x0, y0) * (256 - ax) + g.at(x1, y0) * ax;
-  const int bottom = g.at(x0, y1) * (256 - ax) + g.at(x1, y1) * ax;
-  return (top * (256 - ay) + bottom * ay + 32768) >> 16;
+  const int ax = fx < 0 ? 0 : static_cast<int>((fx - x0) * 256);
+  const int ay = fy < 0 ? 0 : static_cast<int>((fy - y0) * 256);
+  const std::uint8_t *top =
+      g.pixels.data() + static_cast<std::size_t>(y0) * static_cast<std::size_t>(g.width);
+  const std::uint8_t *below =
+      g.pixels.data() + static_cast<std::size_t>(y1) * static_cast<std::size_t>(g.width);
+  const int upper = top[x0] * (256 - ax) + top[x1] * ax;
+  const int lower = below[x0] * (256 - ax) + below[x1] * ax;
+  return (upper * (256 - ay) + lower * ay + 32768) >> 16;
 }
 
 // A small, fast generator of the same numbers on every machine.
 struct Noise {
+  static constexpr std::uint32_t kMultiplier = 1664525u, kIncrement = 1013904223u;
+  // Two steps at once: the second state straight from the first.
+  static constexpr std::uint32_t kMultiplier2 = kMultiplier * kMultiplier;
+  static constexpr std::uint32_t kIncrement2 = kMultiplier * kIncrement + kIncrement;
   std::uint32_t state;
   // Two uniform draws from 0 to 255, summed: a triangle around 255, as
   // sensor noise is mostly small.
   int draws() {
-    state = state * 1664525u + 1013904223u;
-    const int a = static_cast<int>(state >> 24);
-    state = state * 1664525u + 1013904223u;
-    return a + static_cast<int>(state >> 24);
+    const std::uint32_t first = state * kMultiplier + kIncrement;
+    state = state * kMultiplier2 + kIncrement2;
+    return static_cast<int>(first >> 24) + static_cast<int>(state >> 24);
   }
 };
 
@@ -282,6 +324,30 @@ QImage PhoneCapture(const QImage &picture, CaptureKind kind) {
   for (int v = 0; v < 256; ++v)
     shown[static_cast<std::size_t>(v)] = low + (v * (255 - 2 * low) + 127) / 255;
   const std::array<int, 511> noiseLevels = NoiseLevels(shot.noise);
+  // A capture square on and at the picture's own scale is a whole-pixel
+  // shift of it: each frame pixel is one pixel of the blurred picture, with
+  // nothing between pixels to weigh, which is what the map below gives too.
+  const bool shift = invertible && affine && t.m11() == 1 && t.m12() == 0 && t.m21() == 0 &&
+                     t.m22() == 1 && t.dx() == std::trunc(t.dx()) && t.dy() == std::trunc(t.dy()) &&
+                     std::abs(t.dx()) < 1e6 && std::abs(t.dy()) < 1e6;
+  if (shift) {
+    const int shiftX = static_cast<int>(t.dx()), shiftY = static_cast<int>(t.dy());
+    for (int y = 0; y < frameHeight; ++y) {
+      std::uint8_t *line = frame.scanLine(y);
+      const int sy = y + shiftY;
+      const std::uint8_t *row = sy >= 0 && sy < soft.height
+                                    ? soft.pixels.data() + static_cast<std::size_t>(sy) *
+                                                               static_cast<std::size_t>(soft.width)
+                                    : nullptr;
+      for (int x = 0; x < frameWidth; ++x) {
+        const int sx = x + shiftX;
+        const int v = row && sx >= 0 && sx < soft.width ? shown[row[sx]] : surround;
+        line[x] = static_cast<std::uint8_t>(
+            std::clamp(v + noiseLevels[static_cast<std::size_t>(noise.draws())], 0, 255));
+      }
+    }
+    return JpegRoundTrip(frame, shot.quality);
+  }
   for (int y = 0; y < frameHeight; ++y) {
     std::uint8_t *line = frame.scanLine(y);
     const double py = y + 0.5;
