@@ -2,7 +2,6 @@
 // start: binding them and their libraries was a good part of the start-up
 // that the first paint does not need.
 #include "LazyReaders.h"
-#include "Trust.h"
 
 #include <dlfcn.h>
 
@@ -53,21 +52,9 @@ const ReaderCalls *LoadReadersFrom(const std::vector<std::string> &places,
     // The first place that has it is the one that counts.
     if (!std::filesystem::exists(place, error))
       continue;
-    // Code another user could have put there, or could change, is not run.
-    std::string real;
-    if (const TrustCheck trust = ModuleTrust(place, real); !trust) {
-      problem.brokenAt = place;
-      problem.untrusted = true;
-      problem.reason = trust.where;
+    void *module = OpenTrustedModule(place, problem);
+    if (!module)
       return nullptr;
-    }
-    void *module = ::dlopen(real.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-      const char *reason = ::dlerror();
-      problem.brokenAt = place;
-      problem.reason = reason ? reason : "";
-      return nullptr;
-    }
     using Entry = const ReaderCalls *(*)();
     const auto entry = reinterpret_cast<Entry>(::dlsym(module, "zub_reader_calls"));
     const ReaderCalls *calls = entry ? entry() : nullptr;

@@ -270,11 +270,11 @@ int Compose(const std::vector<std::string> &args) {
   const std::optional<OutputFormat> format = ChooseFormat(options);
   if (!format || (*format != OutputFormat::Png && *format != OutputFormat::Bmp &&
                   *format != OutputFormat::Jpeg && *format != OutputFormat::Svg))
-    return UsageError(
-        "compose",
-        Say("合成的图片只能写成 png、bmp、jpg 或 svg；", "the composite is written as png, "
-                                                         "bmp, jpg or svg only; ") +
-            Quoted(options.output) + Say("要求的是别的格式", " asks for another format"));
+    return UsageError("compose", Say("合成的图片只能写成 png、bmp、jpg 或 svg；",
+                                     "the composite is written as png, "
+                                     "bmp, jpg or svg only; ") +
+                                     Quoted(options.output) +
+                                     Say("要求的是别的格式", " asks for another format"));
   if (*format == OutputFormat::Svg && drawing.scale != 1)
     return UsageError("compose",
                       Say("矢量图（svg）可任意放大，不用 --scale",

@@ -1,11 +1,10 @@
 #include "CompositeSvg.h"
 
+#include "ImageFile.h"
 #include "LogoBox.h"
 #include "LogoImage.h"
 
-#include <QBuffer>
 #include <QColor>
-#include <QImageWriter>
 
 #include <algorithm>
 #include <string>
@@ -24,6 +23,38 @@ int FirstTargetPixel(int p, int sourceLength, int targetLength) {
 
 void AppendNumber(std::string &out, int n) {
   out += std::to_string(n);
+}
+
+// ` name="value"`, for the attributes of an element.
+void AppendAttribute(std::string &out, const char *name, int value) {
+  out += ' ';
+  out += name;
+  out += "=\"";
+  AppendNumber(out, value);
+  out += '"';
+}
+
+// The attributes x, y, width and height of `rect`.
+void AppendGeometry(std::string &out, const QRect &rect) {
+  AppendAttribute(out, "x", rect.left());
+  AppendAttribute(out, "y", rect.top());
+  AppendAttribute(out, "width", rect.width());
+  AppendAttribute(out, "height", rect.height());
+}
+
+// One rectangle of a path, drawn clockwise.
+void AppendRectangle(std::string &d, int left, int top, int right, int below) {
+  d += 'M';
+  AppendNumber(d, left);
+  d += ' ';
+  AppendNumber(d, top);
+  d += 'H';
+  AppendNumber(d, right);
+  d += 'V';
+  AppendNumber(d, below);
+  d += 'H';
+  AppendNumber(d, left);
+  d += 'Z';
 }
 
 // The dark modules as one path: each row's runs of dark modules, each run
@@ -65,19 +96,8 @@ std::string ModulePath(const QImage &symbol, QSize canvas) {
       const int right = FirstTargetPixel(end, w, canvas.width());
       const int top = FirstTargetPixel(y, h, canvas.height());
       const int below = FirstTargetPixel(bottom, h, canvas.height());
-      if (right > left && below > top) {
-        d += 'M';
-        AppendNumber(d, left);
-        d += ' ';
-        AppendNumber(d, top);
-        d += 'H';
-        AppendNumber(d, right);
-        d += 'V';
-        AppendNumber(d, below);
-        d += 'H';
-        AppendNumber(d, left);
-        d += 'Z';
-      }
+      if (right > left && below > top)
+        AppendRectangle(d, left, top, right, below);
       x = end;
     }
   }
@@ -97,11 +117,7 @@ QByteArray LogoPng(const QImage &logo, QSize box, int scale) {
       if (!InLogoRegion(x, y, cut.width(), cut.height(), scale))
         row[x] = 0;
   }
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "png");
-  return writer.write(cut) ? png : QByteArray();
+  return EncodeImageFile(cut, ImageFileFormat::Png);
 }
 
 } // namespace
@@ -114,11 +130,10 @@ QByteArray CompositeSvg(const QImage &symbol, const QImage &logo, QSize canvasSi
   std::string svg;
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" "
-         "xmlns:xlink=\"http://www.w3.org/1999/xlink\" version=\"1.1\" width=\"";
-  AppendNumber(svg, canvasSize.width());
-  svg += "\" height=\"";
-  AppendNumber(svg, canvasSize.height());
-  svg += "\" viewBox=\"0 0 ";
+         "xmlns:xlink=\"http://www.w3.org/1999/xlink\" version=\"1.1\"";
+  AppendAttribute(svg, "width", canvasSize.width());
+  AppendAttribute(svg, "height", canvasSize.height());
+  svg += " viewBox=\"0 0 ";
   AppendNumber(svg, canvasSize.width());
   svg += ' ';
   AppendNumber(svg, canvasSize.height());
@@ -137,29 +152,15 @@ QByteArray CompositeSvg(const QImage &symbol, const QImage &logo, QSize canvasSi
     const int shownWidth = logoBox.width() - kLogoRegionInset;
     const int shownHeight = logoBox.height() - kLogoRegionInset;
     const int corner = std::min({kLogoCornerDiameter, shownWidth, shownHeight}) / 2;
-    svg += "<clipPath id=\"logo-region\"><rect x=\"";
-    AppendNumber(svg, logoBox.left());
-    svg += "\" y=\"";
-    AppendNumber(svg, logoBox.top());
-    svg += "\" width=\"";
-    AppendNumber(svg, shownWidth);
-    svg += "\" height=\"";
-    AppendNumber(svg, shownHeight);
-    svg += "\" rx=\"";
-    AppendNumber(svg, corner);
-    svg += "\" ry=\"";
-    AppendNumber(svg, corner);
-    svg += "\"/></clipPath>\n";
+    svg += "<clipPath id=\"logo-region\"><rect";
+    AppendGeometry(svg, QRect(logoBox.topLeft(), QSize(shownWidth, shownHeight)));
+    AppendAttribute(svg, "rx", corner);
+    AppendAttribute(svg, "ry", corner);
+    svg += "/></clipPath>\n";
     // The canvas beneath the box stays: the logo is drawn over it.
-    svg += "<image x=\"";
-    AppendNumber(svg, logoBox.left());
-    svg += "\" y=\"";
-    AppendNumber(svg, logoBox.top());
-    svg += "\" width=\"";
-    AppendNumber(svg, logoBox.width());
-    svg += "\" height=\"";
-    AppendNumber(svg, logoBox.height());
-    svg += "\" preserveAspectRatio=\"none\" clip-path=\"url(#logo-region)\" "
+    svg += "<image";
+    AppendGeometry(svg, logoBox);
+    svg += " preserveAspectRatio=\"none\" clip-path=\"url(#logo-region)\" "
            "xlink:href=\"data:image/png;base64,";
     svg += png.toBase64().toStdString();
     svg += "\"/>\n";

@@ -77,6 +77,11 @@ WechatScan FindWechatReader(ReadersProblem &problem);
 // The file name of the WeChat engine's module.
 inline constexpr const char *kWechatModule = "zubqr-wechat.so";
 
+// Opens the module at `place` (dlopen) when no one but the user and root
+// can change it (trust/); else null, with `problem` saying where and why:
+// not trusted, or the loader's own reason.
+void *OpenTrustedModule(const std::string &place, ReadersProblem &problem);
+
 } // namespace zub
 
 // The table of the readers' module, as it exports it.

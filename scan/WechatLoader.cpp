@@ -4,7 +4,6 @@
 // package of its own puts it. Without it the check stands on the other two
 // readers, and says so.
 #include "Readers.h"
-#include "Trust.h"
 
 #include <dlfcn.h>
 
@@ -25,21 +24,9 @@ WechatScan FindWechatReader(ReadersProblem &problem) {
   std::error_code error;
   if (!std::filesystem::exists(place, error))
     return nullptr;
-  // Code another user could have put there, or could change, is not run.
-  std::string real;
-  if (const TrustCheck trust = ModuleTrust(place, real); !trust) {
-    problem.brokenAt = place;
-    problem.untrusted = true;
-    problem.reason = trust.where;
+  void *module = OpenTrustedModule(place, problem);
+  if (!module)
     return nullptr;
-  }
-  void *module = ::dlopen(real.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) {
-    const char *reason = ::dlerror();
-    problem.brokenAt = place;
-    problem.reason = reason ? reason : "";
-    return nullptr;
-  }
   using Entry = WechatScan (*)();
   const auto entry = reinterpret_cast<Entry>(::dlsym(module, "zub_wechat_scan"));
   const WechatScan scan = entry ? entry() : nullptr;
