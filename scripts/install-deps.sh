@@ -17,6 +17,8 @@ packages=(
   openbox xdotool x11-utils
   qt6-gtk-platformtheme gnome-themes-extra
   dpkg-dev file lintian hyperfine time
+  # A second renderer of the vector composite, for the tests: librsvg's.
+  librsvg2-bin
   # The phone readers' parsers of the Java ZXing core, a test oracle of the
   # texts of forms (Wi-Fi, contact cards...), and Java to compile and run it.
   default-jdk-headless libzxing-core-java
