@@ -12,9 +12,14 @@
 //     none passes).
 //   Capture/<kind>: one phone capture of that composite (blur, the frame
 //     seen at a slant, noise, the JPEG frame), as the check makes three.
+//   Print/scale<N>/<png|bmp|svg>: that code drawn N times larger for print
+//     (the logo from its 512 x 512 picture) and encoded as a file, or as the
+//     vector picture with the drawing the check reads (N 1).
 //   Logo/jpeg7000/<whole|shown>: a 7000 x 7000 JPEG logo loaded whole, or
 //     decoded at the size of the logo box.
+#include "CodeForPrint.h"
 #include "CodeSearch.h"
+#include "ImageFile.h"
 #include "LogoImage.h"
 #include "PhoneCaptures.h"
 #include "TestSupport.h"
@@ -74,6 +79,24 @@ void Capture(benchmark::State &state, CaptureKind kind) {
   for (auto _ : state) {
     const QImage shot = PhoneCapture(code.composite, kind);
     benchmark::DoNotOptimize(shot.constBits());
+  }
+}
+
+void Print(benchmark::State &state, int scale, ImageFileFormat format, bool vector) {
+  const QImage logo = Logo(LogoKind::Picture);
+  const CodeSource source{Text(Workloads()[1].bytes), {}, LogoInBox(logo, kLogoBoxRect.size())};
+  QrEncoder encoder;
+  const MadeCode code = MakeCode(encoder, source, {0, kLevelM, 0, TextEncoding::Utf8, 0}, false);
+  const QImage logoAtScale = LogoInBox(logo, kLogoBoxRect.size() * scale);
+  for (auto _ : state) {
+    if (vector) {
+      const VectorCode svg = MakeVectorCode(code, source, logo, false);
+      benchmark::DoNotOptimize(svg.rendering.constBits());
+    } else {
+      const QImage large = PrintComposite(code, source, logoAtScale, scale);
+      const QByteArray bytes = EncodeImageFile(large, format, CompositeDotsPerInch(scale));
+      benchmark::DoNotOptimize(bytes.constData());
+    }
   }
 }
 
@@ -144,6 +167,14 @@ int main(int argc, char **argv) {
                                    std::pair{"Capture/tilted", CaptureKind::Tilted},
                                    std::pair{"Capture/shaky", CaptureKind::Shaky}})
     benchmark::RegisterBenchmark(name, Capture, kind)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("Print/scale8/png", Print, 8, ImageFileFormat::Png, false)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Print/scale8/bmp", Print, 8, ImageFileFormat::Bmp, false)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Print/scale16/png", Print, 16, ImageFileFormat::Png, false)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Print/scale1/svg", Print, 1, ImageFileFormat::Png, true)
+      ->Unit(benchmark::kMillisecond);
   static const SearchCase cases[] = {
       {"level/1-M",
        QStringLiteral("生成器"),

@@ -5,6 +5,8 @@
 #                  against  zint --batch on the same file
 #   3. with logos: zubqr compose --batch of 1,000 texts with a logo
 #                  against  a shell loop of 1,000 single zubqr compose calls
+#   4. for print:  zubqr compose --scale 8 of one code (4416 x 3272 pixels)
+#                  against  the same code at its own size
 # hyperfine runs each pair side by side in one go; the peers (Debian's
 # qrencode and zint) are installed here when missing, for this script only.
 #   bash bench/cli.sh [build-dir]            (default build/release)
@@ -60,4 +62,8 @@ LOOP
     "$zubqr compose -l H --batch texts.txt --logo $logo --format $format -o co" \
     "sh loop-$format.sh"
 done
-cat one.md batch.md compose-png.md compose-bmp.md
+echo "== 4. one code drawn 8 times larger, for print"
+hyperfine -N --warmup 2 --runs "${SCALE_RUNS:-20}" --export-markdown scale.md \
+  "$zubqr compose -l H Ticket --logo $logo --scale 8 -o s8.png" \
+  "$zubqr compose -l H Ticket --logo $logo -o s1.png"
+cat one.md batch.md compose-png.md compose-bmp.md scale.md

@@ -6,6 +6,10 @@
 #include "ScanCheck.h"
 #include "ScanMessages.h"
 
+#include <QThreadPool>
+
+#include <algorithm>
+
 namespace zub::cli {
 
 CodeSource SourceOf(const Message &message) {
@@ -23,7 +27,12 @@ CodeOptions CodeOptionsOf(const EncodeOptions &options) {
 }
 
 void BoundCheckThreads(int threads, int callers) {
-  SetCheckHelperThreads(BatchThreads(threads) - callers);
+  const int helpers = BatchThreads(threads) - callers;
+  SetCheckHelperThreads(helpers);
+  // Qt spreads the conversion of a large picture over a pool of its own
+  // while its caller waits: no more threads there than the helpers, one
+  // at the least, so --threads 1 keeps to one core.
+  QThreadPool::globalInstance()->setMaxThreadCount(std::max(1, helpers));
 }
 
 ReadableSymbol ReadableSymbolFor(const EncodeOptions &options, const Message &message) {
