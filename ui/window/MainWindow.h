@@ -226,6 +226,13 @@ private:
   void startSave(const std::shared_ptr<SaveJob> &job);
   void tellSaved(const SaveJob &job);
   void setSaving(bool saving);
+  // The cursor, the buttons and the canvas's mark while work runs.
+  void showBusy(bool busy);
+  // Tells of a saved file (`size`: what it is, after its place) and offers
+  // to show it.
+  void tellSavedAt(const QString &path, const QString &size);
+  // Tells that there is no code to save or copy; true then.
+  bool refuseWithoutCode();
   void updateCanvasMark();
   Inputs currentInputs() const;
 

@@ -247,6 +247,10 @@ void MainWindow::setBusy(bool busy) {
   if (busy == generating_)
     return;
   generating_ = busy;
+  showBusy(busy);
+}
+
+void MainWindow::showBusy(bool busy) {
   if (busy)
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   else

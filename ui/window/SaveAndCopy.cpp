@@ -66,11 +66,8 @@ QString SaveStartFolder(const QString &programFolder, const QString &lastSaveFol
 std::optional<QString> MainWindow::askSavePath(const QString &filter) {
   if (refuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再保存。")))
     return std::nullopt;
-  if (!shown_) {
-    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
-                             QStringLiteral("当前尚未生成二维码信息哦！"));
+  if (refuseWithoutCode())
     return std::nullopt;
-  }
   if (stale() && services.dialogs.message(
                      MessageIcon::Question, MessageButtons::YesNo, QStringLiteral("提示"),
                      QStringLiteral("内容已修改，画面上仍是修改前的二维码。\r\n"
@@ -173,22 +170,14 @@ void MainWindow::save() {
             QString::fromStdString(WriteFailureWords(written, Language::Chinese)));
     return;
   }
-  if (services.dialogs.message(
-          MessageIcon::Information, MessageButtons::YesNo, QStringLiteral("提示"),
-          QStringLiteral("二维码保存成功！\r\n位置：") + path +
-              SavedSize(shown_->composite.size(), CompositeDotsPerInch(1), false) +
-              QStringLiteral("\r\n\r\n是否定位到文件？")) == MessageAnswer::Yes)
-    services.reveal(path);
+  tellSavedAt(path, SavedSize(shown_->composite.size(), CompositeDotsPerInch(1), false));
 }
 
 void MainWindow::saveLarge() {
   if (refuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再保存。")))
     return;
-  if (!shown_) {
-    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
-                             QStringLiteral("当前尚未生成二维码信息哦！"));
+  if (refuseWithoutCode())
     return;
-  }
   ChoiceRequest request;
   request.title = QStringLiteral("保存高清二维码");
   request.label = QStringLiteral("放大多少倍？每个点都放大成同样大小的方块，Logo 按原图画出。");
@@ -254,34 +243,37 @@ void MainWindow::tellSaved(const SaveJob &job) {
             QString::fromStdString(WriteFailureWords(job.written, Language::Chinese)));
     return;
   }
+  tellSavedAt(job.path, job.size);
+}
+
+void MainWindow::tellSavedAt(const QString &path, const QString &size) {
   if (services.dialogs.message(
           MessageIcon::Information, MessageButtons::YesNo, QStringLiteral("提示"),
-          QStringLiteral("二维码保存成功！\r\n位置：") + job.path + job.size +
+          QStringLiteral("二维码保存成功！\r\n位置：") + path + size +
               QStringLiteral("\r\n\r\n是否定位到文件？")) == MessageAnswer::Yes)
-    services.reveal(job.path);
+    services.reveal(path);
+}
+
+bool MainWindow::refuseWithoutCode() {
+  if (shown_)
+    return false;
+  services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
+                           QStringLiteral("当前尚未生成二维码信息哦！"));
+  return true;
 }
 
 void MainWindow::setSaving(bool saving) {
   if (saving == saving_)
     return;
   saving_ = saving;
-  if (saving)
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-  else
-    QGuiApplication::restoreOverrideCursor();
-  generateButton_->setEnabled(!saving);
-  saveButton_->setEnabled(!saving);
-  updateCanvasMark();
+  showBusy(saving);
 }
 
 void MainWindow::copyPicture() {
   if (refuseWhileBusy(QStringLiteral("正在生成二维码，请等生成结束后再复制。")))
     return;
-  if (!shown_) {
-    services.dialogs.message(MessageIcon::Exclamation, MessageButtons::Ok, QStringLiteral("无效"),
-                             QStringLiteral("当前尚未生成二维码信息哦！"));
+  if (refuseWithoutCode())
     return;
-  }
   // The composite that was checked, as saving writes it.
   QGuiApplication::clipboard()->setImage(shown_->composite);
 }
