@@ -14,7 +14,7 @@
 //     seen at a slant, noise, the JPEG frame), as the check makes three.
 //   Print/scale<N>/<png|bmp|svg>: that code drawn N times larger for print
 //     (the logo from its 512 x 512 picture) and encoded as a file, or as the
-//     vector picture with the drawing the check reads (N 1).
+//     vector picture, drawn by Qt SVG and that drawing checked (N 1).
 //   Logo/jpeg7000/<whole|shown>: a 7000 x 7000 JPEG logo loaded whole, or
 //     decoded at the size of the logo box.
 #include "CodeForPrint.h"
@@ -90,7 +90,7 @@ void Print(benchmark::State &state, int scale, ImageFileFormat format, bool vect
   const QImage logoAtScale = LogoInBox(logo, kLogoBoxRect.size() * scale);
   for (auto _ : state) {
     if (vector) {
-      const VectorCode svg = MakeVectorCode(code, source, logo, false);
+      const VectorCode svg = MakeVectorCode(code, source, logo);
       benchmark::DoNotOptimize(svg.rendering.constBits());
     } else {
       const QImage large = PrintComposite(code, source, logoAtScale, scale);

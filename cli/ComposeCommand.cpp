@@ -102,25 +102,29 @@ struct Drawing {
 std::string PrintedSize(const Drawing &drawing, QSize pixels, const std::string &output) {
   const Language language = MessageLanguage();
   const bool vector = drawing.format == OutputFormat::Svg;
-  const int dpi = vector ? 96 : CompositeDotsPerInch(drawing.scale);
+  // A vector picture's size is given at the screen's density, its own.
+  const int dpi = CompositeDotsPerInch(vector ? 1 : drawing.scale);
   return (output == "-" ? std::string() : Quoted(output) + Say("：", ": ")) +
          PrintedSizeWords(pixels.width(), pixels.height(), dpi, vector, language);
 }
 
-// Writes `code` as `drawing` says. A vector composite is written only when
-// a renderer's drawing of it reads as the composite does: `rendered`
-// receives the check of that drawing.
+// Writes `code` as `drawing` says. A vector composite is judged as a
+// renderer draws it: `rendered` receives that check, and with
+// `onlyIfItScans` nothing is written when the drawing does not scan
+// (Unreadable, without a message).
 JobOutcome Write(const MadeCode &code, const CodeSource &source, const Drawing &drawing,
-                 const std::string &output, std::optional<ScanReport> *rendered = nullptr) {
+                 const std::string &output, std::optional<ScanReport> &rendered,
+                 bool onlyIfItScans) {
   QByteArray bytes;
   QSize pixels = code.composite.size();
   if (drawing.format == OutputFormat::Svg) {
-    VectorCode vector = MakeVectorCode(code, source, drawing.logo, true);
+    VectorCode vector = MakeVectorCode(code, source, drawing.logo);
     if (vector.svg.isEmpty())
       return {JobOutcome::Failed, Say("无法生成矢量图", "cannot make the vector picture")};
+    rendered = std::move(vector.report);
+    if (onlyIfItScans && !rendered->Passes())
+      return {JobOutcome::Unreadable, {}};
     bytes = std::move(vector.svg);
-    if (rendered)
-      *rendered = std::move(vector.report);
   } else {
     const QImage picture = PrintComposite(code, source, drawing.logoAtScale, drawing.scale);
     if (picture.isNull())
@@ -161,7 +165,7 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
   if (!options.readable) {
     MadeCode &code = encoded;
     FinishCode(code, source, true);
-    JobOutcome outcome = Write(code, source, drawing, output, &rendered);
+    JobOutcome outcome = Write(code, source, drawing, output, rendered, false);
     if (outcome.kind != JobOutcome::Done)
       return outcome;
     if (!code.report->checked)
@@ -192,18 +196,13 @@ JobOutcome ComposeCode(QrEncoder &encoder, const EncodeOptions &options, const M
   case ReadableCode::Verdict::Remedied:
     break;
   }
-  if (drawing.format == OutputFormat::Svg) {
-    // Only a vector picture whose drawing scans is written.
-    const VectorCode vector = MakeVectorCode(made.code(), source, drawing.logo, true);
-    if (vector.svg.isEmpty())
-      return {JobOutcome::Failed, Say("无法生成矢量图", "cannot make the vector picture")};
-    if (!vector.report->Passes())
-      return {JobOutcome::Unreadable,
-              Say("没有写入文件：矢量图画出来后扫不出。", "nothing written: the vector picture "
-                                                          "does not scan as drawn. ") +
-                  ScanWarning(*vector.report, options.verbose)};
-  }
-  JobOutcome outcome = Write(made.code(), source, drawing, output);
+  // Only a vector picture whose drawing scans is written.
+  JobOutcome outcome = Write(made.code(), source, drawing, output, rendered, true);
+  if (outcome.kind == JobOutcome::Unreadable)
+    return {JobOutcome::Unreadable,
+            Say("没有写入文件：矢量图画出来后扫不出。", "nothing written: the vector picture "
+                                                        "does not scan as drawn. ") +
+                ScanWarning(*rendered, options.verbose)};
   if (outcome.kind == JobOutcome::Done && made.changed()) {
     std::string note = ChangedMessage(made.first, made.code(), options.verbose);
     AddLine(note, outcome.message);

@@ -16,25 +16,19 @@ QImage PrintComposite(const MadeCode &code, const CodeSource &source, const QIma
   return ScaleComposite(made, source.logoInBox.isNull() ? QImage() : logo, scale, source.logoBox);
 }
 
-VectorCode MakeVectorCode(const MadeCode &code, const CodeSource &source, const QImage &logo,
-                          bool check) {
+VectorCode MakeVectorCode(const MadeCode &code, const CodeSource &source, const QImage &logo) {
   VectorCode vector;
   if (!code.Made() || source.symbolAlone)
     return vector;
   const bool withLogo = !source.logoInBox.isNull() && !logo.isNull();
-  vector.svg =
+  QByteArray svg =
       CompositeSvg(code.symbol, withLogo ? logo : QImage(), source.canvasSize, source.logoBox);
-  if (vector.svg.isEmpty())
+  vector.rendering = RenderSvg(svg, source.canvasSize);
+  if (vector.rendering.isNull())
     return vector;
-  vector.rendering = RenderSvg(vector.svg, source.canvasSize);
-  if (check) {
-    if (vector.rendering.isNull()) {
-      vector.svg.clear();
-      return vector;
-    }
-    vector.report = CheckScan({vector.rendering, code.symbol, code.picture.facts(),
-                               withLogo ? source.logoBox : QRect(), code.message, source.text});
-  }
+  vector.report = CheckScan({vector.rendering, code.symbol, code.picture.facts(),
+                             withLogo ? source.logoBox : QRect(), code.message, source.text});
+  vector.svg = std::move(svg);
   return vector;
 }
 

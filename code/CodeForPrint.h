@@ -20,15 +20,14 @@ QImage PrintComposite(const MadeCode &code, const CodeSource &source, const QIma
 // A made code as a vector picture, and what the readers make of it as a
 // renderer draws it.
 struct VectorCode {
-  QByteArray svg;                   // CompositeSvg; empty when it cannot be made
+  QByteArray svg;                   // CompositeSvg; empty when it cannot be made or drawn
   QImage rendering;                 // the SVG drawn by Qt SVG at the composite's size
-  std::optional<ScanReport> report; // the check of the rendering, when asked
+  std::optional<ScanReport> report; // the check of the rendering, with the svg
 };
 
 // `code` (made from `source`) as SVG with the logo `logo` embedded, drawn
-// back and, with `check`, judged by the readers as the composite is: what
-// is written is what was checked.
-VectorCode MakeVectorCode(const MadeCode &code, const CodeSource &source, const QImage &logo,
-                          bool check);
+// back and judged by the readers as the composite is: what is written is
+// what was checked.
+VectorCode MakeVectorCode(const MadeCode &code, const CodeSource &source, const QImage &logo);
 
 } // namespace zub

@@ -71,7 +71,7 @@ QImage ScaleComposite(const Composition &made, const QImage &logo, int scale,
   const QImage shown = LogoInBox(logo, box.size());
   if (shown.isNull())
     return {};
-  const QImage &canvas = made.canvas;
+  const QImage canvas = made.canvas.convertToFormat(QImage::Format_RGB32);
   for (int y = 0; y < box.height(); ++y) {
     const int ly = box.top() + y;
     if (ly < 0 || ly >= large.height())
@@ -79,6 +79,8 @@ QImage ScaleComposite(const Composition &made, const QImage &logo, int scale,
     const auto *logoRow = reinterpret_cast<const QRgb *>(shown.constScanLine(y));
     auto *out = reinterpret_cast<QRgb *>(large.scanLine(ly));
     const int cy = ly / scale;
+    const auto *canvasRow =
+        cy < canvas.height() ? reinterpret_cast<const QRgb *>(canvas.constScanLine(cy)) : nullptr;
     for (int x = 0; x < box.width(); ++x) {
       const int lx = box.left() + x;
       if (lx < 0 || lx >= large.width())
@@ -86,7 +88,7 @@ QImage ScaleComposite(const Composition &made, const QImage &logo, int scale,
       if (InLogoRegion(x, y, box.width(), box.height(), scale))
         out[lx] = logoRow[x];
       else
-        out[lx] = canvas.valid(lx / scale, cy) ? canvas.pixel(lx / scale, cy) : kWindowColour;
+        out[lx] = canvasRow && lx / scale < canvas.width() ? canvasRow[lx / scale] : kWindowColour;
     }
   }
   return large;

@@ -47,9 +47,10 @@ void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
 }
 void FlushNothing(png_structp) {}
 
-// Writes `rgb` (Format_RGB32) into `out`; false when libpng fails. The
-// bytes live in the caller, outside the reach of libpng's longjmp.
-bool WritePngRows(const QImage &rgb, QByteArray &out) {
+// Writes `rgb` (Format_RGB32) at `dotsPerMeter` into `out`; false when
+// libpng fails. The bytes live in the caller, outside the reach of libpng's
+// longjmp.
+bool WritePngRows(const QImage &rgb, int dotsPerMeter, QByteArray &out) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
@@ -64,9 +65,9 @@ bool WritePngRows(const QImage &rgb, QByteArray &out) {
   png_set_IHDR(png, info, static_cast<png_uint_32>(rgb.width()),
                static_cast<png_uint_32>(rgb.height()), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (rgb.dotsPerMeterX() > 0 && rgb.dotsPerMeterY() > 0)
-    png_set_pHYs(png, info, static_cast<png_uint_32>(rgb.dotsPerMeterX()),
-                 static_cast<png_uint_32>(rgb.dotsPerMeterY()), PNG_RESOLUTION_METER);
+  if (dotsPerMeter > 0)
+    png_set_pHYs(png, info, static_cast<png_uint_32>(dotsPerMeter),
+                 static_cast<png_uint_32>(dotsPerMeter), PNG_RESOLUTION_METER);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_write_info(png, info);
   // Qt's 32-bit pixels lie in memory as blue, green, red, unused.
@@ -83,22 +84,29 @@ bool WritePngRows(const QImage &rgb, QByteArray &out) {
 // above, by libpng with every row filtered against the one above: a
 // repeated row is all zeros, which deflate takes at almost no cost. Three
 // times as fast as Qt's writer at 8x, and as small.
-QByteArray EncodeLargePng(const QImage &image) {
+QByteArray EncodeLargePng(const QImage &image, int dotsPerMeter) {
   const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
   QByteArray out;
-  if (rgb.isNull() || !WritePngRows(rgb, out))
+  if (rgb.isNull() || !WritePngRows(rgb, dotsPerMeter, out))
     return {};
   return out;
 }
 
-QByteArray EncodePng(const QImage &image) {
+// At `dotsPerMeter`, or the image's own density for 0.
+QByteArray EncodePng(const QImage &image, int dotsPerMeter) {
   if (static_cast<qint64>(image.width()) * image.height() > kQtPngPixels)
-    return EncodeLargePng(image);
+    return EncodeLargePng(image, dotsPerMeter > 0 ? dotsPerMeter : image.dotsPerMeterX());
+  // Qt's writer takes the density from the image: a copy says another.
+  QImage marked = image;
+  if (dotsPerMeter > 0) {
+    marked.setDotsPerMeterX(dotsPerMeter);
+    marked.setDotsPerMeterY(dotsPerMeter);
+  }
   QByteArray out;
   QBuffer buffer(&out);
   buffer.open(QIODevice::WriteOnly);
   QImageWriter writer(&buffer, "png");
-  return writer.write(image) ? out : QByteArray();
+  return writer.write(marked) ? out : QByteArray();
 }
 
 } // namespace
@@ -117,14 +125,8 @@ QByteArray EncodeImageFile(const QImage &image, ImageFileFormat format, int dots
     return {};
   switch (format) {
   case ImageFileFormat::Png:
-    if (dotsPerInch > 0) {
-      QImage marked = image;
-      const int dpm = static_cast<int>(std::lround(dotsPerInch / 0.0254));
-      marked.setDotsPerMeterX(dpm);
-      marked.setDotsPerMeterY(dpm);
-      return EncodePng(marked);
-    }
-    return EncodePng(image);
+    return EncodePng(image,
+                     dotsPerInch > 0 ? static_cast<int>(std::lround(dotsPerInch / 0.0254)) : 0);
   case ImageFileFormat::Jpeg:
     return EncodeJpeg(image, dotsPerInch);
   case ImageFileFormat::Bmp:

@@ -238,21 +238,6 @@ TEST_F(ComposeCli, ReadableWritesOnlyACodeThatScans) {
   }
 }
 
-// Whether `large` is `small` enlarged `scale` times, pixel for pixel,
-// outside the logo's box at that scale.
-bool EnlargedOutsideTheLogo(const QImage &small, const QImage &large, int scale) {
-  const QImage a = small.convertToFormat(QImage::Format_RGB32);
-  const QImage b = large.convertToFormat(QImage::Format_RGB32);
-  if (b.size() != a.size() * scale)
-    return false;
-  const QRect box(kLogoBoxRect.topLeft() * scale, kLogoBoxRect.size() * scale);
-  for (int y = 0; y < b.height(); ++y)
-    for (int x = 0; x < b.width(); ++x)
-      if (!box.contains(x, y) && b.pixel(x, y) != a.pixel(x / scale, y / scale))
-        return false;
-  return true;
-}
-
 QByteArray Contents(const QString &path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -283,7 +268,7 @@ TEST_F(ComposeCli, ScaleDrawsTheSameCompositeLargerForPrint) {
     const QImage large(out);
     const int scale = QString::fromLatin1(c.scale).toInt();
     if (!out.endsWith(QLatin1String(".jpg"))) {
-      EXPECT_TRUE(EnlargedOutsideTheLogo(QImage(plain), large, scale));
+      EXPECT_EQ(test::DifferencesOutsideTheLogoBox(QImage(plain), large, scale), 0);
     }
     EXPECT_NEAR(large.dotsPerMeterX() * 0.0254, std::min(96 * scale, 300), 0.5);
     const auto found = test::DecodeAll(large);
@@ -325,7 +310,7 @@ TEST_F(ComposeCli, SvgIsAVectorPictureThatRendersAsTheCompositeAndReads) {
     ASSERT_TRUE(p.waitForFinished(60000));
     ASSERT_EQ(p.exitCode(), 0) << "rsvg-convert is needed (scripts/install-deps.sh)";
     const QImage picture(drawn);
-    EXPECT_TRUE(EnlargedOutsideTheLogo(QImage(png), picture, zoom));
+    EXPECT_EQ(test::DifferencesOutsideTheLogoBox(QImage(png), picture, zoom), 0);
     const auto found = test::DecodeAll(picture);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].text, text);

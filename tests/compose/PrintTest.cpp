@@ -60,36 +60,6 @@ Made MakeWithLogo(const QString &text, int version, int level, const QImage &log
   return made;
 }
 
-// Whether pixel (x, y) of a picture `scale` times the composite lies in the
-// logo box drawn at that scale.
-bool InScaledBox(int x, int y, int scale) {
-  return QRect(kLogoBoxRect.topLeft() * scale, kLogoBoxRect.size() * scale).contains(x, y);
-}
-
-// The number of pixels outside the logo box where `large` is not the 1x
-// composite enlarged `scale` times; `tolerance` a colour channel may differ.
-int DifferencesOutsideTheBox(const QImage &small, const QImage &large, int scale,
-                             int tolerance = 0) {
-  const QImage a = small.convertToFormat(QImage::Format_RGB32);
-  const QImage b = large.convertToFormat(QImage::Format_RGB32);
-  if (b.size() != a.size() * scale)
-    return -1;
-  int differ = 0;
-  for (int y = 0; y < b.height(); ++y) {
-    const auto *row = reinterpret_cast<const QRgb *>(b.constScanLine(y));
-    const auto *base = reinterpret_cast<const QRgb *>(a.constScanLine(y / scale));
-    for (int x = 0; x < b.width(); ++x) {
-      if (InScaledBox(x, y, scale))
-        continue;
-      const QRgb p = base[x / scale], q = row[x];
-      if (std::abs(qRed(p) - qRed(q)) > tolerance || std::abs(qGreen(p) - qGreen(q)) > tolerance ||
-          std::abs(qBlue(p) - qBlue(q)) > tolerance)
-        ++differ;
-    }
-  }
-  return differ;
-}
-
 // The mean difference of a colour channel between two pictures inside the
 // logo box of `scale`, the first at 1x.
 double MeanDifferenceInTheBox(const QImage &small, const QImage &large, int scale) {
@@ -123,7 +93,7 @@ TEST(PrintComposite, OutsideTheLogoEachPixelBecomesABlockAndTheLogoIsDrawnAtThat
     ASSERT_TRUE(made.code.Made());
     const QImage large = PrintComposite(made.code, made.source, made.logo, c.scale);
     ASSERT_EQ(large.size(), kCanvasSize * c.scale);
-    EXPECT_EQ(DifferencesOutsideTheBox(made.code.composite, large, c.scale), 0);
+    EXPECT_EQ(test::DifferencesOutsideTheLogoBox(made.code.composite, large, c.scale), 0);
     EXPECT_EQ(large.dotsPerMeterX(), CompositeDotsPerMeter(c.scale));
     EXPECT_EQ(large.dotsPerMeterY(), CompositeDotsPerMeter(c.scale));
 
@@ -263,7 +233,7 @@ TEST(VectorCode, DrawnByEitherRendererItIsTheCompositeAndReads) {
     const QString text = test::TextOfSize(c.version, c.level, TextEncoding::Utf8, 0.7);
     const Made made = MakeWithLogo(text, c.version, c.level, c.logo);
     ASSERT_TRUE(made.code.Made());
-    const VectorCode vector = MakeVectorCode(made.code, made.source, made.logo, true);
+    const VectorCode vector = MakeVectorCode(made.code, made.source, made.logo);
     ASSERT_FALSE(vector.svg.isEmpty());
     ASSERT_TRUE(vector.report.has_value());
     // The drawing is judged as the composite is, with the same outcome.
@@ -280,7 +250,7 @@ TEST(VectorCode, DrawnByEitherRendererItIsTheCompositeAndReads) {
       // The modules fall on whole pixels: outside the logo exactly the
       // composite; in the logo's box the same picture, resampled by another
       // hand.
-      EXPECT_EQ(DifferencesOutsideTheBox(made.code.composite, drawn, 1), 0);
+      EXPECT_EQ(test::DifferencesOutsideTheLogoBox(made.code.composite, drawn, 1), 0);
       // Stripes finer than a pixel come out as each hand averages them.
       if (c.logo != fine) {
         EXPECT_LT(MeanDifferenceInTheBox(made.code.composite, drawn, 1), 12.0);
@@ -305,9 +275,11 @@ TEST(VectorCode, NoGapsBetweenDarkNeighboursAtAnyZoom) {
   for (const int zoom : {8, 3}) {
     const QImage rsvg = RsvgDrawing(svg, zoom);
     ASSERT_FALSE(rsvg.isNull());
-    EXPECT_EQ(DifferencesOutsideTheBox(made.code.composite, rsvg, zoom), 0) << "zoom " << zoom;
-    EXPECT_EQ(
-        DifferencesOutsideTheBox(made.code.composite, RenderSvg(svg, kCanvasSize * zoom), zoom), 0)
+    EXPECT_EQ(test::DifferencesOutsideTheLogoBox(made.code.composite, rsvg, zoom), 0)
+        << "zoom " << zoom;
+    EXPECT_EQ(test::DifferencesOutsideTheLogoBox(made.code.composite,
+                                                 RenderSvg(svg, kCanvasSize * zoom), zoom),
+              0)
         << "zoom " << zoom;
   }
   // One path for every module, and no rectangles between them.

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "Layout.h"
+
 #include "QrEncoder.h"
 
 #include <QPainter>
@@ -62,6 +64,22 @@ QImage SampleLogo(int variant) {
           x, y, ring ? qRgb(230, 40 + x, 30 + 50 * variant) : qRgb(20 + 60 * variant, 90 + y, 200));
     }
   return logo;
+}
+
+int DifferencesOutsideTheLogoBox(const QImage &small, const QImage &large, int scale) {
+  const QImage a = small.convertToFormat(QImage::Format_RGB32);
+  const QImage b = large.convertToFormat(QImage::Format_RGB32);
+  if (scale < 1 || b.size() != a.size() * scale)
+    return -1;
+  const QRect box(kLogoBoxRect.topLeft() * scale, kLogoBoxRect.size() * scale);
+  int differ = 0;
+  for (int y = 0; y < b.height(); ++y) {
+    const auto *row = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+    const auto *base = reinterpret_cast<const QRgb *>(a.constScanLine(y / scale));
+    for (int x = 0; x < b.width(); ++x)
+      differ += !box.contains(x, y) && row[x] != base[x / scale];
+  }
+  return differ;
 }
 
 } // namespace zub::test

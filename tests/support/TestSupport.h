@@ -32,6 +32,11 @@ QImage SampleLogo(int variant = 0);
 // smooth areas and sharp edges, as a photograph under the code has them.
 QImage PaintedLogo();
 
+// The pixels of `large`, outside the logo box drawn `scale` times larger,
+// that are not the pixel of `small` they enlarge (nearest, `scale` x
+// `scale` blocks); -1 when `large` is not `scale` times `small`'s size.
+int DifferencesOutsideTheLogoBox(const QImage &small, const QImage &large, int scale);
+
 // A text of Chinese and Latin characters whose bytes in `encoding` take
 // about `fraction` of the byte capacity of a version and level.
 QString TextOfSize(int version, int level, TextEncoding encoding, double fraction);

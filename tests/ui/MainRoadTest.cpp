@@ -386,17 +386,15 @@ TEST_F(MainRoad, TheLargeSaveDrawsTheCompositeLargerWithTheLogoFromItsFile) {
   const QImage large = QImage(*saveChoice).convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(large.size(), composite.size() * 4);
   EXPECT_NEAR(large.dotsPerMeterX() * 0.0254, 300, 0.5);
+  EXPECT_EQ(test::DifferencesOutsideTheLogoBox(composite, large, 4), 0);
+  // Inside the rounded region, the logo drawn from its file at that size.
   const QRect box(kLogoBoxRect.topLeft() * 4, kLogoBoxRect.size() * 4);
-  int outside = 0, logoDiffers = 0;
+  int logoDiffers = 0;
   const QImage sharp = LogoInBox(test::PaintedLogo(), box.size());
-  for (int y = 0; y < large.height(); ++y)
-    for (int x = 0; x < large.width(); ++x) {
-      if (!box.contains(x, y))
-        outside += large.pixel(x, y) != composite.pixel(x / 4, y / 4);
-      else if (InLogoRegion(x - box.left(), y - box.top(), box.width(), box.height(), 4))
-        logoDiffers += large.pixel(x, y) != sharp.pixel(x - box.left(), y - box.top());
-    }
-  EXPECT_EQ(outside, 0);
+  for (int y = 0; y < box.height(); ++y)
+    for (int x = 0; x < box.width(); ++x)
+      if (InLogoRegion(x, y, box.width(), box.height(), 4))
+        logoDiffers += large.pixel(box.topLeft() + QPoint(x, y)) != sharp.pixel(x, y);
   EXPECT_EQ(logoDiffers, 0);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text,
@@ -420,12 +418,7 @@ TEST_F(MainRoad, SavingAsSvgWritesAVectorPictureThatDrawsAsTheComposite) {
   const QByteArray svg = file.readAll();
   EXPECT_TRUE(svg.contains("data:image/png;base64,"));
   const QImage drawn = RenderSvg(svg, composite.size());
-  const QRect box = kLogoBoxRect;
-  int outside = 0;
-  for (int y = 0; y < drawn.height(); ++y)
-    for (int x = 0; x < drawn.width(); ++x)
-      outside += !box.contains(x, y) && drawn.pixel(x, y) != composite.pixel(x, y);
-  EXPECT_EQ(outside, 0);
+  EXPECT_EQ(test::DifferencesOutsideTheLogoBox(composite, drawn, 1), 0);
   const auto found = test::DecodeAll(drawn);
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].text, QStringLiteral("矢量图 vector"));

@@ -115,7 +115,7 @@ struct MainWindow::SaveJob {
 
   void Run() {
     if (vector) {
-      const VectorCode made = MakeVectorCode(code, source, logo, true);
+      const VectorCode made = MakeVectorCode(code, source, logo);
       // A code that scanned is saved as a vector picture only when a
       // renderer's drawing of it scans too.
       if (made.svg.isEmpty() || (code.Passes() && !made.report->Passes())) {
@@ -123,7 +123,7 @@ struct MainWindow::SaveJob {
         return;
       }
       written = WriteFileBytes(made.svg, path);
-      size = SavedSize(source.canvasSize, 96, true);
+      size = SavedSize(source.canvasSize, CompositeDotsPerInch(1), true);
       return;
     }
     // A large photo was read with the pixels the window's box needs: read
